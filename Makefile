@@ -1,0 +1,48 @@
+# Lumora: two commands for a fresh Debian 12 machine.
+#   make run    install what is missing, build, start the program
+#   make test   install what is missing, build, run every test
+PRESET   ?= default
+BUILDDIR := $(if $(filter ci,$(PRESET)),build-ci,$(if $(filter core-only,$(PRESET)),build-core,build))
+
+PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+            qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation fonts-dejavu-core \
+            libwmf-bin xdg-utils
+
+.PHONY: all deps build test run bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing Debian packages:$$missing"; \
+	  if [ "$$(id -u)" -eq 0 ]; then SUDO=""; elif command -v sudo >/dev/null; then SUDO=sudo; \
+	  else echo "Please install as root: apt-get install$$missing" >&2; exit 1; fi; \
+	  export DEBIAN_FRONTEND=noninteractive; \
+	  $$SUDO apt-get install -y --no-install-recommends $$missing || \
+	  { $$SUDO apt-get update && $$SUDO apt-get install -y --no-install-recommends $$missing; }; \
+	fi
+
+build: deps
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET)
+
+test: build
+	ctest --preset $(PRESET)
+
+bench: build
+	@for b in $(BUILDDIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+run: build
+	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
+	  if [ -x $(BUILDDIR)/lumora ]; then exec $(BUILDDIR)/lumora; fi; \
+	else \
+	  echo "No display found (DISPLAY and WAYLAND_DISPLAY are empty): printing the default report with lumora-cli instead."; \
+	fi; \
+	$(BUILDDIR)/lumora-cli reflections
+
+clean:
+	rm -rf build build-ci build-core

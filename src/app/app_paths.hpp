@@ -1,0 +1,34 @@
+// Where the program keeps its files: beside the executable when that folder can
+// be written, else in the per-user configuration and data folders.
+#pragma once
+
+#include <QString>
+
+namespace lumora {
+
+class AppPaths {
+ public:
+  // programFolder defaults to the executable's folder; tests pass their own.
+  explicit AppPaths(const QString& programFolder = QString());
+
+  QString programFolder() const { return programFolder_; }
+  bool programFolderWritable() const { return writable_; }
+
+  QString settingsFile() const;      // Lumora.cfg (to write)
+  QString settingsFileToRead() const;  // the per-user file, else the one beside the program
+  QString dataFolder() const;        // "data", created when missing
+  QString exportFolder() const;      // "EXPORT", created when missing
+  QString manifestFile() const;      // <program>.exe.manifest
+  QString helpFile() const;          // the HTML help shipped beside the program
+  static QString tempFolder();       // TMP, else the system temp folder
+
+ private:
+  QString writableBase(bool config) const;
+  QString programFolder_;
+  bool writable_ = false;
+};
+
+// True when a file can be created in folder.
+bool FolderWritable(const QString& folder);
+
+}  // namespace lumora

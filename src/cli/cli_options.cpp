@@ -1,0 +1,203 @@
+#include "cli/cli_options.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <variant>
+
+#include "app/settings_file.hpp"
+#include "common/file_io.hpp"
+#include "common/number_text.hpp"
+#include "common/text.hpp"
+
+namespace lumora::cli {
+namespace {
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+  return s;
+}
+
+std::vector<std::string> SplitCommas(const std::string& s) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t comma = s.find(',', start);
+    parts.emplace_back(Trim(std::string_view(s).substr(start, comma - start)));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return parts;
+}
+
+bool IsWholeNumberText(const std::string& text) {
+  std::string_view t = Trim(text);
+  if (t.empty()) return false;
+  return std::all_of(t.begin(), t.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+}  // namespace
+
+std::vector<Option> ReadOptions(const std::vector<std::string>& args, const std::set<std::string>& valued,
+                                const std::set<std::string>& flags) {
+  std::vector<Option> options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::optional<std::string> inlineValue;
+    if (name.rfind("--", 0) == 0) {
+      const std::size_t eq = name.find('=');
+      if (eq != std::string::npos) {
+        inlineValue = name.substr(eq + 1);
+        name = name.substr(0, eq);
+      }
+    }
+    if (flags.count(name)) {
+      if (inlineValue) throw UsageError("option " + name + " takes no value");
+      options.push_back({name, ""});
+    } else if (valued.count(name)) {
+      if (inlineValue) {
+        options.push_back({name, *inlineValue});
+      } else {
+        if (i + 1 >= args.size()) throw UsageError("option " + name + " needs a value");
+        options.push_back({name, args[++i]});
+      }
+    } else if (!name.empty() && name[0] == '-') {
+      throw UsageError("unknown option " + name);
+    } else {
+      throw UsageError("unexpected argument \"" + name + "\"");
+    }
+  }
+  return options;
+}
+
+void BadValue(const std::string& option, const std::string& value, const std::string& problem) {
+  throw UsageError("option " + option + ": \"" + value + "\" " + problem);
+}
+
+const std::set<std::string>& ParameterOptions::Names() {
+  static const std::set<std::string> names = {"--settings", "--system",  "--space-group", "--setting",
+                                              "-a",         "-c",        "--wavelength",  "--anode",
+                                              "--theta",    "--qi-max",  "--loops"};
+  return names;
+}
+
+bool ParameterOptions::Apply(const Option& option) {
+  const std::string& n = option.name;
+  std::optional<std::string>* slot = n == "--settings"      ? &settingsFile_
+                                     : n == "--system"      ? &system_
+                                     : n == "--space-group" ? &group_
+                                     : n == "--setting"     ? &setting_
+                                     : n == "-a"            ? &a_
+                                     : n == "-c"            ? &c_
+                                     : n == "--wavelength"  ? &wavelength_
+                                     : n == "--anode"       ? &anode_
+                                     : n == "--theta"       ? &theta_
+                                     : n == "--qi-max"      ? &qiMax_
+                                     : n == "--loops"       ? &loops_
+                                                            : nullptr;
+  if (!slot) return false;
+  *slot = option.value;
+  return true;
+}
+
+ParameterTexts ParameterOptions::Resolve() const {
+  StoredSettings stored;
+  if (settingsFile_) {
+    const std::optional<std::string> text = ReadWholeFile(*settingsFile_);
+    if (!text) BadValue("--settings", *settingsFile_, "cannot be read");
+    ApplySettingsText(*text, stored);
+  }
+  ParameterTexts p = stored.parameters;
+
+  if (system_) {
+    static const char* names[] = {"octagonal", "decagonal", "dodecagonal", "icosahedral"};
+    const auto it = std::find(std::begin(names), std::end(names), Lower(*system_));
+    if (it == std::end(names))
+      BadValue("--system", *system_, "is not one of octagonal, decagonal, dodecagonal, icosahedral");
+    const int index = static_cast<int>(it - std::begin(names));
+    if (index != p.systemIndex || !settingsFile_) {
+      p.systemIndex = index;
+      const CrystalSystem system = SystemFromIndex(index);
+      p.groupIndex = system == CrystalSystem::Decagonal ? kStartGroupIndex : DefaultGroupIndex(system);
+    }
+  }
+  const CrystalSystem system = SystemFromIndex(p.systemIndex);
+  if (group_) {
+    const SpaceGroup* group = FindGroup(*group_);
+    if (!group) BadValue("--space-group", *group_, "is not a known space group");
+    if (group->system != system)
+      BadValue("--space-group", *group_,
+               "belongs to the " + Lower(std::string(SystemName(group->system))) + " system, not the " +
+                   Lower(std::string(SystemName(system))) + " one");
+    p.groupIndex = group->listIndex;
+  }
+  if (setting_) {
+    const std::string s = Lower(*setting_);
+    if (s != "yamamoto" && s != "steurer") BadValue("--setting", *setting_, "is not yamamoto or steurer");
+    p.yamamoto = s == "yamamoto";
+  }
+  if (a_) p.a = *a_;
+  if (c_) p.c = *c_;
+  if (wavelength_ && anode_) throw UsageError("options --wavelength and --anode cannot be used together");
+  if (anode_) {
+    const std::optional<int> index = FindAnode(*anode_);
+    if (!index) BadValue("--anode", *anode_, "is not one of Mo, Cu, Ni, Co, Fe, Cr, Ag, US");
+    p.anodeIndex = *index;
+    p.wavelength = AnodeWavelengthText(*index);
+  }
+  if (wavelength_) {
+    p.anodeIndex = kTypedAnodeIndex;
+    p.wavelength = *wavelength_;
+  }
+  if (theta_) {
+    const std::vector<std::string> parts = SplitCommas(*theta_);
+    if (parts.size() != 2) BadValue("--theta", *theta_, "must be MIN,MAX");
+    p.thetaMin = parts[0];
+    p.thetaMax = parts[1];
+  }
+  if (qiMax_) p.qiMax = *qiMax_;
+  if (loops_) {
+    const std::vector<std::string> parts = SplitCommas(*loops_);
+    const std::size_t n = static_cast<std::size_t>(DimensionOf(system));
+    if (parts.size() != 1 && parts.size() != n)
+      BadValue("--loops", *loops_, "must be one limit or " + std::to_string(n) + " limits separated by commas");
+    for (std::size_t k = 0; k < 6; ++k) {
+      const std::string& part = parts.size() == 1 ? parts[0] : (k < n ? parts[k] : p.loops[k]);
+      if (k < n && (!IsWholeNumberText(part) || part.size() > 5 || std::stoi(part) > 32767))
+        BadValue("--loops", part, "is not a whole number from 0 to 32767");
+      if (k < n) p.loops[k] = part;
+    }
+  }
+  return p;
+}
+
+void ParameterOptions::Reject(const InputError& error) const {
+  switch (error.field) {
+    case InputField::A: BadValue("-a", error.text, error.problem);
+    case InputField::C: BadValue("-c", error.text, error.problem);
+    case InputField::Wavelength: BadValue(anode_ ? "--anode" : "--wavelength", error.text, error.problem);
+    case InputField::ThetaMin:
+    case InputField::ThetaMax: BadValue("--theta", error.text, error.problem);
+    case InputField::QiMax: BadValue("--qi-max", error.text, error.problem);
+    case InputField::Loop: BadValue("--loops", error.text, error.problem);
+    case InputField::System: BadValue("--system", error.text, error.problem);
+    case InputField::SpaceGroup: BadValue("--space-group", error.text, error.problem);
+  }
+  throw UsageError(error.Message());
+}
+
+bool WriteOutput(const std::string& path, const std::string& text) {
+  if (path.empty()) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "lumora-cli: cannot write to standard output\n");
+      return false;
+    }
+    return true;
+  }
+  const WriteOutcome outcome = WriteFileAtomically(path, text);
+  if (!outcome.ok) std::fprintf(stderr, "lumora-cli: %s\n", outcome.error.c_str());
+  return outcome.ok;
+}
+
+}  // namespace lumora::cli

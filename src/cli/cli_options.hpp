@@ -1,0 +1,56 @@
+// Command-line option reading shared by the lumora-cli subcommands.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "reflections/parameters.hpp"
+
+namespace lumora::cli {
+
+// Bad input: reported as one line, exit status 2, nothing written.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Option {
+  std::string name;   // "--system", "-a"
+  std::string value;  // empty for flags
+};
+
+// Splits arguments into options in the order given. "--name value" and
+// "--name=value" both work; unknown names, missing values and stray arguments
+// are usage errors.
+std::vector<Option> ReadOptions(const std::vector<std::string>& args, const std::set<std::string>& valued,
+                                const std::set<std::string>& flags);
+
+// "option -a: "abc" is not a number"
+[[noreturn]] void BadValue(const std::string& option, const std::string& value, const std::string& problem);
+
+// The calculation inputs that several subcommands share: system, space group,
+// setting, lattice constants, wavelength or anode, theta range, qi-max, loop
+// limits and a settings file to start from.
+class ParameterOptions {
+ public:
+  static const std::set<std::string>& Names();
+  // Applies one option; returns false when the name is not one of these.
+  bool Apply(const Option& option);
+  // Resolves the options into the field texts (settings file first, then the
+  // options in any order).
+  ParameterTexts Resolve() const;
+  // Maps a field error back to the option that set the field.
+  [[noreturn]] void Reject(const InputError& error) const;
+
+ private:
+  std::optional<std::string> settingsFile_, system_, group_, setting_, a_, c_, wavelength_, anode_, theta_, qiMax_,
+      loops_;
+};
+
+// Writes text to path atomically, or to standard output when path is empty.
+// Returns false (after saying why on standard error) when it cannot be written.
+bool WriteOutput(const std::string& path, const std::string& text);
+
+}  // namespace lumora::cli

@@ -1,0 +1,44 @@
+// lumora-cli: the program's calculations without a window, for scripts.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.hpp"
+#include "cli/commands.hpp"
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: lumora-cli COMMAND [options]
+
+Commands:
+  reflections   enumerate the reflections and write the report (hkl, csv, json)
+  matrices      print the direct and inverse lattice matrices
+  tiling        build a multigrid tiling and write its vertices and pictures
+
+"lumora-cli COMMAND --help" describes the options of a command.
+)";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    std::fputs(kUsage, args.empty() ? stderr : stdout);
+    return args.empty() ? 2 : 0;
+  }
+  const std::string command = args[0];
+  args.erase(args.begin());
+  try {
+    if (command == "reflections") return lumora::cli::RunReflections(args);
+    if (command == "matrices") return lumora::cli::RunMatrices(args);
+    if (command == "tiling") return lumora::cli::RunTiling(args);
+    throw lumora::cli::UsageError("unknown command \"" + command + "\" (reflections, matrices or tiling)");
+  } catch (const lumora::cli::UsageError& error) {
+    std::fprintf(stderr, "lumora-cli: %s\n", error.what());
+    return 2;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "lumora-cli: %s\n", error.what());
+    return 1;
+  }
+}

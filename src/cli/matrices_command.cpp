@@ -1,0 +1,65 @@
+#include <cstdio>
+#include <string>
+#include <variant>
+
+#include "cli/cli_options.hpp"
+#include "cli/commands.hpp"
+#include "common/number_text.hpp"
+#include "common/text.hpp"
+#include "lattice/lattice.hpp"
+#include "lattice/matrix_text.hpp"
+
+namespace lumora::cli {
+namespace {
+
+constexpr const char* kHelp = R"(Usage: lumora-cli matrices [options]
+
+Prints the direct lattice matrix and its inverse for a system and setting.
+
+  --system NAME     octagonal, decagonal (default), dodecagonal, icosahedral
+  --setting NAME    yamamoto (default) or steurer
+  -a A              lattice constant a in Angstrom (default 2.82)
+  -c C              lattice constant c in Angstrom (default 12.06)
+  --settings FILE   start from a settings file (Lumora.cfg)
+  -o FILE           write to FILE instead of standard output
+  --help            show this text
+)";
+
+}  // namespace
+
+int RunMatrices(const std::vector<std::string>& args) {
+  const std::vector<Option> options =
+      ReadOptions(args, {"--system", "--setting", "-a", "-c", "--settings", "-o"}, {"--help"});
+  ParameterOptions parameters;
+  std::string output;
+  for (const Option& option : options) {
+    if (option.name == "--help") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (option.name == "-o") output = option.value;
+    else parameters.Apply(option);
+  }
+  ParameterTexts texts = parameters.Resolve();
+  NormaliseDecimalCommas(texts);
+  const auto read = ReadInputs(texts);
+  if (const InputError* error = std::get_if<InputError>(&read)) {
+    // Only the lattice options matter here.
+    if (error->field == InputField::A || error->field == InputField::C) parameters.Reject(*error);
+  }
+  const std::optional<double> a = ParseNumber(texts.a);
+  const std::optional<double> c = ParseNumber(texts.c);
+  const CrystalSystem system = SystemFromIndex(texts.systemIndex);
+  const Lattice lattice = SetupLattice(system, *a, system == CrystalSystem::Icosahedral ? 1.0 : *c, texts.yamamoto);
+
+  std::string text = "Direct Lattice Matrix";
+  text += kCrLf;
+  text += MatrixText(lattice.directMatrix, lattice.nDim, lattice.nDim);
+  text += kCrLf;
+  text += "Inverse Matrix";
+  text += kCrLf;
+  text += MatrixText(lattice.inverseMatrix, lattice.nDim, lattice.nDim);
+  return WriteOutput(output, text) ? 0 : 1;
+}
+
+}  // namespace lumora::cli

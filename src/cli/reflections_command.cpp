@@ -1,0 +1,154 @@
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <variant>
+
+#include "cli/cli_options.hpp"
+#include "cli/commands.hpp"
+#include "common/number_text.hpp"
+#include "common/text.hpp"
+#include "report/machine_formats.hpp"
+#include "report/report.hpp"
+
+namespace lumora::cli {
+namespace {
+
+constexpr const char* kHelp = R"(Usage: lumora-cli reflections [options]
+
+Enumerates the diffraction reflections of a quasicrystal and writes the report.
+
+Lattice and calculation:
+  --system NAME          octagonal, decagonal (default), dodecagonal, icosahedral
+  --space-group SYMBOL   space group of the system (default P10.5/mmc for
+                         decagonal, else P8/mmm, P12/mmm, P235)
+  --setting NAME         yamamoto (default) or steurer
+  -a A                   lattice constant a in Angstrom (default 2.82)
+  -c C                   lattice constant c in Angstrom (default 12.06)
+  --wavelength W         X-ray wavelength in Angstrom
+  --anode SYMBOL         Mo (default, 0.7106867), Cu, Ni, Co, Fe, Cr, Ag or US
+  --theta MIN,MAX        theta range in degrees (default 1.0,30.0)
+  --qi-max Q             largest internal component (default 1.0)
+  --loops L[,L2,...]     loop limits: one for all indices, or five (axial
+                         systems) or six (icosahedral) values (default 2)
+  --settings FILE        start from a settings file (Lumora.cfg)
+
+Output:
+  --columns LIST         any of indices,theta,d,qe-qi,xyz (default all)
+  --format FORMAT        hkl (the report, default), csv or json
+  -o FILE                write to FILE instead of standard output
+  --progress             show a progress bar on standard error (terminals only)
+  --max-records N        stop with an error rather than keep more than N
+                         reflections (default 20000000)
+  --help                 show this text
+)";
+
+ReportColumns ParseColumns(const std::string& list) {
+  ReportColumns columns{false, false, false, false, false};
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', start);
+    const std::string name(Trim(std::string_view(list).substr(start, comma - start)));
+    if (name == "indices") columns.indices = true;
+    else if (name == "theta") columns.theta = true;
+    else if (name == "d") columns.dSpacing = true;
+    else if (name == "qe-qi") columns.qeQi = true;
+    else if (name == "xyz") columns.xyz = true;
+    else if (!name.empty()) BadValue("--columns", name, "is not one of indices, theta, d, qe-qi, xyz");
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return columns;
+}
+
+class ProgressBar {
+ public:
+  explicit ProgressBar(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO)) {}
+  void Show(double fraction) {
+    if (!enabled_) return;
+    const int percent = static_cast<int>(fraction * 100.0);
+    if (percent == lastPercent_) return;
+    lastPercent_ = percent;
+    const int filled = percent * 40 / 100;
+    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(40 - filled), ' ').c_str(), percent);
+    std::fflush(stderr);
+  }
+  void Finish() {
+    if (enabled_ && lastPercent_ >= 0) std::fputs("\n", stderr);
+  }
+
+ private:
+  bool enabled_;
+  int lastPercent_ = -1;
+};
+
+}  // namespace
+
+int RunReflections(const std::vector<std::string>& args) {
+  std::set<std::string> valued = ParameterOptions::Names();
+  valued.insert({"--columns", "--format", "-o", "--max-records"});
+  const std::vector<Option> options = ReadOptions(args, valued, {"--progress", "--help"});
+
+  ParameterOptions parameters;
+  ReportColumns columns;
+  std::string format = "hkl";
+  std::string output;
+  bool progress = false;
+  std::size_t maxRecords = RunControl{}.maxRecords;
+  for (const Option& option : options) {
+    if (option.name == "--help") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (parameters.Apply(option)) continue;
+    if (option.name == "--columns") columns = ParseColumns(option.value);
+    else if (option.name == "--format") {
+      format = option.value;
+      if (format != "hkl" && format != "csv" && format != "json")
+        BadValue("--format", option.value, "is not hkl, csv or json");
+    } else if (option.name == "-o") {
+      if (option.value.empty()) BadValue("-o", option.value, "is not a file name");
+      output = option.value;
+    } else if (option.name == "--progress") {
+      progress = true;
+    } else if (option.name == "--max-records") {
+      const std::optional<double> value = ParseNumber(option.value);
+      if (!value || *value < 1 || *value != static_cast<double>(static_cast<long long>(*value)))
+        BadValue("--max-records", option.value, "is not a whole number of at least 1");
+      maxRecords = static_cast<std::size_t>(*value);
+    }
+  }
+
+  ParameterTexts texts = parameters.Resolve();
+  const Summary summary = BuildSummary(texts);  // the texts as typed
+  NormaliseDecimalCommas(texts);
+  const auto read = ReadInputs(texts);
+  if (const InputError* error = std::get_if<InputError>(&read)) parameters.Reject(*error);
+  const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+
+  ProgressBar bar(progress);
+  RunControl control;
+  control.maxRecords = maxRecords;
+  if (progress) control.progress = [&bar](const RunProgress& p) { bar.Show(p.fraction); };
+  const CalculationResult result = RunCalculation(inputs, control);
+  bar.Finish();
+  if (result.status != RunStatus::Completed) {
+    std::fprintf(stderr, "lumora-cli: %s\n", result.error.c_str());
+    return 1;
+  }
+
+  std::string text;
+  if (format == "csv") {
+    text = CsvText(result, summary);
+  } else if (format == "json") {
+    text = JsonText(result, summary);
+  } else {
+    ReportContext context{summary, result.lattice.nDim, !inputs.yamamoto, columns};
+    text = ReportText(result.records, context);
+  }
+  return WriteOutput(output, text) ? 0 : 1;
+}
+
+}  // namespace lumora::cli

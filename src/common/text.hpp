@@ -1,0 +1,30 @@
+// Fixed-width text helpers used by the report, the matrix text and the search.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumora {
+
+// s right-justified in a field of width characters; a longer s keeps its
+// leftmost width characters.
+std::string PadLeft(std::string_view s, std::size_t width);
+// s left-justified in a field of width characters; a longer s is cut likewise.
+std::string PadRight(std::string_view s, std::size_t width);
+// s written n times in a row.
+std::string RepeatStr(std::string_view s, std::size_t n);
+
+// The words of s: leading and trailing spaces dropped, any run of spaces is one
+// separator, empty pieces are not kept.
+std::vector<std::string> SplitWords(std::string_view s);
+
+// Every occurrence of from replaced by to.
+std::string ReplaceAll(std::string_view s, char from, char to);
+
+// Leading and trailing blanks (spaces, tabs, CR, LF) removed.
+std::string_view Trim(std::string_view s);
+
+inline constexpr std::string_view kCrLf = "\r\n";
+
+}  // namespace lumora

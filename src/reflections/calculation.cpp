@@ -1,0 +1,132 @@
+#include "reflections/calculation.hpp"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "common/numeric.hpp"
+#include "common/number_text.hpp"
+#include "reflections/reflection_collector.hpp"
+
+namespace lumora {
+
+void CoordinateBounds::Widen(float x, float y, float z) {
+  if (x < xMin) xMin = x;
+  if (x > xMax) xMax = x;
+  if (y < yMin) yMin = y;
+  if (y > yMax) yMax = y;
+  if (z < zMin) zMin = z;
+  if (z > zMax) zMax = z;
+}
+
+void CoordinateBounds::Widen(const CoordinateBounds& other) {
+  Widen(other.xMin, other.yMin, other.zMin);
+  Widen(other.xMax, other.yMax, other.zMax);
+}
+
+float CoordinateBounds::CoordMax() const {
+  return static_cast<float>(Max3(xMax, yMax, zMax));
+}
+
+void RunStatistics::Merge(const RunStatistics& other) {
+  if (other.zeroLayerMax > zeroLayerMax) zeroLayerMax = other.zeroLayerMax;
+  if (other.thetaMax > thetaMax) thetaMax = other.thetaMax;
+  if (other.qiMax > qiMax) qiMax = other.qiMax;
+  if (other.qiMinPositive < qiMinPositive) qiMinPositive = other.qiMinPositive;
+  bounds.Widen(other.bounds);
+}
+
+std::string CheckInputs(const CalculationInputs& in) {
+  auto text = [](double v) { return ShortestText(v); };
+  if (!std::isfinite(in.a) || in.a <= 0.0)
+    return "lattice constant a = " + text(in.a) + " must be a number greater than 0";
+  if (in.system != CrystalSystem::Icosahedral && (!std::isfinite(in.c) || in.c <= 0.0))
+    return "lattice constant c = " + text(in.c) + " must be a number greater than 0";
+  if (!std::isfinite(in.wavelength) || in.wavelength <= 0.0)
+    return "wavelength = " + text(in.wavelength) + " must be a number greater than 0";
+  if (!std::isfinite(in.thetaLow)) return "theta minimum = " + text(in.thetaLow) + " is not a number";
+  if (!std::isfinite(in.thetaHigh)) return "theta maximum = " + text(in.thetaHigh) + " is not a number";
+  if (in.thetaLow > in.thetaHigh)
+    return "theta minimum " + text(in.thetaLow) + " exceeds theta maximum " + text(in.thetaHigh);
+  if (std::isnan(in.qiLimit)) return "qi-max is not a number";
+  const int n = DimensionOf(in.system);
+  for (int k = 0; k < n; ++k) {
+    const int limit = in.loopLimits[static_cast<std::size_t>(k)];
+    if (limit < 0 || limit > 32767)
+      return "loop limit h" + std::to_string(k + 1) + " = " + std::to_string(limit) +
+             " must be a whole number from 0 to 32767";
+  }
+  const auto groups = GroupsOf(in.system);
+  if (in.groupIndex < 0 || static_cast<std::size_t>(in.groupIndex) >= groups.size())
+    return "space group index " + std::to_string(in.groupIndex) + " is not in the list of the " +
+           std::string(SystemName(in.system)) + " system";
+  return {};
+}
+
+void MarkMainReflections(std::vector<ReflectionRecord>& records, CrystalSystem system) {
+  const int n = DimensionOf(system);
+  for (ReflectionRecord& r : records) {
+    int zeros = 0;
+    for (int k = 0; k < n; ++k)
+      if (r.h[static_cast<std::size_t>(k)] == 0.0f) ++zeros;
+    if (zeros == n - 1) r.mainFlag = -1;
+    if (system != CrystalSystem::Octagonal && r.h[0] == r.h[1] && r.h[1] == r.h[2] && r.h[2] == r.h[3] &&
+        zeros == 1)
+      r.mainFlag = -1;
+  }
+}
+
+CalculationResult RunCalculation(const CalculationInputs& inputs, const RunControl& control) {
+  CalculationResult result;
+  const int n = DimensionOf(inputs.system);
+  std::array<int, 6> limits = inputs.loopLimits;
+  if (n == 5) limits[5] = 0;
+  result.loops = BoxSize(limits, 6);
+
+  result.error = CheckInputs(inputs);
+  if (!result.error.empty()) return result;
+  result.lattice = SetupLattice(inputs.system, inputs.a, inputs.c, inputs.yamamoto);
+  result.group = &GroupAt(inputs.system, inputs.groupIndex);
+
+  const ReflectionFilter filter{inputs.wavelength, inputs.thetaLow, inputs.thetaHigh, inputs.qiLimit};
+  ReflectionCollector collector(result.lattice, *result.group, filter, control.maxRecords);
+  const double total = static_cast<double>(result.loops);
+
+  // Outermost index first; every index runs from +limit down to -limit.
+  IndexVector h = limits;
+  std::uint64_t counter = 0;
+  for (;;) {
+    if (h != IndexVector{} && !collector.Visit(h)) {
+      result.error = "the run would keep more than " + std::to_string(control.maxRecords) +
+                     " reflections; lower the loop limits, theta maximum or qi-max";
+      result.visited = counter;
+      return result;
+    }
+    ++counter;
+    if (counter % 100 == 0) {
+      if (control.progress) control.progress({counter, static_cast<double>(counter) / total});
+      if (control.cancel && control.cancel->load(std::memory_order_relaxed)) {
+        result.status = RunStatus::Cancelled;
+        result.visited = counter;
+        return result;
+      }
+    }
+    int k = 5;
+    for (; k >= 0; --k) {
+      if (h[static_cast<std::size_t>(k)] > -limits[static_cast<std::size_t>(k)]) {
+        --h[static_cast<std::size_t>(k)];
+        break;
+      }
+      h[static_cast<std::size_t>(k)] = limits[static_cast<std::size_t>(k)];
+    }
+    if (k < 0) break;
+  }
+
+  result.visited = counter;
+  result.records = std::move(collector.records());
+  result.stats = collector.stats();
+  MarkMainReflections(result.records, inputs.system);
+  result.status = RunStatus::Completed;
+  return result;
+}
+
+}  // namespace lumora

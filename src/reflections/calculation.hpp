@@ -1,0 +1,95 @@
+// The calculation run: every index vector of the loop box is turned into a
+// reflection, filtered by theta, qi and the space group, and kept in
+// generation order, with the run statistics the plots need.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lattice/lattice.hpp"
+#include "reflections/box_count.hpp"
+#include "reflections/compute_reflection.hpp"
+#include "reflections/reflection_record.hpp"
+#include "reflections/space_groups.hpp"
+
+namespace lumora {
+
+struct CalculationInputs {
+  CrystalSystem system = CrystalSystem::Decagonal;
+  int groupIndex = kStartGroupIndex;  // list index within the system's groups
+  bool yamamoto = true;
+  double a = 0.0;
+  double c = 0.0;
+  double wavelength = 0.0;
+  double thetaLow = 0.0;
+  double thetaHigh = 0.0;
+  double qiLimit = 0.0;
+  std::array<int, 6> loopLimits{};  // the sixth is ignored by the axial systems
+};
+
+// Smallest and largest x, y, z of kept reflections. They start at 0 and only
+// widen, so the origin always lies inside.
+struct CoordinateBounds {
+  float xMin = 0.0f, xMax = 0.0f;
+  float yMin = 0.0f, yMax = 0.0f;
+  float zMin = 0.0f, zMax = 0.0f;
+
+  void Widen(float x, float y, float z);
+  void Widen(const CoordinateBounds& other);
+  // The largest of xMax, yMax, zMax: the 3D plot's scale reference.
+  float CoordMax() const;
+};
+
+struct RunStatistics {
+  float zeroLayerMax = 0.0f;    // largest |x| among reflections whose last index is 0
+  float thetaMax = 0.0f;
+  float qiMax = 0.0f;
+  float qiMinPositive = 10.0f;  // smallest qi above 0
+  CoordinateBounds bounds;
+
+  void Merge(const RunStatistics& other);
+};
+
+struct RunProgress {
+  std::uint64_t visited = 0;  // index vectors walked so far
+  double fraction = 0.0;      // 0..1 of the box
+};
+
+struct RunControl {
+  // Called every 100 index vectors; may be empty.
+  std::function<void(const RunProgress&)> progress;
+  // The run stops soon after this flag is set; may be null.
+  const std::atomic<bool>* cancel = nullptr;
+  // A run that would keep more reflections than this stops with an error.
+  std::size_t maxRecords = 20'000'000;
+};
+
+enum class RunStatus { Completed, Cancelled, Failed };
+
+struct CalculationResult {
+  RunStatus status = RunStatus::Failed;
+  std::string error;  // why a run failed
+  Lattice lattice;
+  const SpaceGroup* group = nullptr;
+  std::vector<ReflectionRecord> records;  // in generation order
+  RunStatistics stats;
+  BoxCount loops = 0;         // index vectors in the box
+  std::uint64_t visited = 0;  // index vectors walked
+};
+
+// Why inputs cannot be run, or an empty string.
+std::string CheckInputs(const CalculationInputs& inputs);
+
+// The whole run. Never throws for bad inputs: they give status Failed with a
+// message naming the value.
+CalculationResult RunCalculation(const CalculationInputs& inputs, const RunControl& control = {});
+
+// Marks main reflections: exactly one non-zero index, or (for all systems but
+// the octagonal) h1 = h2 = h3 = h4 with exactly one zero index.
+void MarkMainReflections(std::vector<ReflectionRecord>& records, CrystalSystem system);
+
+}  // namespace lumora

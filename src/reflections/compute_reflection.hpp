@@ -1,0 +1,39 @@
+// Turning one index vector into a reflection, and classifying its direction.
+#pragma once
+
+#include <array>
+
+#include "lattice/lattice.hpp"
+#include "reflections/reflection_record.hpp"
+
+namespace lumora {
+
+using IndexVector = std::array<int, 6>;
+
+struct ReflectionFilter {
+  double wavelength = 0.0;  // A
+  double thetaLow = 0.0;    // degrees
+  double thetaHigh = 0.0;   // degrees
+  double qiLimit = 0.0;
+};
+
+struct ReflectionValues {
+  double d = 0.0;
+  double theta = 0.0;
+  double qi = 0.0;
+  double qe = 0.0;
+  std::array<double, 3> xyz{};
+  bool ok = false;  // passes the theta and qi filters
+};
+
+// The reciprocal vector of h (inverseMatrix times h, in double) split into its
+// physical and internal parts; d, theta and the filter verdict. A vector with no
+// physical part (the origin) is never ok and has d and theta left at 0.
+ReflectionValues ComputeReflection(const Lattice& lattice, const IndexVector& h,
+                                   const ReflectionFilter& filter);
+
+// 0 general, 1 on a direction of the first family, 2 of the second family;
+// always 0 for the icosahedral system. Reads the record's stored indices.
+std::int16_t ClassifyPlane(const Lattice& lattice, const ReflectionRecord& record);
+
+}  // namespace lumora

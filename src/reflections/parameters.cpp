@@ -1,0 +1,170 @@
+#include "reflections/parameters.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <stdexcept>
+
+#include "common/number_text.hpp"
+#include "common/numeric.hpp"
+#include "common/text.hpp"
+
+namespace lumora {
+namespace {
+
+struct Anode {
+  std::string_view symbol;
+  float kAlpha1;
+  float kAlpha2;
+};
+
+// K-alpha1 and K-alpha2 wavelengths in A, as single-precision constants.
+constexpr std::array<Anode, kAnodeCount> kAnodes = {{
+    {"Mo", 0.70926f, 0.71354f},
+    {"Cu", 1.5405982f, 1.544438f},
+    {"Ni", 1.65783f, 1.66168f},
+    {"Co", 1.7889f, 1.79279f},
+    {"Fe", 1.93597f, 1.93991f},
+    {"Cr", 2.28962f, 2.29352f},
+    {"Ag", 0.559363f, 0.563775f},
+    {"US", 1.5405982f, 1.544438f},
+}};
+
+const Anode& AnodeAt(int index) {
+  if (index < 0 || index >= kAnodeCount) throw std::out_of_range("anode index " + std::to_string(index));
+  return kAnodes[static_cast<std::size_t>(index)];
+}
+
+std::string LowerCase(std::string_view s) {
+  std::string out(s);
+  for (char& ch : out) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return out;
+}
+
+}  // namespace
+
+std::string_view AnodeSymbol(int index) { return AnodeAt(index).symbol; }
+
+float AnodeWavelength(int index) {
+  const Anode& anode = AnodeAt(index);
+  return static_cast<float>((2.0 * static_cast<double>(anode.kAlpha1) + static_cast<double>(anode.kAlpha2)) / 3.0);
+}
+
+std::string AnodeWavelengthText(int index) { return FormatSingle(AnodeWavelength(index)); }
+
+std::optional<int> FindAnode(std::string_view symbol) {
+  for (int i = 0; i < kAnodeCount; ++i)
+    if (LowerCase(kAnodes[static_cast<std::size_t>(i)].symbol) == LowerCase(symbol)) return i;
+  return std::nullopt;
+}
+
+std::string StepLoopLimit(std::string_view text, bool up) {
+  const double v = Val(text);
+  double next = up ? MinOf(v + 1.0, kLoopArrowMax) : MaxOf(0.0, v - 1.0);
+  // A huge typed value cannot leave the 16-bit range of a loop limit.
+  next = std::clamp(RoundHalfEven(next), -32768.0, 32767.0);
+  return std::to_string(static_cast<int>(next));
+}
+
+std::string Komma2Punkt(std::string_view text) { return ReplaceAll(text, ',', '.'); }
+
+ParameterTexts StartupParameters() {
+  ParameterTexts texts;
+  texts.wavelength = AnodeWavelengthText(0);
+  return texts;
+}
+
+void NormaliseDecimalCommas(ParameterTexts& texts) {
+  for (std::string* field : {&texts.thetaMin, &texts.thetaMax, &texts.qiMax, &texts.wavelength, &texts.a, &texts.c})
+    *field = Komma2Punkt(*field);
+}
+
+Summary BuildSummary(const ParameterTexts& texts) {
+  Summary summary;
+  const CrystalSystem system = SystemFromIndex(texts.systemIndex);
+  summary.sgSymbol = GroupAt(system, texts.groupIndex).symbol;
+  const std::string setting = texts.yamamoto ? ", Yamamoto matrices" : ", Steurer matrices ";
+  if (system == CrystalSystem::Icosahedral) {
+    summary.paramLine1 = "a = " + texts.a + ", loop = ";
+    for (int k = 0; k < 6; ++k) summary.paramLine1 += texts.loops[static_cast<std::size_t>(k)];
+  } else {
+    summary.paramLine1 = "a = " + texts.a + ", c = " + texts.c + ", loop = ";
+    for (int k = 0; k < 5; ++k) summary.paramLine1 += texts.loops[static_cast<std::size_t>(k)];
+  }
+  summary.paramLine1 += setting;
+  summary.paramLine2 = "wavelength = " + texts.wavelength + ", thmin = " + texts.thetaMin +
+                       ", thmax = " + texts.thetaMax + ", qimax = " + texts.qiMax;
+  return summary;
+}
+
+std::string FieldLabel(InputField field, int loopIndex) {
+  switch (field) {
+    case InputField::System: return "system";
+    case InputField::SpaceGroup: return "space group";
+    case InputField::A: return "a";
+    case InputField::C: return "c";
+    case InputField::Wavelength: return "Wavelength";
+    case InputField::ThetaMin: return "Theta Range (minimum)";
+    case InputField::ThetaMax: return "Theta Range (maximum)";
+    case InputField::QiMax: return "qi-Max";
+    case InputField::Loop: return "Loop Limits h" + std::to_string(loopIndex + 1);
+  }
+  return "";
+}
+
+std::string InputError::Message() const {
+  return FieldLabel(field, loopIndex) + ": \"" + text + "\" " + problem;
+}
+
+std::variant<CalculationInputs, InputError> ReadInputs(const ParameterTexts& texts) {
+  auto error = [](InputField field, const std::string& text, const std::string& problem, int loop = 0) {
+    return InputError{field, loop, text, problem};
+  };
+  if (texts.systemIndex < 0 || texts.systemIndex > 3)
+    return error(InputField::System, std::to_string(texts.systemIndex), "is not a system");
+  CalculationInputs in;
+  in.system = SystemFromIndex(texts.systemIndex);
+  in.yamamoto = texts.yamamoto;
+  in.groupIndex = texts.groupIndex;
+  if (in.groupIndex < 0 || static_cast<std::size_t>(in.groupIndex) >= GroupsOf(in.system).size())
+    return error(InputField::SpaceGroup, std::to_string(texts.groupIndex), "is not in the list of this system");
+
+  struct NumberField {
+    InputField field;
+    const std::string* text;
+    double* target;
+    bool positive;
+  };
+  const bool axial = in.system != CrystalSystem::Icosahedral;
+  const NumberField fields[] = {
+      {InputField::A, &texts.a, &in.a, true},
+      {InputField::C, &texts.c, &in.c, true},
+      {InputField::Wavelength, &texts.wavelength, &in.wavelength, true},
+      {InputField::ThetaMin, &texts.thetaMin, &in.thetaLow, false},
+      {InputField::ThetaMax, &texts.thetaMax, &in.thetaHigh, false},
+      {InputField::QiMax, &texts.qiMax, &in.qiLimit, false},
+  };
+  for (const NumberField& f : fields) {
+    if (f.field == InputField::C && !axial) continue;
+    const std::optional<double> value = ParseNumber(*f.text);
+    if (!value) return error(f.field, *f.text, "is not a number");
+    if (f.positive && *value <= 0.0) return error(f.field, *f.text, "must be greater than 0");
+    *f.target = *value;
+  }
+  if (in.thetaLow > in.thetaHigh)
+    return error(InputField::ThetaMin, texts.thetaMin, "is larger than the maximum \"" + texts.thetaMax + "\"");
+
+  const int n = DimensionOf(in.system);
+  for (int k = 0; k < n; ++k) {
+    const std::string& text = texts.loops[static_cast<std::size_t>(k)];
+    const std::optional<double> value = ParseNumber(text);
+    if (!value) return error(InputField::Loop, text, "is not a number", k);
+    const double rounded = RoundHalfEven(*value);
+    if (rounded < 0.0 || rounded > 32767.0)
+      return error(InputField::Loop, text, "must be a whole number from 0 to 32767", k);
+    in.loopLimits[static_cast<std::size_t>(k)] = static_cast<int>(rounded);
+  }
+  return in;
+}
+
+}  // namespace lumora
