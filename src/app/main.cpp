@@ -1,0 +1,27 @@
+// lumora: the program's window.
+#include <QApplication>
+#include <QIcon>
+#include <QStringList>
+
+#include "app/app_paths.hpp"
+#include "app/main_window.hpp"
+#include "app/manifest.hpp"
+#include "app/termination_signals.hpp"
+#include "common/file_io.hpp"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Lumora"));
+  QApplication::setOrganizationName(QStringLiteral("Lumora"));
+  QApplication::setApplicationVersion(QStringLiteral("1.3"));
+  QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+
+  const lumora::AppPaths paths;
+  // Rewritten at every start; a folder that cannot be written is no reason to stop.
+  lumora::WriteFileAtomically(paths.manifestFile().toStdString(), lumora::ManifestText());
+
+  lumora::MainWindow window(paths);
+  lumora::CloseOnTerminationSignals(&window);
+  window.show();
+  return QApplication::exec();
+}

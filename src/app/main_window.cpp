@@ -1,0 +1,550 @@
+#include "app/main_window.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cmath>
+#include <variant>
+
+#include "app/about_dialog.hpp"
+#include "app/dialogs.hpp"
+#include "app/links.hpp"
+#include "app/parameter_panel.hpp"
+#include "app/settings_file.hpp"
+#include "common/file_io.hpp"
+#include "common/number_text.hpp"
+#include "lattice/matrix_text.hpp"
+#include "lattice/used_matrices_dialog.hpp"
+#include "plots/plot_box.hpp"
+#include "report/reflection_table_pane.hpp"
+#include "report/table_export.hpp"
+
+namespace lumora {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// The desktop theme's icon, its symbolic variant, or Qt's own.
+QIcon ThemeIcon(const char* themeName, QStyle::StandardPixmap fallback) {
+  const QString name = QString::fromLatin1(themeName);
+  for (const QString& candidate : {name, name + QStringLiteral("-symbolic")}) {
+    const QIcon icon = QIcon::fromTheme(candidate);
+    if (!icon.isNull()) return icon;
+  }
+  return QApplication::style()->standardIcon(fallback);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const AppPaths& paths, QWidget* parent) : QMainWindow(parent), paths_(paths) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QString::fromLatin1(kProgramTitle));
+  setMinimumSize(800, 600);
+  resize(1100, 780);
+
+  buildCentralArea();
+  buildActions();
+  buildMenus();
+  buildToolbar();
+  buildStatusBar();
+
+  connect(&runner_, &CalculationRunner::progressChanged, this,
+          [this](double fraction) { progress_->setValue(static_cast<int>(fraction * progress_->maximum())); });
+  connect(&runner_, &CalculationRunner::finished, this, &MainWindow::onRunFinished);
+  connect(panel_, &ParameterPanel::systemChosen, this, [this](int index) { applySystemState(index, true); });
+  connect(panel_, &ParameterPanel::searchRequested, this, &MainWindow::findReflection);
+  connect(table_, &ReflectionTablePane::doubleClicked, this, &MainWindow::viewInEditor);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &MainWindow::cancelRun);
+
+  paths_.dataFolder();  // "data" exists beside the program from the start
+  loadSettings();
+}
+
+MainWindow::~MainWindow() {
+  runner_.cancel();
+  runner_.waitForFinished();
+}
+
+QAction* MainWindow::makeAction(const char* name, const QString& text) {
+  auto* action = new QAction(text, this);
+  action->setObjectName(QString::fromLatin1(name));
+  return action;
+}
+
+void MainWindow::buildActions() {
+  // File
+  connect(makeAction("mnuFile1", QStringLiteral("New")), &QAction::triggered, this, &MainWindow::clearResults);
+  makeAction("mnuFile2", QStringLiteral("Save 2D as BMP"));
+  makeAction("mnuFile3", QStringLiteral("Save 3D as BMP"));
+  connect(makeAction("mnuFile4", QStringLiteral("Save Table")), &QAction::triggered, this, &MainWindow::saveTable);
+  makeAction("mnuFile5", QStringLiteral("Print 2D plot"));
+  makeAction("mnuFile6", QStringLiteral("Print 3D plot"));
+  makeAction("mnuFile7", QStringLiteral("Print Table"));
+  makeAction("mnuFile8", QStringLiteral("Copy 2D as WMF"));
+  makeAction("mnuFile12", QStringLiteral("Copy 2D as BMP"));
+  makeAction("mnuFile9", QStringLiteral("Copy 3D as WMF"));
+  makeAction("mnuFile13", QStringLiteral("Copy 3D as BMP"));
+  connect(makeAction("mnuFile10", QStringLiteral("Copy Table")), &QAction::triggered, this, &MainWindow::copyTable);
+  QAction* exit = makeAction("mnuFile11", QStringLiteral("Exit"));
+  connect(exit, &QAction::triggered, this, &QWidget::close);
+  for (const char* name : {"mnuFile2", "mnuFile3", "mnuFile5", "mnuFile6", "mnuFile7", "mnuFile8", "mnuFile12",
+                           "mnuFile9", "mnuFile13"})
+    findChild<QAction*>(QString::fromLatin1(name))->setEnabled(false);
+
+  // Table: the column items rewrite the table at once.
+  const std::pair<const char*, const char*> columns[] = {{"mnuTable2", "Indices"},
+                                                         {"mnuTable3", "Theta"},
+                                                         {"mnuTable4", "d-Spacing"},
+                                                         {"mnuTable5", "qe, qi"},
+                                                         {"mnuTable1", "xyz Coordinates"}};
+  for (const auto& [name, caption] : columns) {
+    QAction* item = makeAction(name, QString::fromLatin1(caption));
+    item->setCheckable(true);
+    item->setChecked(true);
+    connect(item, &QAction::triggered, this, &MainWindow::refreshTable);
+  }
+  QAction* wordpad = makeAction("mnuTable6", QStringLiteral("View in Wordpad"));
+  wordpad->setEnabled(false);
+  connect(wordpad, &QAction::triggered, this, &MainWindow::viewInEditor);
+
+  // View
+  connect(makeAction("mnuView1", QStringLiteral("Used Matrices")), &QAction::triggered, this,
+          &MainWindow::showUsedMatrices);
+  const std::pair<const char*, const char*> views[] = {
+      {"mnuView2", "Filled Spots"},      {"mnuView3", "Highlight Main Spots"}, {"mnuView8", "Highlight Directions"},
+      {"mnuView4", "Spot Size ~ 1/qi"},  {"mnuView5", "Spot Color ~ theta"},   {"mnuView6", "Spot Color ~ 1/qi"},
+      {"mnuView7", "Show Indices"}};
+  for (const auto& [name, caption] : views) {
+    QAction* item = makeAction(name, QString::fromLatin1(caption));
+    item->setCheckable(true);
+  }
+  findChild<QAction*>(QStringLiteral("mnuView2"))->setChecked(true);
+  findChild<QAction*>(QStringLiteral("mnuView4"))->setChecked(true);
+  makeAction("mnuView9", QStringLiteral("Tiling Vertices + FT"))->setEnabled(false);
+
+  // Help
+  connect(makeAction("mnuHelp6", QStringLiteral("Contents")), &QAction::triggered, this, &MainWindow::showHelp);
+  const std::pair<const char*, std::pair<const char*, const char*>> pages[] = {
+      {"mnuHelp5", {"Lumora Homepage", links::kProductHome}},
+      {"mnuHelp1", {"Brevant Homepage", links::kMakerHome}},
+      {"mnuHelp2", {"Author's Homepage", links::kAuthorHome}},
+      {"mnuHelp3", {"Quasicrystal website", links::kQuasicrystalInfo}}};
+  for (const auto& [name, page] : pages) {
+    const QString address = QString::fromLatin1(page.second);
+    connect(makeAction(name, QString::fromLatin1(page.first)), &QAction::triggered, this,
+            [address] { OpenURL(address); });
+  }
+  connect(makeAction("mnuHelp7", QStringLiteral("Donate ...")), &QAction::triggered, this, &MainWindow::donate);
+  connect(makeAction("mnuHelp4", QStringLiteral("About")), &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+void MainWindow::buildMenus() {
+  auto add = [this](QMenu* menu, const char* name) { menu->addAction(findChild<QAction*>(QString::fromLatin1(name))); };
+  auto separator = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(QString::fromLatin1(name)); };
+
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->setObjectName(QStringLiteral("mnuFile"));
+  add(file, "mnuFile1");
+  separator(file, "mnuFile0");
+  for (const char* name : {"mnuFile2", "mnuFile3", "mnuFile4"}) add(file, name);
+  separator(file, "mnuFile00");
+  for (const char* name : {"mnuFile5", "mnuFile6", "mnuFile7"}) add(file, name);
+  separator(file, "mnuFile000");
+  for (const char* name : {"mnuFile8", "mnuFile12", "mnuFile9", "mnuFile13", "mnuFile10"}) add(file, name);
+  separator(file, "mnuFile0000");
+  add(file, "mnuFile11");
+
+  QMenu* table = menuBar()->addMenu(QStringLiteral("&Table"));
+  table->setObjectName(QStringLiteral("mnuTable"));
+  for (const char* name : {"mnuTable2", "mnuTable3", "mnuTable4", "mnuTable5", "mnuTable1"}) add(table, name);
+  separator(table, "mnuTable0");
+  add(table, "mnuTable6");
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  view->setObjectName(QStringLiteral("mnuView"));
+  add(view, "mnuView1");
+  separator(view, "mnuView0");
+  for (const char* name : {"mnuView2", "mnuView3", "mnuView8", "mnuView4", "mnuView5", "mnuView6", "mnuView7"})
+    add(view, name);
+  separator(view, "mnuView02");
+  add(view, "mnuView9");
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->setObjectName(QStringLiteral("mnuHelp"));
+  add(help, "mnuHelp6");
+  separator(help, "mnuHelp00");
+  QMenu* linksMenu = help->addMenu(QStringLiteral("Links ..."));
+  linksMenu->setObjectName(QStringLiteral("mnuHelp02"));
+  for (const char* name : {"mnuHelp5", "mnuHelp1", "mnuHelp2", "mnuHelp3"}) add(linksMenu, name);
+  add(help, "mnuHelp7");
+  separator(help, "mnuHelp03");
+  add(help, "mnuHelp4");
+}
+
+void MainWindow::buildToolbar() {
+  QToolBar* toolbar = addToolBar(QStringLiteral("Toolbar"));
+  toolbar->setObjectName(QStringLiteral("Toolbar1"));
+  toolbar->setMovable(false);
+  toolbar->setIconSize(QSize(24, 24));
+  struct Button {
+    const char* name;
+    const char* tip;
+    const char* theme;
+    QStyle::StandardPixmap fallback;
+  };
+  const Button buttons[] = {
+      {"tbNew", "new", "document-new", QStyle::SP_FileIcon},
+      {"tbSave", "save", "document-save", QStyle::SP_DialogSaveButton},
+      {"tbCopy", "copy to clipboard", "edit-copy", QStyle::SP_FileDialogContentsView},
+      {"tbPrint", "print graphics", "document-print", QStyle::SP_DriveFDIcon},
+      {"tbBackground", "invert background color", "weather-clear-night", QStyle::SP_DesktopIcon},
+      {"tbExecute", "execute calculation", "system-run", QStyle::SP_MediaPlay},
+  };
+  for (const Button& b : buttons) {
+    QAction* action = toolbar->addAction(ThemeIcon(b.theme, b.fallback), QString::fromLatin1(b.tip));
+    action->setObjectName(QString::fromLatin1(b.name));
+    action->setToolTip(QString::fromLatin1(b.tip));
+  }
+  connect(findChild<QAction*>(QStringLiteral("tbNew")), &QAction::triggered, this, &MainWindow::clearResults);
+  connect(findChild<QAction*>(QStringLiteral("tbExecute")), &QAction::triggered, this, &MainWindow::executeCalculation);
+  for (const char* name : {"tbSave", "tbCopy", "tbPrint", "tbBackground"})
+    findChild<QAction*>(QString::fromLatin1(name))->setEnabled(false);
+
+  toolbar->addSeparator();
+  toolbar->addWidget(strip_);
+}
+
+void MainWindow::buildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("Status"));
+  bar->setSizeGripEnabled(true);
+  const int stretch[] = {2, 2, 2, 3, 5};
+  for (int i = 0; i < 5; ++i) {
+    auto* panel = new QLabel(bar);
+    panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i + 1));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setMinimumWidth(60);
+    bar->addWidget(panel, stretch[i]);
+    statusPanels_[static_cast<std::size_t>(i)] = panel;
+  }
+}
+
+void MainWindow::buildCentralArea() {
+  auto* central = new QWidget(this);
+  auto* outer = new QHBoxLayout(central);
+  outer->setContentsMargins(4, 2, 2, 0);
+  outer->setSpacing(6);
+
+  auto* left = new QVBoxLayout;
+  left->setSpacing(4);
+  plotBand_ = new QGroupBox(QStringLiteral("Left: 2D ( 0th layer, static) Right: 3D (rotatable)"), central);
+  plotBand_->setObjectName(QStringLiteral("frTop"));
+  auto* plotsLayout = new QHBoxLayout(plotBand_);
+  plotsLayout->setContentsMargins(6, 6, 6, 6);
+  plotsLayout->setSpacing(6);
+  pb2D_ = new PlotBox(QStringLiteral("pb2D"), plotBand_);
+  pb3D_ = new PlotBox(QStringLiteral("pb3D"), plotBand_);
+  plotsLayout->addWidget(pb2D_, 1);
+  plotsLayout->addWidget(pb3D_, 1);
+  left->addWidget(plotBand_, 1);
+
+  table_ = new ReflectionTablePane(central);
+  table_->setFixedHeight(230);
+  left->addWidget(table_);
+  outer->addLayout(left, 1);
+
+  panel_ = new ParameterPanel(central);
+  panel_->setFixedWidth(250);
+  outer->addWidget(panel_);
+  setCentralWidget(central);
+
+  // The strip beside the toolbar: plot controls, or the progress of a run.
+  strip_ = new QStackedWidget(this);
+  frPlot_ = new QWidget(strip_);
+  frPlot_->setObjectName(QStringLiteral("frPlot"));
+  auto* progressFrame = new QFrame(strip_);
+  progressFrame->setObjectName(QStringLiteral("frPROG"));
+  auto* progressLayout = new QHBoxLayout(progressFrame);
+  progressLayout->setContentsMargins(4, 0, 4, 0);
+  lprog_ = new QLabel(QStringLiteral("calculating ..."), progressFrame);
+  lprog_->setObjectName(QStringLiteral("LPROG"));
+  progress_ = new QProgressBar(progressFrame);
+  progress_->setObjectName(QStringLiteral("ProgressBar1"));
+  progress_->setRange(0, 1000);
+  progress_->setTextVisible(false);
+  progressLayout->addWidget(lprog_);
+  progressLayout->addWidget(progress_, 1);
+  auto* escHint = new QLabel(QStringLiteral("Esc cancels"), progressFrame);
+  progressLayout->addWidget(escHint);
+  strip_->addWidget(frPlot_);
+  strip_->addWidget(progressFrame);
+  strip_->setCurrentWidget(frPlot_);
+  strip_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+}
+
+QString MainWindow::statusText(int panel) const {
+  if (panel < 1 || panel > 5) return {};
+  return statusPanels_[static_cast<std::size_t>(panel - 1)]->text();
+}
+
+QString MainWindow::temporaryReportPath() const {
+  return QDir(AppPaths::tempFolder()).filePath(QStringLiteral("tmp.hkl"));
+}
+
+// ---- Settings -------------------------------------------------------------
+
+void MainWindow::loadSettings() {
+  StoredSettings settings;
+  settings.parameters = panel_->texts();
+  settings.findText = panel_->findText().toStdString();
+  if (const auto text = ReadWholeFile(paths_.settingsFileToRead().toStdString())) {
+    ApplySettingsText(*text, settings);
+    panel_->setTexts(settings.parameters);
+    panel_->setFindText(Q(settings.findText));
+  }
+  applySystemState(settings.parameters.systemIndex, false);
+}
+
+bool MainWindow::saveSettings() {
+  StoredSettings settings;
+  settings.parameters = panel_->texts();
+  settings.findText = panel_->findText().toStdString();
+  const WriteOutcome outcome = WriteFileAtomically(paths_.settingsFile().toStdString(), SettingsText(settings));
+  if (!outcome.ok) Dialogs().warning(this, QStringLiteral("The inputs could not be saved: %1").arg(Q(outcome.error)));
+  return outcome.ok;
+}
+
+void MainWindow::applySystemState(int systemIndex, bool clicked) {
+  QAction* directions = findChild<QAction*>(QStringLiteral("mnuView8"));
+  const bool icosahedral = systemIndex == 3;
+  if (clicked && icosahedral) directions->setChecked(false);
+  directions->setEnabled(!icosahedral);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (runner_.running()) {
+    runner_.cancel();
+    runner_.waitForFinished();
+  }
+  closing_ = true;
+  saveSettings();
+  event->accept();
+}
+
+// ---- The run ----------------------------------------------------------------
+
+void MainWindow::executeCalculation() {
+  if (runner_.running()) return;
+  statusPanels_[4]->setText(Q(ExtinctionStatusText(panel_->group())));
+  const Summary summary = BuildSummary(panel_->texts());  // the fields as typed
+  panel_->normaliseDecimalCommas();
+  const auto read = ReadInputs(panel_->texts());
+  if (const InputError* error = std::get_if<InputError>(&read)) {
+    Dialogs().warning(this, Q(error->Message()));
+    if (QLineEdit* field = panel_->field(error->field, error->loopIndex)) {
+      field->setFocus();
+      field->selectAll();
+    }
+    return;
+  }
+  const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+  runSummary_ = summary;
+  runSteurer_ = !inputs.yamamoto;
+
+  std::array<int, 6> limits = inputs.loopLimits;
+  if (DimensionOf(inputs.system) == 5) limits[5] = 0;
+  statusPanels_[1]->setText(QStringLiteral("of %1 loops").arg(Q(ToDecimal(BoxSize(limits, 6) - 1))));
+  statusPanels_[3]->clear();
+  lprog_->setText(QStringLiteral("calculating ..."));
+  progress_->setValue(0);
+  setBusy(true);
+  runner_.start(inputs);
+}
+
+void MainWindow::cancelRun() {
+  if (runner_.running()) runner_.cancel();
+}
+
+void MainWindow::waitForRun() {
+  while (runner_.running()) {
+    runner_.waitForFinished();
+    QApplication::processEvents();
+  }
+  QApplication::processEvents();
+}
+
+void MainWindow::setBusy(bool busy) {
+  strip_->setCurrentIndex(busy ? 1 : 0);
+  menuBar()->setEnabled(!busy);
+  // Toolbar buttons keep the state they had before the run.
+  const QList<QAction*> buttons = findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions();
+  if (busy) {
+    idleButtons_.clear();
+    for (QAction* action : buttons) {
+      if (action->objectName().startsWith(QLatin1String("tb")) && action->isEnabled()) {
+        idleButtons_.push_back(action);
+        action->setEnabled(false);
+      }
+    }
+  } else {
+    for (QAction* action : idleButtons_) action->setEnabled(true);
+    idleButtons_.clear();
+  }
+  panel_->setEnabled(!busy);
+  table_->setEnabled(!busy);
+  plotBand_->setEnabled(!busy);
+  if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+  else QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::onRunFinished(ResultPtr result) {
+  if (closing_) return;
+  if (result->status != RunStatus::Completed) {
+    abortRun();
+    if (result->status == RunStatus::Cancelled) {
+      statusPanels_[3]->setText(QStringLiteral("calculation cancelled"));
+    } else {
+      statusPanels_[3]->setText(QStringLiteral("calculation failed"));
+      Dialogs().warning(this, Q(result->error));
+    }
+    return;
+  }
+  result_ = std::move(result);
+  keptBounds_.Widen(result_->stats.bounds);
+  statusPanels_[0]->setText(QStringLiteral("%1 reflections").arg(result_->records.size()));
+  lprog_->setText(QStringLiteral("drawing ..."));
+  QApplication::processEvents();
+  calculated_ = true;
+  setBusy(false);
+  showTable();
+  findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(true);
+}
+
+void MainWindow::abortRun() {
+  setBusy(false);
+  clearResults();
+}
+
+void MainWindow::clearResults() {
+  table_->clear();
+  pb2D_->clearPicture();
+  pb3D_->clearPicture();
+  calculated_ = false;
+  result_.reset();
+  findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(false);
+}
+
+// ---- The table ----------------------------------------------------------------
+
+ReportContext MainWindow::reportContext() const {
+  ReportContext context;
+  context.summary = runSummary_;
+  context.nDim = result_ ? result_->lattice.nDim : 5;
+  context.steurer = runSteurer_;
+  auto checked = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name))->isChecked(); };
+  context.columns = {checked("mnuTable2"), checked("mnuTable3"), checked("mnuTable4"), checked("mnuTable5"),
+                     checked("mnuTable1")};
+  return context;
+}
+
+void MainWindow::showTable() {
+  const std::string text = ReportText(result_->records, reportContext());
+  table_->showReport(text);
+  const WriteOutcome outcome = WriteFileAtomically(temporaryReportPath().toStdString(), text);
+  if (!outcome.ok) statusPanels_[3]->setText(QStringLiteral("temporary report not written"));
+}
+
+void MainWindow::refreshTable() {
+  if (calculated_ && result_ && !result_->records.empty()) showTable();
+}
+
+bool MainWindow::requireData() {
+  if (calculated_) return true;
+  Dialogs().message(this, QStringLiteral("no data"));
+  return false;
+}
+
+void MainWindow::saveTable() {
+  if (!requireData()) return;
+  const QString proposed = QDir(paths_.dataFolder()).filePath(QStringLiteral("lumora.hkl"));
+  const QString path =
+      Dialogs().saveFileName(this, QStringLiteral("Save Table"), proposed, QStringLiteral("Lumora data (*.hkl)"));
+  if (path.isEmpty()) return;
+  const WriteOutcome outcome = WriteReport(path.toStdString(), result_->records, reportContext());
+  if (!outcome.ok) Dialogs().warning(this, QStringLiteral("The table was not saved: %1").arg(Q(outcome.error)));
+}
+
+void MainWindow::copyTable() {
+  if (!requireData()) return;
+  const ReportContext context = reportContext();
+  const std::string text = ClipboardTableText(result_->records, context.nDim, context.columns);
+  // The copy is also left in the temporary folder, as "copy.hkl".
+  WriteFileAtomically(QDir(AppPaths::tempFolder()).filePath(QStringLiteral("copy.hkl")).toStdString(), text);
+  QApplication::clipboard()->setText(Q(text));
+}
+
+void MainWindow::viewInEditor() {
+  if (!calculated_) return;
+  const QString path = temporaryReportPath();
+  if (!Dialogs().openUrl(QUrl::fromLocalFile(path)))
+    Dialogs().warning(this, QStringLiteral("No text editor could be started for %1").arg(path));
+}
+
+void MainWindow::findReflection() { table_->findNext(panel_->findText()); }
+
+// ---- View and Help ----------------------------------------------------------------
+
+void MainWindow::showUsedMatrices() {
+  // Like the window always did: the raw field texts, read leniently.
+  const ParameterTexts texts = panel_->texts();
+  const CrystalSystem system = SystemFromIndex(texts.systemIndex);
+  const double a = Val(texts.a);
+  const double c = Val(texts.c);
+  const bool axial = system != CrystalSystem::Icosahedral;
+  if (!std::isfinite(a) || a == 0.0 || (axial && (!std::isfinite(c) || c == 0.0))) {
+    const bool badA = !std::isfinite(a) || a == 0.0;
+    Dialogs().warning(this, QStringLiteral("%1: \"%2\" cannot be used as a lattice constant")
+                                .arg(badA ? QStringLiteral("a") : QStringLiteral("c"), Q(badA ? texts.a : texts.c)));
+    return;
+  }
+  const Lattice lattice = SetupLattice(system, a, axial ? c : 1.0, texts.yamamoto);
+  UsedMatricesDialog dialog(this);
+  dialog.setText(Q(MatrixText(lattice.directMatrix, lattice.nDim, lattice.nDim)), 1);
+  dialog.setText(Q(MatrixText(lattice.inverseMatrix, lattice.nDim, lattice.nDim)), 2);
+  dialog.exec();
+}
+
+void MainWindow::showHelp() { Dialogs().openUrl(QUrl::fromLocalFile(paths_.helpFile())); }
+
+void MainWindow::donate() {
+  QApplication::processEvents();
+  const QString text = QStringLiteral(
+                           "Would you like to make a donation, \nin order to help us maintain this software ?\n\n"
+                           "Click the [Donate] button at %1")
+                           .arg(QString::fromLatin1(links::kMakerHome));
+  if (Dialogs().question(this, QStringLiteral(" Make a Donation"), text)) OpenURL(QString::fromLatin1(links::kMakerHome));
+}
+
+void MainWindow::showAbout() {
+  AboutDialog about(this);
+  about.exec();
+}
+
+}  // namespace lumora

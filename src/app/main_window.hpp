@@ -1,0 +1,105 @@
+// The main window "Lumora": inputs on the right, plots at the top left, the
+// reflection table below them; menus, toolbar and status bar.
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "app/app_paths.hpp"
+#include "app/calculation_runner.hpp"
+#include "reflections/parameters.hpp"
+#include "report/report.hpp"
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QStackedWidget;
+class QGroupBox;
+
+namespace lumora {
+
+class ParameterPanel;
+class ReflectionTablePane;
+class PlotBox;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit MainWindow(const AppPaths& paths, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  ParameterPanel* parameters() const { return panel_; }
+  ReflectionTablePane* table() const { return table_; }
+  bool calculated() const { return calculated_; }
+  bool running() const { return runner_.running(); }
+  const CalculationResult* result() const { return calculated_ ? result_.get() : nullptr; }
+  // Text of status panel 1..5.
+  QString statusText(int panel) const;
+  // The report file the table shows ("tmp.hkl" in the temporary folder).
+  QString temporaryReportPath() const;
+  // Blocks until a running calculation has ended and its result is shown.
+  void waitForRun();
+
+ public slots:
+  void executeCalculation();
+  void cancelRun();
+  void clearResults();
+  void saveTable();
+  void copyTable();
+  void viewInEditor();
+  void findReflection();
+  void showUsedMatrices();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildActions();
+  void buildMenus();
+  void buildToolbar();
+  void buildStatusBar();
+  void buildCentralArea();
+  QAction* makeAction(const char* name, const QString& text);
+
+  void loadSettings();
+  bool saveSettings();
+  void applySystemState(int systemIndex, bool clicked);
+
+  void setBusy(bool busy);
+  void onRunFinished(ResultPtr result);
+  void abortRun();
+  void showTable();
+  void refreshTable();
+  ReportContext reportContext() const;
+  bool requireData();
+
+  void showHelp();
+  void donate();
+  void showAbout();
+
+  AppPaths paths_;
+  ParameterPanel* panel_ = nullptr;
+  ReflectionTablePane* table_ = nullptr;
+  QGroupBox* plotBand_ = nullptr;
+  PlotBox* pb2D_ = nullptr;
+  PlotBox* pb3D_ = nullptr;
+  QStackedWidget* strip_ = nullptr;  // frPlot, or frPROG while a run is going
+  QWidget* frPlot_ = nullptr;
+  QLabel* lprog_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  std::array<QLabel*, 5> statusPanels_{};
+  QList<QAction*> idleButtons_;  // toolbar buttons to enable again after a run
+
+  CalculationRunner runner_;
+  ResultPtr result_;
+  bool calculated_ = false;
+  bool closing_ = false;
+  // What the run was asked to do, for every later rewrite of its report.
+  Summary runSummary_;
+  bool runSteurer_ = false;
+  // The coordinate bounds of every run since the window opened: they only widen.
+  CoordinateBounds keptBounds_;
+};
+
+}  // namespace lumora

@@ -1,0 +1,44 @@
+// A picture box for a plot: shows the last drawn picture, copied in one step,
+// and keeps it when uncovered.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include "plots/color.hpp"
+
+namespace lumora {
+
+class PlotBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit PlotBox(const QString& name, QWidget* parent = nullptr);
+
+  void setColors(ColorValue back, ColorValue fore);
+  ColorValue backColor() const { return back_; }
+  ColorValue foreColor() const { return fore_; }
+
+  // Replaces the shown picture.
+  void setPicture(const QImage& picture);
+  // An empty box in the background colour.
+  void clearPicture();
+  const QImage& picture() const { return picture_; }
+
+  // The drawing area in twips.
+  double scaleWidth() const;
+  double scaleHeight() const;
+
+ signals:
+  void resized();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QImage picture_;
+  ColorValue back_ = kBlack;
+  ColorValue fore_ = kWhite;
+};
+
+}  // namespace lumora

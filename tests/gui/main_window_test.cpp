@@ -1,0 +1,376 @@
+// The main window as a user drives it: inputs, settings, runs, the table.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "app/dialogs.hpp"
+#include "app/main_window.hpp"
+#include "app/parameter_panel.hpp"
+#include "app/up_down_buttons.hpp"
+#include "report/reflection_table_pane.hpp"
+
+using namespace lumora;
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> folder_;
+  QStringList messages_;
+  QString nextSavePath_;
+  int saveDialogs_ = 0;
+  QList<QUrl> opened_;
+
+  std::unique_ptr<MainWindow> makeWindow() {
+    auto window = std::make_unique<MainWindow>(AppPaths(folder_->path()));
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get())) qWarning("window not active");
+    return window;
+  }
+  template <typename T>
+  static T* child(QWidget* window, const char* name) {
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (!found) qFatal("no child %s", name);
+    return found;
+  }
+  static QLineEdit* field(QWidget* window, const char* name) { return child<QLineEdit>(window, name); }
+  static QAction* action(QWidget* window, const char* name) { return child<QAction>(window, name); }
+  static void setField(QWidget* window, const char* name, const QString& text) { field(window, name)->setText(text); }
+  static void run(MainWindow* window) {
+    window->executeCalculation();
+    window->waitForRun();
+  }
+
+ private slots:
+  void init() {
+    folder_ = std::make_unique<QTemporaryDir>();
+    qputenv("TMP", folder_->path().toLocal8Bit());
+    messages_.clear();
+    saveDialogs_ = 0;
+    opened_.clear();
+    nextSavePath_.clear();
+    Dialogs().message = [this](QWidget*, const QString& text) { messages_ << text; };
+    Dialogs().warning = [this](QWidget*, const QString& text) { messages_ << text; };
+    Dialogs().question = [this](QWidget*, const QString&, const QString& text) {
+      messages_ << text;
+      return false;
+    };
+    Dialogs().saveFileName = [this](QWidget*, const QString&, const QString& proposed, const QString&) {
+      ++saveDialogs_;
+      messages_ << QStringLiteral("proposed ") + proposed;
+      return nextSavePath_;
+    };
+    Dialogs().openUrl = [this](const QUrl& url) {
+      opened_ << url;
+      return true;
+    };
+  }
+
+  void startsWithTheDefaultsWhenThereIsNoSettingsFile() {
+    auto w = makeWindow();
+    QCOMPARE(child<QComboBox>(w.get(), "cmbSystem")->currentText(), QStringLiteral("Decagonal"));
+    QVERIFY(child<QComboBox>(w.get(), "cmbSG10")->isVisible());
+    QVERIFY(!child<QComboBox>(w.get(), "cmbSG8")->isVisible());
+    QCOMPARE(child<QComboBox>(w.get(), "cmbSG10")->currentText(), QStringLiteral("P10.5/mmc"));
+    QCOMPARE(child<QComboBox>(w.get(), "cmbAnode")->currentText(), QStringLiteral("Mo"));
+    QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("0.7106867"));
+    QVERIFY(!field(w.get(), "tfWL")->isEnabled());
+    QCOMPARE(field(w.get(), "tfA")->text(), QStringLiteral("2.82"));
+    QCOMPARE(field(w.get(), "tfTH2")->text(), QStringLiteral("30.0"));
+    QVERIFY(!field(w.get(), "tfH5")->isVisible());
+    QVERIFY(child<QRadioButton>(w.get(), "rbYamamoto")->isChecked());
+    QVERIFY(!action(w.get(), "mnuTable6")->isEnabled());
+    QVERIFY(action(w.get(), "mnuView2")->isChecked());
+    QVERIFY(action(w.get(), "mnuView4")->isChecked());
+    QVERIFY(QDir(folder_->filePath(QStringLiteral("data"))).exists());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Lumora"));
+  }
+
+  void inputsSurviveARestart() {
+    {
+      auto w = makeWindow();
+      w->parameters()->chooseSystem(0);
+      child<QComboBox>(w.get(), "cmbSG8")->setCurrentIndex(18);
+      child<QRadioButton>(w.get(), "rbSteurer")->setChecked(true);
+      setField(w.get(), "tfA", QStringLiteral("2,9"));  // a comma, not yet normalised
+      setField(w.get(), "tfC", QStringLiteral("11"));
+      setField(w.get(), "tfH2", QStringLiteral("3"));
+      w->parameters()->chooseAnode(7);
+      setField(w.get(), "tfWL", QStringLiteral("1.2345"));  // typed with "US": not kept
+      setField(w.get(), "tfQI", QStringLiteral("0.75"));
+      setField(w.get(), "tfFind", QStringLiteral("1 0 0 0 0"));
+      w->close();
+    }
+    QVERIFY(QFile::exists(folder_->filePath(QStringLiteral("Lumora.cfg"))));
+    auto w = makeWindow();
+    QCOMPARE(child<QComboBox>(w.get(), "cmbSystem")->currentText(), QStringLiteral("Octagonal"));
+    QCOMPARE(child<QComboBox>(w.get(), "cmbSG8")->currentText(), QStringLiteral("P8nc"));
+    QVERIFY(child<QRadioButton>(w.get(), "rbSteurer")->isChecked());
+    QCOMPARE(field(w.get(), "tfA")->text(), QStringLiteral("2,9"));
+    QCOMPARE(field(w.get(), "tfC")->text(), QStringLiteral("11"));
+    QCOMPARE(field(w.get(), "tfH2")->text(), QStringLiteral("3"));
+    QCOMPARE(child<QComboBox>(w.get(), "cmbAnode")->currentText(), QStringLiteral("US"));
+    QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("1.541878"));
+    QVERIFY(field(w.get(), "tfWL")->isEnabled());
+    QCOMPARE(field(w.get(), "tfQI")->text(), QStringLiteral("0.75"));
+    QCOMPARE(field(w.get(), "tfFind")->text(), QStringLiteral("1 0 0 0 0"));
+  }
+
+  void switchingTheSystem() {
+    auto w = makeWindow();
+    QAction* directions = action(w.get(), "mnuView8");
+    directions->setChecked(true);
+    w->parameters()->chooseSystem(3);
+    QVERIFY(child<QComboBox>(w.get(), "cmbSG20")->isVisible());
+    QCOMPARE(child<QComboBox>(w.get(), "cmbSG20")->currentText(), QStringLiteral("P235"));
+    QVERIFY(field(w.get(), "tfH5")->isVisible());
+    QVERIFY(child<QLabel>(w.get(), "Lhkl2")->isVisible());
+    QVERIFY(!field(w.get(), "tfC")->isVisible());
+    QVERIFY(!directions->isChecked());
+    QVERIFY(!directions->isEnabled());
+    w->parameters()->chooseSystem(2);
+    QCOMPARE(child<QComboBox>(w.get(), "cmbSG12")->currentText(), QStringLiteral("P12/mmm"));
+    QVERIFY(directions->isEnabled());
+    QVERIFY(!directions->isChecked());
+    QVERIFY(field(w.get(), "tfC")->isVisible());
+    QVERIFY(!field(w.get(), "tfH5")->isVisible());
+    w->parameters()->chooseSystem(1);
+    QCOMPARE(child<QComboBox>(w.get(), "cmbSG10")->currentText(), QStringLiteral("P10/mmm"));
+  }
+
+  void anodeAndLoopArrows() {
+    auto w = makeWindow();
+    w->parameters()->chooseAnode(7);
+    QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("1.541878"));
+    QVERIFY(field(w.get(), "tfWL")->isEnabled());
+    w->parameters()->chooseAnode(6);
+    QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("0.5608337"));
+    QVERIFY(!field(w.get(), "tfWL")->isEnabled());
+
+    auto* arrows = child<UpDownButtons>(w.get(), "up1");
+    auto* up = arrows->findChild<QToolButton*>(QStringLiteral("up"));
+    auto* down = arrows->findChild<QToolButton*>(QStringLiteral("down"));
+    setField(w.get(), "tfH0", QStringLiteral("20"));
+    QTest::mouseClick(up, Qt::LeftButton);
+    QCOMPARE(field(w.get(), "tfH0")->text(), QStringLiteral("20"));
+    setField(w.get(), "tfH0", QStringLiteral("2.5"));
+    QTest::mouseClick(up, Qt::LeftButton);
+    QCOMPARE(field(w.get(), "tfH0")->text(), QStringLiteral("4"));
+    setField(w.get(), "tfH0", QStringLiteral("0"));
+    QTest::mouseClick(down, Qt::LeftButton);
+    QCOMPARE(field(w.get(), "tfH0")->text(), QStringLiteral("0"));
+  }
+
+  void aCompletedRunFillsTheTableAndStatus() {
+    auto w = makeWindow();
+    run(w.get());
+    QVERIFY(w->calculated());
+    const std::size_t count = w->result()->records.size();
+    QVERIFY(count > 0);
+    QCOMPARE(w->statusText(1), QStringLiteral("%1 reflections").arg(count));
+    QCOMPARE(w->statusText(2), QStringLiteral("of 3124 loops"));
+    QCOMPARE(w->statusText(5), QStringLiteral("extinction rules: Ob "));
+    QVERIFY(action(w.get(), "mnuTable6")->isEnabled());
+
+    QFile report(w->temporaryReportPath());
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QString fileText = QString::fromLatin1(report.readAll());
+    QVERIFY(fileText.startsWith(QStringLiteral("LUMORA REPORT - %1 reflections\r\n").arg(count)));
+    fileText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QCOMPARE(w->table()->text() + QStringLiteral("\n"), fileText);
+
+    // Column items rewrite the table at once.
+    action(w.get(), "mnuTable3")->trigger();
+    QVERIFY(!w->table()->text().contains(QStringLiteral("Theta")));
+    action(w.get(), "mnuTable3")->trigger();
+    QVERIFY(w->table()->text().contains(QStringLiteral("Theta")));
+
+    // View in the text editor, from the menu and by a double click.
+    action(w.get(), "mnuTable6")->trigger();
+    QTest::mouseDClick(w->table()->textBox()->viewport(), Qt::LeftButton);
+    QCOMPARE(opened_.size(), 2);
+    QCOMPARE(opened_.first(), QUrl::fromLocalFile(w->temporaryReportPath()));
+
+    // "New" clears.
+    action(w.get(), "mnuFile1")->trigger();
+    QVERIFY(!w->calculated());
+    QVERIFY(w->table()->text().isEmpty());
+    QVERIFY(!action(w.get(), "mnuTable6")->isEnabled());
+  }
+
+  void decimalCommasAreNormalisedByTheRunButShownAsTyped() {
+    auto w = makeWindow();
+    w->parameters()->chooseAnode(7);
+    setField(w.get(), "tfWL", QStringLiteral("1,54"));
+    setField(w.get(), "tfTH2", QStringLiteral("40,0"));
+    run(w.get());
+    QVERIFY(w->calculated());
+    QVERIFY(w->table()->text().contains(QStringLiteral("wavelength = 1,54, thmin = 1.0, thmax = 40,0, qimax = 1.0")));
+    QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("1.54"));
+    QCOMPARE(field(w.get(), "tfTH2")->text(), QStringLiteral("40.0"));
+    // Later rewrites describe the run, not fields edited since.
+    setField(w.get(), "tfA", QStringLiteral("9.99"));
+    action(w.get(), "mnuTable4")->trigger();
+    QVERIFY(w->table()->text().contains(QStringLiteral("a = 2.82, c = 12.06")));
+  }
+
+  void escCancelsARun() {
+    auto w = makeWindow();
+    for (const char* name : {"tfH0", "tfH1", "tfH2", "tfH3", "tfH4"}) setField(w.get(), name, QStringLiteral("25"));
+    w->executeCalculation();
+    QVERIFY(w->running());
+    QVERIFY(!child<QWidget>(w.get(), "frRight")->isEnabled());
+    QVERIFY(!child<QAction>(w.get(), "tbExecute")->isEnabled());
+    QCOMPARE(w->statusText(2), QStringLiteral("of 345025250 loops"));
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    w->waitForRun();
+    QVERIFY(!w->running());
+    QVERIFY(!w->calculated());
+    QVERIFY(w->table()->text().isEmpty());
+    QCOMPARE(w->statusText(4), QStringLiteral("calculation cancelled"));
+    QVERIFY(child<QWidget>(w.get(), "frRight")->isEnabled());
+    QVERIFY(child<QAction>(w.get(), "tbExecute")->isEnabled());
+  }
+
+  void badFieldsAreNamedAndNothingRuns() {
+    auto w = makeWindow();
+    const std::pair<const char*, const char*> cases[] = {
+        {"tfA", "abc"}, {"tfC", "0"}, {"tfQI", ""}, {"tfTH1", "45"}, {"tfH3", "-2"}};
+    const char* expected[] = {"a: \"abc\" is not a number", "c: \"0\" must be greater than 0",
+                              "qi-Max: \"\" is not a number",
+                              "Theta Range (minimum): \"45\" is larger than the maximum \"30.0\"",
+                              "Loop Limits h4: \"-2\" must be a whole number from 0 to 32767"};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+      auto fresh = makeWindow();
+      setField(fresh.get(), cases[i].first, QString::fromLatin1(cases[i].second));
+      messages_.clear();
+      fresh->executeCalculation();
+      QVERIFY(!fresh->running());
+      QVERIFY(!fresh->calculated());
+      QCOMPARE(messages_, QStringList{QString::fromLatin1(expected[i])});
+    }
+    w->parameters()->chooseAnode(7);
+    setField(w.get(), "tfWL", QStringLiteral("-1"));
+    messages_.clear();
+    w->executeCalculation();
+    QCOMPARE(messages_, QStringList{QStringLiteral("Wavelength: \"-1\" must be greater than 0")});
+  }
+
+  void commandsThatNeedARunSayNoData() {
+    auto w = makeWindow();
+    w->saveTable();
+    w->copyTable();
+    QCOMPARE(messages_, (QStringList{QStringLiteral("no data"), QStringLiteral("no data")}));
+    QCOMPARE(saveDialogs_, 0);
+    w->viewInEditor();
+    QVERIFY(opened_.isEmpty());
+  }
+
+  void savingAndCopyingTheTable() {
+    auto w = makeWindow();
+    run(w.get());
+    nextSavePath_.clear();  // the user cancels
+    w->saveTable();
+    QCOMPARE(saveDialogs_, 1);
+    QVERIFY(messages_.last().endsWith(QStringLiteral("data/lumora.hkl")));
+    QCOMPARE(QDir(folder_->filePath(QStringLiteral("data"))).entryList(QDir::Files).size(), 0);
+
+    nextSavePath_ = folder_->filePath(QStringLiteral("saved.hkl"));
+    w->saveTable();
+    QFile saved(nextSavePath_);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QFile shown(w->temporaryReportPath());
+    QVERIFY(shown.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), shown.readAll());
+
+    nextSavePath_ = folder_->filePath(QStringLiteral("missing/folder/x.hkl"));
+    messages_.clear();
+    w->saveTable();
+    QCOMPARE(messages_.size(), 2);
+    QVERIFY(messages_.last().startsWith(QStringLiteral("The table was not saved")));
+
+    w->copyTable();
+    const QString copied = QApplication::clipboard()->text();
+    QVERIFY(copied.startsWith(QStringLiteral("1\t2\t2\t2\t2\t2\t")));
+    QCOMPARE(copied.count(QStringLiteral("\r\n")), static_cast<int>(w->result()->records.size()));
+  }
+
+  void searchWrapsAround() {
+    auto w = makeWindow();
+    run(w.get());
+    setField(w.get(), "tfFind", QStringLiteral("2 2 2 2"));
+    QList<long long> hits;
+    do {
+      QTest::keyClick(field(w.get(), "tfFind"), Qt::Key_Return);
+      hits << w->table()->lastHit();
+    } while (hits.last() >= 0 && hits.size() < 1000);
+    QCOMPARE(hits.last(), -1LL);  // after the last hit: nothing
+    QVERIFY(hits.size() >= 3);
+    for (int i = 1; i + 1 < hits.size(); ++i) QVERIFY(hits[i] > hits[i - 1]);
+    QTest::keyClick(field(w.get(), "tfFind"), Qt::Key_Return);
+    QCOMPARE(w->table()->lastHit(), hits.first());  // then from the top again
+    const QString selected = w->table()->textBox()->textCursor().selectedText();
+    QCOMPARE(selected, QStringLiteral("   2   2   2   2"));
+    // A click in the table starts the next search from the top.
+    child<QPushButton>(w.get(), "bRTFFIND")->click();
+    QTest::mouseClick(w->table()->textBox()->viewport(), Qt::LeftButton);
+    QCOMPARE(w->table()->lastHit(), 0LL);
+  }
+
+  void usedMatricesShowsTheCurrentBasis() {
+    auto w = makeWindow();
+    w->parameters()->chooseSystem(0);
+    QString direct, inverse;
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog);
+      QCOMPARE(dialog->windowTitle(), QStringLiteral("Used Matrices"));
+      direct = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText();
+      inverse = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->toPlainText();
+      dialog->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    });
+    w->showUsedMatrices();
+    QCOMPARE(direct.split(QLatin1Char('\n')).first(), QStringLiteral("   1.9940   1.9940  -1.9940   1.9940   0.0000"));
+    QVERIFY(direct.split(QLatin1Char('\n')).last().endsWith(QStringLiteral("  12.0600")));
+    QCOMPARE(inverse.split(QLatin1Char('\n')).size(), 5);
+
+    setField(w.get(), "tfA", QStringLiteral("abc"));
+    messages_.clear();
+    w->showUsedMatrices();
+    QCOMPARE(messages_, QStringList{QStringLiteral("a: \"abc\" cannot be used as a lattice constant")});
+  }
+
+  void helpMenu() {
+    auto w = makeWindow();
+    action(w.get(), "mnuHelp6")->trigger();
+    QVERIFY(opened_.last().toLocalFile().endsWith(QStringLiteral("help/index.html")));
+    action(w.get(), "mnuHelp3")->trigger();
+    QCOMPARE(opened_.last().host(), QStringLiteral("en.wikipedia.org"));
+    const int before = opened_.size();
+    action(w.get(), "mnuHelp7")->trigger();  // the test answers No
+    QVERIFY(messages_.last().startsWith(QStringLiteral("Would you like to make a donation, \n")));
+    QCOMPARE(opened_.size(), before);
+  }
+
+  void cleanup() {
+    Dialogs() = DialogHooks{};
+    folder_.reset();
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
