@@ -1,6 +1,5 @@
 // lumora: the program's window.
 #include <QApplication>
-#include <QIcon>
 #include <QStringList>
 
 #include "app/app_paths.hpp"
@@ -14,7 +13,6 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Lumora"));
   QApplication::setOrganizationName(QStringLiteral("Lumora"));
   QApplication::setApplicationVersion(QStringLiteral("1.3"));
-  QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
 
   const lumora::AppPaths paths;
   // Rewritten at every start; a folder that cannot be written is no reason to stop.

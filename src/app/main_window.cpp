@@ -31,6 +31,7 @@
 #include "lattice/matrix_text.hpp"
 #include "lattice/used_matrices_dialog.hpp"
 #include "plots/plot_box.hpp"
+#include "plots/plot_controller.hpp"
 #include "report/reflection_table_pane.hpp"
 #include "report/table_export.hpp"
 
@@ -53,6 +54,9 @@ QIcon ThemeIcon(const char* themeName, QStyle::StandardPixmap fallback) {
 
 MainWindow::MainWindow(const AppPaths& paths, QWidget* parent) : QMainWindow(parent), paths_(paths) {
   setObjectName(QStringLiteral("Form1"));
+  // Symbolic icons of the common desktop theme where the running theme has none.
+  if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
   setWindowTitle(QString::fromLatin1(kProgramTitle));
   setMinimumSize(800, 600);
   resize(1100, 780);
@@ -69,6 +73,11 @@ MainWindow::MainWindow(const AppPaths& paths, QWidget* parent) : QMainWindow(par
   connect(panel_, &ParameterPanel::systemChosen, this, [this](int index) { applySystemState(index, true); });
   connect(panel_, &ParameterPanel::searchRequested, this, &MainWindow::findReflection);
   connect(table_, &ReflectionTablePane::doubleClicked, this, &MainWindow::viewInEditor);
+  connect(panel_, &ParameterPanel::rotationRequested, this, [this](int axis, bool negative) {
+    panel_->normaliseDecimalCommas();
+    const float angle = static_cast<float>(Val(panel_->angleText(axis - 1).toStdString()));
+    plots_->rotate(axis, negative ? -angle : angle);
+  });
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, &MainWindow::cancelRun);
 
@@ -130,12 +139,11 @@ void MainWindow::buildActions() {
       {"mnuView2", "Filled Spots"},      {"mnuView3", "Highlight Main Spots"}, {"mnuView8", "Highlight Directions"},
       {"mnuView4", "Spot Size ~ 1/qi"},  {"mnuView5", "Spot Color ~ theta"},   {"mnuView6", "Spot Color ~ 1/qi"},
       {"mnuView7", "Show Indices"}};
-  for (const auto& [name, caption] : views) {
-    QAction* item = makeAction(name, QString::fromLatin1(caption));
-    item->setCheckable(true);
-  }
-  findChild<QAction*>(QStringLiteral("mnuView2"))->setChecked(true);
-  findChild<QAction*>(QStringLiteral("mnuView4"))->setChecked(true);
+  const ViewFlag flags[] = {ViewFlag::FilledSpots,  ViewFlag::HighlightMain, ViewFlag::HighlightDirections,
+                           ViewFlag::SizeByQi,     ViewFlag::ColorByTheta,  ViewFlag::ColorByQi,
+                           ViewFlag::ShowIndices};
+  for (std::size_t i = 0; i < std::size(views); ++i)
+    plots_->bindOption(flags[i], makeAction(views[i].first, QString::fromLatin1(views[i].second)));
   makeAction("mnuView9", QStringLiteral("Tiling Vertices + FT"))->setEnabled(false);
 
   // Help
@@ -223,7 +231,9 @@ void MainWindow::buildToolbar() {
   }
   connect(findChild<QAction*>(QStringLiteral("tbNew")), &QAction::triggered, this, &MainWindow::clearResults);
   connect(findChild<QAction*>(QStringLiteral("tbExecute")), &QAction::triggered, this, &MainWindow::executeCalculation);
-  for (const char* name : {"tbSave", "tbCopy", "tbPrint", "tbBackground"})
+  connect(findChild<QAction*>(QStringLiteral("tbBackground")), &QAction::triggered, plots_,
+          &PlotController::cycleBackground);
+  for (const char* name : {"tbSave", "tbCopy", "tbPrint"})
     findChild<QAction*>(QString::fromLatin1(name))->setEnabled(false);
 
   toolbar->addSeparator();
@@ -247,24 +257,16 @@ void MainWindow::buildStatusBar() {
 }
 
 void MainWindow::buildCentralArea() {
-  auto* central = new QWidget(this);
+  pages_ = new QStackedWidget(this);
+  plots_ = new PlotController(pages_);
+  auto* central = new QWidget(pages_);
   auto* outer = new QHBoxLayout(central);
   outer->setContentsMargins(4, 2, 2, 0);
   outer->setSpacing(6);
 
   auto* left = new QVBoxLayout;
   left->setSpacing(4);
-  plotBand_ = new QGroupBox(QStringLiteral("Left: 2D ( 0th layer, static) Right: 3D (rotatable)"), central);
-  plotBand_->setObjectName(QStringLiteral("frTop"));
-  auto* plotsLayout = new QHBoxLayout(plotBand_);
-  plotsLayout->setContentsMargins(6, 6, 6, 6);
-  plotsLayout->setSpacing(6);
-  pb2D_ = new PlotBox(QStringLiteral("pb2D"), plotBand_);
-  pb3D_ = new PlotBox(QStringLiteral("pb3D"), plotBand_);
-  plotsLayout->addWidget(pb2D_, 1);
-  plotsLayout->addWidget(pb3D_, 1);
-  left->addWidget(plotBand_, 1);
-
+  left->addWidget(plots_->plotBand(), 1);
   table_ = new ReflectionTablePane(central);
   table_->setFixedHeight(230);
   left->addWidget(table_);
@@ -273,12 +275,17 @@ void MainWindow::buildCentralArea() {
   panel_ = new ParameterPanel(central);
   panel_->setFixedWidth(250);
   outer->addWidget(panel_);
-  setCentralWidget(central);
+  pages_->addWidget(central);
+  pages_->addWidget(plots_->bigView());
+  setCentralWidget(pages_);
+  connect(plots_, &PlotController::bigViewChanged, this,
+          [this](bool open) { pages_->setCurrentIndex(open ? 1 : 0); });
 
   // The strip beside the toolbar: plot controls, or the progress of a run.
   strip_ = new QStackedWidget(this);
-  frPlot_ = new QWidget(strip_);
-  frPlot_->setObjectName(QStringLiteral("frPlot"));
+  QWidget* frPlot = plots_->controlStrip();
+  frPlot->setParent(strip_);
+  frPlot->setObjectName(QStringLiteral("frPlot"));
   auto* progressFrame = new QFrame(strip_);
   progressFrame->setObjectName(QStringLiteral("frPROG"));
   auto* progressLayout = new QHBoxLayout(progressFrame);
@@ -291,11 +298,10 @@ void MainWindow::buildCentralArea() {
   progress_->setTextVisible(false);
   progressLayout->addWidget(lprog_);
   progressLayout->addWidget(progress_, 1);
-  auto* escHint = new QLabel(QStringLiteral("Esc cancels"), progressFrame);
-  progressLayout->addWidget(escHint);
-  strip_->addWidget(frPlot_);
+  progressLayout->addWidget(new QLabel(QStringLiteral("Esc cancels"), progressFrame));
+  strip_->addWidget(frPlot);
   strip_->addWidget(progressFrame);
-  strip_->setCurrentWidget(frPlot_);
+  strip_->setCurrentWidget(frPlot);
   strip_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
@@ -332,10 +338,7 @@ bool MainWindow::saveSettings() {
 }
 
 void MainWindow::applySystemState(int systemIndex, bool clicked) {
-  QAction* directions = findChild<QAction*>(QStringLiteral("mnuView8"));
-  const bool icosahedral = systemIndex == 3;
-  if (clicked && icosahedral) directions->setChecked(false);
-  directions->setEnabled(!icosahedral);
+  plots_->setSystemChoice(SystemFromIndex(systemIndex), clicked);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -409,7 +412,8 @@ void MainWindow::setBusy(bool busy) {
   }
   panel_->setEnabled(!busy);
   table_->setEnabled(!busy);
-  plotBand_->setEnabled(!busy);
+  plots_->plotBand()->setEnabled(!busy);
+  plots_->bigView()->setEnabled(!busy);
   if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
   else QApplication::restoreOverrideCursor();
 }
@@ -431,6 +435,7 @@ void MainWindow::onRunFinished(ResultPtr result) {
   statusPanels_[0]->setText(QStringLiteral("%1 reflections").arg(result_->records.size()));
   lprog_->setText(QStringLiteral("drawing ..."));
   QApplication::processEvents();
+  plots_->showRun(result_, keptBounds_.CoordMax());
   calculated_ = true;
   setBusy(false);
   showTable();
@@ -444,8 +449,7 @@ void MainWindow::abortRun() {
 
 void MainWindow::clearResults() {
   table_->clear();
-  pb2D_->clearPicture();
-  pb3D_->clearPicture();
+  plots_->clear();
   calculated_ = false;
   result_.reset();
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(false);

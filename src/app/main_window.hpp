@@ -21,7 +21,7 @@ namespace lumora {
 
 class ParameterPanel;
 class ReflectionTablePane;
-class PlotBox;
+class PlotController;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -30,6 +30,7 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   ParameterPanel* parameters() const { return panel_; }
+  PlotController* plots() const { return plots_; }
   ReflectionTablePane* table() const { return table_; }
   bool calculated() const { return calculated_; }
   bool running() const { return runner_.running(); }
@@ -81,11 +82,9 @@ class MainWindow : public QMainWindow {
   AppPaths paths_;
   ParameterPanel* panel_ = nullptr;
   ReflectionTablePane* table_ = nullptr;
-  QGroupBox* plotBand_ = nullptr;
-  PlotBox* pb2D_ = nullptr;
-  PlotBox* pb3D_ = nullptr;
+  PlotController* plots_ = nullptr;
+  QStackedWidget* pages_ = nullptr;  // the normal layout, or the large view
   QStackedWidget* strip_ = nullptr;  // frPlot, or frPROG while a run is going
-  QWidget* frPlot_ = nullptr;
   QLabel* lprog_ = nullptr;
   QProgressBar* progress_ = nullptr;
   std::array<QLabel*, 5> statusPanels_{};

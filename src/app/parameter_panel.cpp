@@ -133,27 +133,42 @@ QWidget* ParameterPanel::buildLoopLimits() {
   auto* frame = new QGroupBox(QStringLiteral("Loop Limits"), this);
   frame->setObjectName(QStringLiteral("frLoops"));
   auto* grid = new QGridLayout(frame);
-  grid->setHorizontalSpacing(2);
+  grid->setHorizontalSpacing(0);
   grid->setVerticalSpacing(1);
+  // The caption spaces its heads six characters apart; spacing its letters so
+  // that six characters span one field keeps every head over its field.
+  constexpr int pitch = 40;
   auto* lhkl = MakeLabel(frame, QStringLiteral("h1    h2    h3    h4   h5  "), QStringLiteral("Lhkl"));
-  grid->addWidget(lhkl, 0, 0, 1, 10);
+  QFont heads = lhkl->font();
+  const double sixCharacters = QFontMetricsF(heads).horizontalAdvance(QStringLiteral("h1    "));
+  heads.setLetterSpacing(QFont::AbsoluteSpacing, (pitch - sixCharacters) / 6.0);
+  lhkl->setFont(heads);
+  lhkl->setContentsMargins(2, 0, 0, 0);
+  grid->addWidget(lhkl, 0, 0, 1, 5);
   lhkl2_ = MakeLabel(frame, QStringLiteral("h6"), QStringLiteral("Lhkl2"));
-  grid->addWidget(lhkl2_, 0, 10, 1, 2);
+  lhkl2_->setContentsMargins(2, 0, 0, 0);
+  grid->addWidget(lhkl2_, 0, 5);
   for (int k = 0; k < 6; ++k) {
-    auto* field = MakeField(frame, "", "2", "");
+    auto* cell = new QWidget(frame);
+    cell->setFixedWidth(pitch);
+    auto* cellLayout = new QHBoxLayout(cell);
+    cellLayout->setContentsMargins(0, 0, 2, 0);
+    cellLayout->setSpacing(0);
+    auto* field = MakeField(cell, "", "2", "");
     field->setObjectName(QStringLiteral("tfH%1").arg(k));
-    field->setMaximumWidth(26);
     field->setAlignment(Qt::AlignRight);
-    auto* arrows = new UpDownButtons(frame);
+    auto* arrows = new UpDownButtons(cell);
     arrows->setObjectName(QStringLiteral("up%1").arg(k + 1));
     connect(arrows, &UpDownButtons::stepped, this, [field](bool up) {
       field->setText(Q(StepLoopLimit(S(field->text()), up)));
     });
-    grid->addWidget(field, 1, 2 * k);
-    grid->addWidget(arrows, 1, 2 * k + 1);
+    cellLayout->addWidget(field, 1);
+    cellLayout->addWidget(arrows);
+    grid->addWidget(cell, 1, k);
     tfH_[static_cast<std::size_t>(k)] = field;
     up_[static_cast<std::size_t>(k)] = arrows;
   }
+  grid->setColumnStretch(6, 1);
   return frame;
 }
 

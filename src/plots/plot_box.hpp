@@ -30,10 +30,19 @@ class PlotBox : public QWidget {
 
  signals:
   void resized();
+  // Mouse positions are in twips from the top-left corner.
+  void mousePressed(QPointF position, Qt::MouseButton button);
+  void mouseMoved(QPointF position, Qt::MouseButtons buttons);
+  void mouseReleased();
+  void keyPressed(int key);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QImage picture_;

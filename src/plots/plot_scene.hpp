@@ -4,7 +4,6 @@
 #pragma once
 
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "plots/color.hpp"
@@ -27,18 +26,31 @@ struct SceneLabel {
   double y = 0.0;
   std::string text;
   ColorValue color = kBlue;
+  std::size_t circlesBefore = 0;  // painted after this many circles
 };
-
-using SceneItem = std::variant<SceneCircle, SceneLabel>;
 
 struct PlotScene {
   double width = 0.0;  // twips
   double height = 0.0;
   ColorValue background = kBlack;
   ColorValue foreground = kWhite;
-  double labelPoints = 7.0;         // font size of the labels (Arial)
-  std::vector<SceneItem> items;     // painting order
-  std::vector<SceneLabel> legend;   // painted last; left out of the metafile
+  double labelPoints = 7.0;            // font size of the labels (Arial)
+  std::vector<SceneCircle> circles;    // painting order
+  std::vector<SceneLabel> labels;      // each painted after its circlesBefore circles
+  std::vector<SceneLabel> legend;      // painted last; left out of the metafile
+
+  bool empty() const { return circles.empty() && labels.empty(); }
 };
+
+// Calls circle(c) and label(l) in painting order.
+template <typename CircleFn, typename LabelFn>
+void ForEachInOrder(const PlotScene& scene, CircleFn&& circle, LabelFn&& label) {
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < scene.circles.size(); ++i) {
+    while (next < scene.labels.size() && scene.labels[next].circlesBefore <= i) label(scene.labels[next++]);
+    circle(scene.circles[i]);
+  }
+  while (next < scene.labels.size()) label(scene.labels[next++]);
+}
 
 }  // namespace lumora

@@ -18,17 +18,16 @@ void PaintScene(QPainter& painter, const PlotScene& scene, double pixelsPerTwip)
     painter.drawText(QPointF(label.x * pixelsPerTwip, label.y * pixelsPerTwip + metrics.ascent()),
                      QString::fromStdString(label.text));
   };
-  for (const SceneItem& item : scene.items) {
-    if (const SceneCircle* c = std::get_if<SceneCircle>(&item)) {
-      painter.setPen(ToQColor(c->outline));
-      if (c->transparentFill) painter.setBrush(Qt::NoBrush);
-      else painter.setBrush(ToQColor(c->fill));
-      const double r = c->radius * pixelsPerTwip;
-      painter.drawEllipse(QPointF(c->x * pixelsPerTwip, c->y * pixelsPerTwip), r, r);
-    } else {
-      drawLabel(std::get<SceneLabel>(item));
-    }
-  }
+  ForEachInOrder(
+      scene,
+      [&](const SceneCircle& c) {
+        painter.setPen(ToQColor(c.outline));
+        if (c.transparentFill) painter.setBrush(Qt::NoBrush);
+        else painter.setBrush(ToQColor(c.fill));
+        const double r = c.radius * pixelsPerTwip;
+        painter.drawEllipse(QPointF(c.x * pixelsPerTwip, c.y * pixelsPerTwip), r, r);
+      },
+      drawLabel);
   for (const SceneLabel& label : scene.legend) drawLabel(label);
 }
 

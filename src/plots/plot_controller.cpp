@@ -1,0 +1,357 @@
+#include "plots/plot_controller.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSlider>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "plots/plot_box.hpp"
+#include "plots/drag_rotation.hpp"
+#include "plots/raster_painter.hpp"
+
+namespace lumora {
+namespace {
+
+QToolButton* MakeButton(QWidget* parent, const QString& name, const QString& text, const QString& tip) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(name);
+  button->setText(text);
+  button->setToolTip(tip);
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
+}
+
+QIcon StandardIcon(QStyle::StandardPixmap pixmap) { return QApplication::style()->standardIcon(pixmap); }
+
+QIcon ThemeOr(const char* name, QStyle::StandardPixmap fallback) {
+  const QString theme = QString::fromLatin1(name);
+  for (const QString& candidate : {theme, theme + QStringLiteral("-symbolic")}) {
+    const QIcon icon = QIcon::fromTheme(candidate);
+    if (!icon.isNull()) return icon;
+  }
+  return StandardIcon(fallback);
+}
+
+}  // namespace
+
+PlotController::PlotController(QWidget* parent) : QObject(parent) {
+  buildPlotBand(parent);
+  buildStrip(parent);
+  buildBigView(parent);
+  setColors();
+  for (PlotBox* box : {pb2D_, pb3D_, pbBig_}) connectBox(box);
+}
+
+void PlotController::buildPlotBand(QWidget* parent) {
+  plotBand_ = new QGroupBox(QStringLiteral("Left: 2D ( 0th layer, static) Right: 3D (rotatable)"), parent);
+  plotBand_->setObjectName(QStringLiteral("frTop"));
+  auto* layout = new QHBoxLayout(plotBand_);
+  layout->setContentsMargins(6, 6, 6, 6);
+  layout->setSpacing(6);
+  pb2D_ = new PlotBox(QStringLiteral("pb2D"), plotBand_);
+  pb3D_ = new PlotBox(QStringLiteral("pb3D"), plotBand_);
+  layout->addWidget(pb2D_, 1);
+  layout->addWidget(pb3D_, 1);
+}
+
+void PlotController::buildStrip(QWidget* parent) {
+  strip_ = new QWidget(parent);
+  auto* layout = new QHBoxLayout(strip_);
+  layout->setContentsMargins(4, 0, 4, 0);
+  layout->setSpacing(2);
+  auto zoomGroup = [&](const char* plot, auto zoom, auto big) {
+    const QString p = QString::fromLatin1(plot);
+    auto* caption = new QLabel(p + QStringLiteral(":"), strip_);
+    caption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    layout->addWidget(caption);
+    auto* in = MakeButton(strip_, QStringLiteral("bINC") + p, QStringLiteral("+"), QStringLiteral("zoom in"));
+    auto* out = MakeButton(strip_, QStringLiteral("bDEC") + p, QStringLiteral("\u2212"), QStringLiteral("zoom out"));
+    auto* reset = MakeButton(strip_, QStringLiteral("bReset") + p, QStringLiteral("1:1"), QStringLiteral("reset zoom"));
+    auto* large = MakeButton(strip_, QStringLiteral("bBig") + p, QString(), QStringLiteral("view in large window"));
+    large->setIcon(ThemeOr("view-fullscreen", QStyle::SP_TitleBarMaxButton));
+    connect(in, &QToolButton::clicked, this, [this, zoom] { (this->*zoom)(1); });
+    connect(out, &QToolButton::clicked, this, [this, zoom] { (this->*zoom)(-1); });
+    connect(reset, &QToolButton::clicked, this, [this, zoom] { (this->*zoom)(0); });
+    connect(large, &QToolButton::clicked, this, [this, big] { toggleBigView(big); });
+    for (QToolButton* b : {in, out, reset, large}) layout->addWidget(b);
+  };
+  auto slider = [&](const char* name, const char* caption, const char* tip, int low, int high, int value) {
+    auto* label = new QLabel(QString::fromLatin1(caption), strip_);
+    label->setToolTip(QString::fromLatin1(tip));
+    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    auto* s = new QSlider(Qt::Horizontal, strip_);
+    s->setObjectName(QString::fromLatin1(name));
+    s->setToolTip(QString::fromLatin1(tip));
+    s->setRange(low, high);
+    s->setValue(value);
+    s->setMinimumWidth(70);
+    s->setMaximumWidth(140);
+    s->setFocusPolicy(Qt::NoFocus);
+    layout->addSpacing(8);
+    layout->addWidget(label);
+    layout->addWidget(s, 1);
+    return s;
+  };
+  zoomGroup("2D", &PlotController::zoom2D, false);
+  slRFAC_ = slider("slRFAC", "Spots:", "Spot Radius Factor", 0, 40, options_.spotRadiusSlider);
+  slZERO_ = slider("slZERO", "dZ(3D):", "Layer Thickness", 1, 100, options_.layerSlider);
+  layout->addSpacing(8);
+  zoomGroup("3D", &PlotController::zoom3D, true);
+  layout->addStretch(1);
+  connect(slRFAC_, &QSlider::valueChanged, this, [this](int value) {
+    options_.spotRadiusSlider = value;
+    applyViewOptions();
+  });
+  connect(slZERO_, &QSlider::valueChanged, this, [this](int value) {
+    options_.layerSlider = value;
+    redraw3D();
+  });
+}
+
+void PlotController::buildBigView(QWidget* parent) {
+  bigView_ = new QWidget(parent);
+  bigView_->setObjectName(QStringLiteral("frBig"));
+  auto* layout = new QHBoxLayout(bigView_);
+  layout->setContentsMargins(7, 7, 2, 7);
+  pbBig_ = new PlotBox(QStringLiteral("pbBig"), bigView_);
+  layout->addWidget(pbBig_, 1);
+  auto* column = new QFrame(bigView_);
+  column->setObjectName(QStringLiteral("frBt"));
+  auto* buttons = new QVBoxLayout(column);
+  buttons->setContentsMargins(0, 0, 0, 0);
+  const struct {
+    const char* name;
+    const char* tip;
+    const char* theme;
+    QStyle::StandardPixmap fallback;
+  } specs[] = {
+      {"btCopyBig", "copy to clipboard as WMF", "edit-copy", QStyle::SP_FileDialogContentsView},
+      {"btSaveBig", "save as Bitmap (*.BMP)", "document-save", QStyle::SP_DialogSaveButton},
+      {"btPrintBig", "print graphics", "document-print", QStyle::SP_DriveFDIcon},
+      {"btCloseBig", "close large view window", "window-close", QStyle::SP_DialogCloseButton},
+  };
+  for (const auto& spec : specs) {
+    auto* b = MakeButton(column, QString::fromLatin1(spec.name), QString(), QString::fromLatin1(spec.tip));
+    b->setIcon(ThemeOr(spec.theme, spec.fallback));
+    b->setIconSize(QSize(24, 24));
+    buttons->addWidget(b);
+  }
+  buttons->addStretch(1);
+  layout->addWidget(column);
+  connect(bigView_->findChild<QToolButton*>(QStringLiteral("btCloseBig")), &QToolButton::clicked, this,
+          &PlotController::closeBigView);
+}
+
+void PlotController::connectBox(PlotBox* box) {
+  connect(box, &PlotBox::resized, this, [this, box] {
+    if (!calculated_ || !box->isVisible()) return;
+    if (box == pb2D_ || (box == pbBig_ && !bigShows3D_)) paint2D(box);
+    else paint3D(box);
+  });
+  connect(box, &PlotBox::mousePressed, this,
+          [this, box](QPointF p, Qt::MouseButton button) { onPress(box, p, button); });
+  connect(box, &PlotBox::mouseMoved, this, [this, box](QPointF p, Qt::MouseButtons buttons) { onMove(box, p, buttons); });
+  connect(box, &PlotBox::mouseReleased, this, [this, box] {
+    if (calculated_ && box != pb2D_) redrawAfterRotation(box);
+  });
+  connect(box, &PlotBox::keyPressed, this, [this, box](int key) { onKey(box, key); });
+}
+
+void PlotController::bindOption(ViewFlag flag, QAction* action) {
+  actions_[static_cast<int>(flag)] = action;
+  action->setCheckable(true);
+  action->setChecked(options_.Flag(flag));
+  connect(action, &QAction::triggered, this, [this, flag] { toggleOption(flag); });
+}
+
+void PlotController::syncActions() {
+  for (int i = 0; i < 7; ++i) {
+    if (!actions_[i]) continue;
+    const QSignalBlocker block(actions_[i]);
+    actions_[i]->setChecked(options_.Flag(static_cast<ViewFlag>(i)));
+  }
+}
+
+void PlotController::setSystemChoice(CrystalSystem system, bool clicked) {
+  const bool ico = system == CrystalSystem::Icosahedral;
+  if (ico && clicked) options_.highlightDirections = false;
+  if (QAction* directions = actions_[static_cast<int>(ViewFlag::HighlightDirections)]) directions->setEnabled(!ico);
+  syncActions();
+}
+
+void PlotController::toggleOption(ViewFlag flag) {
+  options_.Toggle(flag);
+  syncActions();
+  applyViewOptions();
+}
+
+void PlotController::setColors() {
+  const ColorScheme scheme = BackgroundScheme(options_.backgroundMode);
+  for (PlotBox* box : {pb2D_, pb3D_, pbBig_}) box->setColors(scheme.back, scheme.fore);
+}
+
+void PlotController::cycleBackground() {
+  options_.backgroundMode = NextBackgroundMode(options_.backgroundMode);
+  setColors();
+  applyViewOptions();
+}
+
+void PlotController::showRun(std::shared_ptr<const CalculationResult> result, float coordMax) {
+  result_ = std::move(result);
+  data_ = PlotData{&result_->records, result_->lattice.nDim, result_->stats, coordMax};
+  system_ = result_->lattice.system;
+  points_ = MakePointTable(result_->records);
+  options_.zoom2D = 1.0f;
+  options_.zoom3D = 1.0f;
+  options_.layerSlider = slZERO_->maximum();
+  {
+    const QSignalBlocker block(slZERO_);
+    slZERO_->setValue(options_.layerSlider);
+  }
+  calculated_ = true;
+  if (icosahedral()) {
+    Rotate(points_, 2, 31.7f);
+    Rotate(points_, 3, 90.0f);
+  }
+  applyViewOptions();
+}
+
+void PlotController::clear() {
+  calculated_ = false;
+  result_.reset();
+  data_ = PlotData{};
+  points_.clear();
+  for (PlotBox* box : {pb2D_, pb3D_, pbBig_}) box->clearPicture();
+}
+
+PlotScene PlotController::scene2D(double width, double height) const {
+  const SceneTarget target{width, height, BackgroundScheme(options_.backgroundMode)};
+  // The icosahedral 2D view is a thin slab of the current 3D orientation.
+  if (icosahedral()) return BuildSlabScene(data_, points_, options_, target);
+  return BuildZeroLayerScene(data_, options_, target);
+}
+
+PlotScene PlotController::scene3D(double width, double height) const {
+  const SceneTarget target{width, height, BackgroundScheme(options_.backgroundMode)};
+  return Build3DScene(data_, points_, options_, target, 0.0f, options_.zoom3D);
+}
+
+void PlotController::paint2D(PlotBox* box) {
+  box->setPicture(RasterizeScene(scene2D(box->scaleWidth(), box->scaleHeight()), box->width(), box->height()));
+}
+
+void PlotController::paint3D(PlotBox* box) {
+  box->setPicture(RasterizeScene(scene3D(box->scaleWidth(), box->scaleHeight()), box->width(), box->height()));
+}
+
+// While the large view is open only it is seen; the small boxes are redrawn
+// when it closes.
+void PlotController::redraw2D() {
+  if (!calculated_) return;
+  if (!bigOpen_) paint2D(pb2D_);
+  else if (!bigShows3D_) paint2D(pbBig_);
+}
+
+void PlotController::redraw3D() {
+  if (!calculated_) return;
+  if (!bigOpen_) paint3D(pb3D_);
+  else if (bigShows3D_) paint3D(pbBig_);
+}
+
+void PlotController::applyViewOptions() {
+  redraw2D();
+  redraw3D();
+}
+
+void PlotController::redrawAfterRotation(PlotBox*) {
+  redraw3D();
+  if (icosahedral()) redraw2D();
+}
+
+void PlotController::rotate(int axis, float angle) {
+  Rotate(points_, axis, angle);
+  redrawAfterRotation(pb3D_);
+}
+
+void PlotController::zoom2D(int direction) {
+  options_.zoom2D = direction > 0 ? ZoomIn(options_.zoom2D) : direction < 0 ? ZoomOut(options_.zoom2D) : 1.0f;
+  redraw2D();
+}
+
+void PlotController::zoom3D(int direction) {
+  options_.zoom3D = direction > 0 ? ZoomIn(options_.zoom3D) : direction < 0 ? ZoomOut(options_.zoom3D) : 1.0f;
+  redraw3D();
+}
+
+void PlotController::toggleBigView(bool show3D) {
+  if (bigOpen_ && bigShows3D_ == show3D) {
+    closeBigView();
+    return;
+  }
+  bigOpen_ = true;
+  bigShows3D_ = show3D;
+  emit bigViewChanged(true);
+  if (calculated_) {
+    if (show3D) paint3D(pbBig_);
+    else paint2D(pbBig_);
+  }
+}
+
+void PlotController::closeBigView() {
+  if (!bigOpen_) return;
+  bigOpen_ = false;
+  bigShows3D_ = false;
+  emit bigViewChanged(false);
+  applyViewOptions();
+}
+
+void PlotController::onPress(PlotBox*, QPointF position, Qt::MouseButton) {
+  if (calculated_) last_ = position;
+}
+
+void PlotController::onMove(PlotBox* box, QPointF position, Qt::MouseButtons buttons) {
+  if (!calculated_ || box == pb2D_) return;
+  const float width = static_cast<float>(box->scaleWidth());
+  const float lastX = static_cast<float>(last_.x());
+  const float lastY = static_cast<float>(last_.y());
+  const float x = static_cast<float>(position.x());
+  const float y = static_cast<float>(position.y());
+  if (buttons == Qt::LeftButton) {
+    const DragStep step = LeftDragStep(lastX, lastY, x, y, width);
+    if (step.turn.axis) Rotate(points_, step.turn.axis, step.turn.angle);
+    if (step.tilt.axis) Rotate(points_, step.tilt.axis, step.tilt.angle);
+    if (step.sort) SortPlotRows(points_);
+    last_ = position;
+    if (step.redraw) redrawAfterRotation(box);
+  } else if (buttons == Qt::RightButton) {
+    const RotationStep step = RightDragStep(lastX, lastY, x, y, width);
+    if (step.axis) Rotate(points_, step.axis, step.angle);
+    last_ = position;
+    redrawAfterRotation(box);
+  }
+}
+
+void PlotController::onKey(PlotBox* box, int key) {
+  if (!calculated_ || box == pb2D_) return;
+  ArrowKey arrow = ArrowKey::Left;
+  switch (key) {
+    case Qt::Key_Left: arrow = ArrowKey::Left; break;
+    case Qt::Key_Right: arrow = ArrowKey::Right; break;
+    case Qt::Key_Up: arrow = ArrowKey::Up; break;
+    case Qt::Key_Down: arrow = ArrowKey::Down; break;
+    default: return;
+  }
+  const RotationStep step = ArrowKeyStep(arrow);
+  Rotate(points_, step.axis, step.angle);
+  SortPlotRows(points_);
+  redrawAfterRotation(box);
+}
+
+}  // namespace lumora

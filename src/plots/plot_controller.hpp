@@ -1,0 +1,114 @@
+// The plots of the main window: the plot band with the 2D and 3D boxes, their
+// control strip (zooms, spot size, layer thickness, large view), the large
+// view, the view options, and the rotation of the 3D plot by keys and drags.
+#pragma once
+
+#include <QObject>
+#include <QPointF>
+#include <memory>
+
+#include "plots/plot_scenes.hpp"
+#include "plots/point_table.hpp"
+#include "plots/view_options.hpp"
+#include "reflections/calculation.hpp"
+
+class QAction;
+class QGroupBox;
+class QSlider;
+class QToolButton;
+class QWidget;
+
+namespace lumora {
+
+class PlotBox;
+
+class PlotController : public QObject {
+  Q_OBJECT
+ public:
+  explicit PlotController(QWidget* parent);
+
+  QGroupBox* plotBand() const { return plotBand_; }
+  QWidget* controlStrip() const { return strip_; }
+  QWidget* bigView() const { return bigView_; }
+  PlotBox* box2D() const { return pb2D_; }
+  PlotBox* box3D() const { return pb3D_; }
+  PlotBox* bigBox() const { return pbBig_; }
+
+  // The View menu's seven option items, by flag; their check marks follow the options.
+  void bindOption(ViewFlag flag, QAction* action);
+
+  // A completed run: plots from its list; the icosahedral system turns to its
+  // start orientation. coordMax is the largest coordinate of every run so far.
+  void showRun(std::shared_ptr<const CalculationResult> result, float coordMax);
+  // "New" and a cancelled run: empty plots.
+  void clear();
+  bool calculated() const { return calculated_; }
+
+  const ViewOptions& options() const { return options_; }
+  const PointTable& points() const { return points_; }
+  bool bigViewOpen() const { return bigOpen_; }
+  bool bigShows3D() const { return bigShows3D_; }
+  PlotData data() const { return data_; }
+  CrystalSystem system() const { return system_; }
+
+  // The system in the inputs: "Highlight Directions" means nothing for the
+  // icosahedral system; choosing it there clears the option.
+  void setSystemChoice(CrystalSystem system, bool clicked);
+
+  // The scenes the boxes show, for outputs that must match the screen.
+  PlotScene scene2D(double width, double height) const;
+  PlotScene scene3D(double width, double height) const;
+
+ public slots:
+  void toggleOption(ViewFlag flag);
+  void cycleBackground();
+  // Turns the 3D plot about axis 1..3 and redraws it, without sorting.
+  void rotate(int axis, float angle);
+  void zoom2D(int direction);  // +1 in, -1 out, 0 reset
+  void zoom3D(int direction);
+  void toggleBigView(bool show3D);
+  void closeBigView();
+
+ signals:
+  void bigViewChanged(bool open);
+
+ private:
+  void buildPlotBand(QWidget* parent);
+  void buildStrip(QWidget* parent);
+  void buildBigView(QWidget* parent);
+  void connectBox(PlotBox* box);
+  void applyViewOptions();
+  void redraw2D();
+  void redraw3D();
+  void redrawAfterRotation(PlotBox* source);
+  void paint2D(PlotBox* box);
+  void paint3D(PlotBox* box);
+  void syncActions();
+  void setColors();
+  void onPress(PlotBox* box, QPointF position, Qt::MouseButton button);
+  void onMove(PlotBox* box, QPointF position, Qt::MouseButtons buttons);
+  void onKey(PlotBox* box, int key);
+  bool icosahedral() const { return system_ == CrystalSystem::Icosahedral; }
+
+  QGroupBox* plotBand_ = nullptr;
+  QWidget* strip_ = nullptr;
+  QWidget* bigView_ = nullptr;
+  PlotBox* pb2D_ = nullptr;
+  PlotBox* pb3D_ = nullptr;
+  PlotBox* pbBig_ = nullptr;
+  QSlider* slZERO_ = nullptr;
+  QSlider* slRFAC_ = nullptr;
+  QAction* actions_[7] = {};
+
+  ViewOptions options_;
+  std::shared_ptr<const CalculationResult> result_;
+  PlotData data_;
+  PointTable points_;
+  CrystalSystem system_ = CrystalSystem::Decagonal;
+  bool calculated_ = false;
+  bool bigOpen_ = false;
+  bool bigShows3D_ = false;
+  QPointF last_;  // last mouse position of a drag, twips
+};
+
+}  // namespace lumora

@@ -1,0 +1,51 @@
+// The two plots as scenes: the zeroth reciprocal layer, and the rotatable 3D
+// projection (which also gives the thin slab the icosahedral 2D view shows).
+#pragma once
+
+#include <vector>
+
+#include "plots/plot_scene.hpp"
+#include "plots/point_table.hpp"
+#include "plots/view_options.hpp"
+#include "reflections/calculation.hpp"
+
+namespace lumora {
+
+// What a completed run leaves for the plots.
+struct PlotData {
+  const std::vector<ReflectionRecord>* records = nullptr;
+  int nDim = 5;
+  RunStatistics stats;
+  float coordMax = 0.0f;  // the largest coordinate of every run so far
+};
+
+// The picture to draw: its size in twips and its colours.
+struct SceneTarget {
+  double width = 0.0;
+  double height = 0.0;
+  ColorScheme colors{kBlack, kWhite};
+};
+
+// Reflections whose last index is 0, seen along the periodic axis, scaled so
+// that the largest |x| of that layer reaches the edge at zoom 1. Empty when the
+// layer has no extent.
+PlotScene BuildZeroLayerScene(const PlotData& data, const ViewOptions& options, const SceneTarget& target);
+
+// Every row of the point table in table order, at 90 percent of the half-width
+// for the largest coordinate at zoom 1. thickness is a percentage of that
+// coordinate (100 shows everything; 0 means the layer slider); zoom is the zoom
+// value to apply. With "Highlight Directions" the legend "along"/"between" is
+// added.
+PlotScene Build3DScene(const PlotData& data, const PointTable& points, const ViewOptions& options,
+                       const SceneTarget& target, float thickness, float zoom);
+
+// The icosahedral 2D view: the 3D scene at thickness 3 with the 2D zoom.
+inline PlotScene BuildSlabScene(const PlotData& data, const PointTable& points, const ViewOptions& options,
+                                const SceneTarget& target) {
+  return Build3DScene(data, points, options, target, 3.0f, options.zoom2D);
+}
+
+// True when a record belongs to the zeroth layer (its last index is 0).
+inline bool InZeroLayer(const ReflectionRecord& r, int nDim) { return r.h[static_cast<std::size_t>(nDim - 1)] == 0.0f; }
+
+}  // namespace lumora

@@ -1,0 +1,16 @@
+// Paints a scene into a screen picture. Circles are filled span by span
+// straight into the pixels, as crisp aliased discs with a one-pixel outline, so
+// that tens of thousands of spots paint within a frame; text goes through
+// QPainter.
+#pragma once
+
+#include <QImage>
+
+#include "plots/plot_scene.hpp"
+
+namespace lumora {
+
+// The scene as a picture of width x height pixels (scene units are twips).
+QImage RasterizeScene(const PlotScene& scene, int width, int height);
+
+}  // namespace lumora

@@ -1,0 +1,46 @@
+// The look of one reflection's spot: fill and outline by the view options,
+// its radius, the red redraw of a main reflection and the index label. Shared
+// by the zero-layer plot, the 3D plot and the printouts.
+#pragma once
+
+#include "plots/plot_scene.hpp"
+#include "plots/view_options.hpp"
+#include "reflections/calculation.hpp"
+#include "reflections/reflection_record.hpp"
+
+namespace lumora {
+
+struct SpotStyle {
+  const ViewOptions* options = nullptr;
+  ColorValue fill = kWhite;     // fill and outline before any colour rule
+  ColorValue outline = kBlack;
+  bool transparentFill = false;  // rings on paper
+  bool whiteBackgroundGreys = false;  // the grey ramps of the white background
+  double unit = kTwipsPerPixel;  // one pixel of the target, in scene units
+  double zoomFactor = 1.0;
+  float radiusFactor = 1.0f;
+  double greyStep = 0.0;         // 255 / ThetaMax, or 200 / QiMax when colouring by qi
+  float qiMinPositive = 10.0f;
+  int nDim = 5;
+  double labelThreshold = 30.0;  // labels only on spots larger than this radius
+};
+
+// A style for a screen picture with the given colours; greyStep from the run.
+SpotStyle ScreenSpotStyle(const ViewOptions& options, ColorScheme colors, const RunStatistics& stats, int nDim,
+                          double zoomFactor);
+
+// Adds the spot of record r centred at (x, y): its circle, the red circle of
+// a main reflection and its label, in that order.
+void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y, const SpotStyle& style);
+
+// The radius of a record's spot in scene units.
+double SpotRadius(const ReflectionRecord& r, const SpotStyle& style);
+
+// " 2 0-1 1 0": every index with a leading blank, or a minus for negative ones.
+std::string IndexLabel(const ReflectionRecord& r, int nDim);
+
+// The grey step of the colour rules: 255 / ThetaMax, or 200 / QiMax with
+// colour by qi; 0 when the maximum is 0.
+double GreyStep(const ViewOptions& options, const RunStatistics& stats);
+
+}  // namespace lumora

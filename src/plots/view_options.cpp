@@ -1,0 +1,51 @@
+#include "plots/view_options.hpp"
+
+#include <cmath>
+
+namespace lumora {
+
+bool ViewOptions::Flag(ViewFlag flag) const {
+  switch (flag) {
+    case ViewFlag::FilledSpots: return filledSpots;
+    case ViewFlag::HighlightMain: return highlightMain;
+    case ViewFlag::HighlightDirections: return highlightDirections;
+    case ViewFlag::SizeByQi: return sizeByQi;
+    case ViewFlag::ColorByTheta: return colorByTheta;
+    case ViewFlag::ColorByQi: return colorByQi;
+    case ViewFlag::ShowIndices: return showIndices;
+  }
+  return false;
+}
+
+void ViewOptions::Toggle(ViewFlag flag) {
+  switch (flag) {
+    case ViewFlag::FilledSpots: filledSpots = !filledSpots; break;
+    case ViewFlag::HighlightMain: highlightMain = !highlightMain; break;
+    case ViewFlag::HighlightDirections: highlightDirections = !highlightDirections; break;
+    case ViewFlag::SizeByQi: sizeByQi = !sizeByQi; break;
+    case ViewFlag::ColorByTheta:
+      colorByQi = false;
+      colorByTheta = !colorByTheta;
+      break;
+    case ViewFlag::ColorByQi:
+      colorByTheta = false;
+      colorByQi = !colorByQi;
+      break;
+    case ViewFlag::ShowIndices: showIndices = !showIndices; break;
+  }
+}
+
+ColorScheme BackgroundScheme(int mode) {
+  switch (mode) {
+    case 1: return {kWhite, kBlack};
+    case 2: return {0xFF8080u, kWhite};  // light blue: red 128, green 128, blue 255
+    default: return {kBlack, kWhite};
+  }
+}
+
+double ZoomFactor(float zoom) {
+  if (zoom > 0.0f) return zoom;
+  return 1.0 / std::fabs(static_cast<double>(zoom) - 1.0);
+}
+
+}  // namespace lumora

@@ -1,0 +1,44 @@
+// How the spots of both plots look, and the zooms, sliders and colour scheme.
+#pragma once
+
+#include "plots/color.hpp"
+
+namespace lumora {
+
+enum class ViewFlag { FilledSpots, HighlightMain, HighlightDirections, SizeByQi, ColorByTheta, ColorByQi, ShowIndices };
+
+struct ViewOptions {
+  bool filledSpots = true;
+  bool highlightMain = false;
+  bool highlightDirections = false;
+  bool sizeByQi = true;
+  bool colorByTheta = false;
+  bool colorByQi = false;
+  bool showIndices = false;
+  int backgroundMode = 0;    // 0 black, 1 white, 2 light blue
+  int spotRadiusSlider = 10;  // 0..40; the radius factor is a tenth of it
+  int layerSlider = 100;      // 1..100, percent of the largest coordinate
+  float zoom2D = 1.0f;
+  float zoom3D = 1.0f;
+
+  bool Flag(ViewFlag flag) const;
+  // Flips a flag. The two colour flags exclude each other: turning one on
+  // turns the other off.
+  void Toggle(ViewFlag flag);
+  float SpotRadiusFactor() const { return static_cast<float>(spotRadiusSlider) / 10.0f; }
+};
+
+struct ColorScheme {
+  ColorValue back;
+  ColorValue fore;
+};
+ColorScheme BackgroundScheme(int mode);
+inline int NextBackgroundMode(int mode) { return (mode + 1) % 3; }
+
+// The drawing factor of a zoom value: the zoom itself when above 0, else
+// 1 / |zoom - 1| (so an unset zoom of 0 draws at factor 1).
+double ZoomFactor(float zoom);
+inline float ZoomIn(float zoom) { return static_cast<float>(static_cast<double>(zoom) * 1.3); }
+inline float ZoomOut(float zoom) { return static_cast<float>(static_cast<double>(zoom) / 1.3); }
+
+}  // namespace lumora

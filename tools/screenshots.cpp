@@ -1,0 +1,54 @@
+// Makes the pictures of the documentation: the main window after runs of the
+// start-up inputs and of the icosahedral system, and the large view.
+// Usage: lumora-screenshots OUTPUT_FOLDER
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/main_window.hpp"
+#include "app/parameter_panel.hpp"
+#include "plots/plot_controller.hpp"
+
+namespace {
+
+void Settle() {
+  for (int i = 0; i < 20; ++i) QApplication::processEvents();
+}
+
+bool Save(QWidget* window, const QString& folder, const QString& name) {
+  Settle();
+  return window->grab().save(QDir(folder).filePath(name));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) return 2;
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(out);
+  QTemporaryDir programFolder;
+  qputenv("TMP", programFolder.path().toLocal8Bit());
+
+  lumora::MainWindow window{lumora::AppPaths(programFolder.path())};
+  window.resize(1180, 800);
+  window.show();
+  Settle();
+  window.executeCalculation();
+  window.waitForRun();
+  bool ok = Save(&window, out, QStringLiteral("main-decagonal.png"));
+
+  window.plots()->toggleBigView(true);
+  ok = Save(&window, out, QStringLiteral("large-view-3d.png")) && ok;
+  window.plots()->closeBigView();
+
+  window.parameters()->chooseSystem(3);
+  window.executeCalculation();
+  window.waitForRun();
+  ok = Save(&window, out, QStringLiteral("main-icosahedral.png")) && ok;
+  window.plots()->toggleBigView(false);
+  ok = Save(&window, out, QStringLiteral("large-view-2d-icosahedral.png")) && ok;
+  window.plots()->closeBigView();
+  return ok ? 0 : 1;
+}
