@@ -360,7 +360,7 @@ class MainWindowTest : public QObject {
     QVERIFY(opened_.last().toLocalFile().endsWith(QStringLiteral("help/index.html")));
     action(w.get(), "mnuHelp3")->trigger();
     QCOMPARE(opened_.last().host(), QStringLiteral("en.wikipedia.org"));
-    const int before = opened_.size();
+    const qsizetype before = opened_.size();
     action(w.get(), "mnuHelp7")->trigger();  // the test answers No
     QVERIFY(messages_.last().startsWith(QStringLiteral("Would you like to make a donation, \n")));
     QCOMPARE(opened_.size(), before);

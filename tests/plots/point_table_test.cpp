@@ -70,7 +70,9 @@ TEST(PointTable, SortsByDescendingDepthKeepingRowsWhole) {
   SortPlotRows(table);
   std::vector<bool> seen(2000, false);
   for (std::size_t i = 0; i < table.size(); ++i) {
-    if (i > 0) EXPECT_GE(table[i - 1][kDepth], table[i][kDepth]);
+    if (i > 0) {
+      EXPECT_GE(table[i - 1][kDepth], table[i][kDepth]);
+    }
     EXPECT_EQ(table[i][kHorizontal], table[i][kDepth] * 2);
     EXPECT_EQ(table[i][kVertical], table[i][kDepth] * 3);
     seen[RecordOf(table[i])] = true;

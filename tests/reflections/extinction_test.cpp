@@ -23,7 +23,7 @@ bool Extinct(const char* symbol, std::initializer_list<int> h, std::int16_t plan
 }
 
 TEST(Extinction, GroupsWithoutConditionsExcludeNothing) {
-  for (std::int16_t cls : {0, 1, 2}) {
+  for (std::int16_t cls : {kGeneralPlane, kFirstFamily, kSecondFamily}) {
     EXPECT_FALSE(Extinct("P-8", {1, 0, 0, 0, 1}, cls));
     EXPECT_FALSE(Extinct("P10/mmm", {1, 1, 0, 0, 1}, cls));
   }
