@@ -1,0 +1,42 @@
+// What a tiling is generated from: the window's option controls and canvas.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "plots/color.hpp"
+
+namespace lumora {
+
+// Ranges and start values of the option controls.
+struct TilingLimits {
+  static constexpr int kMinSymmetry = 5, kMaxSymmetry = 20, kDefaultSymmetry = 5;
+  static constexpr int kMinLoopOrder = 1, kMaxLoopOrder = 40, kDefaultLoopOrder = 6;
+  static constexpr int kMinZoom = 1, kMaxZoom = 10, kDefaultZoom = 8;
+  static constexpr int kMinBrightness = 100, kMaxBrightness = 220, kDefaultBrightness = 120;
+  static constexpr int kCanvasSize = 512;
+};
+
+enum class ShiftMode : int { SymmetryType1 = 0, SymmetryType2 = 1, Random = 2 };
+
+struct TilingInputs {
+  int symmetry = TilingLimits::kDefaultSymmetry;   // N, the number of grids
+  int loopOrder = TilingLimits::kDefaultLoopOrder;  // L: line indices -L..+L
+  int zoom = TilingLimits::kDefaultZoom;            // scale = zoom / 10
+  int brightness = TilingLimits::kDefaultBrightness;
+  ShiftMode shiftMode = ShiftMode::SymmetryType1;
+  int width = TilingLimits::kCanvasSize;
+  int height = TilingLimits::kCanvasSize;
+  ColorValue gridColor = kBlack;  // tile outlines
+};
+
+// The random tilings start from the same seed at every program start, so the
+// first random tiling after a start is always the same for a given N.
+inline constexpr std::uint32_t kTilingRandomSeed = 5489u;
+
+// Why the inputs cannot be generated (N, L, zoom, brightness or mode out of
+// the controls' ranges, or a canvas that is not 1..32767 pixels), or nothing.
+std::optional<std::string> CheckTilingInputs(const TilingInputs& inputs);
+
+}  // namespace lumora

@@ -1,0 +1,48 @@
+#include "tiling/tiling_painter.hpp"
+
+#include <QPainter>
+#include <QPen>
+#include <QPoint>
+
+namespace lumora {
+namespace {
+
+QColor ToColor(ColorValue c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+
+}  // namespace
+
+QImage PaintTiling(const Tiling& tiling) {
+  QImage image(tiling.inputs.width, tiling.inputs.height, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  QPen pen(ToColor(tiling.inputs.gridColor));
+  pen.setWidth(0);
+  painter.setPen(pen);
+  // Brushes change only with the type, so keep one per type.
+  std::vector<QBrush> brushes;
+  for (ColorValue c : tiling.tileColors) brushes.emplace_back(ToColor(c));
+  QPoint corners[4];
+  for (const Tile& tile : tiling.tiles) {
+    for (std::size_t c = 0; c < 4; ++c) corners[c] = QPoint(tile.corners[c].x, tile.corners[c].y);
+    const std::size_t type = static_cast<std::size_t>(tile.type);
+    if (type < brushes.size() && tiling.tileColors[type] == tile.color) painter.setBrush(brushes[type]);
+    else painter.setBrush(ToColor(tile.color));
+    painter.drawPolygon(corners, 4);
+  }
+  return image;
+}
+
+QImage RasterToImage(const RasterImage& raster) {
+  QImage image(raster.width, raster.height, QImage::Format_RGB32);
+  for (int y = 0; y < raster.height; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < raster.width; ++x) {
+      const ColorValue c = raster.at(x, y);
+      line[x] = qRgb(RedOf(c), GreenOf(c), BlueOf(c));
+    }
+  }
+  return image;
+}
+
+}  // namespace lumora

@@ -1,0 +1,126 @@
+// The tiling vertex generator: options, the tiling, its vertex image, the
+// vertex table and the Fourier transform of the vertex image, on four tabs.
+#pragma once
+
+#include <QFutureWatcher>
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+
+#include "app/app_paths.hpp"
+#include "fourier/complex_image.hpp"
+#include "tiling/tiling.hpp"
+
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QScrollBar;
+class QStackedWidget;
+class QTabBar;
+class QTableView;
+class QTimer;
+
+namespace lumora {
+
+class PictureBox;
+class VertexListModel;
+
+class TilingWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  enum Tab { TilingTab = 0, VerticesTab = 1, ListTab = 2, FtTab = 3 };
+
+  explicit TilingWindow(const AppPaths& paths, QWidget* mainWindow = nullptr, QWidget* parent = nullptr);
+  ~TilingWindow() override;
+
+  // The tiling on show; empty until the first generation has finished.
+  const Tiling* tiling() const { return tiling_.get(); }
+  bool isGenerating() const { return generating_; }
+  // The transform object and whether it holds the transform of the current tiling.
+  const ComplexImage& transform() const { return transform_; }
+  bool transformCurrent() const { return transformCurrent_; }
+  QUrl helpUrl() const;
+
+  // Replaces the save dialog (tests, scripting): given the folder and the
+  // proposed name, answers the chosen path, or an empty text for cancel.
+  using SaveFileChooser = std::function<QString(const QString& folder, const QString& proposedName)>;
+  void setSaveFileChooser(SaveFileChooser chooser) { chooseSaveFile_ = std::move(chooser); }
+
+ public slots:
+  void makeTiling();
+  void saveCoordinates();
+  void copyImage();
+  void showHelp();
+
+ signals:
+  // A generation has finished and its pictures and texts are on show.
+  void tilingReady();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct Generated;
+
+  void buildOptions(QWidget* frame);
+  void buildViews(QWidget* area);
+  void showGenerated();
+  void tabChanged(int index);
+  void fillVertexList();
+  void updateFT();
+  void showTransformPicture();
+  void brightnessPressed(int which);
+  void brightnessTick();
+  void showProfile(QPoint pos);
+  void hideProfile();
+  QImage visibleImage() const;
+  void showMessage(const QString& text);
+
+  AppPaths paths_;
+  QPointer<QWidget> mainWindow_;
+  std::mt19937 random_{kTilingRandomSeed};
+  std::unique_ptr<Tiling> tiling_;
+  bool generating_ = false;
+  QFutureWatcher<std::shared_ptr<Generated>>* watcher_ = nullptr;
+  ComplexImage transform_;
+  bool transformCurrent_ = false;
+  int selectedTab_ = TilingTab;
+  int timerTag_ = 0;  // 1 darker, 2 brighter, 0 at rest
+  ColorValue gridColor_ = kBlack;
+  SaveFileChooser chooseSaveFile_;
+
+  QAction* drawAction_ = nullptr;
+  QAction* saveAction_ = nullptr;
+  QAction* copyAction_ = nullptr;
+  QAction* helpAction_ = nullptr;
+  QScrollBar* scrF_ = nullptr;
+  QScrollBar* scrN_ = nullptr;
+  QScrollBar* scrZoom_ = nullptr;
+  QScrollBar* scrB_ = nullptr;
+  QButtonGroup* shiftGroup_ = nullptr;
+  QLabel* swatches_[10] = {};
+  QLabel* legendTexts_[10] = {};
+  QLabel* message_ = nullptr;
+  QTabBar* tabs_ = nullptr;
+  QStackedWidget* views_ = nullptr;
+  PictureBox* pb_ = nullptr;
+  PictureBox* pb2_ = nullptr;
+  PictureBox* pb3_ = nullptr;
+  QWidget* ftPage_ = nullptr;
+  QTableView* lst_ = nullptr;
+  VertexListModel* listModel_ = nullptr;
+  QLabel* darker_ = nullptr;
+  QLabel* brighter_ = nullptr;
+  QTimer* timer_ = nullptr;
+  QWidget* profileLine_ = nullptr;
+  PictureBox* profileStrip_ = nullptr;
+  QLabel* statusPanels_[4] = {};
+};
+
+}  // namespace lumora

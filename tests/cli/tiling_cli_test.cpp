@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "common/file_io.hpp"
+#include "tiling/multigrid.hpp"
+#include "tiling/xy_file.hpp"
+
+namespace lumora {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TilingCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("lumora-tiling-cli-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Exit status of lumora-cli tiling with the arguments, output discarded.
+  int Run(const std::string& args) const {
+    const std::string command = std::string(LUMORA_CLI_PATH) + " tiling " + args + " >" + (dir_ / "stdout").string() +
+                                " 2>" + (dir_ / "stderr").string();
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Read(const std::string& name) const { return ReadWholeFile(dir_ / name).value_or("<missing>"); }
+
+  fs::path dir_;
+};
+
+std::string CoreXy(const TilingInputs& inputs) {
+  std::mt19937 random(kTilingRandomSeed);
+  const Tiling tiling = MakeTiling(inputs, random);
+  return XyFileText(tiling.vertX, tiling.vertY);
+}
+
+TEST_F(TilingCli, XyFileMatchesTheCoreWriter) {
+  ASSERT_EQ(Run("--xy " + Path("default.xy")), 0);
+  EXPECT_EQ(Read("default.xy"), CoreXy(TilingInputs{}));
+
+  TilingInputs in;
+  in.symmetry = 12;
+  in.loopOrder = 9;
+  in.zoom = 3;
+  in.brightness = 200;
+  in.shiftMode = ShiftMode::Random;
+  ASSERT_EQ(Run("--symmetry 12 --loop-order=9 --scale 3 --brightness 200 --shift-mode 2 --xy " + Path("r.xy")), 0);
+  EXPECT_EQ(Read("r.xy"), CoreXy(in));
+
+  // Without an output file the lines go to standard output.
+  ASSERT_EQ(Run(""), 0);
+  EXPECT_EQ(Read("stdout"), CoreXy(TilingInputs{}));
+}
+
+TEST_F(TilingCli, WritesThePictures) {
+  ASSERT_EQ(Run("--symmetry 8 --tiling-png " + Path("t.png") + " --vertices-png " + Path("v.png") + " --ft-png " +
+                Path("f.png") + " --gain 2.5"),
+            0);
+  for (const char* name : {"t.png", "v.png", "f.png"}) EXPECT_EQ(Read(name).substr(0, 4), "\x89PNG") << name;
+  EXPECT_FALSE(fs::exists(dir_ / "stdout") && fs::file_size(dir_ / "stdout") > 0);
+}
+
+TEST_F(TilingCli, BadValuesExitWithTwoAndWriteNothing) {
+  for (const std::string bad : {"--symmetry 4", "--symmetry 21", "--symmetry five", "--loop-order 0",
+                                "--loop-order 41", "--scale 11", "--scale 2.5", "--brightness 99",
+                                "--brightness 221", "--shift-mode 3", "--gain 0", "--gain -1", "--gain x",
+                                "--xy", "--colour red", "extra"}) {
+    EXPECT_EQ(Run(bad + " --tiling-png " + Path("bad.png")), 2) << bad;
+    EXPECT_FALSE(fs::exists(dir_ / "bad.png")) << bad;
+    const std::string message = Read("stderr");
+    EXPECT_EQ(message.find('\n'), message.size() - 1) << bad << ": " << message;
+  }
+  EXPECT_EQ(Run("--scale 12"), 2);
+  EXPECT_NE(Read("stderr").find("--scale: \"12\""), std::string::npos) << Read("stderr");
+  EXPECT_EQ(Run("--help"), 0);
+}
+
+TEST_F(TilingCli, UnwritableOutputFails) {
+  EXPECT_EQ(Run("--xy " + Path("no/such/folder/a.xy")), 1);
+  EXPECT_FALSE(fs::exists(dir_ / "no"));
+}
+
+}  // namespace
+}  // namespace lumora

@@ -1,0 +1,288 @@
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "common/file_io.hpp"
+#include "common/number_text.hpp"
+#include "fourier/ft_profile.hpp"
+#include "tiling/multigrid.hpp"
+#include "tiling/picture_box.hpp"
+#include "tiling/tiling_painter.hpp"
+#include "tiling/tiling_window.hpp"
+#include "tiling/xy_file.hpp"
+
+using namespace lumora;
+
+class TilingWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  std::unique_ptr<TilingWindow> window_;
+
+  template <typename T>
+  T* child(const char* name) const {
+    T* found = window_->findChild<T*>(QString::fromLatin1(name));
+    if (!found) qFatal("no child %s", name);
+    return found;
+  }
+  QString panel(int i) const { return child<QLabel>(qPrintable(QStringLiteral("stbPanel%1").arg(i)))->text(); }
+  QTabBar* tabs() const { return child<QTabBar>("tab1"); }
+  QAction* action(const char* name) const { return child<QAction>(name); }
+
+  // Starts a fresh window, as after a program start, and waits for its tiling.
+  void openWindow(QWidget* mainWindow = nullptr) {
+    window_ = std::make_unique<TilingWindow>(AppPaths(dir_.path()), mainWindow);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() != nullptr && !window_->isGenerating(), 10000);
+  }
+  void draw() {
+    const Tiling* before = window_->tiling();
+    action("actDraw")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() != before && !window_->isGenerating(), 20000);
+  }
+  static int WhitePixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) count += image.pixel(x, y) == qRgb(255, 255, 255);
+    return count;
+  }
+
+ private slots:
+  void init() {
+    QVERIFY(dir_.isValid());
+    openWindow();
+  }
+  void cleanup() { window_.reset(); }
+
+  void opensWithTheDefaultTiling() {
+    QCOMPARE(window_->objectName(), QStringLiteral("frmNanoHoles"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Tiling Vertex Generator"));
+    const Tiling* t = window_->tiling();
+    QCOMPARE(t->inputs.symmetry, 5);
+    QCOMPARE(panel(1), QStringLiteral("5-fold symmetry"));
+    QCOMPARE(panel(2), QStringLiteral("2 tile types"));
+    QCOMPARE(panel(3), QStringLiteral("%1 tiles").arg(t->nTiles()));
+    QCOMPARE(panel(4), QStringLiteral("%1 unique vertices (in case of gaps increase loop order)").arg(t->nVert()));
+    QVERIFY(child<QLabel>("lbcol1")->isVisible());
+    QVERIFY(!child<QLabel>("lbcol2")->isVisible());
+    QCOMPARE(window_->helpUrl().fragment(), QStringLiteral("tiling"));
+
+    // The window and lumora-cli paint the same pictures.
+    std::mt19937 random(kTilingRandomSeed);
+    const Tiling same = MakeTiling(TilingInputs{}, random);
+    QCOMPARE(child<PictureBox>("pb")->image(), PaintTiling(same));
+    QCOMPARE(WhitePixels(child<PictureBox>("pb2")->image()), static_cast<int>(t->nVert()));
+  }
+
+  void listIsFilledOnceAndClearedByDraw() {
+    auto* view = child<QTableView>("lst");
+    QAbstractItemModel* model = view->model();
+    QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+    tabs()->setCurrentIndex(TilingWindow::ListTab);
+    QVERIFY(view->isVisible());
+    const Tiling* t = window_->tiling();
+    QCOMPARE(model->rowCount(), static_cast<int>(t->nVert()));
+    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("1"));
+    const int last = model->rowCount() - 1;
+    QCOMPARE(model->index(last, 2).data().toString(), QString::fromStdString(FormatFixed(t->vertY.back(), 4)));
+    QCOMPARE(resets.count(), 1);
+    tabs()->setCurrentIndex(TilingWindow::VerticesTab);
+    tabs()->setCurrentIndex(TilingWindow::ListTab);
+    QCOMPARE(resets.count(), 1);
+
+    // "Copy Image" on the list copies the vertex picture.
+    window_->copyImage();
+    QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+             child<PictureBox>("pb2")->image());
+
+    draw();
+    QCOMPARE(tabs()->currentIndex(), static_cast<int>(TilingWindow::TilingTab));
+    QCOMPARE(model->rowCount(), 0);
+  }
+
+  void transformIsComputedWhenTheTabIsFirstShown() {
+    QVERIFY(!window_->transformCurrent());
+    QVERIFY(!child<QLabel>("lbBR1_0")->isVisible());
+    tabs()->setCurrentIndex(TilingWindow::FtTab);
+    QVERIFY(window_->transformCurrent());
+    QVERIFY(child<QLabel>("lbBR1_0")->isVisible());
+    QVERIFY(child<QLabel>("lbBR1_1")->isVisible());
+    const QImage ft = child<PictureBox>("pb3")->image();
+    QCOMPARE(ft.pixel(255, 255), qRgb(255, 255, 255));
+    QCOMPARE(window_->transform().ft().Magnitude(0, 0), 255.0 * static_cast<double>(window_->tiling()->nVert()));
+    tabs()->setCurrentIndex(TilingWindow::TilingTab);
+    QVERIFY(!child<QLabel>("lbBR1_1")->isVisible());
+    draw();
+    QVERIFY(!window_->transformCurrent());
+  }
+
+  void brightnessRepeatsWhileHeld() {
+    tabs()->setCurrentIndex(TilingWindow::FtTab);
+    auto* brighter = child<QLabel>("lbBR1_1");
+    auto* darker = child<QLabel>("lbBR1_0");
+    auto* timer = child<QTimer>("Timer1");
+    QCOMPARE(brighter->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(timer->interval(), 10);
+    const QImage before = child<PictureBox>("pb3")->image();
+
+    QTest::mousePress(brighter, Qt::LeftButton);
+    QCOMPARE(window_->transform().gain(), 1.11f);
+    QVERIFY(timer->isActive());
+    QTRY_VERIFY(window_->transform().gain() > 1.5f);
+    QTest::mouseRelease(brighter, Qt::LeftButton);
+    QVERIFY(!timer->isActive());
+    const float held = window_->transform().gain();
+    QTest::qWait(50);
+    QCOMPARE(window_->transform().gain(), held);
+    QVERIFY(WhitePixels(child<PictureBox>("pb3")->image()) > WhitePixels(before));
+
+    QTest::mousePress(darker, Qt::LeftButton);
+    QTRY_COMPARE(window_->transform().gain(), 0.5f);
+    QTest::mouseRelease(darker, Qt::LeftButton);
+    QVERIFY(!timer->isActive());
+    // The gain carries over to the next tiling's transform.
+    draw();
+    tabs()->setCurrentIndex(TilingWindow::FtTab);
+    QCOMPARE(window_->transform().gain(), 0.5f);
+    QCOMPARE(qRed(child<PictureBox>("pb3")->image().pixel(255, 255)), 128);
+  }
+
+  void profileFollowsTheHeldButton() {
+    tabs()->setCurrentIndex(TilingWindow::FtTab);
+    auto* picture = child<PictureBox>("pb3");
+    auto* line = child<QWidget>("Line1_0");
+    auto* strip = child<PictureBox>("dummy");
+    QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(100, 50));
+    QVERIFY(line->isVisible());
+    QCOMPARE(line->geometry(), QRect(0, 50, 512, 1));
+    QVERIFY(strip->isVisible());
+    QCOMPARE(strip->y(), 60);
+
+    QMouseEvent move(QEvent::MouseMove, QPointF(100, 300), picture->mapToGlobal(QPointF(100, 300)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(picture, &move);
+    QCOMPARE(line->y(), 300);
+    QCOMPARE(strip->y(), 300 - 10 - strip->height());
+    // The strip shows the graph of the row under the line.
+    const QImage graph = strip->image();
+    float vmax = 0.0f;
+    const std::vector<int> ys = ProfileGraph(window_->transform().GetProfile(300, vmax), vmax, graph.height());
+    int onCurve = 0;
+    for (int x = 20; x < 500; x += 7)
+      if (ys[static_cast<std::size_t>(x)] < graph.height())
+        onCurve += graph.pixel(x, ys[static_cast<std::size_t>(x)]) != qRgb(255, 255, 255) ? 1 : -1000;
+    QVERIFY(onCurve > 10);
+
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(100, 300));
+    QVERIFY(!line->isVisible());
+    QVERIFY(!strip->isVisible());
+  }
+
+  void savesTheCoordinatesOfTheTilingOnShow() {
+    QString folderSeen, nameSeen;
+    const QString target = QDir(dir_.path()).filePath(QStringLiteral("out.xy"));
+    window_->setSaveFileChooser([&](const QString& folder, const QString& name) {
+      folderSeen = folder;
+      nameSeen = name;
+      return target;
+    });
+    window_->saveCoordinates();
+    QCOMPARE(nameSeen, QStringLiteral("NHA_5-6-8-0.xy"));
+    QCOMPARE(QDir(folderSeen).dirName(), QStringLiteral("EXPORT"));
+    QVERIFY(QFileInfo(folderSeen).isDir());
+    const std::optional<std::string> written = ReadWholeFile(QFile::encodeName(target).toStdString());
+    QVERIFY(written.has_value());
+    QCOMPARE(*written, XyFileText(window_->tiling()->vertX, window_->tiling()->vertY));
+
+    // Options changed after the last Draw do not rename the tiling on show.
+    child<QScrollBar>("scrN")->setValue(12);
+    QFile::remove(target);
+    window_->setSaveFileChooser([&](const QString&, const QString& name) {
+      nameSeen = name;
+      return QString();  // cancelled
+    });
+    window_->saveCoordinates();
+    QCOMPARE(nameSeen, QStringLiteral("NHA_5-6-8-0.xy"));
+    QVERIFY(!QFileInfo::exists(target));
+    QVERIFY(window_->findChild<QMessageBox*>(QStringLiteral("tilingMessage")) == nullptr);
+
+    // A failed write says so and leaves nothing behind.
+    const QString unwritable = QDir(dir_.path()).filePath(QStringLiteral("missing/x.xy"));
+    window_->setSaveFileChooser([&](const QString&, const QString&) { return unwritable; });
+    window_->saveCoordinates();
+    QVERIFY(!QFileInfo::exists(unwritable));
+    auto* box = window_->findChild<QMessageBox*>(QStringLiteral("tilingMessage"));
+    QVERIFY(box != nullptr);
+    QVERIFY(box->text().contains(QStringLiteral("not saved")));
+  }
+
+  void clickRegeneratesAndRandomTilingsRepeatPerStart() {
+    child<QRadioButton>("rb2")->setChecked(true);
+    const Tiling* before = window_->tiling();
+    QTest::mouseClick(child<PictureBox>("pb2"), Qt::LeftButton, {}, QPoint(10, 10));
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() != before && !window_->isGenerating(), 10000);
+    QCOMPARE(window_->tiling()->inputs.shiftMode, ShiftMode::Random);
+    const std::vector<double> first = window_->tiling()->gridShift;
+
+    TilingInputs random;
+    random.shiftMode = ShiftMode::Random;
+    std::mt19937 start(kTilingRandomSeed);
+    QCOMPARE(MakeTiling(random, start).gridShift, first);
+
+    QTest::mouseClick(child<PictureBox>("pb"), Qt::LeftButton, {}, QPoint(10, 10));
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling()->gridShift != first && !window_->isGenerating(), 10000);
+
+    // A new window starts the sequence again.
+    openWindow();
+    child<QRadioButton>("rb2")->setChecked(true);
+    draw();
+    QCOMPARE(window_->tiling()->gridShift, first);
+  }
+
+  void largeTilingsKeepTheWindowResponsive() {
+    const Tiling* before = window_->tiling();
+    child<QScrollBar>("scrF")->setValue(20);
+    child<QScrollBar>("scrN")->setValue(40);
+    child<QScrollBar>("scrZoom")->setValue(1);
+    QCOMPARE(child<QLabel>("lb4")->text(), QStringLiteral("20"));
+    QTest::qWait(50);
+    QCOMPARE(window_->tiling(), before);  // options alone do not redraw
+    action("actDraw")->trigger();
+    QVERIFY(window_->isGenerating());
+    QVERIFY(!action("actDraw")->isEnabled());
+    // A second request while one runs is ignored rather than queued.
+    action("actDraw")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() != before && !window_->isGenerating(), 30000);
+    QVERIFY(action("actDraw")->isEnabled());
+    QCOMPARE(panel(1), QStringLiteral("20-fold symmetry"));
+    QCOMPARE(panel(2), QStringLiteral("9 tile types"));
+    for (int i = 0; i < 9; ++i) QVERIFY(child<QLabel>(qPrintable(QStringLiteral("lbcol%1").arg(i)))->isVisible());
+  }
+
+  void closingRestoresTheMinimisedMainWindow() {
+    QWidget mainWindow;
+    mainWindow.show();
+    mainWindow.showMinimized();
+    QTRY_VERIFY(mainWindow.isMinimized());
+    openWindow(&mainWindow);
+    window_->close();
+    QTRY_VERIFY(!mainWindow.isMinimized());
+    window_.reset();
+  }
+};
+
+QTEST_MAIN(TilingWindowTest)
+#include "tiling_window_test.moc"
