@@ -1,8 +1,14 @@
 #include "app/dialogs.hpp"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include "plots/choice_dialog.hpp"
 
 namespace lumora {
 
@@ -21,6 +27,21 @@ DialogHooks& Dialogs() {
         return QFileDialog::getSaveFileName(parent, title, proposedPath, filter);
       },
       [](const QUrl& url) { return QDesktopServices::openUrl(url); },
+      [](QWidget* parent, const QString& caption, QPoint topLeft) {
+        ChoiceDialog dialog(parent);
+        dialog.setFrameCaption(caption);
+        dialog.move(topLeft);
+        return dialog.exec() == QDialog::Accepted ? dialog.choice() : 0;
+      },
+      [](QWidget* parent, QPrinter& printer) {
+        // Without an installed printer the dialog still offers a PDF file.
+        if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+          printer.setOutputFormat(QPrinter::PdfFormat);
+          printer.setOutputFileName(QDir::home().filePath(QStringLiteral("lumora.pdf")));
+        }
+        QPrintDialog dialog(&printer, parent);
+        return dialog.exec() == QDialog::Accepted;
+      },
   };
   return hooks;
 }

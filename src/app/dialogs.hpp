@@ -3,10 +3,12 @@
 // nothing modal blocks a headless run.
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QUrl>
 #include <functional>
 
+class QPrinter;
 class QWidget;
 
 namespace lumora {
@@ -23,6 +25,12 @@ struct DialogHooks {
       saveFileName;
   // Hands a file or web address to the desktop; false when nothing could open it.
   std::function<bool(const QUrl& url)> openUrl;
+  // The choice of 2D plot (1), 3D plot (2) or reflection table (3) under a
+  // toolbar button, with the frame captioned "Save", "Copy" or "Print"; 0 when
+  // cancelled.
+  std::function<int(QWidget* parent, const QString& caption, QPoint topLeft)> chooseOutput;
+  // The print dialog; false when cancelled. Offers PDF output when no printer exists.
+  std::function<bool(QWidget* parent, QPrinter& printer)> setUpPrinter;
 };
 
 // The hooks in use; the defaults show real dialogs.

@@ -6,6 +6,7 @@
 #include "app/main_window.hpp"
 #include "app/manifest.hpp"
 #include "app/termination_signals.hpp"
+#include "tiling/tiling_window.hpp"
 #include "common/file_io.hpp"
 
 int main(int argc, char** argv) {
@@ -18,6 +19,12 @@ int main(int argc, char** argv) {
   // Rewritten at every start; a folder that cannot be written is no reason to stop.
   lumora::WriteFileAtomically(paths.manifestFile().toStdString(), lumora::ManifestText());
 
+  if (QApplication::arguments().contains(QStringLiteral("--tiling"))) {
+    lumora::TilingWindow tiling(paths);
+    lumora::CloseOnTerminationSignals(&tiling);
+    tiling.show();
+    return QApplication::exec();
+  }
   lumora::MainWindow window(paths);
   lumora::CloseOnTerminationSignals(&window);
   window.show();

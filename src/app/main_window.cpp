@@ -16,6 +16,8 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
+#include <functional>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
@@ -32,8 +34,11 @@
 #include "lattice/used_matrices_dialog.hpp"
 #include "plots/plot_box.hpp"
 #include "plots/plot_controller.hpp"
+#include "plots/plot_output.hpp"
+#include "plots/print_scene.hpp"
 #include "report/reflection_table_pane.hpp"
 #include "report/table_export.hpp"
+#include "tiling/tiling_window.hpp"
 
 namespace lumora {
 namespace {
@@ -88,6 +93,7 @@ MainWindow::MainWindow(const AppPaths& paths, QWidget* parent) : QMainWindow(par
 MainWindow::~MainWindow() {
   runner_.cancel();
   runner_.waitForFinished();
+  delete tilingWindow_;  // it refers back to this window
 }
 
 QAction* MainWindow::makeAction(const char* name, const QString& text) {
@@ -112,9 +118,19 @@ void MainWindow::buildActions() {
   connect(makeAction("mnuFile10", QStringLiteral("Copy Table")), &QAction::triggered, this, &MainWindow::copyTable);
   QAction* exit = makeAction("mnuFile11", QStringLiteral("Exit"));
   connect(exit, &QAction::triggered, this, &QWidget::close);
-  for (const char* name : {"mnuFile2", "mnuFile3", "mnuFile5", "mnuFile6", "mnuFile7", "mnuFile8", "mnuFile12",
-                           "mnuFile9", "mnuFile13"})
-    findChild<QAction*>(QString::fromLatin1(name))->setEnabled(false);
+  const std::pair<const char*, std::function<void()>> outputs[] = {
+      {"mnuFile2", [this] { outputs_->saveBitmap(k2DPlot); }},
+      {"mnuFile3", [this] { outputs_->saveBitmap(k3DPlot); }},
+      {"mnuFile5", [this] { outputs_->printPlot(k2DPlot); }},
+      {"mnuFile6", [this] { outputs_->printPlot(k3DPlot); }},
+      {"mnuFile7", [this] { outputs_->printTable(); }},
+      {"mnuFile8", [this] { outputs_->copyMetafile(k2DPlot); }},
+      {"mnuFile12", [this] { outputs_->copyBitmap(k2DPlot); }},
+      {"mnuFile9", [this] { outputs_->copyMetafile(k3DPlot); }},
+      {"mnuFile13", [this] { outputs_->copyBitmap(k3DPlot); }},
+  };
+  for (const auto& [name, command] : outputs)
+    connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, this, command);
 
   // Table: the column items rewrite the table at once.
   const std::pair<const char*, const char*> columns[] = {{"mnuTable2", "Indices"},
@@ -144,7 +160,8 @@ void MainWindow::buildActions() {
                            ViewFlag::ShowIndices};
   for (std::size_t i = 0; i < std::size(views); ++i)
     plots_->bindOption(flags[i], makeAction(views[i].first, QString::fromLatin1(views[i].second)));
-  makeAction("mnuView9", QStringLiteral("Tiling Vertices + FT"))->setEnabled(false);
+  connect(makeAction("mnuView9", QStringLiteral("Tiling Vertices + FT")), &QAction::triggered, this,
+          &MainWindow::showTilingWindow);
 
   // Help
   connect(makeAction("mnuHelp6", QStringLiteral("Contents")), &QAction::triggered, this, &MainWindow::showHelp);
@@ -233,8 +250,12 @@ void MainWindow::buildToolbar() {
   connect(findChild<QAction*>(QStringLiteral("tbExecute")), &QAction::triggered, this, &MainWindow::executeCalculation);
   connect(findChild<QAction*>(QStringLiteral("tbBackground")), &QAction::triggered, plots_,
           &PlotController::cycleBackground);
-  for (const char* name : {"tbSave", "tbCopy", "tbPrint"})
-    findChild<QAction*>(QString::fromLatin1(name))->setEnabled(false);
+  connect(findChild<QAction*>(QStringLiteral("tbSave")), &QAction::triggered, this,
+          [this] { chooseOutput("tbSave", QStringLiteral("Save")); });
+  connect(findChild<QAction*>(QStringLiteral("tbCopy")), &QAction::triggered, this,
+          [this] { chooseOutput("tbCopy", QStringLiteral("Copy")); });
+  connect(findChild<QAction*>(QStringLiteral("tbPrint")), &QAction::triggered, this,
+          [this] { chooseOutput("tbPrint", QStringLiteral("Print")); });
 
   toolbar->addSeparator();
   toolbar->addWidget(strip_);
@@ -280,6 +301,23 @@ void MainWindow::buildCentralArea() {
   setCentralWidget(pages_);
   connect(plots_, &PlotController::bigViewChanged, this,
           [this](bool open) { pages_->setCurrentIndex(open ? 1 : 0); });
+
+  PlotOutput::RunAccess run;
+  run.calculated = [this] { return calculated_; };
+  run.summaryLine = [this] {
+    return PrintSummaryLine(result_ ? result_->records.size() : 0, runSummary_.sgSymbol, runSummary_.paramLine1,
+                            runSummary_.paramLine2);
+  };
+  run.reportText = [this] { return result_ ? ReportText(result_->records, reportContext()) : std::string(); };
+  outputs_ = new PlotOutput(this, plots_, paths_, std::move(run));
+  QWidget* big = plots_->bigView();
+  auto bigCode = [this] { return plots_->bigShows3D() ? k3DPlot : k2DPlot; };
+  connect(big->findChild<QToolButton*>(QStringLiteral("btCopyBig")), &QToolButton::clicked, this,
+          [this, bigCode] { outputs_->copyMetafile(bigCode()); });
+  connect(big->findChild<QToolButton*>(QStringLiteral("btSaveBig")), &QToolButton::clicked, this,
+          [this, bigCode] { outputs_->saveBitmap(bigCode()); });
+  connect(big->findChild<QToolButton*>(QStringLiteral("btPrintBig")), &QToolButton::clicked, this,
+          [this, bigCode] { outputs_->printPlot(bigCode()); });
 
   // The strip beside the toolbar: plot controls, or the progress of a run.
   strip_ = new QStackedWidget(this);
@@ -348,6 +386,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   closing_ = true;
   saveSettings();
+  if (tilingWindow_) tilingWindow_->close();
   event->accept();
 }
 
@@ -533,6 +572,36 @@ void MainWindow::showUsedMatrices() {
   dialog.setText(Q(MatrixText(lattice.directMatrix, lattice.nDim, lattice.nDim)), 1);
   dialog.setText(Q(MatrixText(lattice.inverseMatrix, lattice.nDim, lattice.nDim)), 2);
   dialog.exec();
+}
+
+void MainWindow::chooseOutput(const char* button, const QString& caption) {
+  auto* toolbar = findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+  QWidget* anchor = toolbar->widgetForAction(findChild<QAction*>(QString::fromLatin1(button)));
+  const QPoint below = anchor ? anchor->mapToGlobal(QPoint(0, anchor->height() + 20)) : mapToGlobal(QPoint(0, 0));
+  const int choice = Dialogs().chooseOutput(this, caption, below);
+  if (choice == 0) return;
+  const int code = choice == 1 ? k2DPlot : k3DPlot;
+  if (caption == QLatin1String("Save")) {
+    if (choice == 3) saveTable();
+    else outputs_->saveBitmap(code);
+  } else if (caption == QLatin1String("Copy")) {
+    if (choice == 3) copyTable();
+    else outputs_->copyMetafile(code);
+  } else {
+    if (choice == 3) outputs_->printTable();
+    else outputs_->printPlot(code);
+  }
+}
+
+void MainWindow::showTilingWindow() {
+  setWindowState(windowState() | Qt::WindowMinimized);
+  if (!tilingWindow_) {
+    tilingWindow_ = new TilingWindow(paths_, this);
+    tilingWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  tilingWindow_->show();
+  tilingWindow_->raise();
+  tilingWindow_->activateWindow();
 }
 
 void MainWindow::showHelp() { Dialogs().openUrl(QUrl::fromLocalFile(paths_.helpFile())); }

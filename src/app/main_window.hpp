@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <memory>
 
@@ -22,6 +23,8 @@ namespace lumora {
 class ParameterPanel;
 class ReflectionTablePane;
 class PlotController;
+class PlotOutput;
+class TilingWindow;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -31,6 +34,7 @@ class MainWindow : public QMainWindow {
 
   ParameterPanel* parameters() const { return panel_; }
   PlotController* plots() const { return plots_; }
+  PlotOutput* outputs() const { return outputs_; }
   ReflectionTablePane* table() const { return table_; }
   bool calculated() const { return calculated_; }
   bool running() const { return runner_.running(); }
@@ -51,6 +55,7 @@ class MainWindow : public QMainWindow {
   void viewInEditor();
   void findReflection();
   void showUsedMatrices();
+  void showTilingWindow();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -75,6 +80,7 @@ class MainWindow : public QMainWindow {
   ReportContext reportContext() const;
   bool requireData();
 
+  void chooseOutput(const char* button, const QString& caption);
   void showHelp();
   void donate();
   void showAbout();
@@ -83,6 +89,8 @@ class MainWindow : public QMainWindow {
   ParameterPanel* panel_ = nullptr;
   ReflectionTablePane* table_ = nullptr;
   PlotController* plots_ = nullptr;
+  PlotOutput* outputs_ = nullptr;
+  QPointer<TilingWindow> tilingWindow_;
   QStackedWidget* pages_ = nullptr;  // the normal layout, or the large view
   QStackedWidget* strip_ = nullptr;  // frPlot, or frPROG while a run is going
   QLabel* lprog_ = nullptr;

@@ -1,0 +1,67 @@
+#include "plots/print_scene.hpp"
+
+#include "plots/spot_rules.hpp"
+
+namespace lumora {
+
+std::string PrintSummaryLine(std::size_t reflections, const std::string& sgSymbol, const std::string& paramLine1,
+                             const std::string& paramLine2) {
+  return std::to_string(reflections) + " reflections, " + sgSymbol + ", " + paramLine1 + ", " + paramLine2;
+}
+
+PrintLayout BuildPrintScene(const PlotData& data, const PointTable& points, const ViewOptions& options,
+                            const PrintPage& page, bool threeD, const std::string& summaryLine) {
+  const double u = page.unit;
+  PrintLayout layout;
+  layout.page = page;
+  layout.title = SceneLabel{10 * u, 10 * u, "Lumora 1.0", kBlack, 0};
+  layout.summary = SceneLabel{10 * u, 22 * u, summaryLine, kBlack, 0};
+  layout.ruleY = 34 * u;
+
+  PlotScene& scene = layout.spots;
+  scene.width = page.width;
+  scene.height = page.height;
+  scene.background = kWhite;
+  scene.foreground = kBlack;
+  scene.labelPoints = 6.0;
+  if (!data.records || data.stats.zeroLayerMax <= 0.0f) return layout;
+
+  // Both printouts take their scale from the 2D zoom and the zeroth layer.
+  const double f = ZoomFactor(options.zoom2D);
+  const double cx = page.width / 2.0;
+  const double cy = page.height / 2.0;
+  const double s = f * 0.8 * cx / data.stats.zeroLayerMax;
+
+  SpotStyle style;
+  style.options = &options;
+  style.fill = kBlack;
+  style.outline = kBlack;
+  style.transparentFill = !options.filledSpots;
+  style.whiteBackgroundGreys = false;  // the page's foreground is black
+  style.unit = u;
+  style.zoomFactor = f;
+  style.radiusFactor = options.SpotRadiusFactor();
+  style.greyStep = GreyStep(options, data.stats);
+  style.qiMinPositive = data.stats.qiMinPositive;
+  style.nDim = data.nDim;
+  style.labelThreshold = 2 * u;
+
+  if (threeD) {
+    ViewOptions noLabels = options;
+    noLabels.showIndices = false;
+    style.options = &noLabels;
+    for (const PointRow& row : points) {
+      const std::size_t n = RecordOf(row);
+      if (n >= data.records->size()) continue;
+      AppendSpot(scene, (*data.records)[n], s * row[kHorizontal] + cx, s * row[kVertical] + cy, style);
+    }
+    return layout;
+  }
+  for (const ReflectionRecord& r : *data.records) {
+    if (!InZeroLayer(r, data.nDim)) continue;
+    AppendSpot(scene, r, s * r.x + cx, s * r.y + cy, style);
+  }
+  return layout;
+}
+
+}  // namespace lumora
