@@ -130,12 +130,15 @@ void PlotOutput::printPlot(int code) {
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName(QStringLiteral("Lumora %1D plot").arg(code));
   if (!Dialogs().setUpPrinter(window_, printer)) return;
-  const double dpi = printer.resolution();
-  const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
+  // The page is laid out in "printer pixels" of 1/72 inch whatever the
+  // printer's resolution: with real device pixels the header lines ran into
+  // each other and the spots shrank to dots on a high-resolution printer.
+  const QRectF area = printer.pageLayout().paintRect(QPageLayout::Point);
   PrintPage page;
-  page.unit = kTwipsPerInch / dpi;
-  page.width = area.width() * page.unit;
-  page.height = area.height() * page.unit;
+  page.unit = kTwipsPerPrintPixel;
+  page.width = area.width() * 20.0;
+  page.height = area.height() * 20.0;
+  const double devicePixelsPerTwip = printer.resolution() / static_cast<double>(kTwipsPerInch);
   const PrintLayout layout = BuildPrintScene(plots_->data(), plots_->points(), plots_->options(), page,
                                              code == k3DPlot, run_.summaryLine());
   QPainter painter;
@@ -143,7 +146,7 @@ void PlotOutput::printPlot(int code) {
     Dialogs().warning(window_, QStringLiteral("The printer could not be started."));
     return;
   }
-  PaintPrintLayout(painter, layout, 1.0 / page.unit);
+  PaintPrintLayout(painter, layout, devicePixelsPerTwip);
   painter.end();
 }
 

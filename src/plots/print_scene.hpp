@@ -9,10 +9,13 @@
 
 namespace lumora {
 
+// The printer pixel the page layout counts in: 1/72 inch.
+inline constexpr double kTwipsPerPrintPixel = 20.0;
+
 struct PrintPage {
   double width = 0.0;   // drawing width of the page, twips
   double height = 0.0;
-  double unit = 2.4;    // twips per printer pixel (600 dpi)
+  double unit = kTwipsPerPrintPixel;
 };
 
 struct PrintLayout {
