@@ -41,6 +41,10 @@ Output:
   --progress             show a progress bar on standard error (terminals only)
   --max-records N        stop with an error rather than keep more than N
                          reflections (default 20000000)
+  --algorithm NAME       fast (default): walk only the part of the index box
+                         that can pass theta and qi-max, on every core;
+                         box: walk every vector of the box. Both give the
+                         same report.
   --help                 show this text
 )";
 
@@ -88,7 +92,7 @@ class ProgressBar {
 
 int RunReflections(const std::vector<std::string>& args) {
   std::set<std::string> valued = ParameterOptions::Names();
-  valued.insert({"--columns", "--format", "-o", "--max-records"});
+  valued.insert({"--columns", "--format", "-o", "--max-records", "--algorithm"});
   const std::vector<Option> options = ReadOptions(args, valued, {"--progress", "--help"});
 
   ParameterOptions parameters;
@@ -97,6 +101,7 @@ int RunReflections(const std::vector<std::string>& args) {
   std::string output;
   bool progress = false;
   std::size_t maxRecords = RunControl{}.maxRecords;
+  WalkAlgorithm algorithm = WalkAlgorithm::Bounded;
   for (const Option& option : options) {
     if (option.name == "--help") {
       std::fputs(kHelp, stdout);
@@ -113,6 +118,9 @@ int RunReflections(const std::vector<std::string>& args) {
       output = option.value;
     } else if (option.name == "--progress") {
       progress = true;
+    } else if (option.name == "--algorithm") {
+      if (option.value != "fast" && option.value != "box") BadValue("--algorithm", option.value, "is not fast or box");
+      algorithm = option.value == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
     } else if (option.name == "--max-records") {
       const std::optional<double> value = ParseNumber(option.value);
       if (!value || *value < 1 || *value != static_cast<double>(static_cast<long long>(*value)))
@@ -131,6 +139,7 @@ int RunReflections(const std::vector<std::string>& args) {
   ProgressBar bar(progress);
   RunControl control;
   control.maxRecords = maxRecords;
+  control.algorithm = algorithm;
   if (progress) control.progress = [&bar](const RunProgress& p) { bar.Show(p.fraction); };
   const CalculationResult result = RunCalculation(inputs, control);
   bar.Finish();

@@ -5,6 +5,7 @@
 
 #include "common/numeric.hpp"
 #include "common/number_text.hpp"
+#include "reflections/bounded_walk.hpp"
 #include "reflections/reflection_collector.hpp"
 
 namespace lumora {
@@ -75,6 +76,52 @@ void MarkMainReflections(std::vector<ReflectionRecord>& records, CrystalSystem s
   }
 }
 
+namespace {
+
+// Every vector of the box in order, outermost index first, each index from
+// +limit down to -limit.
+WalkOutcome BoxWalk(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
+                    const std::array<int, 6>& limits, BoxCount loops, const RunControl& control) {
+  WalkOutcome outcome;
+  ReflectionCollector collector(lattice, group, filter, control.maxRecords);
+  const double total = static_cast<double>(loops);
+  IndexVector h = limits;
+  std::uint64_t counter = 0;
+  for (;;) {
+    if (h != IndexVector{} && !collector.Visit(h)) {
+      outcome.status = RunStatus::Failed;
+      outcome.error = "the run would keep more than " + std::to_string(control.maxRecords) +
+                      " reflections; lower the loop limits, theta maximum or qi-max";
+      outcome.visited = counter;
+      return outcome;
+    }
+    ++counter;
+    if (counter % 100 == 0) {
+      if (control.progress) control.progress({counter, static_cast<double>(counter) / total});
+      if (control.cancel && control.cancel->load(std::memory_order_relaxed)) {
+        outcome.status = RunStatus::Cancelled;
+        outcome.visited = counter;
+        return outcome;
+      }
+    }
+    int k = 5;
+    for (; k >= 0; --k) {
+      if (h[k] > -limits[k]) {
+        --h[k];
+        break;
+      }
+      h[k] = limits[k];
+    }
+    if (k < 0) break;
+  }
+  outcome.visited = counter;
+  outcome.records = std::move(collector.records());
+  outcome.stats = collector.stats();
+  return outcome;
+}
+
+}  // namespace
+
 CalculationResult RunCalculation(const CalculationInputs& inputs, const RunControl& control) {
   CalculationResult result;
   const int n = DimensionOf(inputs.system);
@@ -88,44 +135,16 @@ CalculationResult RunCalculation(const CalculationInputs& inputs, const RunContr
   result.group = &GroupAt(inputs.system, inputs.groupIndex);
 
   const ReflectionFilter filter{inputs.wavelength, inputs.thetaLow, inputs.thetaHigh, inputs.qiLimit};
-  ReflectionCollector collector(result.lattice, *result.group, filter, control.maxRecords);
-  const double total = static_cast<double>(result.loops);
-
-  // Outermost index first; every index runs from +limit down to -limit.
-  IndexVector h = limits;
-  std::uint64_t counter = 0;
-  for (;;) {
-    if (h != IndexVector{} && !collector.Visit(h)) {
-      result.error = "the run would keep more than " + std::to_string(control.maxRecords) +
-                     " reflections; lower the loop limits, theta maximum or qi-max";
-      result.visited = counter;
-      return result;
-    }
-    ++counter;
-    if (counter % 100 == 0) {
-      if (control.progress) control.progress({counter, static_cast<double>(counter) / total});
-      if (control.cancel && control.cancel->load(std::memory_order_relaxed)) {
-        result.status = RunStatus::Cancelled;
-        result.visited = counter;
-        return result;
-      }
-    }
-    int k = 5;
-    for (; k >= 0; --k) {
-      if (h[static_cast<std::size_t>(k)] > -limits[static_cast<std::size_t>(k)]) {
-        --h[static_cast<std::size_t>(k)];
-        break;
-      }
-      h[static_cast<std::size_t>(k)] = limits[static_cast<std::size_t>(k)];
-    }
-    if (k < 0) break;
-  }
-
-  result.visited = counter;
-  result.records = std::move(collector.records());
-  result.stats = collector.stats();
+  WalkOutcome walk = control.algorithm == WalkAlgorithm::Box
+                         ? BoxWalk(result.lattice, *result.group, filter, limits, result.loops, control)
+                         : BoundedWalk(result.lattice, *result.group, filter, limits, control);
+  result.status = walk.status;
+  result.error = std::move(walk.error);
+  result.visited = walk.visited;
+  if (walk.status != RunStatus::Completed) return result;
+  result.records = std::move(walk.records);
+  result.stats = walk.stats;
   MarkMainReflections(result.records, inputs.system);
-  result.status = RunStatus::Completed;
   return result;
 }
 

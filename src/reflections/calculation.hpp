@@ -59,8 +59,16 @@ struct RunProgress {
   double fraction = 0.0;      // 0..1 of the box
 };
 
+enum class WalkAlgorithm {
+  Bounded,  // only the vectors that can pass the filters, on several threads
+  Box,      // every vector of the box, one by one: the reference
+};
+
 struct RunControl {
-  // Called every 100 index vectors; may be empty.
+  WalkAlgorithm algorithm = WalkAlgorithm::Bounded;
+  int threads = 0;  // bounded walk: 0 uses every core
+  // Called with the progress of the run (the box walk: every 100 index
+  // vectors; the bounded walk: a few times a second); may be empty.
   std::function<void(const RunProgress&)> progress;
   // The run stops soon after this flag is set; may be null.
   const std::atomic<bool>* cancel = nullptr;
@@ -85,7 +93,8 @@ struct CalculationResult {
 std::string CheckInputs(const CalculationInputs& inputs);
 
 // The whole run. Never throws for bad inputs: they give status Failed with a
-// message naming the value.
+// message naming the value. Both walks give the same records in the same
+// order and the same statistics.
 CalculationResult RunCalculation(const CalculationInputs& inputs, const RunControl& control = {});
 
 // Marks main reflections: exactly one non-zero index, or (for all systems but

@@ -99,6 +99,16 @@ TEST(CliReflections, BadInputExitsWithStatusTwoAndOneLine) {
   EXPECT_EQ(RunCli("").status, 2);
 }
 
+TEST(CliReflections, BothWalksWriteTheSameReport) {
+  for (const char* system : {"decagonal", "icosahedral", "octagonal --setting steurer"}) {
+    const auto fast = RunCli(std::string("reflections --loops 3 --system ") + system);
+    const auto box = RunCli(std::string("reflections --loops 3 --algorithm box --system ") + system);
+    ASSERT_EQ(fast.status, 0);
+    EXPECT_EQ(fast.out, box.out) << system;
+  }
+  EXPECT_EQ(RunCli("reflections --algorithm quick").status, 2);
+}
+
 TEST(CliReflections, StartsFromASettingsFile) {
   const std::filesystem::path cfg = std::filesystem::temp_directory_path() / "lumora_cli_test.cfg";
   std::ofstream(cfg, std::ios::binary) << "0\r\n18\r\nFalse\r\n3.0\r\n10\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n"

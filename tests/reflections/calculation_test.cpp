@@ -25,8 +25,14 @@ CalculationInputs Everything(CrystalSystem system, int loopLimit) {
   return in;
 }
 
+RunControl BoxWalk() {
+  RunControl control;
+  control.algorithm = WalkAlgorithm::Box;
+  return control;
+}
+
 TEST(Calculation, DefaultDecagonalRun) {
-  const CalculationResult result = RunCalculation(StartupInputs());
+  const CalculationResult result = RunCalculation(StartupInputs(), BoxWalk());
   ASSERT_EQ(result.status, RunStatus::Completed);
   EXPECT_EQ(ToDecimal(result.loops - 1), "3124");
   EXPECT_EQ(result.visited, 3125u);
@@ -267,7 +273,7 @@ TEST(Calculation, BadInputsFailWithAMessageInsteadOfNaN) {
 
 TEST(Calculation, ProgressEveryHundredVectorsAndCancel) {
   std::vector<std::uint64_t> seen;
-  RunControl control;
+  RunControl control = BoxWalk();
   control.progress = [&](const RunProgress& p) { seen.push_back(p.visited); };
   const CalculationResult done = RunCalculation(StartupInputs(), control);
   ASSERT_EQ(seen.size(), 31u);

@@ -1,0 +1,183 @@
+#include "reflections/bounded_walk.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "reflections/ellipsoid_bound.hpp"
+#include "reflections/reflection_collector.hpp"
+
+namespace lumora {
+namespace {
+
+// What all workers share.
+struct SharedState {
+  std::atomic<bool> stop{false};
+  std::atomic<bool> overBudget{false};
+  std::atomic<std::uint64_t> visited{0};
+  std::atomic<std::size_t> kept{0};
+  std::atomic<std::size_t> nextSlice{0};
+  std::atomic<std::size_t> slicesDone{0};
+  std::mutex mutex;
+  std::condition_variable changed;
+};
+
+struct Slice {
+  int h0 = 0;
+  std::vector<ReflectionRecord> records;
+  RunStatistics stats;
+};
+
+// Walks the vectors of one value of the outermost index.
+class SliceWalker {
+ public:
+  SliceWalker(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
+              const std::array<int, 6>& limits, const EllipsoidBound* bound, std::size_t maxRecords,
+              SharedState& shared)
+      : collector_(lattice, group, filter, maxRecords),
+        limits_(limits),
+        bound_(bound),
+        n_(lattice.nDim),
+        maxRecords_(maxRecords),
+        shared_(shared) {}
+
+  void Walk(Slice& slice, double partial) {
+    h_ = {};
+    h_[0] = slice.h0;
+    if (n_ == 1) Leaf();
+    else Level(1, partial);
+    slice.records = std::move(collector_.records());
+    slice.stats = collector_.stats();
+    shared_.visited += pending_;
+    pending_ = 0;
+  }
+
+ private:
+  void Level(int k, double partial) {
+    int high = limits_[k];
+    int low = -limits_[k];
+    double center = 0.0;
+    if (bound_) {
+      const IndexRange range = BoundIndex(*bound_, k, h_, partial);
+      high = std::min(high, range.high);
+      low = std::max(low, range.low);
+      center = range.center;
+    }
+    for (int v = high; v >= low && !stopped_; --v) {
+      h_[k] = v;
+      const double t = v - center;
+      const double next = bound_ ? partial + bound_->d[k] * t * t : partial;
+      if (k == n_ - 1) Leaf();
+      else Level(k + 1, next);
+    }
+    h_[k] = 0;
+  }
+
+  void Leaf() {
+    if (h_ != IndexVector{}) {
+      const std::size_t before = collector_.records().size();
+      if (!collector_.Visit(h_) || (collector_.records().size() > before && ++shared_.kept > maxRecords_)) {
+        shared_.overBudget = true;
+        shared_.stop = true;
+      }
+    }
+    if (++pending_ == 100) {
+      shared_.visited += pending_;
+      pending_ = 0;
+      if (shared_.stop.load(std::memory_order_relaxed)) stopped_ = true;
+    }
+  }
+
+  ReflectionCollector collector_;
+  const std::array<int, 6>& limits_;
+  const EllipsoidBound* bound_;
+  int n_;
+  std::size_t maxRecords_;
+  SharedState& shared_;
+  IndexVector h_{};
+  std::uint64_t pending_ = 0;
+  bool stopped_ = false;
+};
+
+}  // namespace
+
+WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
+                        const std::array<int, 6>& limits, const RunControl& control) {
+  WalkOutcome outcome;
+  if (FiltersExcludeEverything(filter)) return outcome;
+  const std::optional<EllipsoidBound> bound = MakeEllipsoidBound(lattice, filter);
+  const EllipsoidBound* form = bound ? &*bound : nullptr;
+
+  // The outermost index, from the top down.
+  int high = limits[0];
+  int low = -limits[0];
+  if (form) {
+    const IndexRange range = BoundIndex(*form, 0, IndexVector{}, 0.0);
+    high = std::min(high, range.high);
+    low = std::max(low, range.low);
+  }
+  std::vector<Slice> slices;
+  for (int v = high; v >= low; --v) slices.push_back(Slice{v, {}, {}});
+  if (slices.empty()) return outcome;
+
+  SharedState shared;
+  auto work = [&] {
+    for (;;) {
+      const std::size_t i = shared.nextSlice++;
+      if (i >= slices.size() || shared.stop) break;
+      SliceWalker walker(lattice, group, filter, limits, form, control.maxRecords, shared);
+      const double t = slices[i].h0;
+      walker.Walk(slices[i], form ? form->d[0] * t * t : 0.0);
+      ++shared.slicesDone;
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      shared.changed.notify_all();
+    }
+  };
+  const unsigned available = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t threads =
+      std::min<std::size_t>(slices.size(), control.threads > 0 ? static_cast<std::size_t>(control.threads) : available);
+  std::vector<std::thread> workers;
+  for (std::size_t i = 0; i < threads; ++i) workers.emplace_back(work);
+
+  // This thread reports progress and passes a cancel request on.
+  {
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    while (shared.slicesDone < slices.size() && !(shared.stop && shared.nextSlice >= slices.size())) {
+      shared.changed.wait_for(lock, std::chrono::milliseconds(40));
+      if (control.cancel && control.cancel->load(std::memory_order_relaxed)) shared.stop = true;
+      if (shared.stop) break;
+      if (control.progress) {
+        lock.unlock();
+        control.progress({shared.visited.load(),
+                          static_cast<double>(shared.slicesDone.load()) / static_cast<double>(slices.size())});
+        lock.lock();
+      }
+    }
+  }
+  for (std::thread& worker : workers) worker.join();
+
+  outcome.visited = shared.visited;
+  if (shared.overBudget) {
+    outcome.status = RunStatus::Failed;
+    outcome.error = "the run would keep more than " + std::to_string(control.maxRecords) +
+                    " reflections; lower the loop limits, theta maximum or qi-max";
+    return outcome;
+  }
+  if (shared.stop) {
+    outcome.status = RunStatus::Cancelled;
+    return outcome;
+  }
+  std::size_t total = 0;
+  for (const Slice& slice : slices) total += slice.records.size();
+  outcome.records.reserve(total);
+  for (Slice& slice : slices) {
+    outcome.records.insert(outcome.records.end(), slice.records.begin(), slice.records.end());
+    outcome.stats.Merge(slice.stats);
+  }
+  return outcome;
+}
+
+}  // namespace lumora

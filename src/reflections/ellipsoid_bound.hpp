@@ -1,0 +1,45 @@
+// Where in index space a reflection can pass the theta and qi filters.
+//
+// The physical length is bounded through the theta maximum and the wavelength,
+// the internal length by qi-max; both are quadratic forms of the index vector.
+// Every passing vector therefore lies in the ellipsoid
+//   |P h|^2 / Qe^2 + |I h|^2 / Qi^2 <= 2,
+// which is written, outermost index first, as a sum of squares
+//   sum_k d_k (h_k + sum_{j<k} c_kj h_j)^2,
+// so that the range of each index follows from the indices outside it.
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include "lattice/lattice.hpp"
+#include "reflections/compute_reflection.hpp"
+
+namespace lumora {
+
+struct EllipsoidBound {
+  int n = 5;
+  std::array<double, 6> d{};                      // weights of the squares
+  std::array<std::array<double, 6>, 6> c{};       // c[k][j], j < k
+  double radius2 = 2.0;                           // right-hand side, with a safety margin
+};
+
+// The bound for a lattice and the filters, or nothing when the filters leave
+// the index space unbounded (theta maximum near 90 degrees or above, qi-max
+// infinite) or the form is too ill-conditioned to trust.
+std::optional<EllipsoidBound> MakeEllipsoidBound(const Lattice& lattice, const ReflectionFilter& filter);
+
+// True when the filters cannot pass any vector (theta maximum or qi-max below 0).
+bool FiltersExcludeEverything(const ReflectionFilter& filter);
+
+// The closed integer range [low, high] of index k given the outer indices
+// h[0..k-1] and the sum of their squares, widened by a small margin so that no
+// passing vector is lost to rounding. Empty when low > high.
+struct IndexRange {
+  int low = 0;
+  int high = -1;
+  double center = 0.0;  // -sum_{j<k} c_kj h_j
+};
+IndexRange BoundIndex(const EllipsoidBound& bound, int k, const std::array<int, 6>& h, double partial);
+
+}  // namespace lumora

@@ -1,0 +1,152 @@
+// The bounded walk against the box walk it replaces.
+#include "reflections/bounded_walk.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include "reflections/ellipsoid_bound.hpp"
+#include "reflections/test_inputs.hpp"
+#include "report/report.hpp"
+
+namespace lumora {
+namespace {
+
+CalculationResult RunWith(const CalculationInputs& in, WalkAlgorithm algorithm, int threads = 0) {
+  RunControl control;
+  control.algorithm = algorithm;
+  control.threads = threads;
+  return RunCalculation(in, control);
+}
+
+bool SameRecords(const std::vector<ReflectionRecord>& a, const std::vector<ReflectionRecord>& b) {
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(ReflectionRecord)) == 0);
+}
+
+bool SameStatistics(const RunStatistics& a, const RunStatistics& b) {
+  return std::memcmp(&a, &b, sizeof(RunStatistics)) == 0;
+}
+
+std::string Report(const CalculationResult& r) {
+  ReportContext context;
+  context.nDim = r.lattice.nDim;
+  return ReportText(r.records, context);
+}
+
+// A random small case: any system, setting and group, lattice constants,
+// wavelengths and theta ranges (some excluding everything, some reaching 90
+// degrees), qi-max from 0 to huge, unequal loop limits 0..4.
+CalculationInputs RandomCase(std::mt19937& random) {
+  auto pick = [&](auto... values) {
+    const double choices[] = {static_cast<double>(values)...};
+    return choices[std::uniform_int_distribution<std::size_t>(0, sizeof...(values) - 1)(random)];
+  };
+  auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+  CalculationInputs in;
+  in.system = SystemFromIndex(std::uniform_int_distribution<int>(0, 3)(random));
+  in.groupIndex = std::uniform_int_distribution<int>(0, static_cast<int>(GroupsOf(in.system).size()) - 1)(random);
+  in.yamamoto = random() % 2 == 0;
+  in.a = uniform(1.0, 8.0);
+  in.c = uniform(2.0, 20.0);
+  in.wavelength = pick(0.5608337, 0.7106867, 1.541878, 2.29092, uniform(0.2, 3.0));
+  in.thetaLow = pick(0.0, 1.0, uniform(0.0, 40.0), 60.0);
+  in.thetaHigh = std::max(in.thetaLow, pick(30.0, 45.0, 89.9, 90.0, 120.0, uniform(0.0, 90.0), 0.5));
+  in.qiLimit = pick(0.0, 0.3, 1.0, uniform(0.0, 3.0), 1e6, 1e300, -1.0);
+  for (int& limit : in.loopLimits) limit = std::uniform_int_distribution<int>(0, 4)(random);
+  if (in.system == CrystalSystem::Icosahedral)
+    for (int& limit : in.loopLimits) limit = std::min(limit, 3);  // keeps the box walk of the sweep quick
+  return in;
+}
+
+TEST(BoundedWalk, GivesExactlyTheBoxWalksRunOverARandomSweep) {
+  std::mt19937 random(20261206);
+  int nonEmpty = 0;
+  int bounded = 0;
+  for (int i = 0; i < 400; ++i) {
+    const CalculationInputs in = RandomCase(random);
+    const CalculationResult box = RunWith(in, WalkAlgorithm::Box);
+    const CalculationResult fast = RunWith(in, WalkAlgorithm::Bounded);
+    ASSERT_EQ(box.status, RunStatus::Completed) << box.error;
+    ASSERT_EQ(fast.status, RunStatus::Completed) << fast.error;
+    ASSERT_TRUE(SameRecords(box.records, fast.records))
+        << "case " << i << ": system " << static_cast<int>(in.system) << " box " << box.records.size() << " fast "
+        << fast.records.size();
+    ASSERT_TRUE(SameStatistics(box.stats, fast.stats)) << "case " << i;
+    ASSERT_EQ(box.loops, fast.loops);
+    ASSERT_EQ(Report(box), Report(fast));
+    EXPECT_LE(fast.visited, box.visited);
+    nonEmpty += !box.records.empty();
+    const ReflectionFilter filter{in.wavelength, in.thetaLow, in.thetaHigh, in.qiLimit};
+    bounded += MakeEllipsoidBound(fast.lattice, filter).has_value();
+  }
+  // The sweep covers both kinds of case, so the comparison above means something.
+  EXPECT_GT(nonEmpty, 150);
+  EXPECT_GT(bounded, 150);
+  EXPECT_LT(bounded, 400);
+}
+
+TEST(BoundedWalk, SkipsMostOfALargeBox) {
+  CalculationInputs in = testing::SystemInputs(CrystalSystem::Icosahedral, 8);
+  const CalculationResult fast = RunWith(in, WalkAlgorithm::Bounded);
+  ASSERT_EQ(fast.status, RunStatus::Completed);
+  EXPECT_EQ(fast.records.size(), 8782u);
+  EXPECT_LT(fast.visited, static_cast<std::uint64_t>(fast.loops) / 100);
+  // The list stops growing once the box holds the whole ellipsoid.
+  in.loopLimits.fill(12);
+  EXPECT_TRUE(SameRecords(RunWith(in, WalkAlgorithm::Bounded).records, fast.records));
+}
+
+TEST(BoundedWalk, DoesNotDependOnTheNumberOfThreads) {
+  for (CrystalSystem system : {CrystalSystem::Decagonal, CrystalSystem::Icosahedral}) {
+    const CalculationInputs in = testing::SystemInputs(system, 5);
+    const CalculationResult one = RunWith(in, WalkAlgorithm::Bounded, 1);
+    for (int threads : {2, 3, 7}) {
+      const CalculationResult many = RunWith(in, WalkAlgorithm::Bounded, threads);
+      EXPECT_TRUE(SameRecords(one.records, many.records)) << threads;
+      EXPECT_TRUE(SameStatistics(one.stats, many.stats)) << threads;
+    }
+  }
+}
+
+TEST(BoundedWalk, CancelStopsALongRun) {
+  // Theta up to 90 degrees gives no bound: the whole box of limit 20 is walked.
+  CalculationInputs in = testing::SystemInputs(CrystalSystem::Icosahedral, 20);
+  in.thetaHigh = 90.0;
+  std::atomic<bool> cancel{false};
+  RunControl control;
+  control.cancel = &cancel;
+  int reports = 0;
+  control.progress = [&](const RunProgress&) {
+    if (++reports == 2) cancel = true;
+  };
+  const CalculationResult result = RunCalculation(in, control);
+  EXPECT_EQ(result.status, RunStatus::Cancelled);
+  EXPECT_TRUE(result.records.empty());
+  EXPECT_LT(result.visited, static_cast<std::uint64_t>(result.loops));
+}
+
+TEST(BoundedWalk, RecordBudget) {
+  RunControl control;
+  control.maxRecords = 50;
+  const CalculationResult result = RunCalculation(testing::StartupInputs(), control);
+  EXPECT_EQ(result.status, RunStatus::Failed);
+  EXPECT_TRUE(result.records.empty());
+}
+
+TEST(EllipsoidBound, NoBoundWhereTheFiltersGiveNone) {
+  const Lattice lattice = SetupLattice(CrystalSystem::Decagonal, 2.82, 12.06, true);
+  EXPECT_TRUE(MakeEllipsoidBound(lattice, {0.71, 1, 30, 1}).has_value());
+  EXPECT_FALSE(MakeEllipsoidBound(lattice, {0.71, 1, 90, 1}).has_value());
+  EXPECT_FALSE(MakeEllipsoidBound(lattice, {0.71, 1, 30, INFINITY}).has_value());
+  EXPECT_TRUE(MakeEllipsoidBound(lattice, {0.71, 1, 30, 0}).has_value());
+  EXPECT_TRUE(FiltersExcludeEverything({0.71, 0, 30, -1}));
+  EXPECT_TRUE(FiltersExcludeEverything({0.71, 0, 0, 1}));
+  EXPECT_FALSE(FiltersExcludeEverything({0.71, 0, 30, 0}));
+}
+
+}  // namespace
+}  // namespace lumora
