@@ -1,5 +1,5 @@
 // Makes the pictures of the documentation: the main window after runs of the
-// start-up inputs and of the icosahedral system, and the large view.
+// start-up inputs and of the icosahedral system, and the large 3D view.
 // Usage: lumora-screenshots OUTPUT_FOLDER
 #include <QApplication>
 #include <QDir>
@@ -47,8 +47,5 @@ int main(int argc, char** argv) {
   window.executeCalculation();
   window.waitForRun();
   ok = Save(&window, out, QStringLiteral("main-icosahedral.png")) && ok;
-  window.plots()->toggleBigView(false);
-  ok = Save(&window, out, QStringLiteral("large-view-2d-icosahedral.png")) && ok;
-  window.plots()->closeBigView();
   return ok ? 0 : 1;
 }

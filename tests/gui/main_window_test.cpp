@@ -354,6 +354,19 @@ class MainWindowTest : public QObject {
     QCOMPARE(messages_, QStringList{QStringLiteral("a: \"abc\" cannot be used as a lattice constant")});
   }
 
+  void theTilingWindowOpensFromTheViewMenu() {
+    auto w = makeWindow();
+    action(w.get(), "mnuView9")->trigger();
+    QTRY_VERIFY(w->isMinimized());
+    QWidget* tiling = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (top->objectName() == QLatin1String("frmNanoHoles") && top->isVisible()) tiling = top;
+    QVERIFY(tiling);
+    QCOMPARE(tiling->windowTitle(), QStringLiteral("Tiling Vertex Generator"));
+    tiling->close();
+    QTRY_VERIFY(!w->isMinimized());
+  }
+
   void helpMenu() {
     auto w = makeWindow();
     action(w.get(), "mnuHelp6")->trigger();
