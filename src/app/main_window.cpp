@@ -28,6 +28,7 @@
 #include "app/links.hpp"
 #include "app/parameter_panel.hpp"
 #include "app/settings_file.hpp"
+#include "app/theme_icon.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "lattice/matrix_text.hpp"
@@ -45,23 +46,10 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// The desktop theme's icon, its symbolic variant, or Qt's own.
-QIcon ThemeIcon(const char* themeName, QStyle::StandardPixmap fallback) {
-  const QString name = QString::fromLatin1(themeName);
-  for (const QString& candidate : {name, name + QStringLiteral("-symbolic")}) {
-    const QIcon icon = QIcon::fromTheme(candidate);
-    if (!icon.isNull()) return icon;
-  }
-  return QApplication::style()->standardIcon(fallback);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(const AppPaths& paths, QWidget* parent) : QMainWindow(parent), paths_(paths) {
   setObjectName(QStringLiteral("Form1"));
-  // Symbolic icons of the common desktop theme where the running theme has none.
-  if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
-    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
   setWindowTitle(QString::fromLatin1(kProgramTitle));
   setMinimumSize(800, 600);
   resize(1100, 780);

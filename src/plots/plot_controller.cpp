@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "plots/plot_box.hpp"
+#include "app/theme_icon.hpp"
 #include "plots/drag_rotation.hpp"
 #include "plots/raster_painter.hpp"
 
@@ -26,17 +27,6 @@ QToolButton* MakeButton(QWidget* parent, const QString& name, const QString& tex
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
   return button;
-}
-
-QIcon StandardIcon(QStyle::StandardPixmap pixmap) { return QApplication::style()->standardIcon(pixmap); }
-
-QIcon ThemeOr(const char* name, QStyle::StandardPixmap fallback) {
-  const QString theme = QString::fromLatin1(name);
-  for (const QString& candidate : {theme, theme + QStringLiteral("-symbolic")}) {
-    const QIcon icon = QIcon::fromTheme(candidate);
-    if (!icon.isNull()) return icon;
-  }
-  return StandardIcon(fallback);
 }
 
 }  // namespace
@@ -75,7 +65,7 @@ void PlotController::buildStrip(QWidget* parent) {
     auto* out = MakeButton(strip_, QStringLiteral("bDEC") + p, QStringLiteral("\u2212"), QStringLiteral("zoom out"));
     auto* reset = MakeButton(strip_, QStringLiteral("bReset") + p, QStringLiteral("1:1"), QStringLiteral("reset zoom"));
     auto* large = MakeButton(strip_, QStringLiteral("bBig") + p, QString(), QStringLiteral("view in large window"));
-    large->setIcon(ThemeOr("view-fullscreen", QStyle::SP_TitleBarMaxButton));
+    large->setIcon(ThemeIcon("view-fullscreen", QStyle::SP_TitleBarMaxButton));
     connect(in, &QToolButton::clicked, this, [this, zoom] { (this->*zoom)(1); });
     connect(out, &QToolButton::clicked, this, [this, zoom] { (this->*zoom)(-1); });
     connect(reset, &QToolButton::clicked, this, [this, zoom] { (this->*zoom)(0); });
@@ -139,7 +129,7 @@ void PlotController::buildBigView(QWidget* parent) {
   };
   for (const auto& spec : specs) {
     auto* b = MakeButton(column, QString::fromLatin1(spec.name), QString(), QString::fromLatin1(spec.tip));
-    b->setIcon(ThemeOr(spec.theme, spec.fallback));
+    b->setIcon(ThemeIcon(spec.theme, spec.fallback));
     b->setIconSize(QSize(24, 24));
     buttons->addWidget(b);
   }

@@ -1,5 +1,6 @@
 #include "tiling/tiling_window.hpp"
 
+
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -30,6 +31,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
+#include "app/theme_icon.hpp"
 #include "common/file_io.hpp"
 #include "common/numeric.hpp"
 #include "fourier/ft_profile.hpp"
@@ -53,10 +55,6 @@ QString SwatchStyle(ColorValue c) {
       .arg(RedOf(c))
       .arg(GreenOf(c))
       .arg(BlueOf(c));
-}
-
-QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle* style) {
-  return QIcon::fromTheme(QString::fromLatin1(name), style->standardIcon(fallback));
 }
 
 QScrollBar* MakeScrollBar(const char* name, int lo, int hi, int value, int pageStep) {
@@ -97,18 +95,18 @@ TilingWindow::TilingWindow(const AppPaths& paths, QWidget* mainWindow, QWidget* 
   toolbar->setObjectName(QStringLiteral("tb1"));
   toolbar->setMovable(false);
   toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  drawAction_ = toolbar->addAction(ThemeIcon("view-refresh", QStyle::SP_BrowserReload, style()),
+  drawAction_ = toolbar->addAction(ThemeIcon("view-refresh", QStyle::SP_BrowserReload),
                                    QStringLiteral("Draw "), this, &TilingWindow::makeTiling);
   drawAction_->setObjectName(QStringLiteral("actDraw"));
   toolbar->addSeparator();
-  saveAction_ = toolbar->addAction(ThemeIcon("document-save", QStyle::SP_DialogSaveButton, style()),
+  saveAction_ = toolbar->addAction(ThemeIcon("document-save", QStyle::SP_DialogSaveButton),
                                    QStringLiteral("Save Coordinates"), this, &TilingWindow::saveCoordinates);
   saveAction_->setObjectName(QStringLiteral("actSaveCoordinates"));
-  copyAction_ = toolbar->addAction(ThemeIcon("edit-copy", QStyle::SP_FileDialogContentsView, style()),
+  copyAction_ = toolbar->addAction(ThemeIcon("edit-copy", QStyle::SP_FileDialogContentsView),
                                    QStringLiteral("Copy Image"), this, &TilingWindow::copyImage);
   copyAction_->setObjectName(QStringLiteral("actCopyImage"));
   toolbar->addSeparator();
-  helpAction_ = toolbar->addAction(ThemeIcon("help-contents", QStyle::SP_DialogHelpButton, style()),
+  helpAction_ = toolbar->addAction(ThemeIcon("help-contents", QStyle::SP_DialogHelpButton),
                                    QStringLiteral("Help"), this, &TilingWindow::showHelp);
   helpAction_->setObjectName(QStringLiteral("actHelp"));
 
