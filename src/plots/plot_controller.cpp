@@ -121,15 +121,15 @@ void PlotController::buildBigView(QWidget* parent) {
     const char* tip;
     const char* theme;
     QStyle::StandardPixmap fallback;
-  } specs[] = {
+  } kButtons[] = {
       {"btCopyBig", "copy to clipboard as WMF", "edit-copy", QStyle::SP_FileDialogContentsView},
       {"btSaveBig", "save as Bitmap (*.BMP)", "document-save", QStyle::SP_DialogSaveButton},
       {"btPrintBig", "print graphics", "document-print", QStyle::SP_DriveFDIcon},
       {"btCloseBig", "close large view window", "window-close", QStyle::SP_DialogCloseButton},
   };
-  for (const auto& spec : specs) {
-    auto* b = MakeButton(column, QString::fromLatin1(spec.name), QString(), QString::fromLatin1(spec.tip));
-    b->setIcon(ThemeIcon(spec.theme, spec.fallback));
+  for (const auto& entry : kButtons) {
+    auto* b = MakeButton(column, QString::fromLatin1(entry.name), QString(), QString::fromLatin1(entry.tip));
+    b->setIcon(ThemeIcon(entry.theme, entry.fallback));
     b->setIconSize(QSize(24, 24));
     buttons->addWidget(b);
   }

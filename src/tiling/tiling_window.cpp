@@ -1,6 +1,5 @@
 #include "tiling/tiling_window.hpp"
 
-
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
