@@ -149,7 +149,7 @@ void PlotController::connectBox(PlotBox* box) {
           [this, box](QPointF p, Qt::MouseButton button) { onPress(box, p, button); });
   connect(box, &PlotBox::mouseMoved, this, [this, box](QPointF p, Qt::MouseButtons buttons) { onMove(box, p, buttons); });
   connect(box, &PlotBox::mouseReleased, this, [this, box] {
-    if (calculated_ && box != pb2D_) redrawAfterRotation(box);
+    if (calculated_ && box != pb2D_) redrawAfterRotation();
   });
   connect(box, &PlotBox::keyPressed, this, [this, box](int key) { onKey(box, key); });
 }
@@ -260,14 +260,14 @@ void PlotController::applyViewOptions() {
   redraw3D();
 }
 
-void PlotController::redrawAfterRotation(PlotBox*) {
+void PlotController::redrawAfterRotation() {
   redraw3D();
   if (icosahedral()) redraw2D();
 }
 
 void PlotController::rotate(int axis, float angle) {
   Rotate(points_, axis, angle);
-  redrawAfterRotation(pb3D_);
+  redrawAfterRotation();
 }
 
 void PlotController::zoom2D(int direction) {
@@ -319,12 +319,12 @@ void PlotController::onMove(PlotBox* box, QPointF position, Qt::MouseButtons but
     if (step.tilt.axis) Rotate(points_, step.tilt.axis, step.tilt.angle);
     if (step.sort) SortPlotRows(points_);
     last_ = position;
-    if (step.redraw) redrawAfterRotation(box);
+    if (step.redraw) redrawAfterRotation();
   } else if (buttons == Qt::RightButton) {
     const RotationStep step = RightDragStep(lastX, lastY, x, y, width);
     if (step.axis) Rotate(points_, step.axis, step.angle);
     last_ = position;
-    redrawAfterRotation(box);
+    redrawAfterRotation();
   }
 }
 
@@ -341,7 +341,7 @@ void PlotController::onKey(PlotBox* box, int key) {
   const RotationStep step = ArrowKeyStep(arrow);
   Rotate(points_, step.axis, step.angle);
   SortPlotRows(points_);
-  redrawAfterRotation(box);
+  redrawAfterRotation();
 }
 
 }  // namespace lumora

@@ -80,7 +80,7 @@ class PlotController : public QObject {
   void applyViewOptions();
   void redraw2D();
   void redraw3D();
-  void redrawAfterRotation(PlotBox* source);
+  void redrawAfterRotation();
   void paint2D(PlotBox* box);
   void paint3D(PlotBox* box);
   void syncActions();
