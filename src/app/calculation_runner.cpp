@@ -14,8 +14,8 @@ long long NowMs() {
 }  // namespace
 
 CalculationRunner::CalculationRunner(QObject* parent) : QObject(parent) {
-  qRegisterMetaType<ResultPtr>();
-  connect(&watcher_, &QFutureWatcher<ResultPtr>::finished, this, [this] { emit finished(watcher_.result()); });
+  qRegisterMetaType<FinishedRun>();
+  connect(&watcher_, &QFutureWatcher<FinishedRun>::finished, this, [this] { emit finished(watcher_.result()); });
 }
 
 CalculationRunner::~CalculationRunner() {
@@ -23,11 +23,11 @@ CalculationRunner::~CalculationRunner() {
   waitForFinished();
 }
 
-void CalculationRunner::start(const CalculationInputs& inputs) {
+void CalculationRunner::start(const CalculationInputs& inputs, ReportWriter report) {
   if (running()) return;
   cancel_ = false;
   lastReport_ = 0;
-  watcher_.setFuture(QtConcurrent::run([this, inputs]() -> ResultPtr {
+  watcher_.setFuture(QtConcurrent::run([this, inputs, report = std::move(report)]() -> FinishedRun {
     RunControl control;
     control.cancel = &cancel_;
     // The run reports every 100 vectors; the window needs far fewer updates.
@@ -38,7 +38,9 @@ void CalculationRunner::start(const CalculationInputs& inputs) {
       const double fraction = p.fraction;
       QMetaObject::invokeMethod(this, [this, fraction] { emit progressChanged(fraction); }, Qt::QueuedConnection);
     };
-    return std::make_shared<const CalculationResult>(RunCalculation(inputs, control));
+    FinishedRun run{std::make_shared<const CalculationResult>(RunCalculation(inputs, control)), {}};
+    if (run.result->status == RunStatus::Completed && report) run.report = report(*run.result);
+    return run;
   }));
 }
 

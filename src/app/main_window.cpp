@@ -405,7 +405,12 @@ void MainWindow::executeCalculation() {
   lprog_->setText(QStringLiteral("calculating ..."));
   progress_->setValue(0);
   setBusy(true);
-  runner_.start(inputs);
+  const ReportContext context = reportContext();
+  runner_.start(inputs, [context](const CalculationResult& result) {
+    ReportContext forRun = context;
+    forRun.nDim = result.lattice.nDim;
+    return ReportText(result.records, forRun);
+  });
 }
 
 void MainWindow::cancelRun() {
@@ -445,8 +450,9 @@ void MainWindow::setBusy(bool busy) {
   else QApplication::restoreOverrideCursor();
 }
 
-void MainWindow::onRunFinished(ResultPtr result) {
+void MainWindow::onRunFinished(FinishedRun run) {
   if (closing_) return;
+  ResultPtr result = std::move(run.result);
   if (result->status != RunStatus::Completed) {
     abortRun();
     if (result->status == RunStatus::Cancelled) {
@@ -465,7 +471,7 @@ void MainWindow::onRunFinished(ResultPtr result) {
   plots_->showRun(result_, keptBounds_.CoordMax());
   calculated_ = true;
   setBusy(false);
-  showTable();
+  showTable(run.report);
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(true);
 }
 
@@ -495,15 +501,14 @@ ReportContext MainWindow::reportContext() const {
   return context;
 }
 
-void MainWindow::showTable() {
-  const std::string text = ReportText(result_->records, reportContext());
+void MainWindow::showTable(const std::string& text) {
   table_->showReport(text);
   const WriteOutcome outcome = WriteFileAtomically(temporaryReportPath().toStdString(), text);
   if (!outcome.ok) statusPanels_[3]->setText(QStringLiteral("temporary report not written"));
 }
 
 void MainWindow::refreshTable() {
-  if (calculated_ && result_ && !result_->records.empty()) showTable();
+  if (calculated_ && result_ && !result_->records.empty()) showTable(ReportText(result_->records, reportContext()));
 }
 
 bool MainWindow::requireData() {

@@ -73,9 +73,9 @@ class MainWindow : public QMainWindow {
   void applySystemState(int systemIndex, bool clicked);
 
   void setBusy(bool busy);
-  void onRunFinished(ResultPtr result);
+  void onRunFinished(FinishedRun run);
   void abortRun();
-  void showTable();
+  void showTable(const std::string& report);
   void refreshTable();
   ReportContext reportContext() const;
   bool requireData();

@@ -99,9 +99,32 @@ std::optional<double> ParseNumber(std::string_view text) {
   return v;
 }
 
+namespace {
+
+// Single-precision values (every number of a report) times 10^decimals, for up
+// to five decimals, are exact in double precision: a 24-bit mantissa times a
+// 17-bit power of ten. They round exactly without the long decimal expansion.
+std::optional<std::string> FormatSingleFast(double v, int decimals) {
+  static constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0};
+  if (decimals < 0 || decimals > 5 || static_cast<double>(static_cast<float>(v)) != v || std::fabs(v) >= 1e13)
+    return std::nullopt;
+  const double scaled = std::fabs(v) * kPowers[decimals];
+  double whole = std::floor(scaled);
+  if (scaled - whole >= 0.5) whole += 1.0;  // ties away from zero
+  std::string digits = std::to_string(static_cast<std::uint64_t>(whole));
+  if (digits.size() <= static_cast<std::size_t>(decimals))
+    digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+  if (decimals > 0) digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
+  if (v < 0 && whole != 0.0) digits.insert(0, "-");
+  return digits;
+}
+
+}  // namespace
+
 std::string FormatFixed(double v, int decimals) {
   if (std::isnan(v)) return "NaN";
   if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
+  if (std::optional<std::string> fast = FormatSingleFast(v, decimals)) return *std::move(fast);
   // Enough extra digits that the first dropped digit decides the rounding
   // exactly: ties (a dropped 5 followed by zeros) round away from zero.
   constexpr int kGuardDigits = 40;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <random>
 
 #include "common/numeric.hpp"
 #include "common/text.hpp"
@@ -47,6 +49,26 @@ TEST(FormatFixed, RoundsToNearestWithTiesAwayFromZero) {
   EXPECT_EQ(FormatFixed(0.0000049, 5), "0.00000");
   EXPECT_EQ(FormatFixed(12345.678, 5), "12345.67800");
   EXPECT_EQ(FormatFixed(-1000.0, 0), "-1000");
+}
+
+TEST(FormatFixed, AgreesWithPrintfExceptThatTiesGoAwayFromZero) {
+  std::mt19937 random(5);
+  std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+  std::uniform_int_distribution<int> exponent(-12, 14);
+  for (int i = 0; i < 200000; ++i) {
+    const float f = std::ldexp(mantissa(random), exponent(random));
+    for (int decimals : {0, 4, 5}) {
+      // printf rounds the exact binary value halves to even; the two differ on exact ties only.
+      const double scaled = static_cast<double>(f) * std::pow(10.0, decimals);
+      const bool tie = scaled - std::floor(scaled) == 0.5;
+      const double nudged = tie ? static_cast<double>(f) + std::copysign(std::pow(10.0, -decimals) / 4, f) : f;
+      char reference[64];
+      std::snprintf(reference, sizeof reference, "%.*f", decimals, nudged);
+      std::string expected = reference;
+      if (expected.find_first_not_of("-0.") == std::string::npos && expected[0] == '-') expected.erase(0, 1);
+      ASSERT_EQ(FormatFixed(f, decimals), expected) << f << " with " << decimals;
+    }
+  }
 }
 
 TEST(FormatFixed, NoMinusSignOnValuesThatRoundToZero) {
