@@ -5,10 +5,8 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -30,6 +28,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
+#include "app/dialogs.hpp"
 #include "app/theme_icon.hpp"
 #include "common/file_io.hpp"
 #include "common/numeric.hpp"
@@ -479,16 +478,8 @@ void TilingWindow::saveCoordinates() {
   const QString folder = paths_.exportFolder();
   // Named after the tiling on show, not after options changed since.
   const QString name = QString::fromStdString(ProposedXyFileName(tiling_->inputs));
-  QString chosen;
-  if (chooseSaveFile_) {
-    chosen = chooseSaveFile_(folder, name);
-  } else {
-    QFileDialog dialog(this, QStringLiteral("Save XY Data"), folder, QStringLiteral("XY-File (*.xy)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("xy"));
-    dialog.selectFile(QDir(folder).filePath(name));
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) chosen = dialog.selectedFiles().first();
-  }
+  const QString chosen = Dialogs().saveFileName(this, QStringLiteral("Save XY Data"), QDir(folder).filePath(name),
+                                                 QStringLiteral("XY-File (*.xy)"));
   if (chosen.isEmpty()) return;
   const WriteOutcome outcome = WriteFileAtomically(std::filesystem::path(QFile::encodeName(chosen).toStdString()),
                                                    XyFileText(tiling_->vertX, tiling_->vertY));
@@ -502,7 +493,7 @@ QUrl TilingWindow::helpUrl() const {
   return url;
 }
 
-void TilingWindow::showHelp() { QDesktopServices::openUrl(helpUrl()); }
+void TilingWindow::showHelp() { Dialogs().openUrl(helpUrl()); }
 
 void TilingWindow::showMessage(const QString& text) {
   // Window-modal and non-blocking, so a running generation goes on.

@@ -7,7 +7,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QUrl>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
@@ -45,11 +44,6 @@ class TilingWindow : public QMainWindow {
   const ComplexImage& transform() const { return transform_; }
   bool transformCurrent() const { return transformCurrent_; }
   QUrl helpUrl() const;
-
-  // Replaces the save dialog (tests, scripting): given the folder and the
-  // proposed name, answers the chosen path, or an empty text for cancel.
-  using SaveFileChooser = std::function<QString(const QString& folder, const QString& proposedName)>;
-  void setSaveFileChooser(SaveFileChooser chooser) { chooseSaveFile_ = std::move(chooser); }
 
  public slots:
   void makeTiling();
@@ -93,7 +87,6 @@ class TilingWindow : public QMainWindow {
   int selectedTab_ = TilingTab;
   int timerTag_ = 0;  // 1 darker, 2 brighter, 0 at rest
   ColorValue gridColor_ = kBlack;
-  SaveFileChooser chooseSaveFile_;
 
   QAction* drawAction_ = nullptr;
   QAction* saveAction_ = nullptr;

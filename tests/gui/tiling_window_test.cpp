@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/dialogs.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "fourier/ft_profile.hpp"
@@ -65,7 +66,10 @@ class TilingWindowTest : public QObject {
     QVERIFY(dir_.isValid());
     openWindow();
   }
-  void cleanup() { window_.reset(); }
+  void cleanup() {
+    window_.reset();
+    Dialogs() = DialogHooks{};
+  }
 
   void opensWithTheDefaultTiling() {
     QCOMPARE(window_->objectName(), QStringLiteral("frmNanoHoles"));
@@ -194,11 +198,11 @@ class TilingWindowTest : public QObject {
   void savesTheCoordinatesOfTheTilingOnShow() {
     QString folderSeen, nameSeen;
     const QString target = QDir(dir_.path()).filePath(QStringLiteral("out.xy"));
-    window_->setSaveFileChooser([&](const QString& folder, const QString& name) {
-      folderSeen = folder;
-      nameSeen = name;
+    Dialogs().saveFileName = [&](QWidget*, const QString&, const QString& proposed, const QString&) {
+      folderSeen = QFileInfo(proposed).path();
+      nameSeen = QFileInfo(proposed).fileName();
       return target;
-    });
+    };
     window_->saveCoordinates();
     QCOMPARE(nameSeen, QStringLiteral("NHA_5-6-8-0.xy"));
     QCOMPARE(QDir(folderSeen).dirName(), QStringLiteral("EXPORT"));
@@ -210,10 +214,10 @@ class TilingWindowTest : public QObject {
     // Options changed after the last Draw do not rename the tiling on show.
     child<QScrollBar>("scrN")->setValue(12);
     QFile::remove(target);
-    window_->setSaveFileChooser([&](const QString&, const QString& name) {
-      nameSeen = name;
+    Dialogs().saveFileName = [&](QWidget*, const QString&, const QString& proposed, const QString&) {
+      nameSeen = QFileInfo(proposed).fileName();
       return QString();  // cancelled
-    });
+    };
     window_->saveCoordinates();
     QCOMPARE(nameSeen, QStringLiteral("NHA_5-6-8-0.xy"));
     QVERIFY(!QFileInfo::exists(target));
@@ -221,7 +225,7 @@ class TilingWindowTest : public QObject {
 
     // A failed write says so and leaves nothing behind.
     const QString unwritable = QDir(dir_.path()).filePath(QStringLiteral("missing/x.xy"));
-    window_->setSaveFileChooser([&](const QString&, const QString&) { return unwritable; });
+    Dialogs().saveFileName = [&](QWidget*, const QString&, const QString&, const QString&) { return unwritable; };
     window_->saveCoordinates();
     QVERIFY(!QFileInfo::exists(unwritable));
     auto* box = window_->findChild<QMessageBox*>(QStringLiteral("tilingMessage"));
