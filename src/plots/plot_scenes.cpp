@@ -1,5 +1,6 @@
 #include "plots/plot_scenes.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "plots/spot_rules.hpp"
@@ -18,16 +19,38 @@ PlotScene EmptyScene(const SceneTarget& target) {
 
 }  // namespace
 
+LayerExtent ZeroLayerExtent(const PlotData& data) {
+  LayerExtent extent;
+  if (!data.records) return extent;
+  for (const ReflectionRecord& r : *data.records) {
+    if (!InZeroLayer(r, data.nDim)) continue;
+    extent.x = std::max(extent.x, static_cast<double>(std::fabs(r.x)));
+    extent.y = std::max(extent.y, static_cast<double>(std::fabs(r.y)));
+  }
+  return extent;
+}
+
+double FitScale(double ex, double ey, double cx, double cy) {
+  double s = 0.0;
+  if (ex > 0.0) s = cx / ex;
+  if (ey > 0.0 && (s == 0.0 || cy / ey < s)) s = cy / ey;
+  return std::isfinite(s) ? s : 0.0;
+}
+
 PlotScene BuildZeroLayerScene(const PlotData& data, const ViewOptions& options, const SceneTarget& target) {
   PlotScene scene = EmptyScene(target);
-  if (!data.records || data.stats.zeroLayerMax <= 0.0f) return scene;
+  if (!data.records) return scene;
+  const LayerExtent extent = ZeroLayerExtent(data);
   const double f = ZoomFactor(options.zoom2D);
   const double cx = target.width / 2.0;
   const double cy = target.height / 2.0;
-  const double s = f * cx / data.stats.zeroLayerMax;
+  // Both |x| and |y| fit: the decagonal layer is taller than wide.
+  const double s = f * FitScale(extent.x, extent.y, cx, cy);
+  if (s <= 0.0) return scene;
   const SpotStyle style = ScreenSpotStyle(options, target.colors, data.stats, data.nDim, f);
-  scene.circles.reserve(data.records->size());
+  std::size_t step = 0;
   for (const ReflectionRecord& r : *data.records) {
+    if (CancelledAt(++step, target.cancel)) break;
     if (!InZeroLayer(r, data.nDim)) continue;
     // Screen y grows downward; the plot keeps that orientation.
     AppendSpot(scene, r, s * r.x + cx, s * r.y + cy, style);
@@ -48,7 +71,9 @@ PlotScene Build3DScene(const PlotData& data, const PointTable& points, const Vie
   const double halfThickness = thickness / 100.0 * data.coordMax;
   const bool layered = thickness < 100.0f;
   scene.circles.reserve(points.size());
+  std::size_t step = 0;
   for (const PointRow& row : points) {
+    if (CancelledAt(++step, target.cancel)) break;
     if (layered && std::fabs(row[kDepth]) > halfThickness) continue;
     const std::size_t n = RecordOf(row);
     if (n >= data.records->size()) continue;

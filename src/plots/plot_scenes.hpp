@@ -2,6 +2,7 @@
 // projection (which also gives the thin slab the icosahedral 2D view shows).
 #pragma once
 
+#include <atomic>
 #include <vector>
 
 #include "plots/plot_scene.hpp"
@@ -16,19 +17,37 @@ struct PlotData {
   const std::vector<ReflectionRecord>* records = nullptr;
   int nDim = 5;
   RunStatistics stats;
-  float coordMax = 0.0f;  // the largest coordinate of every run so far
+  float coordMax = 0.0f;  // the largest coordinate of the run
 };
 
-// The picture to draw: its size in twips and its colours.
+// The picture to draw: its size in twips and its colours. A scene whose
+// cancel flag is set while it is built comes back incomplete.
 struct SceneTarget {
   double width = 0.0;
   double height = 0.0;
   ColorScheme colors{kBlack, kWhite};
+  const std::atomic<bool>* cancel = nullptr;
 };
 
+// The largest |x| and |y| of the zeroth layer (1/A).
+struct LayerExtent {
+  double x = 0.0;
+  double y = 0.0;
+};
+LayerExtent ZeroLayerExtent(const PlotData& data);
+
+// The scale (scene units per 1/A) at which a picture of half-extents ex, ey
+// just fits half-sizes cx, cy; 0 when there is nothing to fit.
+double FitScale(double ex, double ey, double cx, double cy);
+
+// True every 65536 steps once cancel is set: scene loops poll it this often.
+inline bool CancelledAt(std::size_t step, const std::atomic<bool>* cancel) {
+  return (step & 0xFFFF) == 0 && cancel && cancel->load(std::memory_order_relaxed);
+}
+
 // Reflections whose last index is 0, seen along the periodic axis, scaled so
-// that the largest |x| of that layer reaches the edge at zoom 1. Empty when the
-// layer has no extent.
+// that the layer's largest |x| or |y| reaches the edge at zoom 1. Empty when
+// the layer has no extent.
 PlotScene BuildZeroLayerScene(const PlotData& data, const ViewOptions& options, const SceneTarget& target);
 
 // Every row of the point table in table order, at 90 percent of the half-width

@@ -1,5 +1,8 @@
 #include "plots/print_scene.hpp"
 
+#include <algorithm>
+#include <cmath>
+
 #include "plots/spot_rules.hpp"
 
 namespace lumora {
@@ -24,13 +27,27 @@ PrintLayout BuildPrintScene(const PlotData& data, const PointTable& points, cons
   scene.background = kWhite;
   scene.foreground = kBlack;
   scene.labelPoints = 6.0;
-  if (!data.records || data.stats.zeroLayerMax <= 0.0f) return layout;
+  if (!data.records) return layout;
 
-  // Both printouts take their scale from the 2D zoom and the zeroth layer.
+  // Both printouts take the 2D zoom; each fits what it prints into 80 percent
+  // of the page at zoom 1.
   const double f = ZoomFactor(options.zoom2D);
   const double cx = page.width / 2.0;
   const double cy = page.height / 2.0;
-  const double s = f * 0.8 * cx / data.stats.zeroLayerMax;
+  double ex = 0.0;
+  double ey = 0.0;
+  if (threeD) {
+    for (const PointRow& row : points) {
+      ex = std::max(ex, static_cast<double>(std::fabs(row[kHorizontal])));
+      ey = std::max(ey, static_cast<double>(std::fabs(row[kVertical])));
+    }
+  } else {
+    const LayerExtent extent = ZeroLayerExtent(data);
+    ex = extent.x;
+    ey = extent.y;
+  }
+  const double s = f * 0.8 * FitScale(ex, ey, cx, cy);
+  if (s <= 0.0) return layout;
 
   SpotStyle style;
   style.options = &options;

@@ -1,6 +1,6 @@
 // A plot on paper: the "Lumora 1.0" header with the run's summary line and a
-// rule, then the spots scaled from the page width, the 2D zoom and the largest
-// x of the zeroth layer. All positions are twips; u is one printer pixel.
+// rule, then the spots scaled by the 2D zoom so that what is printed fits the
+// page. All positions are twips; u is one printer pixel.
 #pragma once
 
 #include <string>

@@ -86,7 +86,7 @@ class PixelCanvas {
 
 }  // namespace
 
-QImage RasterizeScene(const PlotScene& scene, int width, int height) {
+QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::atomic<bool>* cancel) {
   QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
   image.fill(ToRgb(scene.background));
   PixelCanvas canvas(image);
@@ -105,9 +105,15 @@ QImage RasterizeScene(const PlotScene& scene, int width, int height) {
     painter->drawText(QPointF(label.x * k, label.y * k + QFontMetricsF(font).ascent()),
                       QString::fromStdString(label.text));
   };
+  std::size_t step = 0;
+  bool stopped = false;
   ForEachInOrder(
       scene,
       [&](const SceneCircle& c) {
+        if (stopped || (cancel && (++step & 0xFFFF) == 0 && cancel->load(std::memory_order_relaxed))) {
+          stopped = true;
+          return;
+        }
         canvas.Disc(c.x * k, c.y * k, c.radius * k, ToRgb(c.fill), ToRgb(c.outline), c.transparentFill);
       },
       text);

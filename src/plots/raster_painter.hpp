@@ -5,12 +5,14 @@
 #pragma once
 
 #include <QImage>
+#include <atomic>
 
 #include "plots/plot_scene.hpp"
 
 namespace lumora {
 
 // The scene as a picture of width x height pixels (scene units are twips).
-QImage RasterizeScene(const PlotScene& scene, int width, int height);
+// Stops early, leaving the picture incomplete, once cancel is set.
+QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace lumora

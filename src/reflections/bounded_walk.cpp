@@ -36,8 +36,8 @@ class SliceWalker {
  public:
   SliceWalker(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
               const std::array<int, 6>& limits, const EllipsoidBound* bound, std::size_t maxRecords,
-              SharedState& shared)
-      : collector_(lattice, group, filter, maxRecords),
+              bool countOnly, SharedState& shared)
+      : collector_(lattice, group, filter, maxRecords, countOnly),
         limits_(limits),
         bound_(bound),
         n_(lattice.nDim),
@@ -78,8 +78,8 @@ class SliceWalker {
 
   void Leaf() {
     if (h_ != IndexVector{}) {
-      const std::size_t before = collector_.records().size();
-      if (!collector_.Visit(h_) || (collector_.records().size() > before && ++shared_.kept > maxRecords_)) {
+      const std::size_t before = collector_.kept();
+      if (!collector_.Visit(h_) || (collector_.kept() > before && ++shared_.kept > maxRecords_)) {
         shared_.overBudget = true;
         shared_.stop = true;
       }
@@ -128,7 +128,7 @@ WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const R
     for (;;) {
       const std::size_t i = shared.nextSlice++;
       if (i >= slices.size() || shared.stop) break;
-      SliceWalker walker(lattice, group, filter, limits, form, control.maxRecords, shared);
+      SliceWalker walker(lattice, group, filter, limits, form, control.maxRecords, control.countOnly, shared);
       const double t = slices[i].h0;
       walker.Walk(slices[i], form ? form->d[0] * t * t : 0.0);
       ++shared.slicesDone;
@@ -160,6 +160,7 @@ WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const R
   for (std::thread& worker : workers) worker.join();
 
   outcome.visited = shared.visited;
+  outcome.kept = shared.kept;
   if (shared.overBudget) {
     outcome.status = RunStatus::Failed;
     outcome.error = "the run would keep more than " + std::to_string(control.maxRecords) +
@@ -175,6 +176,8 @@ WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const R
   outcome.records.reserve(total);
   for (Slice& slice : slices) {
     outcome.records.insert(outcome.records.end(), slice.records.begin(), slice.records.end());
+    // Each slice is freed once copied, so a large run never holds its list twice.
+    std::vector<ReflectionRecord>().swap(slice.records);
     outcome.stats.Merge(slice.stats);
   }
   return outcome;

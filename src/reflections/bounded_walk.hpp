@@ -19,6 +19,7 @@ struct WalkOutcome {
   std::vector<ReflectionRecord> records;  // in box-walk order
   RunStatistics stats;
   std::uint64_t visited = 0;              // index vectors handed to the filters
+  std::size_t kept = 0;
 };
 
 // Walks limits[0..n-1] (n = lattice.nDim), each index from +limit down to

@@ -83,7 +83,7 @@ namespace {
 WalkOutcome BoxWalk(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
                     const std::array<int, 6>& limits, BoxCount loops, const RunControl& control) {
   WalkOutcome outcome;
-  ReflectionCollector collector(lattice, group, filter, control.maxRecords);
+  ReflectionCollector collector(lattice, group, filter, control.maxRecords, control.countOnly);
   const double total = static_cast<double>(loops);
   IndexVector h = limits;
   std::uint64_t counter = 0;
@@ -115,6 +115,7 @@ WalkOutcome BoxWalk(const Lattice& lattice, const SpaceGroup& group, const Refle
     if (k < 0) break;
   }
   outcome.visited = counter;
+  outcome.kept = collector.kept();
   outcome.records = std::move(collector.records());
   outcome.stats = collector.stats();
   return outcome;
@@ -141,6 +142,7 @@ CalculationResult RunCalculation(const CalculationInputs& inputs, const RunContr
   result.status = walk.status;
   result.error = std::move(walk.error);
   result.visited = walk.visited;
+  result.kept = walk.kept;
   if (walk.status != RunStatus::Completed) return result;
   result.records = std::move(walk.records);
   result.stats = walk.stats;

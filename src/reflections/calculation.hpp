@@ -74,6 +74,8 @@ struct RunControl {
   const std::atomic<bool>* cancel = nullptr;
   // A run that would keep more reflections than this stops with an error.
   std::size_t maxRecords = 20'000'000;
+  // Only count the reflections that would be kept (CalculationResult::kept).
+  bool countOnly = false;
 };
 
 enum class RunStatus { Completed, Cancelled, Failed };
@@ -85,6 +87,7 @@ struct CalculationResult {
   const SpaceGroup* group = nullptr;
   std::vector<ReflectionRecord> records;  // in generation order
   RunStatistics stats;
+  std::size_t kept = 0;       // reflections kept (or, counting only, that would be)
   BoxCount loops = 0;         // index vectors in the box
   std::uint64_t visited = 0;  // index vectors walked
 };

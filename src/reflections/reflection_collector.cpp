@@ -7,8 +7,8 @@
 namespace lumora {
 
 ReflectionCollector::ReflectionCollector(const Lattice& lattice, const SpaceGroup& group,
-                                         const ReflectionFilter& filter, std::size_t maxRecords)
-    : lattice_(lattice), group_(group), filter_(filter), maxRecords_(maxRecords) {}
+                                         const ReflectionFilter& filter, std::size_t maxRecords, bool countOnly)
+    : lattice_(lattice), group_(group), filter_(filter), maxRecords_(maxRecords), countOnly_(countOnly) {}
 
 bool ReflectionCollector::Visit(const IndexVector& h) {
   const ReflectionValues v = ComputeReflection(lattice_, h, filter_);
@@ -26,7 +26,9 @@ bool ReflectionCollector::Visit(const IndexVector& h) {
   r.planeClass = ClassifyPlane(lattice_, r);
   if (IsExtinct(r, group_, lattice_.nDim)) return true;
 
-  if (records_.size() >= maxRecords_) return false;
+  if (kept_ >= maxRecords_) return false;
+  ++kept_;
+  if (countOnly_) return true;
 
   // Statistics compare the stored single-precision values.
   const int lastIndex = h[static_cast<std::size_t>(lattice_.nDim - 1)];

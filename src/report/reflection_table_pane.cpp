@@ -1,11 +1,10 @@
 #include "report/reflection_table_pane.hpp"
 
-#include <QEvent>
 #include <QFontDatabase>
-#include <QPlainTextEdit>
-#include <QTextCursor>
 #include <QVBoxLayout>
 
+#include "report/report_lines.hpp"
+#include "report/report_view.hpp"
 #include "report/table_export.hpp"
 
 namespace lumora {
@@ -26,50 +25,45 @@ ReflectionTablePane::ReflectionTablePane(QWidget* parent) : QGroupBox(QStringLit
   setObjectName(QStringLiteral("frBottom"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
-  rtf_ = new QPlainTextEdit(this);
+  rtf_ = new ReportView(this);
   rtf_->setObjectName(QStringLiteral("rtf"));
-  rtf_->setReadOnly(true);
-  rtf_->setLineWrapMode(QPlainTextEdit::NoWrap);
   rtf_->setFont(FixedPitchFont());
-  rtf_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  rtf_->viewport()->installEventFilter(this);
   layout->addWidget(rtf_);
+  connect(rtf_, &ReportView::pressed, this, [this] { findPos_ = 0; });
+  connect(rtf_, &ReportView::doubleClicked, this, &ReflectionTablePane::doubleClicked);
 }
 
-void ReflectionTablePane::showReport(const std::string& reportText) {
-  QString text = QString::fromStdString(reportText);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
-  rtf_->setPlainText(text);
+void ReflectionTablePane::showRun(std::shared_ptr<const CalculationResult> run, const ReportContext& context) {
+  run_ = std::move(run);
+  if (!run_) {
+    clear();
+    return;
+  }
+  rtf_->setLines(std::make_shared<const ReportLines>(run_->records, context));
   findPos_ = 0;
 }
 
 void ReflectionTablePane::clear() {
-  rtf_->clear();
+  rtf_->setLines(nullptr);
+  run_.reset();
   findPos_ = 0;
 }
 
-QString ReflectionTablePane::text() const { return rtf_->toPlainText(); }
+const ReportLines* ReflectionTablePane::lines() const { return rtf_->lines(); }
 
-bool ReflectionTablePane::findNext(const QString& searchField) {
-  const std::string needle = SearchText(searchField.toStdString());
-  const std::string haystack = rtf_->toPlainText().toStdString();
-  findPos_ = FindReflection(haystack, needle, findPos_);
-  if (findPos_ < 0) return false;
-  QTextCursor cursor(rtf_->document());
-  cursor.setPosition(static_cast<int>(findPos_));
-  cursor.setPosition(static_cast<int>(findPos_ + static_cast<long long>(needle.size())), QTextCursor::KeepAnchor);
-  rtf_->setTextCursor(cursor);
-  rtf_->ensureCursorVisible();
-  return true;
+QString ReflectionTablePane::text() const {
+  const ReportLines* shown = lines();
+  return shown ? QString::fromStdString(shown->Text(0, shown->TextLength())) : QString();
 }
 
-bool ReflectionTablePane::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == rtf_->viewport()) {
-    if (event->type() == QEvent::MouseButtonPress) findPos_ = 0;
-    if (event->type() == QEvent::MouseButtonDblClick) emit doubleClicked();
-  }
-  return QGroupBox::eventFilter(watched, event);
+bool ReflectionTablePane::findNext(const QString& searchField) {
+  const ReportLines* shown = lines();
+  const std::string needle = SearchText(searchField.toStdString());
+  findPos_ = shown ? shown->Find(needle, findPos_) : -1;
+  if (findPos_ < 0) return false;
+  rtf_->select(findPos_, findPos_ + static_cast<long long>(needle.size()));
+  rtf_->ensureVisible(findPos_);
+  return true;
 }
 
 }  // namespace lumora

@@ -1,23 +1,31 @@
 // The "Reflection Table" pane: the report of the last run in a fixed-pitch,
-// read-only text box, and the search by indices.
+// read-only view that formats only the rows it shows, and the search by
+// indices.
 #pragma once
 
 #include <QGroupBox>
+#include <memory>
 #include <string>
 
-class QPlainTextEdit;
+#include "reflections/calculation.hpp"
+#include "report/report.hpp"
 
 namespace lumora {
+
+class ReportLines;
+class ReportView;
 
 class ReflectionTablePane : public QGroupBox {
   Q_OBJECT
  public:
   explicit ReflectionTablePane(QWidget* parent = nullptr);
 
-  // Shows a report (CRLF line ends are shown as plain lines).
-  void showReport(const std::string& reportText);
+  // Shows the report of a run; the pane keeps the run alive while it shows it.
+  void showRun(std::shared_ptr<const CalculationResult> run, const ReportContext& context);
   void clear();
+  // The whole shown text with "\n" line ends (no line end after the last line).
   QString text() const;
+  const ReportLines* lines() const;
 
   // Finds the next row whose index columns read as the search field's numbers,
   // starting after the last hit; selects it and scrolls it into view. After
@@ -25,16 +33,14 @@ class ReflectionTablePane : public QGroupBox {
   bool findNext(const QString& searchField);
   long long lastHit() const { return findPos_; }
 
-  QPlainTextEdit* textBox() const { return rtf_; }
+  ReportView* textBox() const { return rtf_; }
 
  signals:
   void doubleClicked();
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
-  QPlainTextEdit* rtf_ = nullptr;
+  ReportView* rtf_ = nullptr;
+  std::shared_ptr<const CalculationResult> run_;
   long long findPos_ = 0;
 };
 

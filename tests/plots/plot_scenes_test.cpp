@@ -47,7 +47,7 @@ struct Fixture {
   std::vector<SceneLabel> Labels(const PlotScene& scene) const { return scene.labels; }
 };
 
-TEST(ZeroLayerScene, OnlyTheLastIndexZeroAndScaledToTheWidth) {
+TEST(ZeroLayerScene, OnlyTheLastIndexZeroAndScaledToFit) {
   Fixture f;
   const std::vector<SceneCircle> circles = f.Circles(BuildZeroLayerScene(f.data, f.options, f.target));
   ASSERT_EQ(circles.size(), 2u);
@@ -62,8 +62,22 @@ TEST(ZeroLayerScene, OnlyTheLastIndexZeroAndScaledToTheWidth) {
   f.records[0].h[5] = 1;
   EXPECT_EQ(f.Circles(BuildZeroLayerScene(f.data, f.options, f.target)).size(), 2u);
 
+  // A layer taller than the picture's shape is fitted by its height instead:
+  // the spot at y = 1.5 lands on the bottom edge, not beyond it.
+  f.data.nDim = 5;
+  f.records[2].y = 1.5f;
+  const std::vector<SceneCircle> tall = f.Circles(BuildZeroLayerScene(f.data, f.options, f.target));
+  ASSERT_EQ(tall.size(), 2u);
+  EXPECT_DOUBLE_EQ(tall[1].y, 1500.0);
+  EXPECT_DOUBLE_EQ(tall[0].x, 1500.0 + 500.0);
+  for (const SceneCircle& c : tall) {
+    EXPECT_GE(c.x, 0.0);
+    EXPECT_LE(c.x, 3000.0);
+    EXPECT_LE(c.y, 1500.0);
+  }
+
   // A layer without extent draws an empty picture instead of keeping an old one.
-  f.data.stats.zeroLayerMax = 0.0f;
+  for (ReflectionRecord& r : f.records) r.h[4] = 1;
   const PlotScene empty = BuildZeroLayerScene(f.data, f.options, f.target);
   EXPECT_TRUE(empty.empty());
   EXPECT_EQ(empty.background, kBlack);

@@ -56,9 +56,14 @@ TEST(PrintScene, SpotsOfBothPrintouts) {
   const PrintLayout deep = BuildPrintScene(run.data, run.points, options, page, true, "");
   EXPECT_EQ(flat.spots.circles.size(), 3u);
   EXPECT_EQ(deep.spots.circles.size(), 6u);  // every spot, whatever the layer slider says
-  // Scale from the 2D zoom and the zeroth layer on both: 0.8 of the half-width for x = 0.4.
-  EXPECT_NEAR(flat.spots.circles[2].x, 5000 + 0.8 * 5000 * (0.4 / 0.4), 1e-3);
-  EXPECT_NEAR(deep.spots.circles[5].x, 5000 + 0.8 * 5000 * (-0.25 / 0.4), 1e-3);  // horizontal = y
+  // Each printout fits what it prints into 0.8 of the page: the zeroth layer's
+  // x = 0.4 and, on the 3D page, the rows' horizontal extent (y = -0.25).
+  EXPECT_NEAR(flat.spots.circles[2].x, 5000 + 0.8 * 5000, 1e-3);
+  EXPECT_NEAR(deep.spots.circles[5].x, 5000 - 0.8 * 5000, 1e-3);  // horizontal = y
+  for (const SceneCircle& c : deep.spots.circles) {
+    EXPECT_GE(c.x, 0.1 * 10000 - 1e-6);
+    EXPECT_LE(c.x, 0.9 * 10000 + 1e-6);
+  }
   // Black discs with black outlines; rings when spots are not filled.
   EXPECT_EQ(flat.spots.circles[0].fill, kBlack);
   EXPECT_EQ(flat.spots.circles[0].outline, kBlack);
@@ -90,12 +95,15 @@ TEST(PrintScene, LabelsOnTheFlatPrintoutOnly) {
   EXPECT_EQ(BuildPrintScene(run.data, run.points, options, page, false, "").spots.circles.size(), 4u);
 }
 
-TEST(PrintScene, NoZeroLayerMeansNoSpots) {
+TEST(PrintScene, NoZeroLayerMeansNoSpotsOnTheFlatPage) {
   Sample run;
-  run.data.stats.zeroLayerMax = 0.0f;
-  const PrintLayout layout = BuildPrintScene(run.data, run.points, ViewOptions{}, PrintPage{100, 100, 1}, true, "x");
-  EXPECT_TRUE(layout.spots.empty());
-  EXPECT_EQ(layout.title.text, "Lumora 1.0");
+  for (ReflectionRecord& r : run.records) r.h[4] = 1;
+  const PrintLayout flat = BuildPrintScene(run.data, run.points, ViewOptions{}, PrintPage{100, 100, 1}, false, "x");
+  EXPECT_TRUE(flat.spots.empty());
+  EXPECT_EQ(flat.title.text, "Lumora 1.0");
+  // The 3D page fits its own rows, so it still shows every spot.
+  const PrintLayout deep = BuildPrintScene(run.data, run.points, ViewOptions{}, PrintPage{100, 100, 1}, true, "x");
+  EXPECT_EQ(deep.spots.circles.size(), run.records.size());
 }
 
 }  // namespace
