@@ -12,7 +12,10 @@
 
 namespace lumora {
 
-void OpenURL(const QString& url) { Dialogs().openUrl(QUrl(url)); }
+void OpenURL(const QString& url, QWidget* parent) {
+  if (!Dialogs().openUrl(QUrl(url)))
+    Dialogs().warning(parent, QStringLiteral("No web browser could be started for %1").arg(url));
+}
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmSplash"));
@@ -74,7 +77,7 @@ void AboutDialog::keyPressEvent(QKeyEvent* event) {
 bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease) {
     if (auto* label = qobject_cast<QLabel*>(watched)) {
-      OpenURL(label->text());
+      OpenURL(label->text(), this);
       return true;
     }
     if (watched->objectName() == QLatin1String("Frame1")) {

@@ -17,6 +17,6 @@ class AboutDialog : public QDialog {
 };
 
 // Opens a web address in the desktop's browser.
-void OpenURL(const QString& url);
+void OpenURL(const QString& url, QWidget* parent);
 
 }  // namespace lumora

@@ -15,7 +15,11 @@ long long NowMs() {
 
 CalculationRunner::CalculationRunner(QObject* parent) : QObject(parent) {
   qRegisterMetaType<FinishedRun>();
-  connect(&watcher_, &QFutureWatcher<FinishedRun>::finished, this, [this] { emit finished(watcher_.result()); });
+  qRegisterMetaType<RunStage>();
+  connect(&watcher_, &QFutureWatcher<FinishedRun>::finished, this, [this] {
+    if (counting_) emit counted(watcher_.result());
+    else emit finished(watcher_.result());
+  });
 }
 
 CalculationRunner::~CalculationRunner() {
@@ -23,25 +27,67 @@ CalculationRunner::~CalculationRunner() {
   waitForFinished();
 }
 
-void CalculationRunner::start(const CalculationInputs& inputs, ReportWriter report) {
+std::function<void(RunStage, double)> CalculationRunner::reporter() {
+  // The stages report often; the window needs an update every 40 ms at most,
+  // and always the first of a stage.
+  auto lastStage = std::make_shared<std::atomic<int>>(-1);
+  return [this, lastStage, observer = observer_](RunStage stage, double fraction) {
+    const long long now = NowMs();
+    const bool newStage = lastStage->exchange(static_cast<int>(stage)) != static_cast<int>(stage);
+    if (newStage && observer) observer(stage);
+    if (!newStage && now - lastReport_.load(std::memory_order_relaxed) < 40) return;
+    lastReport_.store(now, std::memory_order_relaxed);
+    QMetaObject::invokeMethod(this, [this, stage, fraction] { emit progressChanged(stage, fraction); },
+                              Qt::QueuedConnection);
+  };
+}
+
+void CalculationRunner::launch(std::function<FinishedRun()> work, bool counting) {
   if (running()) return;
   cancel_ = false;
   lastReport_ = 0;
-  watcher_.setFuture(QtConcurrent::run([this, inputs, report = std::move(report)]() -> FinishedRun {
-    RunControl control;
-    control.cancel = &cancel_;
-    // The run reports every 100 vectors; the window needs far fewer updates.
-    control.progress = [this](const RunProgress& p) {
-      const long long now = NowMs();
-      if (now - lastReport_.load(std::memory_order_relaxed) < 40) return;
-      lastReport_.store(now, std::memory_order_relaxed);
-      const double fraction = p.fraction;
-      QMetaObject::invokeMethod(this, [this, fraction] { emit progressChanged(fraction); }, Qt::QueuedConnection);
-    };
-    FinishedRun run{std::make_shared<const CalculationResult>(RunCalculation(inputs, control)), {}};
-    if (run.result->status == RunStatus::Completed && report) run.report = report(*run.result);
-    return run;
-  }));
+  counting_ = counting;
+  watcher_.setFuture(QtConcurrent::run(std::move(work)));
+}
+
+void CalculationRunner::count(const CalculationInputs& inputs) {
+  auto report = reporter();
+  launch(
+      [this, inputs, report]() -> FinishedRun {
+        RunControl control;
+        control.cancel = &cancel_;
+        control.countOnly = true;
+        control.maxRecords = SIZE_MAX;
+        control.progress = [&report](const RunProgress& p) { report(RunStage::Counting, p.fraction); };
+        report(RunStage::Counting, 0.0);
+        auto result = std::make_shared<const CalculationResult>(RunCalculation(inputs, control));
+        const bool cancelled = result->status == RunStatus::Cancelled;
+        return FinishedRun{std::move(result), nullptr, cancelled};
+      },
+      true);
+}
+
+void CalculationRunner::start(const CalculationInputs& inputs, const PlotJob& job) {
+  auto report = reporter();
+  launch(
+      [this, inputs, job, report]() -> FinishedRun {
+        RunControl control;
+        control.cancel = &cancel_;
+        control.progress = [&report](const RunProgress& p) { report(RunStage::Calculating, p.fraction); };
+        report(RunStage::Calculating, 0.0);
+        FinishedRun run;
+        run.result = std::make_shared<const CalculationResult>(RunCalculation(inputs, control));
+        if (run.result->status != RunStatus::Completed) {
+          run.cancelled = run.result->status == RunStatus::Cancelled;
+          return run;
+        }
+        report(RunStage::Drawing, 0.0);
+        run.plots = std::make_shared<PreparedPlots>(PlotController::Prepare(
+            job, *run.result, &cancel_, [&report](double fraction) { report(RunStage::Drawing, fraction); }));
+        run.cancelled = cancel_.load();
+        return run;
+      },
+      false);
 }
 
 void CalculationRunner::cancel() { cancel_ = true; }

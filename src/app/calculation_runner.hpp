@@ -1,5 +1,6 @@
-// Runs a calculation on a worker thread and reports progress and the result
-// back on the window's thread.
+// Runs a calculation and the drawing of its first pictures on a worker thread,
+// stage by stage, and reports progress and the result back on the window's
+// thread. One cancel flag stops whichever stage is running.
 #pragma once
 
 #include <QFutureWatcher>
@@ -7,21 +8,23 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <string>
 
+#include "plots/plot_controller.hpp"
 #include "reflections/calculation.hpp"
 
 namespace lumora {
 
 using ResultPtr = std::shared_ptr<const CalculationResult>;
 
-// A finished run and its report, written on the worker too: a long list
-// takes seconds to format.
+enum class RunStage { Counting = 0, Calculating = 1, Drawing = 2 };
+
+// A finished job. cancelled is set when Esc stopped any stage; a counting
+// job leaves only result->kept.
 struct FinishedRun {
   ResultPtr result;
-  std::string report;
+  std::shared_ptr<PreparedPlots> plots;
+  bool cancelled = false;
 };
-using ReportWriter = std::function<std::string(const CalculationResult&)>;
 
 class CalculationRunner : public QObject {
   Q_OBJECT
@@ -29,21 +32,31 @@ class CalculationRunner : public QObject {
   explicit CalculationRunner(QObject* parent = nullptr);
   ~CalculationRunner() override;
 
-  // Starts a run; ignored while one is running. report writes the report of a
-  // completed run.
-  void start(const CalculationInputs& inputs, ReportWriter report);
-  // Asks a running calculation to stop; it ends with status Cancelled.
+  // Counts the reflections a run would keep; ends with counted().
+  void count(const CalculationInputs& inputs);
+  // Runs, then draws the job's pictures; ends with finished(). Both are
+  // ignored while a job is running.
+  void start(const CalculationInputs& inputs, const PlotJob& job);
+  // Asks the running job to stop.
   void cancel();
   bool running() const;
-  // Blocks until the running calculation (if any) has ended.
+  // Blocks until the running job (if any) has ended.
   void waitForFinished();
+  // Called on the worker as each stage begins (for tests that act at a stage).
+  void setStageObserver(std::function<void(RunStage)> observer) { observer_ = std::move(observer); }
 
  signals:
-  void progressChanged(double fraction);
+  void progressChanged(lumora::RunStage stage, double fraction);
+  void counted(lumora::FinishedRun run);
   void finished(lumora::FinishedRun run);
 
  private:
+  void launch(std::function<FinishedRun()> work, bool counting);
+  std::function<void(RunStage, double)> reporter();
+
+  std::function<void(RunStage)> observer_;
   QFutureWatcher<FinishedRun> watcher_;
+  bool counting_ = false;
   std::atomic<bool> cancel_{false};
   std::atomic<long long> lastReport_{0};
 };
@@ -51,3 +64,4 @@ class CalculationRunner : public QObject {
 }  // namespace lumora
 
 Q_DECLARE_METATYPE(lumora::FinishedRun)
+Q_DECLARE_METATYPE(lumora::RunStage)

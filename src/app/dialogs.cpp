@@ -1,6 +1,8 @@
 #include "app/dialogs.hpp"
 
+#include <QCheckBox>
 #include <QDesktopServices>
+#include <QPushButton>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -41,6 +43,17 @@ DialogHooks& Dialogs() {
         }
         QPrintDialog dialog(&printer, parent);
         return dialog.exec() == QDialog::Accepted;
+      },
+      [](QWidget* parent, const QString& text, bool& dontAskAgain) {
+        QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProgramTitle), text, QMessageBox::NoButton, parent);
+        QPushButton* go = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(go);
+        auto* again = new QCheckBox(QStringLiteral("Don't ask again"), &box);
+        box.setCheckBox(again);
+        box.exec();
+        dontAskAgain = again->isChecked();
+        return box.clickedButton() == go;
       },
   };
   return hooks;

@@ -31,6 +31,9 @@ struct DialogHooks {
   std::function<int(QWidget* parent, const QString& caption, QPoint topLeft)> chooseOutput;
   // The print dialog; false when cancelled. Offers PDF output when no printer exists.
   std::function<bool(QWidget* parent, QPrinter& printer)> setUpPrinter;
+  // "Continue" (the default) or "Cancel" for a question that offers "Don't ask
+  // again"; dontAskAgain tells whether that box was ticked.
+  std::function<bool(QWidget* parent, const QString& text, bool& dontAskAgain)> confirm;
 };
 
 // The hooks in use; the defaults show real dialogs.

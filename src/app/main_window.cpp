@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
@@ -29,6 +30,7 @@
 #include "app/parameter_panel.hpp"
 #include "app/settings_file.hpp"
 #include "app/theme_icon.hpp"
+#include "app/window_preferences.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "lattice/matrix_text.hpp"
@@ -38,6 +40,7 @@
 #include "plots/plot_output.hpp"
 #include "plots/print_scene.hpp"
 #include "report/reflection_table_pane.hpp"
+#include "report/report_lines.hpp"
 #include "report/table_export.hpp"
 #include "tiling/tiling_window.hpp"
 
@@ -60,9 +63,10 @@ MainWindow::MainWindow(const AppPaths& paths, QWidget* parent) : QMainWindow(par
   buildToolbar();
   buildStatusBar();
 
-  connect(&runner_, &CalculationRunner::progressChanged, this,
-          [this](double fraction) { progress_->setValue(static_cast<int>(fraction * progress_->maximum())); });
+  connect(&runner_, &CalculationRunner::progressChanged, this, &MainWindow::onProgress);
+  connect(&runner_, &CalculationRunner::counted, this, &MainWindow::onCounted);
   connect(&runner_, &CalculationRunner::finished, this, &MainWindow::onRunFinished);
+  connect(panel_, &ParameterPanel::runRequested, this, &MainWindow::executeCalculation);
   connect(panel_, &ParameterPanel::systemChosen, this, [this](int index) { applySystemState(index, true); });
   connect(panel_, &ParameterPanel::searchRequested, this, &MainWindow::findReflection);
   connect(table_, &ReflectionTablePane::doubleClicked, this, &MainWindow::viewInEditor);
@@ -93,6 +97,9 @@ QAction* MainWindow::makeAction(const char* name, const QString& text) {
 void MainWindow::buildActions() {
   // File
   connect(makeAction("mnuFile1", QStringLiteral("New")), &QAction::triggered, this, &MainWindow::clearResults);
+  QAction* run = makeAction("mnuRun", QStringLiteral("Run"));
+  run->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
+  connect(run, &QAction::triggered, this, &MainWindow::executeCalculation);
   makeAction("mnuFile2", QStringLiteral("Save 2D as BMP"));
   makeAction("mnuFile3", QStringLiteral("Save 3D as BMP"));
   connect(makeAction("mnuFile4", QStringLiteral("Save Table")), &QAction::triggered, this, &MainWindow::saveTable);
@@ -161,7 +168,7 @@ void MainWindow::buildActions() {
   for (const auto& [name, page] : pages) {
     const QString address = QString::fromLatin1(page.second);
     connect(makeAction(name, QString::fromLatin1(page.first)), &QAction::triggered, this,
-            [address] { OpenURL(address); });
+            [this, address] { OpenURL(address, this); });
   }
   connect(makeAction("mnuHelp7", QStringLiteral("Donate ...")), &QAction::triggered, this, &MainWindow::donate);
   connect(makeAction("mnuHelp4", QStringLiteral("About")), &QAction::triggered, this, &MainWindow::showAbout);
@@ -174,6 +181,7 @@ void MainWindow::buildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("mnuFile"));
   add(file, "mnuFile1");
+  add(file, "mnuRun");
   separator(file, "mnuFile0");
   for (const char* name : {"mnuFile2", "mnuFile3", "mnuFile4"}) add(file, name);
   separator(file, "mnuFile00");
@@ -227,7 +235,7 @@ void MainWindow::buildToolbar() {
       {"tbCopy", "copy to clipboard", "edit-copy", QStyle::SP_FileDialogContentsView},
       {"tbPrint", "print graphics", "document-print", QStyle::SP_DriveFDIcon},
       {"tbBackground", "invert background color", "weather-clear-night", QStyle::SP_DesktopIcon},
-      {"tbExecute", "execute calculation", "system-run", QStyle::SP_MediaPlay},
+      {"tbExecute", "Run", "system-run", QStyle::SP_MediaPlay},
   };
   for (const Button& b : buttons) {
     QAction* action = toolbar->addAction(ThemeIcon(b.theme, b.fallback), QString::fromLatin1(b.tip));
@@ -273,13 +281,24 @@ void MainWindow::buildCentralArea() {
   outer->setContentsMargins(4, 2, 2, 0);
   outer->setSpacing(6);
 
-  auto* left = new QVBoxLayout;
-  left->setSpacing(4);
-  left->addWidget(plots_->plotBand(), 1);
-  table_ = new ReflectionTablePane(central);
-  table_->setFixedHeight(230);
-  left->addWidget(table_);
-  outer->addLayout(left, 1);
+  // Plots above, the table below; the user moves the border between them.
+  splitter_ = new QSplitter(Qt::Vertical, central);
+  splitter_->setObjectName(QStringLiteral("splitPlotsTable"));
+  splitter_->setChildrenCollapsible(false);
+  splitter_->addWidget(plots_->plotBand());
+  table_ = new ReflectionTablePane(splitter_);
+  table_->setMinimumHeight(90);
+  splitter_->addWidget(table_);
+  splitter_->setStretchFactor(0, 3);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({520, 230});
+  if (const QByteArray state = OpenWindowPreferences()->value(QString::fromLatin1(prefs::kSplitter)).toByteArray();
+      !state.isEmpty())
+    splitter_->restoreState(state);
+  connect(splitter_, &QSplitter::splitterMoved, this, [this] {
+    OpenWindowPreferences()->setValue(QString::fromLatin1(prefs::kSplitter), splitter_->saveState());
+  });
+  outer->addWidget(splitter_, 1);
 
   panel_ = new ParameterPanel(central);
   panel_->setFixedWidth(250);
@@ -373,6 +392,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     runner_.waitForFinished();
   }
   closing_ = true;
+  OpenWindowPreferences()->setValue(QString::fromLatin1(prefs::kSplitter), splitter_->saveState());
   saveSettings();
   if (tilingWindow_) tilingWindow_->close();
   event->accept();
@@ -400,17 +420,57 @@ void MainWindow::executeCalculation() {
 
   std::array<int, 6> limits = inputs.loopLimits;
   if (DimensionOf(inputs.system) == 5) limits[5] = 0;
-  statusPanels_[1]->setText(QStringLiteral("of %1 loops").arg(Q(ToDecimal(BoxSize(limits, 6) - 1))));
+  const BoxCount box = BoxSize(limits, 6);
+  statusPanels_[1]->setText(QStringLiteral("of %1 loops").arg(Q(ToDecimal(box - 1))));
   statusPanels_[3]->clear();
-  lprog_->setText(QStringLiteral("calculating ..."));
   progress_->setValue(0);
   setBusy(true);
-  const ReportContext context = reportContext();
-  runner_.start(inputs, [context](const CalculationResult& result) {
-    ReportContext forRun = context;
-    forRun.nDim = result.lattice.nDim;
-    return ReportText(result.records, forRun);
-  });
+  // A box this small cannot keep too many reflections to ask about.
+  const bool ask = OpenWindowPreferences()->value(QString::fromLatin1(prefs::kAskLargeRun), true).toBool();
+  if (ask && box > static_cast<BoxCount>(largeRun_)) {
+    pendingInputs_ = inputs;
+    lprog_->setText(QStringLiteral("counting ..."));
+    runner_.count(inputs);
+    return;
+  }
+  startRun(inputs);
+}
+
+void MainWindow::startRun(const CalculationInputs& inputs) {
+  lprog_->setText(QStringLiteral("calculating ..."));
+  progress_->setValue(0);
+  runJob_ = plots_->captureJob();
+  runner_.start(inputs, runJob_);
+}
+
+void MainWindow::onCounted(FinishedRun run) {
+  if (closing_) return;
+  if (run.cancelled || run.result->status != RunStatus::Completed) {
+    onRunFinished(std::move(run));
+    return;
+  }
+  const std::size_t kept = run.result->kept;
+  if (kept > largeRun_) {
+    bool dontAsk = false;
+    const QString text = QStringLiteral("About %1 reflections \u2014 continue?").arg(kept);
+    const bool go = Dialogs().confirm(this, text, dontAsk);
+    if (dontAsk) OpenWindowPreferences()->setValue(QString::fromLatin1(prefs::kAskLargeRun), false);
+    if (!go) {
+      abortRun(true);
+      return;
+    }
+  }
+  startRun(pendingInputs_);
+}
+
+void MainWindow::onProgress(RunStage stage, double fraction) {
+  if (!runner_.running()) return;
+  switch (stage) {
+    case RunStage::Counting: lprog_->setText(QStringLiteral("counting ...")); break;
+    case RunStage::Calculating: lprog_->setText(QStringLiteral("calculating ...")); break;
+    case RunStage::Drawing: lprog_->setText(QStringLiteral("drawing ...")); break;
+  }
+  progress_->setValue(static_cast<int>(fraction * progress_->maximum()));
 }
 
 void MainWindow::cancelRun() {
@@ -442,6 +502,8 @@ void MainWindow::setBusy(bool busy) {
     for (QAction* action : idleButtons_) action->setEnabled(true);
     idleButtons_.clear();
   }
+  // The menu bar is off, but its shortcuts (F5, Ctrl+R) would still fire.
+  findChild<QAction*>(QStringLiteral("mnuRun"))->setEnabled(!busy);
   panel_->setEnabled(!busy);
   table_->setEnabled(!busy);
   plots_->plotBand()->setEnabled(!busy);
@@ -452,32 +514,31 @@ void MainWindow::setBusy(bool busy) {
 
 void MainWindow::onRunFinished(FinishedRun run) {
   if (closing_) return;
-  ResultPtr result = std::move(run.result);
-  if (result->status != RunStatus::Completed) {
-    abortRun();
-    if (result->status == RunStatus::Cancelled) {
-      statusPanels_[3]->setText(QStringLiteral("calculation cancelled"));
-    } else {
+  if (run.cancelled || run.result->status != RunStatus::Completed || !run.plots) {
+    const bool failed = !run.cancelled && run.result->status == RunStatus::Failed;
+    abortRun(!failed);
+    if (failed) {
       statusPanels_[3]->setText(QStringLiteral("calculation failed"));
-      Dialogs().warning(this, Q(result->error));
+      Dialogs().warning(this, Q(run.result->error));
     }
     return;
   }
-  result_ = std::move(result);
-  keptBounds_.Widen(result_->stats.bounds);
+  result_ = std::move(run.result);
   statusPanels_[0]->setText(QStringLiteral("%1 reflections").arg(result_->records.size()));
-  lprog_->setText(QStringLiteral("drawing ..."));
-  QApplication::processEvents();
-  plots_->showRun(result_, keptBounds_.CoordMax());
+  plots_->showRun(result_, std::move(*run.plots), runJob_);
+  runJob_ = PlotJob{};
   calculated_ = true;
   setBusy(false);
-  showTable(run.report);
+  table_->showRun(result_, reportContext());
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(true);
 }
 
-void MainWindow::abortRun() {
+void MainWindow::abortRun(bool cancelled) {
   setBusy(false);
   clearResults();
+  // Nothing of the old run is shown any more, so neither is its count.
+  statusPanels_[0]->clear();
+  if (cancelled) statusPanels_[3]->setText(QStringLiteral("calculation cancelled"));
 }
 
 void MainWindow::clearResults() {
@@ -501,14 +562,14 @@ ReportContext MainWindow::reportContext() const {
   return context;
 }
 
-void MainWindow::showTable(const std::string& text) {
-  table_->showReport(text);
-  const WriteOutcome outcome = WriteFileAtomically(temporaryReportPath().toStdString(), text);
-  if (!outcome.ok) statusPanels_[3]->setText(QStringLiteral("temporary report not written"));
+void MainWindow::refreshTable() {
+  if (calculated_ && result_ && !result_->records.empty()) table_->showRun(result_, reportContext());
 }
 
-void MainWindow::refreshTable() {
-  if (calculated_ && result_ && !result_->records.empty()) showTable(ReportText(result_->records, reportContext()));
+bool MainWindow::writeTemporaryReport() {
+  const WriteOutcome outcome = WriteReport(temporaryReportPath().toStdString(), result_->records, reportContext());
+  if (!outcome.ok) Dialogs().warning(this, QStringLiteral("The report for the editor was not written: %1").arg(Q(outcome.error)));
+  return outcome.ok;
 }
 
 bool MainWindow::requireData() {
@@ -538,17 +599,25 @@ void MainWindow::copyTable() {
 
 void MainWindow::viewInEditor() {
   if (!calculated_) return;
+  // The report is written for the editor when it is asked for, not after
+  // every run: a large run's report runs to hundreds of megabytes.
+  if (!writeTemporaryReport()) return;
   const QString path = temporaryReportPath();
   if (!Dialogs().openUrl(QUrl::fromLocalFile(path)))
     Dialogs().warning(this, QStringLiteral("No text editor could be started for %1").arg(path));
 }
 
-void MainWindow::findReflection() { table_->findNext(panel_->findText()); }
+void MainWindow::findReflection() {
+  if (table_->findNext(panel_->findText())) statusPanels_[3]->clear();
+  else statusPanels_[3]->setText(QStringLiteral("not found"));
+}
 
 // ---- View and Help ----------------------------------------------------------------
 
 void MainWindow::showUsedMatrices() {
-  // Like the window always did: the raw field texts, read leniently.
+  // Decimal commas are read as a run reads them; the values leniently, as
+  // the window always did.
+  panel_->normaliseDecimalCommas();
   const ParameterTexts texts = panel_->texts();
   const CrystalSystem system = SystemFromIndex(texts.systemIndex);
   const double a = Val(texts.a);
@@ -597,7 +666,11 @@ void MainWindow::showTilingWindow() {
   tilingWindow_->activateWindow();
 }
 
-void MainWindow::showHelp() { Dialogs().openUrl(QUrl::fromLocalFile(paths_.helpFile())); }
+void MainWindow::showHelp() {
+  const QString help = paths_.helpFile();
+  if (!Dialogs().openUrl(QUrl::fromLocalFile(help)))
+    Dialogs().warning(this, QStringLiteral("The help could not be opened: no program opens %1").arg(help));
+}
 
 void MainWindow::donate() {
   QApplication::processEvents();
@@ -605,7 +678,7 @@ void MainWindow::donate() {
                            "Would you like to make a donation, \nin order to help us maintain this software ?\n\n"
                            "Click the [Donate] button at %1")
                            .arg(QString::fromLatin1(links::kMakerHome));
-  if (Dialogs().question(this, QStringLiteral(" Make a Donation"), text)) OpenURL(QString::fromLatin1(links::kMakerHome));
+  if (Dialogs().question(this, QStringLiteral(" Make a Donation"), text)) OpenURL(QString::fromLatin1(links::kMakerHome), this);
 }
 
 void MainWindow::showAbout() {

@@ -17,6 +17,7 @@ class QLabel;
 class QProgressBar;
 class QStackedWidget;
 class QGroupBox;
+class QSplitter;
 
 namespace lumora {
 
@@ -41,8 +42,12 @@ class MainWindow : public QMainWindow {
   const CalculationResult* result() const { return calculated_ ? result_.get() : nullptr; }
   // Text of status panel 1..5.
   QString statusText(int panel) const;
-  // The report file the table shows ("tmp.hkl" in the temporary folder).
+  // The report file the editor opens ("tmp.hkl" in the temporary folder).
   QString temporaryReportPath() const;
+  // Runs whose box is larger than this many vectors are counted first, and
+  // the user is asked before a run that keeps more reflections.
+  void setLargeRunThreshold(std::size_t reflections) { largeRun_ = reflections; }
+  CalculationRunner& runner() { return runner_; }
   // Blocks until a running calculation has ended and its result is shown.
   void waitForRun();
 
@@ -73,10 +78,13 @@ class MainWindow : public QMainWindow {
   void applySystemState(int systemIndex, bool clicked);
 
   void setBusy(bool busy);
+  void startRun(const CalculationInputs& inputs);
+  void onCounted(FinishedRun run);
   void onRunFinished(FinishedRun run);
-  void abortRun();
-  void showTable(const std::string& report);
+  void onProgress(RunStage stage, double fraction);
+  void abortRun(bool cancelled);
   void refreshTable();
+  bool writeTemporaryReport();
   ReportContext reportContext() const;
   bool requireData();
 
@@ -105,8 +113,10 @@ class MainWindow : public QMainWindow {
   // What the run was asked to do, for every later rewrite of its report.
   Summary runSummary_;
   bool runSteurer_ = false;
-  // The coordinate bounds of every run since the window opened: they only widen.
-  CoordinateBounds keptBounds_;
+  std::size_t largeRun_ = 1'000'000;
+  CalculationInputs pendingInputs_;  // counted, waiting for the user's answer
+  PlotJob runJob_;                   // the pictures the running job draws
+  QSplitter* splitter_ = nullptr;
 };
 
 }  // namespace lumora

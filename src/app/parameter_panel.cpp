@@ -87,6 +87,10 @@ ParameterPanel::ParameterPanel(QWidget* parent) : QWidget(parent) {
   layout->addWidget(buildSearch());
 
   connect(cmbSystem_, qOverload<int>(&QComboBox::activated), this, &ParameterPanel::chooseSystem);
+  // Enter in any field of the calculation starts it.
+  for (QLineEdit* input : {tfA_, tfC_, tfWL_, tfQI_, tfTH1_, tfTH2_})
+    connect(input, &QLineEdit::returnPressed, this, &ParameterPanel::runRequested);
+  for (QLineEdit* input : tfH_) connect(input, &QLineEdit::returnPressed, this, &ParameterPanel::runRequested);
   connect(cmbAnode_, qOverload<int>(&QComboBox::activated), this, &ParameterPanel::chooseAnode);
 
   // The start-up state: "Mo", then "Decagonal" as a click, then "P10.5/mmc".

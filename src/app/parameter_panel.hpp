@@ -51,6 +51,8 @@ class ParameterPanel : public QWidget {
   // btANG(i): left click turns by +angle, right click by -angle.
   void rotationRequested(int axis, bool negative);
   void searchRequested();
+  // Enter in a field of the calculation's inputs.
+  void runRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -193,11 +193,61 @@ void PlotController::cycleBackground() {
   applyViewOptions();
 }
 
-void PlotController::showRun(std::shared_ptr<const CalculationResult> result, float coordMax) {
+namespace {
+
+// The plot data of a run: the 3D scale is that of this run alone.
+PlotData RunPlotData(const CalculationResult& result) {
+  return PlotData{&result.records, result.lattice.nDim, result.stats, result.stats.bounds.CoordMax()};
+}
+
+}  // namespace
+
+PlotJob PlotController::captureJob() const {
+  PlotJob job;
+  job.options = options_;
+  job.options.zoom2D = 1.0f;
+  job.options.zoom3D = 1.0f;
+  job.options.layerSlider = slZERO_->maximum();
+  auto add = [&job](PlotBox* box, bool threeD) { job.boxes.push_back({box, threeD, box->width(), box->height()}); };
+  if (bigOpen_) {
+    add(pbBig_, bigShows3D_);
+  } else {
+    add(pb2D_, false);
+    add(pb3D_, true);
+  }
+  return job;
+}
+
+PreparedPlots PlotController::Prepare(const PlotJob& job, const CalculationResult& result,
+                                      const std::atomic<bool>* cancel, const std::function<void(double)>& progress) {
+  PreparedPlots prepared;
+  const PlotData data = RunPlotData(result);
+  prepared.points = MakePointTable(result.records);
+  if (result.lattice.system == CrystalSystem::Icosahedral) {
+    Rotate(prepared.points, 2, 31.7f);
+    Rotate(prepared.points, 3, 90.0f);
+  }
+  const double steps = static_cast<double>(job.boxes.size()) + 1.0;
+  if (progress) progress(1.0 / steps);
+  for (const PlotJob::Box& box : job.boxes) {
+    if (cancel && cancel->load()) break;
+    const SceneTarget target{box.width * kTwipsPerPixel, box.height * kTwipsPerPixel,
+                             BackgroundScheme(job.options.backgroundMode), cancel};
+    const PlotScene scene = box.threeD
+                                ? Build3DScene(data, prepared.points, job.options, target, 0.0f, job.options.zoom3D)
+                                : Scene2D(data, prepared.points, job.options, target);
+    prepared.pictures.push_back(RasterizeScene(scene, box.width, box.height, cancel));
+    if (progress) progress(static_cast<double>(prepared.pictures.size() + 1) / steps);
+  }
+  return prepared;
+}
+
+void PlotController::showRun(std::shared_ptr<const CalculationResult> result, PreparedPlots prepared,
+                             const PlotJob& job) {
   result_ = std::move(result);
-  data_ = PlotData{&result_->records, result_->lattice.nDim, result_->stats, coordMax};
+  data_ = RunPlotData(*result_);
   system_ = result_->lattice.system;
-  points_ = MakePointTable(result_->records);
+  points_ = std::move(prepared.points);
   options_.zoom2D = 1.0f;
   options_.zoom3D = 1.0f;
   options_.layerSlider = slZERO_->maximum();
@@ -206,11 +256,23 @@ void PlotController::showRun(std::shared_ptr<const CalculationResult> result, fl
     slZERO_->setValue(options_.layerSlider);
   }
   calculated_ = true;
-  if (icosahedral()) {
-    Rotate(points_, 2, 31.7f);
-    Rotate(points_, 3, 90.0f);
+  bool allDrawn = job.boxes.size() == prepared.pictures.size();
+  for (std::size_t i = 0; allDrawn && i < job.boxes.size(); ++i) {
+    const PlotJob::Box& box = job.boxes[i];
+    const bool seen = bigOpen_ ? box.box == pbBig_ && box.threeD == bigShows3D_ : box.box != pbBig_;
+    allDrawn = seen && box.box->width() == box.width && box.box->height() == box.height;
   }
-  applyViewOptions();
+  if (!allDrawn) {
+    applyViewOptions();
+    return;
+  }
+  for (std::size_t i = 0; i < job.boxes.size(); ++i) job.boxes[i].box->setPicture(prepared.pictures[i]);
+}
+
+void PlotController::showRun(std::shared_ptr<const CalculationResult> result) {
+  const PlotJob job = captureJob();
+  PreparedPlots prepared = Prepare(job, *result, nullptr, {});
+  showRun(std::move(result), std::move(prepared), job);
 }
 
 void PlotController::clear() {
@@ -221,11 +283,15 @@ void PlotController::clear() {
   for (PlotBox* box : {pb2D_, pb3D_, pbBig_}) box->clearPicture();
 }
 
-PlotScene PlotController::scene2D(double width, double height) const {
-  const SceneTarget target{width, height, BackgroundScheme(options_.backgroundMode)};
+PlotScene PlotController::Scene2D(const PlotData& data, const PointTable& points, const ViewOptions& options,
+                                  const SceneTarget& target) {
   // The icosahedral 2D view is a thin slab of the current 3D orientation.
-  if (icosahedral()) return BuildSlabScene(data_, points_, options_, target);
-  return BuildZeroLayerScene(data_, options_, target);
+  if (data.nDim == 6) return BuildSlabScene(data, points, options, target);
+  return BuildZeroLayerScene(data, options, target);
+}
+
+PlotScene PlotController::scene2D(double width, double height) const {
+  return Scene2D(data_, points_, options_, SceneTarget{width, height, BackgroundScheme(options_.backgroundMode)});
 }
 
 PlotScene PlotController::scene3D(double width, double height) const {

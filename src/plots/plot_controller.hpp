@@ -4,7 +4,10 @@
 #pragma once
 
 #include <QObject>
+#include <QImage>
 #include <QPointF>
+#include <atomic>
+#include <functional>
 #include <memory>
 
 #include "plots/plot_scenes.hpp"
@@ -22,6 +25,26 @@ namespace lumora {
 
 class PlotBox;
 
+// What the first pictures of a run need, taken on the window's thread so that
+// a worker can draw them: the view options as a run resets them and the boxes
+// that are seen.
+struct PlotJob {
+  ViewOptions options;
+  struct Box {
+    PlotBox* box = nullptr;  // touched on the window's thread only
+    bool threeD = false;
+    int width = 0;  // pixels
+    int height = 0;
+  };
+  std::vector<Box> boxes;
+};
+
+// The point table and the pictures of a run, one per box of its job.
+struct PreparedPlots {
+  PointTable points;
+  std::vector<QImage> pictures;
+};
+
 class PlotController : public QObject {
   Q_OBJECT
  public:
@@ -37,9 +60,17 @@ class PlotController : public QObject {
   // The View menu's seven option items, by flag; their check marks follow the options.
   void bindOption(ViewFlag flag, QAction* action);
 
-  // A completed run: plots from its list; the icosahedral system turns to its
-  // start orientation. coordMax is the largest coordinate of every run so far.
-  void showRun(std::shared_ptr<const CalculationResult> result, float coordMax);
+  // The job of the next run's pictures.
+  PlotJob captureJob() const;
+  // Builds the point table (the icosahedral system turned to its start
+  // orientation) and draws the job's pictures; safe on any thread. progress
+  // gets 0..1; a set cancel flag ends it early with incomplete pictures.
+  static PreparedPlots Prepare(const PlotJob& job, const CalculationResult& result,
+                               const std::atomic<bool>* cancel, const std::function<void(double)>& progress);
+  // A completed run with its prepared plots; boxes resized meanwhile are drawn again.
+  void showRun(std::shared_ptr<const CalculationResult> result, PreparedPlots prepared, const PlotJob& job);
+  // The same, preparing on this thread.
+  void showRun(std::shared_ptr<const CalculationResult> result);
   // "New" and a cancelled run: empty plots.
   void clear();
   bool calculated() const { return calculated_; }
@@ -56,6 +87,8 @@ class PlotController : public QObject {
   void setSystemChoice(CrystalSystem system, bool clicked);
 
   // The scenes the boxes show, for outputs that must match the screen.
+  static PlotScene Scene2D(const PlotData& data, const PointTable& points, const ViewOptions& options,
+                           const SceneTarget& target);
   PlotScene scene2D(double width, double height) const;
   PlotScene scene3D(double width, double height) const;
 

@@ -10,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -21,6 +23,7 @@
 #include "app/parameter_panel.hpp"
 #include "app/up_down_buttons.hpp"
 #include "report/reflection_table_pane.hpp"
+#include "report/report_view.hpp"
 
 using namespace lumora;
 
@@ -33,6 +36,10 @@ class MainWindowTest : public QObject {
   QString nextSavePath_;
   int saveDialogs_ = 0;
   QList<QUrl> opened_;
+  bool openSucceeds_ = true;
+  QStringList confirmations_;
+  bool confirmAnswer_ = true;
+  bool confirmDontAsk_ = false;
 
   std::unique_ptr<MainWindow> makeWindow() {
     auto window = std::make_unique<MainWindow>(AppPaths(folder_->path()));
@@ -59,7 +66,18 @@ class MainWindowTest : public QObject {
   void init() {
     folder_ = std::make_unique<QTemporaryDir>();
     qputenv("TMP", folder_->path().toLocal8Bit());
+    // Window preferences (splitter, "don't ask again") go to this test's folder.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder_->path());
     messages_.clear();
+    openSucceeds_ = true;
+    confirmations_.clear();
+    confirmAnswer_ = true;
+    confirmDontAsk_ = false;
+    Dialogs().confirm = [this](QWidget*, const QString& text, bool& dontAsk) {
+      confirmations_ << text;
+      dontAsk = confirmDontAsk_;
+      return confirmAnswer_;
+    };
     saveDialogs_ = 0;
     opened_.clear();
     nextSavePath_.clear();
@@ -76,7 +94,7 @@ class MainWindowTest : public QObject {
     };
     Dialogs().openUrl = [this](const QUrl& url) {
       opened_ << url;
-      return true;
+      return openSucceeds_;
     };
   }
 
@@ -186,6 +204,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->statusText(5), QStringLiteral("extinction rules: Ob "));
     QVERIFY(action(w.get(), "mnuTable6")->isEnabled());
 
+    // View in the text editor, from the menu and by a double click: the
+    // report is written for it.
+    action(w.get(), "mnuTable6")->trigger();
+    QTest::mouseDClick(w->table()->textBox()->viewport(), Qt::LeftButton);
+    QCOMPARE(opened_.size(), 2);
+    QCOMPARE(opened_.first(), QUrl::fromLocalFile(w->temporaryReportPath()));
     QFile report(w->temporaryReportPath());
     QVERIFY(report.open(QIODevice::ReadOnly));
     QString fileText = QString::fromLatin1(report.readAll());
@@ -198,12 +222,6 @@ class MainWindowTest : public QObject {
     QVERIFY(!w->table()->text().contains(QStringLiteral("Theta")));
     action(w.get(), "mnuTable3")->trigger();
     QVERIFY(w->table()->text().contains(QStringLiteral("Theta")));
-
-    // View in the text editor, from the menu and by a double click.
-    action(w.get(), "mnuTable6")->trigger();
-    QTest::mouseDClick(w->table()->textBox()->viewport(), Qt::LeftButton);
-    QCOMPARE(opened_.size(), 2);
-    QCOMPARE(opened_.first(), QUrl::fromLocalFile(w->temporaryReportPath()));
 
     // "New" clears.
     action(w.get(), "mnuFile1")->trigger();
@@ -293,9 +311,8 @@ class MainWindowTest : public QObject {
     w->saveTable();
     QFile saved(nextSavePath_);
     QVERIFY(saved.open(QIODevice::ReadOnly));
-    QFile shown(w->temporaryReportPath());
-    QVERIFY(shown.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), shown.readAll());
+    QCOMPARE(QString::fromLatin1(saved.readAll()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+             w->table()->text() + QStringLiteral("\n"));
 
     nextSavePath_ = folder_->filePath(QStringLiteral("missing/folder/x.hkl"));
     messages_.clear();
@@ -323,7 +340,7 @@ class MainWindowTest : public QObject {
     for (int i = 1; i + 1 < hits.size(); ++i) QVERIFY(hits[i] > hits[i - 1]);
     QTest::keyClick(field(w.get(), "tfFind"), Qt::Key_Return);
     QCOMPARE(w->table()->lastHit(), hits.first());  // then from the top again
-    const QString selected = w->table()->textBox()->textCursor().selectedText();
+    const QString selected = w->table()->textBox()->selectedText();
     QCOMPARE(selected, QStringLiteral("   2   2   2   2"));
     // A click in the table starts the next search from the top.
     child<QPushButton>(w.get(), "bRTFFIND")->click();
@@ -347,6 +364,18 @@ class MainWindowTest : public QObject {
     QCOMPARE(direct.split(QLatin1Char('\n')).first(), QStringLiteral("   1.9940   1.9940  -1.9940   1.9940   0.0000"));
     QVERIFY(direct.split(QLatin1Char('\n')).last().endsWith(QStringLiteral("  12.0600")));
     QCOMPARE(inverse.split(QLatin1Char('\n')).size(), 5);
+
+    // A decimal comma reads as the run reads it.
+    const QString withPoint = direct;
+    setField(w.get(), "tfA", QStringLiteral("2,82"));
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog);
+      direct = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText();
+      dialog->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    });
+    w->showUsedMatrices();
+    QCOMPARE(direct, withPoint);
 
     setField(w.get(), "tfA", QStringLiteral("abc"));
     messages_.clear();
@@ -377,6 +406,126 @@ class MainWindowTest : public QObject {
     action(w.get(), "mnuHelp7")->trigger();  // the test answers No
     QVERIFY(messages_.last().startsWith(QStringLiteral("Would you like to make a donation, \n")));
     QCOMPARE(opened_.size(), before);
+  }
+
+  void runCommandKeysAndEnter() {
+    auto w = makeWindow();
+    QAction* runAction = action(w.get(), "mnuRun");
+    QVERIFY(runAction->shortcuts().contains(QKeySequence(Qt::Key_F5)));
+    QVERIFY(runAction->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_R)));
+    QCOMPARE(action(w.get(), "tbExecute")->toolTip(), QStringLiteral("Run"));
+    QTest::keyClick(field(w.get(), "tfQI"), Qt::Key_Return);
+    w->waitForRun();
+    QVERIFY(w->calculated());
+    action(w.get(), "mnuFile1")->trigger();
+    QTest::keyClick(field(w.get(), "tfA"), Qt::Key_F5);
+    w->waitForRun();
+    QVERIFY(w->calculated());
+    // Enter in the search field searches; it does not run.
+    action(w.get(), "mnuFile1")->trigger();
+    QTest::keyClick(field(w.get(), "tfFind"), Qt::Key_Return);
+    QVERIFY(!w->running() && !w->calculated());
+  }
+
+  void theUserIsAskedBeforeALargeRun() {
+    const QString question = QString::fromUtf8("About 1256 reflections \u2014 continue?");
+    auto w = makeWindow();
+    w->setLargeRunThreshold(1000);  // the start-up run keeps 1256 reflections of 3125 vectors
+    confirmAnswer_ = false;
+    run(w.get());
+    QCOMPARE(confirmations_, QStringList{question});
+    QVERIFY(!w->calculated());
+    QCOMPARE(w->statusText(4), QStringLiteral("calculation cancelled"));
+    w->setLargeRunThreshold(2000);  // counted, but below the threshold: no question
+    run(w.get());
+    QVERIFY(w->calculated());
+    QCOMPARE(confirmations_.size(), 1);
+    w->setLargeRunThreshold(1000);
+    confirmAnswer_ = true;
+    confirmDontAsk_ = true;
+    run(w.get());
+    QVERIFY(w->calculated());
+    QCOMPARE(w->statusText(1), QStringLiteral("1256 reflections"));
+    QCOMPARE(confirmations_.size(), 2);
+    // The answer is remembered, outside the settings file, for later windows.
+    w->close();
+    auto later = makeWindow();
+    later->setLargeRunThreshold(1000);
+    run(later.get());
+    QVERIFY(later->calculated());
+    QCOMPARE(confirmations_.size(), 2);
+    QVERIFY(!QFile(folder_->filePath(QStringLiteral("Lumora.cfg"))).readAll().contains("ask"));
+  }
+
+  void escWhileDrawingEndsAsACancelledRun() {
+    auto w = makeWindow();
+    run(w.get());
+    QVERIFY(w->calculated());
+    QVERIFY(!w->statusText(1).isEmpty());
+    // Esc as the drawing starts, after the walk has ended.
+    bool drawingSeen = false;
+    w->runner().setStageObserver([&](RunStage stage) {
+      if (stage != RunStage::Drawing) return;
+      drawingSeen = true;
+      w->runner().cancel();
+    });
+    run(w.get());
+    QVERIFY(drawingSeen);
+    QVERIFY(!w->calculated());
+    QVERIFY(!w->plots()->calculated());
+    QVERIFY(w->table()->text().isEmpty());
+    QCOMPARE(w->statusText(1), QString());  // the previous run's count is gone too
+    QCOMPARE(w->statusText(4), QStringLiteral("calculation cancelled"));
+    QVERIFY(child<QWidget>(w.get(), "frRight")->isEnabled());
+    w->runner().setStageObserver({});
+    run(w.get());
+    QVERIFY(w->calculated());
+  }
+
+  void theThreeDScaleIsThatOfTheCurrentRun() {
+    auto w = makeWindow();
+    for (const char* name : {"tfH0", "tfH1", "tfH2", "tfH3", "tfH4"}) setField(w.get(), name, QStringLiteral("3"));
+    run(w.get());
+    const float wide = w->plots()->data().coordMax;
+    for (const char* name : {"tfH0", "tfH1", "tfH2", "tfH3", "tfH4"}) setField(w.get(), name, QStringLiteral("1"));
+    run(w.get());
+    const float narrow = w->plots()->data().coordMax;
+    QCOMPARE(narrow, w->result()->stats.bounds.CoordMax());
+    QVERIFY(narrow < wide * 0.8f);
+  }
+
+  void failuresAreReported() {
+    auto w = makeWindow();
+    setField(w.get(), "tfFind", QStringLiteral("9 9 9 9 9"));
+    run(w.get());
+    QTest::keyClick(field(w.get(), "tfFind"), Qt::Key_Return);
+    QCOMPARE(w->statusText(4), QStringLiteral("not found"));
+    setField(w.get(), "tfFind", QStringLiteral("2 2 2 2 2"));
+    QTest::keyClick(field(w.get(), "tfFind"), Qt::Key_Return);
+    QCOMPARE(w->statusText(4), QString());
+
+    openSucceeds_ = false;
+    messages_.clear();
+    action(w.get(), "mnuHelp6")->trigger();
+    action(w.get(), "mnuHelp3")->trigger();
+    action(w.get(), "mnuTable6")->trigger();
+    QCOMPARE(messages_.size(), 3);
+    QVERIFY(messages_[0].startsWith(QStringLiteral("The help could not be opened")));
+    QVERIFY(messages_[1].startsWith(QStringLiteral("No web browser could be started for https://")));
+    QVERIFY(messages_[2].startsWith(QStringLiteral("No text editor could be started for ")));
+  }
+
+  void theSplitterPositionIsRemembered() {
+    QList<int> sizes;
+    {
+      auto w = makeWindow();
+      auto* splitter = child<QSplitter>(w.get(), "splitPlotsTable");
+      splitter->setSizes({300, 400});
+      sizes = splitter->sizes();
+      w->close();
+    }
+    auto w = makeWindow();
+    QCOMPARE(child<QSplitter>(w.get(), "splitPlotsTable")->sizes(), sizes);
   }
 
   void cleanup() {
