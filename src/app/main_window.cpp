@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QShortcut>
 #include <QSplitter>
+#include <QThread>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
@@ -401,7 +402,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // ---- The run ----------------------------------------------------------------
 
 void MainWindow::executeCalculation() {
-  if (runner_.running()) return;
+  if (busy_) return;
   statusPanels_[4]->setText(Q(ExtinctionStatusText(panel_->group())));
   const Summary summary = BuildSummary(panel_->texts());  // the fields as typed
   panel_->normaliseDecimalCommas();
@@ -478,14 +479,18 @@ void MainWindow::cancelRun() {
 }
 
 void MainWindow::waitForRun() {
-  while (runner_.running()) {
+  // A job's end reaches the window as an event, and counting goes on into
+  // the run itself, so wait for the window to be idle, not for the job.
+  while (busy_) {
     runner_.waitForFinished();
     QApplication::processEvents();
+    if (busy_) QThread::msleep(1);
   }
   QApplication::processEvents();
 }
 
 void MainWindow::setBusy(bool busy) {
+  busy_ = busy;
   strip_->setCurrentIndex(busy ? 1 : 0);
   menuBar()->setEnabled(!busy);
   // Toolbar buttons keep the state they had before the run.

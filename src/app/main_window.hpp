@@ -38,7 +38,8 @@ class MainWindow : public QMainWindow {
   PlotOutput* outputs() const { return outputs_; }
   ReflectionTablePane* table() const { return table_; }
   bool calculated() const { return calculated_; }
-  bool running() const { return runner_.running(); }
+  // True from Run until the run's result (or its end) is shown.
+  bool running() const { return busy_; }
   const CalculationResult* result() const { return calculated_ ? result_.get() : nullptr; }
   // Text of status panel 1..5.
   QString statusText(int panel) const;
@@ -110,6 +111,7 @@ class MainWindow : public QMainWindow {
   ResultPtr result_;
   bool calculated_ = false;
   bool closing_ = false;
+  bool busy_ = false;
   // What the run was asked to do, for every later rewrite of its report.
   Summary runSummary_;
   bool runSteurer_ = false;

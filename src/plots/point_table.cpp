@@ -1,7 +1,10 @@
 #include "plots/point_table.hpp"
 
 #include <cmath>
-#include <utility>
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "common/numeric.hpp"
 
@@ -40,31 +43,44 @@ void Rotate(PointTable& table, int axis, float angleDegrees) {
   }
 }
 
+namespace {
+
+// Depths as unsigned keys that sort the same way: negative floats flip all
+// bits, positive ones only the sign bit.
+std::uint32_t AscendingKey(float depth) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &depth, sizeof bits);
+  return (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
+}
+
+}  // namespace
+
 void SortPlotRows(PointTable& table, int first, int last) {
-  // Recurse into the smaller part and loop on the larger, so the stack stays
-  // shallow whatever the order of the rows.
-  while (first < last) {
-    const int middle = static_cast<int>(RoundHalfEven((first + last) / 2.0));
-    const float pivot = table[static_cast<std::size_t>(middle)][kDepth];
-    int i = first;
-    int j = last;
-    while (i <= j) {
-      while (table[static_cast<std::size_t>(i)][kDepth] > pivot) ++i;
-      while (table[static_cast<std::size_t>(j)][kDepth] < pivot) --j;
-      if (i <= j) {
-        std::swap(table[static_cast<std::size_t>(i)], table[static_cast<std::size_t>(j)]);
-        ++i;
-        --j;
-      }
-    }
-    if (j - first < last - i) {
-      if (first < j) SortPlotRows(table, first, j);
-      first = i;
-    } else {
-      if (i < last) SortPlotRows(table, i, last);
-      last = j;
-    }
+  if (first >= last) return;
+  // A stable radix sort on (key, row) pairs, nearest last: four passes of
+  // eight bits, linear in the number of rows.
+  const auto n = static_cast<std::size_t>(last - first) + 1;
+  struct Entry {
+    std::uint32_t key;
+    std::uint32_t row;
+  };
+  std::vector<Entry> a(n);
+  std::vector<Entry> b(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t row = static_cast<std::size_t>(first) + i;
+    a[i] = {~AscendingKey(table[row][kDepth]), static_cast<std::uint32_t>(row)};  // descending
   }
+  for (int shift = 0; shift < 32; shift += 8) {
+    std::array<std::size_t, 257> start{};
+    for (const Entry& e : a) ++start[((e.key >> shift) & 0xFFu) + 1];
+    if (start[1 + ((a[0].key >> shift) & 0xFFu)] == n) continue;  // one bucket: nothing moves
+    for (std::size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
+    for (const Entry& e : a) b[start[(e.key >> shift) & 0xFFu]++] = e;
+    a.swap(b);
+  }
+  std::vector<PointRow> sorted(n);
+  for (std::size_t i = 0; i < n; ++i) sorted[i] = table[a[i].row];
+  std::copy(sorted.begin(), sorted.end(), table.begin() + first);
 }
 
 }  // namespace lumora

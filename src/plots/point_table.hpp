@@ -22,8 +22,8 @@ PointTable MakePointTable(const std::vector<ReflectionRecord>& records);
 // singles and stored back as single precision.
 void Rotate(PointTable& table, int axis, float angleDegrees);
 
-// Sorts rows first..last by descending depth (quicksort, middle pivot), so the
-// nearest spots are painted last.
+// Sorts rows first..last by descending depth, so the nearest spots are
+// painted last. The sort is stable: rows of equal depth keep their order.
 void SortPlotRows(PointTable& table, int first, int last);
 inline void SortPlotRows(PointTable& table) {
   SortPlotRows(table, 0, static_cast<int>(table.size()) - 1);

@@ -2,8 +2,10 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -36,34 +38,85 @@ DiscRows MakeDiscRows(double r) {
   return rows;
 }
 
+// Paints discs into the rows [top, bottom) of an image; two canvases on
+// disjoint bands paint one picture on two threads.
+//
+// With firstWins the circles come nearest first (the reverse of the painting
+// order) and a pixel keeps the first colour it gets: the same picture as
+// painting every circle in order, but a circle hidden behind nearer ones is
+// passed over as soon as the 8 x 8 tiles it touches are all painted.
 class PixelCanvas {
  public:
-  explicit PixelCanvas(QImage& image)
-      : bits_(image.bits()), stride_(image.bytesPerLine()), width_(image.width()), height_(image.height()) {}
+  PixelCanvas(QImage& image, int top, int bottom, bool firstWins = false)
+      : bits_(image.bits()),
+        stride_(image.bytesPerLine()),
+        width_(image.width()),
+        top_(top),
+        bottom_(bottom),
+        firstWins_(firstWins) {
+    if (!firstWins_) return;
+    tilesAcross_ = (width_ + 7) / 8;
+    tileTop_ = top_ / 8;
+    const int tilesDown = (bottom_ - 1) / 8 - tileTop_ + 1;
+    painted_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(bottom_ - top_), 0);
+    tileCount_.assign(static_cast<std::size_t>(tilesAcross_) * static_cast<std::size_t>(tilesDown), 0);
+    tileFull_.resize(tileCount_.size());
+    for (int ty = 0; ty < tilesDown; ++ty) {
+      const int y0 = std::max((tileTop_ + ty) * 8, top_);
+      const int y1 = std::min((tileTop_ + ty) * 8 + 8, bottom_);
+      for (int tx = 0; tx < tilesAcross_; ++tx)
+        tileFull_[static_cast<std::size_t>(ty * tilesAcross_ + tx)] =
+            static_cast<std::uint8_t>((y1 - y0) * (std::min(tx * 8 + 8, width_) - tx * 8));
+    }
+  }
 
   void Span(int y, int x0, int x1, QRgb color) {
     x0 = std::max(x0, 0);
     x1 = std::min(x1, width_ - 1);
     if (x0 > x1) return;
     auto* row = reinterpret_cast<QRgb*>(bits_ + static_cast<std::ptrdiff_t>(y) * stride_);
-    std::fill(row + x0, row + x1 + 1, color);
+    if (!firstWins_) {
+      std::fill(row + x0, row + x1 + 1, color);
+      return;
+    }
+    std::uint8_t* painted = &painted_[static_cast<std::size_t>(y - top_) * static_cast<std::size_t>(width_)];
+    std::uint8_t* tiles = &tileCount_[static_cast<std::size_t>((y / 8 - tileTop_) * tilesAcross_)];
+    for (int x = x0; x <= x1; ++x) {
+      if (painted[x]) continue;
+      painted[x] = 1;
+      row[x] = color;
+      ++tiles[x / 8];
+    }
+  }
+
+  // True when every tile under the box [x0, x1] x [y0, y1] is fully painted.
+  bool Hidden(int x0, int y0, int x1, int y1) const {
+    x0 = std::max(x0, 0);
+    x1 = std::min(x1, width_ - 1);
+    y0 = std::max(y0, top_);
+    y1 = std::min(y1, bottom_ - 1);
+    if (x0 > x1 || y0 > y1) return true;
+    for (int ty = y0 / 8; ty <= y1 / 8; ++ty)
+      for (int tx = x0 / 8; tx <= x1 / 8; ++tx) {
+        const auto t = static_cast<std::size_t>((ty - tileTop_) * tilesAcross_ + tx);
+        if (tileCount_[t] < tileFull_[t]) return false;
+      }
+    return true;
   }
 
   // Pixels whose centres lie within r of the centre pixel take the outline
   // colour, those within r - 1 the fill colour.
   void Disc(double cx, double cy, double r, QRgb fill, QRgb outline, bool transparent) {
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(r) || r < 0) return;
-    if (cx + r < -1 || cy + r < -1 || cx - r > width_ + 1 || cy - r > height_ + 1) return;
+    if (cx + r < -1 || cy + r < top_ - 1 || cx - r > width_ + 1 || cy - r > bottom_ + 1) return;
     const int px = static_cast<int>(std::floor(cx));
     const int py = static_cast<int>(std::floor(cy));
-    // Radii are kept to an eighth of a pixel, so a frame needs few row tables.
-    const int key = static_cast<int>(std::lround(r * 8.0));
-    auto found = rows_.find(key);
-    if (found == rows_.end()) found = rows_.emplace(key, MakeDiscRows(key / 8.0)).first;
-    const DiscRows& rows = found->second;
-    for (int dy = -rows.reach; dy <= rows.reach; ++dy) {
+    const DiscRows& rows = RowsFor(r);
+    if (firstWins_ && Hidden(px - rows.reach, py - rows.reach, px + rows.reach, py + rows.reach)) return;
+    const int dyLow = std::max(-rows.reach, top_ - py);
+    const int dyHigh = std::min(rows.reach, bottom_ - 1 - py);
+    for (int dy = dyLow; dy <= dyHigh; ++dy) {
       const int y = py + dy;
-      if (y < 0 || y >= height_) continue;
       const int outer = rows.outer[static_cast<std::size_t>(dy + rows.reach)];
       const int inner = rows.inner[static_cast<std::size_t>(dy + rows.reach)];
       if (inner < 0) {
@@ -77,11 +130,34 @@ class PixelCanvas {
   }
 
  private:
+  // Radii are kept to an eighth of a pixel, so a frame needs few row tables;
+  // small ones sit in a flat table, found without hashing.
+  const DiscRows& RowsFor(double r) {
+    const long key = std::lround(r * 8.0);
+    if (key >= 0 && key < kFlat) {
+      auto& slot = flat_[static_cast<std::size_t>(key)];
+      if (!slot) slot = MakeDiscRows(static_cast<double>(key) / 8.0);
+      return *slot;
+    }
+    auto found = rows_.find(key);
+    if (found == rows_.end()) found = rows_.emplace(key, MakeDiscRows(static_cast<double>(key) / 8.0)).first;
+    return found->second;
+  }
+
+  static constexpr long kFlat = 8 * 256;
   uchar* bits_;
   qsizetype stride_;
   int width_;
-  int height_;
-  std::unordered_map<int, DiscRows> rows_;
+  int top_;
+  int bottom_;
+  bool firstWins_;
+  int tilesAcross_ = 0;
+  int tileTop_ = 0;
+  std::vector<std::uint8_t> painted_;    // one per pixel of the band
+  std::vector<std::uint8_t> tileCount_;  // painted pixels per tile
+  std::vector<std::uint8_t> tileFull_;   // pixels per tile
+  std::vector<std::optional<DiscRows>> flat_ = std::vector<std::optional<DiscRows>>(kFlat);
+  std::unordered_map<long, DiscRows> rows_;
 };
 
 }  // namespace
@@ -89,8 +165,23 @@ class PixelCanvas {
 QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::atomic<bool>* cancel) {
   QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
   image.fill(ToRgb(scene.background));
-  PixelCanvas canvas(image);
   constexpr double k = 1.0 / kTwipsPerPixel;
+  auto paint = [&scene, k, cancel](PixelCanvas& canvas, std::size_t i) {
+    if (cancel && (i & 0xFFFF) == 0 && cancel->load(std::memory_order_relaxed)) return false;
+    const SceneCircle& c = scene.circles[i];
+    canvas.Disc(c.x * k, c.y * k, c.radius * k, ToRgb(c.fill), ToRgb(c.outline), c.transparentFill);
+    return true;
+  };
+  auto paintCircles = [&paint](PixelCanvas& canvas, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i)
+      if (!paint(canvas, i)) return false;
+    return true;
+  };
+  // Nearest first, each pixel keeping its first colour.
+  auto paintBackToFront = [&paint, &scene](PixelCanvas& canvas) {
+    for (std::size_t i = scene.circles.size(); i-- > 0;)
+      if (!paint(canvas, i)) return;
+  };
 
   // Text is rare; the painter starts with the first label.
   std::optional<QPainter> painter;
@@ -105,18 +196,38 @@ QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::
     painter->drawText(QPointF(label.x * k, label.y * k + QFontMetricsF(font).ascent()),
                       QString::fromStdString(label.text));
   };
-  std::size_t step = 0;
-  bool stopped = false;
-  ForEachInOrder(
-      scene,
-      [&](const SceneCircle& c) {
-        if (stopped || (cancel && (++step & 0xFFFF) == 0 && cancel->load(std::memory_order_relaxed))) {
-          stopped = true;
-          return;
-        }
-        canvas.Disc(c.x * k, c.y * k, c.radius * k, ToRgb(c.fill), ToRgb(c.outline), c.transparentFill);
-      },
-      text);
+
+  // Many spots without labels: painted nearest first, so that hidden ones
+  // are passed over, the top and bottom halves of the picture on two threads.
+  const int rows = image.height();
+  if (scene.labels.empty() && scene.circles.size() >= 20000) {
+    const int middle = std::thread::hardware_concurrency() > 1 ? rows / 2 : 0;
+    std::thread lower([&] {
+      PixelCanvas canvas(image, middle, rows, true);
+      paintBackToFront(canvas);
+    });
+    if (middle > 0) {
+      PixelCanvas upper(image, 0, middle, true);
+      paintBackToFront(upper);
+    }
+    lower.join();
+  } else {
+    PixelCanvas canvas(image, 0, rows);
+    std::size_t next = 0;
+    bool going = true;
+    for (const SceneLabel& label : scene.labels) {
+      const std::size_t until = std::min(label.circlesBefore, scene.circles.size());
+      if (until > next) going = paintCircles(canvas, next, until);
+      if (!going) break;
+      next = std::max(next, until);
+      text(label);
+    }
+    if (going) going = paintCircles(canvas, next, scene.circles.size());
+    if (!going) {
+      painter.reset();
+      return image;
+    }
+  }
   for (const SceneLabel& label : scene.legend) text(label);
   return image;
 }

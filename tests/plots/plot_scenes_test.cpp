@@ -287,5 +287,44 @@ TEST(DragRotation, ArrowKeys) {
   EXPECT_EQ(ArrowKeyStep(ArrowKey::Down).angle, -5.0f);
 }
 
+// A table large enough to be read on two threads gives the scene of adding
+// its spots one by one, labels and their places included.
+TEST(Scene3D, LargeTablesGiveTheSceneOfOnePass) {
+  std::vector<ReflectionRecord> records(300000);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const float t = static_cast<float>(i);
+    records[i] = Spot({std::fmod(t, 7.0f), 1, 0, 0, 0, 0}, std::sin(t), std::cos(t), std::sin(0.3f * t), 20.0f,
+                      0.001f + std::fmod(t, 13.0f) * 0.05f);
+  }
+  PlotData data;
+  data.records = &records;
+  data.stats.thetaMax = 30.0f;
+  data.stats.qiMax = 0.7f;
+  data.stats.qiMinPositive = 0.001f;
+  data.coordMax = 1.0f;
+  ViewOptions options;
+  options.showIndices = true;  // spots of qi 0.001 are large enough for labels
+  const SceneTarget target{9000.0, 6000.0, {kBlack, kWhite}};
+  const PointTable points = MakePointTable(records);
+  const PlotScene scene = Build3DScene(data, points, options, target, 0.0f, 1.0f);
+
+  PlotScene expected;
+  const SpotStyle style = ScreenSpotStyle(options, target.colors, data.stats, data.nDim, 1.0);
+  const double s = 4500.0 / 1.0 * 0.9;
+  for (const PointRow& row : points)
+    AppendSpot(expected, records[RecordOf(row)], s * row[kHorizontal] + 4500.0, s * row[kVertical] + 3000.0, style);
+  ASSERT_EQ(scene.circles.size(), expected.circles.size());
+  ASSERT_FALSE(expected.labels.empty());
+  ASSERT_EQ(scene.labels.size(), expected.labels.size());
+  for (std::size_t i = 0; i < scene.circles.size(); ++i) {
+    ASSERT_EQ(scene.circles[i].x, expected.circles[i].x);
+    ASSERT_EQ(scene.circles[i].radius, expected.circles[i].radius);
+  }
+  for (std::size_t i = 0; i < scene.labels.size(); ++i) {
+    ASSERT_EQ(scene.labels[i].circlesBefore, expected.labels[i].circlesBefore);
+    ASSERT_EQ(scene.labels[i].text, expected.labels[i].text);
+  }
+}
+
 }  // namespace
 }  // namespace lumora

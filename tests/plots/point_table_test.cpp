@@ -90,5 +90,39 @@ TEST(PointTable, SortsByDescendingDepthKeepingRowsWhole) {
   EXPECT_TRUE(empty.empty());
 }
 
+// The painting order decides which of two spots at equal depth is seen:
+// rows of equal depth keep the order they had, compared with a plain stable
+// sort; negative, positive and signed zero depths order as numbers.
+TEST(PointTable, EqualDepthsKeepTheirOrder) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> depth(-300, 300);
+  for (std::size_t size : {std::size_t{1000}, std::size_t{150000}}) {
+    PointTable table(size);
+    for (std::size_t i = 0; i < size; ++i)
+      table[i] = {static_cast<float>(depth(random)) * 0.01f, 0, 0, static_cast<float>(i), 0};
+    table[3][kDepth] = -0.0f;
+    table[5][kDepth] = 0.0f;
+    table[7][kDepth] = 1e30f;
+    table[9][kDepth] = -1e-30f;
+    PointTable expected = table;
+    // +0 counts as nearer than -0, as their bit patterns order them.
+    const auto nearerFirst = [](const PointRow& p, const PointRow& q) {
+      if (p[kDepth] == 0 && q[kDepth] == 0) return !std::signbit(p[kDepth]) && std::signbit(q[kDepth]);
+      return p[kDepth] > q[kDepth];
+    };
+    std::stable_sort(expected.begin(), expected.end(), nearerFirst);
+    SortPlotRows(table);
+    ASSERT_EQ(table, expected) << size << " rows";
+    EXPECT_EQ(table.front()[kDepth], 1e30f);
+    // A part of a table sorts alone.
+    PointTable part = expected;
+    std::shuffle(part.begin() + 100, part.begin() + 900, random);
+    PointTable partExpected = part;
+    std::stable_sort(partExpected.begin() + 100, partExpected.begin() + 900, nearerFirst);
+    SortPlotRows(part, 100, 899);
+    EXPECT_EQ(part, partExpected);
+  }
+}
+
 }  // namespace
 }  // namespace lumora
