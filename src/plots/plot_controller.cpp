@@ -233,10 +233,7 @@ PreparedPlots PlotController::Prepare(const PlotJob& job, const CalculationResul
     if (cancel && cancel->load()) break;
     const SceneTarget target{box.width * kTwipsPerPixel, box.height * kTwipsPerPixel,
                              BackgroundScheme(job.options.backgroundMode), cancel};
-    const PlotScene scene = box.threeD
-                                ? Build3DScene(data, prepared.points, job.options, target, 0.0f, job.options.zoom3D)
-                                : Scene2D(data, prepared.points, job.options, target);
-    prepared.pictures.push_back(RasterizeScene(scene, box.width, box.height, cancel));
+    prepared.pictures.push_back(Picture(data, prepared.points, job.options, target, box.threeD, box.width, box.height));
     if (progress) progress(static_cast<double>(prepared.pictures.size() + 1) / steps);
   }
   return prepared;
@@ -299,12 +296,22 @@ PlotScene PlotController::scene3D(double width, double height) const {
   return Build3DScene(data_, points_, options_, target, 0.0f, options_.zoom3D);
 }
 
+QImage PlotController::Picture(const PlotData& data, const PointTable& points, const ViewOptions& options,
+                               const SceneTarget& target, bool threeD, int width, int height) {
+  if (threeD) return Rasterize3D(data, points, options, target, 0.0f, options.zoom3D, width, height);
+  // The icosahedral 2D view is the 3D picture's thin slab.
+  if (data.nDim == 6) return Rasterize3D(data, points, options, target, 3.0f, options.zoom2D, width, height);
+  return RasterizeScene(BuildZeroLayerScene(data, options, target), width, height, target.cancel);
+}
+
 void PlotController::paint2D(PlotBox* box) {
-  box->setPicture(RasterizeScene(scene2D(box->scaleWidth(), box->scaleHeight()), box->width(), box->height()));
+  const SceneTarget target{box->scaleWidth(), box->scaleHeight(), BackgroundScheme(options_.backgroundMode)};
+  box->setPicture(Picture(data_, points_, options_, target, false, box->width(), box->height()));
 }
 
 void PlotController::paint3D(PlotBox* box) {
-  box->setPicture(RasterizeScene(scene3D(box->scaleWidth(), box->scaleHeight()), box->width(), box->height()));
+  const SceneTarget target{box->scaleWidth(), box->scaleHeight(), BackgroundScheme(options_.backgroundMode)};
+  box->setPicture(Picture(data_, points_, options_, target, true, box->width(), box->height()));
 }
 
 // While the large view is open only it is seen; the small boxes are redrawn

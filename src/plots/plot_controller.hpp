@@ -89,6 +89,9 @@ class PlotController : public QObject {
   // The scenes the boxes show, for outputs that must match the screen.
   static PlotScene Scene2D(const PlotData& data, const PointTable& points, const ViewOptions& options,
                            const SceneTarget& target);
+  // The screen picture of the 2D or 3D plot: the same pixels as the scene's.
+  static QImage Picture(const PlotData& data, const PointTable& points, const ViewOptions& options,
+                        const SceneTarget& target, bool threeD, int width, int height);
   PlotScene scene2D(double width, double height) const;
   PlotScene scene3D(double width, double height) const;
 

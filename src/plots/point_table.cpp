@@ -13,7 +13,7 @@ namespace lumora {
 PointTable MakePointTable(const std::vector<ReflectionRecord>& records) {
   PointTable table(records.size());
   for (std::size_t i = 0; i < records.size(); ++i)
-    table[i] = {records[i].x, records[i].y, records[i].z, static_cast<float>(i), 0.0f};
+    table[i] = {records[i].x, records[i].y, records[i].z, static_cast<float>(i), records[i].qi};
   return table;
 }
 

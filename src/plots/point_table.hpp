@@ -10,11 +10,13 @@
 
 namespace lumora {
 
-enum PointColumn { kDepth = 0, kHorizontal = 1, kVertical = 2, kRecordNumber = 3, kSpare = 4 };
+// kQi holds the record's qi, so that a spot's size is known without reading
+// its record.
+enum PointColumn { kDepth = 0, kHorizontal = 1, kVertical = 2, kRecordNumber = 3, kQi = 4 };
 using PointRow = std::array<float, 5>;
 using PointTable = std::vector<PointRow>;
 
-// Rows (x, y, z, record number, 0) in list order: the unrotated view.
+// Rows (x, y, z, record number, qi) in list order: the unrotated view.
 PointTable MakePointTable(const std::vector<ReflectionRecord>& records);
 
 // Turns every row about axis 1 (viewing direction), 2 (screen-horizontal) or 3

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "plots/scene_painter.hpp"
+#include "plots/spot_rules.hpp"
 
 namespace lumora {
 namespace {
@@ -89,6 +90,18 @@ class PixelCanvas {
     }
   }
 
+  // False for a disc that would paint nothing: off the band, or (nearest
+  // first) behind painted tiles only.
+  bool MayPaint(double cx, double cy, double r) {
+    if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(r) || r < 0) return false;
+    if (cx + r < -1 || cy + r < top_ - 1 || cx - r > width_ + 1 || cy - r > bottom_ + 1) return false;
+    if (!firstWins_) return true;
+    const int px = static_cast<int>(std::floor(cx));
+    const int py = static_cast<int>(std::floor(cy));
+    const int reach = RowsFor(r).reach;
+    return !Hidden(px - reach, py - reach, px + reach, py + reach);
+  }
+
   // True when every tile under the box [x0, x1] x [y0, y1] is fully painted.
   bool Hidden(int x0, int y0, int x1, int y1) const {
     x0 = std::max(x0, 0);
@@ -160,6 +173,12 @@ class PixelCanvas {
   std::unordered_map<long, DiscRows> rows_;
 };
 
+void DrawLabel(QPainter& painter, const QFont& font, const SceneLabel& label) {
+  constexpr double k = 1.0 / kTwipsPerPixel;
+  painter.setPen(ToQColor(label.color));
+  painter.drawText(QPointF(label.x * k, label.y * k + QFontMetricsF(font).ascent()), QString::fromStdString(label.text));
+}
+
 }  // namespace
 
 QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::atomic<bool>* cancel) {
@@ -192,9 +211,7 @@ QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::
       painter.emplace(&image);
       painter->setFont(font);
     }
-    painter->setPen(ToQColor(label.color));
-    painter->drawText(QPointF(label.x * k, label.y * k + QFontMetricsF(font).ascent()),
-                      QString::fromStdString(label.text));
+    DrawLabel(*painter, font, label);
   };
 
   // Many spots without labels: painted nearest first, so that hidden ones
@@ -229,6 +246,74 @@ QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::
     }
   }
   for (const SceneLabel& label : scene.legend) text(label);
+  return image;
+}
+
+QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOptions& options,
+                   const SceneTarget& target, float thickness, float zoom, int width, int height) {
+  // Labels are painted between the circles, in order: they take the scene path,
+  // as do small tables and empty plots.
+  if (options.showIndices || points.size() < 20000 || !data.records || data.coordMax <= 0.0f)
+    return RasterizeScene(Build3DScene(data, points, options, target, thickness, zoom), width, height, target.cancel);
+
+  // What Build3DScene would compute for every spot, and the same arithmetic.
+  const double f = ZoomFactor(zoom);
+  const double cx = target.width / 2.0;
+  const double cy = target.height / 2.0;
+  const double s = cx / data.coordMax * f * 0.9;
+  const SpotStyle style = ScreenSpotStyle(options, target.colors, data.stats, data.nDim, f);
+  if (thickness == 0.0f) thickness = static_cast<float>(options.layerSlider);
+  const double halfThickness = thickness / 100.0 * data.coordMax;
+  const bool layered = thickness < 100.0f;
+  constexpr double k = 1.0 / kTwipsPerPixel;
+  const QRgb outline = ToRgb(style.outline);
+  const QRgb red = ToRgb(kRed);
+
+  PlotScene frame;  // background and legend only
+  frame.background = target.colors.back;
+  if (options.highlightDirections) {
+    frame.legend.push_back({3 * kTwipsPerPixel, 2 * kTwipsPerPixel, "along", kGreen});
+    frame.legend.push_back({3 * kTwipsPerPixel, 15 * kTwipsPerPixel, "between", kBlue});
+  }
+  QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+  image.fill(ToRgb(frame.background));
+
+  // Nearest first: a spot whose tiles are all painted is passed over before
+  // its record is read. A main spot's red circle covers the spot itself.
+  auto paint = [&](PixelCanvas& canvas) {
+    for (std::size_t i = points.size(); i-- > 0;) {
+      if ((i & 0xFFFF) == 0 && target.cancel && target.cancel->load(std::memory_order_relaxed)) return;
+      const PointRow& row = points[i];
+      if (layered && std::fabs(row[kDepth]) > halfThickness) continue;
+      const std::size_t n = RecordOf(row);
+      if (n >= data.records->size()) continue;
+      const double x = (s * row[kHorizontal] + cx) * k;
+      const double y = (s * row[kVertical] + cy) * k;
+      const double radius = SpotRadiusForQi(row[kQi], style) * k;
+      if (!canvas.MayPaint(x, y, radius)) continue;
+      const ReflectionRecord& r = (*data.records)[n];
+      if (options.highlightMain && r.mainFlag != 0) canvas.Disc(x, y, radius, red, outline, false);
+      else canvas.Disc(x, y, radius, ToRgb(SpotFill(r, style)), outline, style.transparentFill);
+    }
+  };
+  const int rows = image.height();
+  const int middle = std::thread::hardware_concurrency() > 1 ? rows / 2 : 0;
+  std::thread lower([&] {
+    PixelCanvas canvas(image, middle, rows, true);
+    paint(canvas);
+  });
+  if (middle > 0) {
+    PixelCanvas upper(image, 0, middle, true);
+    paint(upper);
+  }
+  lower.join();
+  if (!frame.legend.empty()) {
+    QPainter painter(&image);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(frame.labelPoints);
+    painter.setFont(font);
+    for (const SceneLabel& label : frame.legend) DrawLabel(painter, font, label);
+  }
   return image;
 }
 

@@ -8,11 +8,19 @@
 #include <atomic>
 
 #include "plots/plot_scene.hpp"
+#include "plots/plot_scenes.hpp"
 
 namespace lumora {
 
 // The scene as a picture of width x height pixels (scene units are twips).
 // Stops early, leaving the picture incomplete, once cancel is set.
 QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::atomic<bool>* cancel = nullptr);
+
+// The picture of Build3DScene(data, points, options, target, thickness, zoom),
+// pixel for pixel, painted straight from the point table: spots hidden behind
+// nearer ones are passed over before their records are read. Stops early
+// once target.cancel is set.
+QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOptions& options,
+                   const SceneTarget& target, float thickness, float zoom, int width, int height);
 
 }  // namespace lumora

@@ -38,10 +38,12 @@ SpotStyle ScreenSpotStyle(const ViewOptions& options, ColorScheme colors, const 
   return style;
 }
 
-double SpotRadius(const ReflectionRecord& r, const SpotStyle& style) {
+double SpotRadius(const ReflectionRecord& r, const SpotStyle& style) { return SpotRadiusForQi(r.qi, style); }
+
+double SpotRadiusForQi(float qiValue, const SpotStyle& style) {
   double base = 4.0 * style.unit;
   if (style.options->sizeByQi) {
-    const double qi = r.qi == 0.0f ? style.qiMinPositive : std::fabs(r.qi);
+    const double qi = qiValue == 0.0f ? style.qiMinPositive : std::fabs(qiValue);
     base = (1.0 / (2.0 * qi) + 1.0) * style.unit;
   }
   return base * style.zoomFactor * style.radiusFactor;
@@ -53,7 +55,7 @@ std::string IndexLabel(const ReflectionRecord& r, int nDim) {
   return label;
 }
 
-void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y, const SpotStyle& style) {
+ColorValue SpotFill(const ReflectionRecord& r, const SpotStyle& style) {
   const ViewOptions& o = *style.options;
   ColorValue fill = style.fill;
   const double k = style.greyStep;
@@ -65,9 +67,13 @@ void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y,
   }
   if (o.highlightDirections)
     fill = r.planeClass == kFirstFamily ? kGreen : r.planeClass == kSecondFamily ? kBlue : kLightGrey;
+  return fill;
+}
 
+void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y, const SpotStyle& style) {
+  const ViewOptions& o = *style.options;
   const double radius = SpotRadius(r, style);
-  scene.circles.push_back(SceneCircle{x, y, radius, fill, style.outline, style.transparentFill});
+  scene.circles.push_back(SceneCircle{x, y, radius, SpotFill(r, style), style.outline, style.transparentFill});
   if (o.highlightMain && r.mainFlag != 0) scene.circles.push_back(SceneCircle{x, y, radius, kRed, style.outline, false});
   if (o.showIndices && radius > style.labelThreshold)
     scene.labels.push_back(SceneLabel{x, y, IndexLabel(r, style.nDim), kBlue, scene.circles.size()});

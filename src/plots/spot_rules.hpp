@@ -33,8 +33,12 @@ SpotStyle ScreenSpotStyle(const ViewOptions& options, ColorScheme colors, const 
 // a main reflection and its label, in that order.
 void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y, const SpotStyle& style);
 
-// The radius of a record's spot in scene units.
+// The radius of a record's spot in scene units, and the same from its qi alone.
 double SpotRadius(const ReflectionRecord& r, const SpotStyle& style);
+double SpotRadiusForQi(float qi, const SpotStyle& style);
+
+// The fill of a record's spot by the colour rules.
+ColorValue SpotFill(const ReflectionRecord& r, const SpotStyle& style);
 
 // " 2 0-1 1 0": every index with a leading blank, or a minus for negative ones.
 std::string IndexLabel(const ReflectionRecord& r, int nDim);

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "plots/raster_painter.hpp"
+#include "plots/view_options.hpp"
 
 using namespace lumora;
 
@@ -62,6 +63,56 @@ class RasterPainterTest : public QObject {
     // Few spots take the plain path; the same rule holds.
     scene.circles.resize(300);
     QCOMPARE(RasterizeScene(scene, 200, 140).convertToFormat(QImage::Format_RGB32), PaintInOrder(scene, 200, 140));
+  }
+
+  // Painting straight from the point table gives the pixels of the scene, for
+  // every option that changes which spots show and how.
+  void pointTablePicturesMatchTheirScenes() {
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> coordinate(-1.0f, 1.0f);
+    std::uniform_real_distribution<float> internal(0.0f, 1.5f);
+    std::uniform_int_distribution<int> index(-3, 3);
+    std::vector<ReflectionRecord> records(40000);
+    for (ReflectionRecord& r : records) {
+      r.x = coordinate(random);
+      r.y = coordinate(random);
+      r.z = coordinate(random);
+      r.qi = internal(random) < 0.05f ? 0.0f : internal(random) - 0.75f;  // signs and zeros
+      r.theta = 40.0f * std::fabs(coordinate(random));
+      r.h = {static_cast<float>(index(random)), 0, 0, 0, static_cast<float>(index(random)), 0};
+      r.planeClass = static_cast<std::int16_t>(index(random) & 3) % 3;
+      r.mainFlag = index(random) == 0 ? -1 : 0;
+    }
+    PlotData data;
+    data.records = &records;
+    data.stats.thetaMax = 40.0f;
+    data.stats.qiMax = 0.75f;
+    data.stats.qiMinPositive = 0.01f;
+    data.coordMax = 1.0f;
+    PointTable points = MakePointTable(records);
+    Rotate(points, 2, 20.0f);
+    SortPlotRows(points);
+    const SceneTarget target{4500.0, 3000.0, BackgroundScheme(0)};
+    for (int variant = 0; variant < 8; ++variant) {
+      ViewOptions options;
+      options.filledSpots = variant != 1;
+      options.highlightMain = variant == 2 || variant == 7;
+      options.highlightDirections = variant == 3;
+      options.colorByTheta = variant == 4;
+      options.colorByQi = variant == 5;
+      options.sizeByQi = variant != 6;
+      options.layerSlider = variant == 7 ? 30 : 100;
+      const SceneTarget back{target.width, target.height, BackgroundScheme(variant % 3)};
+      const float zoom = variant == 6 ? 1.5f : 1.0f;
+      const QImage direct = Rasterize3D(data, points, options, back, 0.0f, zoom, 300, 200);
+      const QImage viaScene = RasterizeScene(Build3DScene(data, points, options, back, 0.0f, zoom), 300, 200);
+      QVERIFY2(direct == viaScene, qPrintable(QStringLiteral("variant %1").arg(variant)));
+      const ColorValue b = back.colors.back;
+      int painted = 0;
+      for (int y = 0; y < direct.height(); ++y)
+        for (int x = 0; x < direct.width(); ++x) painted += direct.pixel(x, y) != qRgb(RedOf(b), GreenOf(b), BlueOf(b));
+      QVERIFY2(painted > 1000, qPrintable(QStringLiteral("variant %1: %2 painted").arg(variant).arg(painted)));
+    }
   }
 };
 

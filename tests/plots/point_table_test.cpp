@@ -15,13 +15,14 @@ PointTable Sample() {
   records[1].x = -0.25f;
   records[2].z = -2.0f;
   records[2].x = 0.75f;
+  records[1].qi = -0.125f;
   return MakePointTable(records);
 }
 
 TEST(PointTable, FilledFromTheListInOrder) {
   const PointTable table = Sample();
   ASSERT_EQ(table.size(), 3u);
-  EXPECT_EQ(table[1], (PointRow{-0.25f, 0.5f, 0.0f, 1.0f, 0.0f}));
+  EXPECT_EQ(table[1], (PointRow{-0.25f, 0.5f, 0.0f, 1.0f, -0.125f}));
   EXPECT_EQ(RecordOf(table[2]), 2u);
 }
 
