@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
 #include "common/numeric.hpp"
 
@@ -17,32 +18,6 @@ PointTable MakePointTable(const std::vector<ReflectionRecord>& records) {
   return table;
 }
 
-void Rotate(PointTable& table, int axis, float angleDegrees) {
-  const float r = static_cast<float>(static_cast<double>(angleDegrees) * kRadianDivisor);
-  const double c = static_cast<float>(std::cos(static_cast<double>(r)));
-  const double s = static_cast<float>(std::sin(static_cast<double>(r)));
-  for (PointRow& row : table) {
-    const double p = row[kDepth];
-    const double q = row[kHorizontal];
-    const double w = row[kVertical];
-    switch (axis) {
-      case 1:
-        row[kHorizontal] = static_cast<float>(c * q - s * w);
-        row[kVertical] = static_cast<float>(s * q + c * w);
-        break;
-      case 2:
-        row[kDepth] = static_cast<float>(c * p - s * w);
-        row[kVertical] = static_cast<float>(s * p + c * w);
-        break;
-      case 3:
-        row[kDepth] = static_cast<float>(c * p + s * q);
-        row[kHorizontal] = static_cast<float>(-s * p + c * q);
-        break;
-      default: break;
-    }
-  }
-}
-
 namespace {
 
 // Depths as unsigned keys that sort the same way: negative floats flip all
@@ -53,12 +28,57 @@ std::uint32_t AscendingKey(float depth) {
   return (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
 }
 
+// Runs body(from, to) over [0, n) in two halves on two threads when n is
+// large and there is a second core; the halves never share an element.
+template <typename Body>
+void InHalves(std::size_t n, Body&& body) {
+  constexpr std::size_t kParallel = 1 << 16;
+  if (n < kParallel || std::thread::hardware_concurrency() < 2) {
+    body(std::size_t{0}, n, 0);
+    return;
+  }
+  std::thread second([&] { body(n / 2, n, 1); });
+  body(std::size_t{0}, n / 2, 0);
+  second.join();
+}
+
 }  // namespace
+
+void Rotate(PointTable& table, int axis, float angleDegrees) {
+  const float r = static_cast<float>(static_cast<double>(angleDegrees) * kRadianDivisor);
+  const double c = static_cast<float>(std::cos(static_cast<double>(r)));
+  const double s = static_cast<float>(std::sin(static_cast<double>(r)));
+  InHalves(table.size(), [&](std::size_t from, std::size_t to, int) {
+    for (std::size_t i = from; i < to; ++i) {
+      PointRow& row = table[i];
+      const double p = row[kDepth];
+      const double q = row[kHorizontal];
+      const double w = row[kVertical];
+      switch (axis) {
+        case 1:
+          row[kHorizontal] = static_cast<float>(c * q - s * w);
+          row[kVertical] = static_cast<float>(s * q + c * w);
+          break;
+        case 2:
+          row[kDepth] = static_cast<float>(c * p - s * w);
+          row[kVertical] = static_cast<float>(s * p + c * w);
+          break;
+        case 3:
+          row[kDepth] = static_cast<float>(c * p + s * q);
+          row[kHorizontal] = static_cast<float>(-s * p + c * q);
+          break;
+        default: break;
+      }
+    }
+  });
+}
 
 void SortPlotRows(PointTable& table, int first, int last) {
   if (first >= last) return;
   // A stable radix sort on (key, row) pairs, nearest last: four passes of
-  // eight bits, linear in the number of rows.
+  // eight bits, linear in the number of rows. Each pass counts and moves the
+  // two halves on two threads; the second half's entries of a digit go after
+  // the first half's, so the order is the same as in one pass.
   const auto n = static_cast<std::size_t>(last - first) + 1;
   struct Entry {
     std::uint32_t key;
@@ -66,20 +86,36 @@ void SortPlotRows(PointTable& table, int first, int last) {
   };
   std::vector<Entry> a(n);
   std::vector<Entry> b(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t row = static_cast<std::size_t>(first) + i;
-    a[i] = {~AscendingKey(table[row][kDepth]), static_cast<std::uint32_t>(row)};  // descending
-  }
+  InHalves(n, [&](std::size_t from, std::size_t to, int) {
+    for (std::size_t i = from; i < to; ++i) {
+      const std::size_t row = static_cast<std::size_t>(first) + i;
+      a[i] = {~AscendingKey(table[row][kDepth]), static_cast<std::uint32_t>(row)};  // descending
+    }
+  });
   for (int shift = 0; shift < 32; shift += 8) {
-    std::array<std::size_t, 257> start{};
-    for (const Entry& e : a) ++start[((e.key >> shift) & 0xFFu) + 1];
-    if (start[1 + ((a[0].key >> shift) & 0xFFu)] == n) continue;  // one bucket: nothing moves
-    for (std::size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
-    for (const Entry& e : a) b[start[(e.key >> shift) & 0xFFu]++] = e;
+    std::array<std::array<std::size_t, 256>, 2> count{};
+    InHalves(n, [&](std::size_t from, std::size_t to, int half) {
+      for (std::size_t i = from; i < to; ++i) ++count[static_cast<std::size_t>(half)][(a[i].key >> shift) & 0xFFu];
+    });
+    const std::size_t digit0 = (a[0].key >> shift) & 0xFFu;
+    if (count[0][digit0] + count[1][digit0] == n) continue;  // one digit: nothing moves
+    std::array<std::array<std::size_t, 256>, 2> next{};
+    std::size_t at = 0;
+    for (std::size_t d = 0; d < 256; ++d) {
+      next[0][d] = at;
+      next[1][d] = at + count[0][d];
+      at += count[0][d] + count[1][d];
+    }
+    InHalves(n, [&](std::size_t from, std::size_t to, int half) {
+      auto& place = next[static_cast<std::size_t>(half)];
+      for (std::size_t i = from; i < to; ++i) b[place[(a[i].key >> shift) & 0xFFu]++] = a[i];
+    });
     a.swap(b);
   }
   std::vector<PointRow> sorted(n);
-  for (std::size_t i = 0; i < n; ++i) sorted[i] = table[a[i].row];
+  InHalves(n, [&](std::size_t from, std::size_t to, int) {
+    for (std::size_t i = from; i < to; ++i) sorted[i] = table[a[i].row];
+  });
   std::copy(sorted.begin(), sorted.end(), table.begin() + first);
 }
 
