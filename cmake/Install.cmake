@@ -1,0 +1,51 @@
+# Installing: executables in bin/, help in share/lumora/, the desktop entry,
+# icon and metainfo where desktops look for them, manual pages and the bash
+# completion of lumora-cli; `make deb` packs the same tree with CPack.
+include(GNUInstallDirs)
+
+install(TARGETS lumora lumora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/help/ DESTINATION ${CMAKE_INSTALL_DATADIR}/lumora/help)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora-cli.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lumora-cli)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Manual pages from the programs' own --help and --version.
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+  set(man_pages)
+  foreach(program lumora lumora-cli)
+    set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
+    add_custom_command(OUTPUT ${page}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+      COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1
+              --name=${LUMORA_MAN_NAME_${program}} --output=${page} $<TARGET_FILE:${program}>
+      COMMAND gzip -9nf ${page}
+      DEPENDS ${program}
+      VERBATIM)
+    list(APPEND man_pages ${page}.gz)
+  endforeach()
+  add_custom_target(man_pages ALL DEPENDS ${man_pages})
+  install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  message(STATUS "help2man not found: no manual pages")
+endif()
+
+# The Debian package.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME lumora)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Lumora developers <dev@lumora.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "diffraction reflections of quasicrystals")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "diffraction reflections of quasicrystals\n Lumora treats a quasicrystal as a periodic lattice in five or six\n dimensions and lists its diffraction reflections as a report, a zero-layer\n plot and a rotatable 3D plot. It also builds quasiperiodic rhombus tilings\n and shows the Fourier transform of their vertices. lumora-cli does the\n same calculations for scripts.")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+include(CPack)
