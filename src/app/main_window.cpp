@@ -337,7 +337,7 @@ QString MainWindow::statusText(int panel) const {
 }
 
 QString MainWindow::temporaryReportPath() const {
-  return QDir(AppPaths::tempFolder()).filePath(QStringLiteral("tmp.hkl"));
+  return AppPaths::tempFile(QStringLiteral("tmp.hkl"));
 }
 
 // ---- Settings -------------------------------------------------------------
@@ -532,7 +532,7 @@ void MainWindow::copyTable() {
   const ReportContext context = reportContext();
   const std::string text = ClipboardTableText(result_->records, context.nDim, context.columns);
   // The copy is also left in the temporary folder, as "copy.hkl".
-  WriteFileAtomically(QDir(AppPaths::tempFolder()).filePath(QStringLiteral("copy.hkl")).toStdString(), text);
+  WriteFileAtomically(AppPaths::tempFile(QStringLiteral("copy.hkl")).toStdString(), text);
   QApplication::clipboard()->setText(Q(text));
 }
 
