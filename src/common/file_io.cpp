@@ -11,6 +11,8 @@
 #include <random>
 #include <sstream>
 
+#include "common/text.hpp"
+
 namespace lumora {
 
 namespace fs = std::filesystem;
@@ -20,7 +22,7 @@ namespace {
 std::string Errno() { return std::strerror(errno); }
 
 std::string CannotWrite(const fs::path& path, const std::string& why) {
-  return "cannot write " + path.string() + ": " + why;
+  return "cannot write " + EchoText(path.string(), 256) + ": " + why;
 }
 
 bool WriteAll(int fd, std::string_view content) {
@@ -345,7 +347,7 @@ FolderOutcome PrivateTempFolder(const fs::path& runtimeDir, const fs::path& base
   if (own(shared)) return {shared, {}};
   std::string pattern = (base / "lumora-XXXXXX").string();
   if (::mkdtemp(pattern.data()) != nullptr) return {fs::path(pattern), {}};
-  return {{}, "cannot create a private folder in " + base.string() + ": " + Errno()};
+  return {{}, "cannot create a private folder in " + EchoText(base.string(), 256) + ": " + Errno()};
 }
 
 }  // namespace lumora
