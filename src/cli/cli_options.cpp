@@ -114,7 +114,7 @@ bool ParameterOptions::Apply(const Option& option) {
 ParameterTexts ParameterOptions::Resolve() const {
   StoredSettings stored;
   if (settingsFile_) {
-    const ReadOutcome read = ReadSmallRegularFile(*settingsFile_, kMaxSettingsBytes);
+    const ReadOutcome read = ReadSmallRegularFile(*settingsFile_, kMaxSettingsFileBytes);
     if (read.status == ReadStatus::Missing) BadValue("--settings", *settingsFile_, "cannot be read: no such file");
     if (read.status == ReadStatus::Refused) BadValue("--settings", *settingsFile_, read.problem);
     ApplySettingsText(read.text, stored);

@@ -35,8 +35,6 @@ std::vector<Option> ReadOptions(const std::vector<std::string>& args, const std:
 // is converted.
 std::uint64_t WholeNumberOption(const Option& option, std::uint64_t lowest, std::uint64_t highest);
 
-// The largest settings file read: the real one has 16 short lines.
-inline constexpr std::size_t kMaxSettingsBytes = 65536;
 
 // The calculation inputs that several subcommands share: system, space group,
 // setting, lattice constants, wavelength or anode, theta range, qi-max, loop

@@ -158,7 +158,7 @@ void FileTransaction::Discard(Staged& staged) {
   staged.temp.clear();
 }
 
-WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view content) {
+WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view content, SpecialFiles special) {
   if (requested.empty()) return {false, "cannot write a file without a name"};
   const Resolved resolved = ResolveTarget(requested);
   if (!resolved.error.empty()) return {false, resolved.error};
@@ -168,6 +168,7 @@ WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view 
   const struct stat& info = resolved.info;
   struct stat followed {};
   if (::stat(requested.c_str(), &followed) == 0 && !S_ISREG(followed.st_mode) && !S_ISDIR(followed.st_mode)) {
+    if (special == SpecialFiles::Refuse) return {false, CannotWrite(requested, "it is not a regular file")};
     // Devices and pipes ("/dev/stdout", a named pipe): a rename would replace
     // them with a regular file. Opened by the name given, since links such as
     // /proc/self/fd/1 only resolve when opened.
@@ -255,9 +256,10 @@ WriteOutcome FileTransaction::Commit() {
   return outcome;
 }
 
-WriteOutcome WriteFileAtomically(const fs::path& path, std::string_view content, const TempFileWatch* watch) {
+WriteOutcome WriteFileAtomically(const fs::path& path, std::string_view content, const TempFileWatch* watch,
+                                 SpecialFiles special) {
   FileTransaction transaction(watch);
-  const WriteOutcome staged = transaction.Stage(path, content);
+  const WriteOutcome staged = transaction.Stage(path, content, special);
   if (!staged.ok) return staged;
   return transaction.Commit();
 }

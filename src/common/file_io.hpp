@@ -26,6 +26,9 @@ struct TempFileWatch {
   std::function<void(const std::filesystem::path&)> gone;
 };
 
+// What a write does when the name is a device or pipe.
+enum class SpecialFiles { WriteInPlace, Refuse };
+
 // Several files written together: each is staged in full (a private
 // temporary file beside it, synced) before any is replaced, so that a failure
 // while staging leaves every target as it was. Staged files not committed are
@@ -44,7 +47,8 @@ class FileTransaction {
   FileTransaction(const FileTransaction&) = delete;
   FileTransaction& operator=(const FileTransaction&) = delete;
 
-  WriteOutcome Stage(const std::filesystem::path& path, std::string_view content);
+  WriteOutcome Stage(const std::filesystem::path& path, std::string_view content,
+                     SpecialFiles special = SpecialFiles::WriteInPlace);
   // Replaces the targets in the order staged; stops at the first failure.
   WriteOutcome Commit();
 
@@ -63,7 +67,8 @@ class FileTransaction {
 
 // One file: stage and commit.
 WriteOutcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
-                                 const TempFileWatch* watch = nullptr);
+                                 const TempFileWatch* watch = nullptr,
+                                 SpecialFiles special = SpecialFiles::WriteInPlace);
 
 // The whole file, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);

@@ -68,6 +68,10 @@ TEST(WriteFileAtomically, FollowsOwnLinksAndWritesPipesInPlace) {
   reader.join();
   EXPECT_EQ(received, "through the pipe");
   EXPECT_TRUE(fs::is_fifo(pipe));
+  // Where a pipe would block (nobody reads it), it can be refused instead.
+  const WriteOutcome refused = WriteFileAtomically(pipe, "x", nullptr, SpecialFiles::Refuse);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_NE(refused.error.find("not a regular file"), std::string::npos);
 }
 
 TEST(WriteFileAtomically, RefusesALinkAnotherUserPlantedInASharedFolder) {
