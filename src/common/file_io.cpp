@@ -181,8 +181,8 @@ WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view 
   if (resolved.exists) {
     if (S_ISDIR(info.st_mode)) return {false, CannotWrite(requested, "it is a folder")};
     if (!S_ISREG(info.st_mode)) return {false, CannotWrite(requested, "it is not a regular file")};
-    if ((info.st_mode & 0222) == 0 || ::access(resolved.target.c_str(), W_OK) != 0)
-      return {false, CannotWrite(requested, "the file is read-only")};
+    if ((info.st_mode & 0222) == 0) return {false, CannotWrite(requested, "the file is read-only")};
+    if (::access(resolved.target.c_str(), W_OK) != 0) return {false, CannotWrite(requested, Errno())};
   }
 
   const fs::path folder = ParentOf(resolved.target);
@@ -202,8 +202,11 @@ WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view 
   std::string why = ok ? std::string() : Errno();
   if (ok && resolved.exists) {
     // The replacement keeps the owner (where allowed) and the mode of the file it replaces.
-    if (info.st_uid != ::geteuid() || info.st_gid != ::getegid())
-      [[maybe_unused]] const int ignored = ::fchown(fd, info.st_uid, info.st_gid);
+    if ((info.st_uid != ::geteuid() || info.st_gid != ::getegid()) && ::fchown(fd, info.st_uid, info.st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), info.st_gid) != 0) {
+      // Only root may give a file away, and only to a group one belongs to:
+      // otherwise the replacement is the user's, as any new file would be.
+    }
     if (::fchmod(fd, info.st_mode & 07777) != 0) {
       ok = false;
       why = Errno();
