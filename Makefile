@@ -2,7 +2,7 @@
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test
 PRESET   ?= default
-BUILDDIR := $(if $(filter ci,$(PRESET)),build-ci,$(if $(filter core-only,$(PRESET)),build-core,build))
+BUILDDIR := $(if $(filter ci,$(PRESET)),build-ci,$(if $(filter core-only,$(PRESET)),build-core,$(if $(filter asan,$(PRESET)),build-asan,build)))
 
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation fonts-dejavu-core \
@@ -45,4 +45,4 @@ run: build
 	$(BUILDDIR)/lumora-cli reflections
 
 clean:
-	rm -rf build build-ci build-core
+	rm -rf build build-ci build-core build-asan

@@ -5,6 +5,13 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <unistd.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "common/file_io.hpp"
 
 #include "app/settings_file.hpp"
 
@@ -61,9 +68,30 @@ QString AppPaths::helpFile() const {
 }
 
 QString AppPaths::tempFolder() {
+  // TMP when set, else the session's runtime folder, else the system's
+  // temporary folder; in each, a folder only this user can enter, so that no
+  // one else can plant or read the files written there.
   const QString tmp = qEnvironmentVariable("TMP");
-  if (!tmp.isEmpty() && QFileInfo(tmp).isDir()) return tmp;
-  return QDir::tempPath();
+  const bool useTmp = !tmp.isEmpty() && QFileInfo(tmp).isDir();
+  const std::string runtime = useTmp ? std::string() : QFile::encodeName(qEnvironmentVariable("XDG_RUNTIME_DIR")).toStdString();
+  const std::string base = QFile::encodeName(useTmp ? tmp : QDir::tempPath()).toStdString();
+  // A folder made with a random name must be found again by later calls.
+  static std::mutex mutex;
+  static std::map<std::pair<std::string, std::string>, QString> made;
+  std::lock_guard<std::mutex> lock(mutex);
+  const auto key = std::make_pair(runtime, base);
+  const auto known = made.find(key);
+  if (known != made.end() && IsPrivateFolder(QFile::encodeName(known->second).toStdString(), ::geteuid()))
+    return known->second;
+  const FolderOutcome got = PrivateTempFolder(runtime, base);
+  const QString folder = got.path.empty() ? QString() : QFile::decodeName(got.path.c_str());
+  made[key] = folder;
+  return folder;
+}
+
+QString AppPaths::tempFile(const QString& name) {
+  const QString folder = tempFolder();
+  return folder.isEmpty() ? QString() : QDir(folder).filePath(name);
 }
 
 }  // namespace lumora

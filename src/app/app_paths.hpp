@@ -20,7 +20,11 @@ class AppPaths {
   QString exportFolder() const;      // "EXPORT", created when missing
   QString manifestFile() const;      // <program>.exe.manifest
   QString helpFile() const;          // the HTML help shipped beside the program
-  static QString tempFolder();       // TMP, else the system temp folder
+  // A private folder (mode 0700) in TMP, else in the runtime or system
+  // temporary folder; empty when none can be made.
+  static QString tempFolder();
+  // name in tempFolder(); empty when there is none.
+  static QString tempFile(const QString& name);
 
  private:
   QString writableBase(bool config) const;

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,11 +19,13 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <functional>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
+#include <cstdio>
 #include <variant>
 
 #include "app/about_dialog.hpp"
@@ -30,10 +33,12 @@
 #include "app/links.hpp"
 #include "app/parameter_panel.hpp"
 #include "app/settings_file.hpp"
+#include "app/termination_signals.hpp"
 #include "app/theme_icon.hpp"
 #include "app/window_preferences.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
+#include "common/text.hpp"
 #include "lattice/matrix_text.hpp"
 #include "lattice/used_matrices_dialog.hpp"
 #include "plots/plot_box.hpp"
@@ -357,7 +362,7 @@ QString MainWindow::statusText(int panel) const {
 }
 
 QString MainWindow::temporaryReportPath() const {
-  return QDir(AppPaths::tempFolder()).filePath(QStringLiteral("tmp.hkl"));
+  return AppPaths::tempFile(QStringLiteral("tmp.hkl"));
 }
 
 // ---- Settings -------------------------------------------------------------
@@ -366,10 +371,17 @@ void MainWindow::loadSettings() {
   StoredSettings settings;
   settings.parameters = panel_->texts();
   settings.findText = panel_->findText().toStdString();
-  if (const auto text = ReadWholeFile(paths_.settingsFileToRead().toStdString())) {
-    ApplySettingsText(*text, settings);
+  const QString file = paths_.settingsFileToRead();
+  const ReadOutcome read = ReadSmallRegularFile(QFile::encodeName(file).toStdString(), kMaxSettingsFileBytes);
+  if (read.status == ReadStatus::Ok) {
+    ApplySettingsText(read.text, settings);
     panel_->setTexts(settings.parameters);
     panel_->setFindText(Q(settings.findText));
+  } else if (read.status == ReadStatus::Refused) {
+    // Said once the window is up: a pipe or device there must not keep it away.
+    const QString text = QStringLiteral("The settings file %1 %2; the start-up values are used.")
+                             .arg(Q(EchoText(file.toStdString(), 256)), Q(read.problem));
+    QTimer::singleShot(0, this, [this, text] { Dialogs().warning(this, text); });
   }
   applySystemState(settings.parameters.systemIndex, false);
 }
@@ -378,9 +390,15 @@ bool MainWindow::saveSettings() {
   StoredSettings settings;
   settings.parameters = panel_->texts();
   settings.findText = panel_->findText().toStdString();
-  const WriteOutcome outcome = WriteFileAtomically(paths_.settingsFile().toStdString(), SettingsText(settings));
-  if (!outcome.ok) Dialogs().warning(this, QStringLiteral("The inputs could not be saved: %1").arg(Q(outcome.error)));
-  return outcome.ok;
+  // Never into a pipe or device put there: writing one could block the close.
+  const WriteOutcome outcome = WriteFileAtomically(QFile::encodeName(paths_.settingsFile()).toStdString(),
+                                                   SettingsText(settings), nullptr, SpecialFiles::Refuse);
+  if (outcome.ok) return true;
+  const QString text = QStringLiteral("The inputs could not be saved: %1").arg(Q(outcome.error));
+  // Ending on a signal nobody may be there to answer a message box.
+  if (TerminationRequested(this)) std::fprintf(stderr, "lumora: %s\n", qPrintable(text));
+  else Dialogs().warning(this, text);
+  return false;
 }
 
 void MainWindow::applySystemState(int systemIndex, bool clicked) {
@@ -598,7 +616,7 @@ void MainWindow::copyTable() {
   const ReportContext context = reportContext();
   const std::string text = ClipboardTableText(result_->records, context.nDim, context.columns);
   // The copy is also left in the temporary folder, as "copy.hkl".
-  WriteFileAtomically(QDir(AppPaths::tempFolder()).filePath(QStringLiteral("copy.hkl")).toStdString(), text);
+  WriteFileAtomically(AppPaths::tempFile(QStringLiteral("copy.hkl")).toStdString(), text);
   QApplication::clipboard()->setText(Q(text));
 }
 

@@ -11,6 +11,8 @@ namespace lumora {
 
 inline constexpr const char* kSettingsFileName = "Lumora.cfg";
 inline constexpr int kSettingsFieldCount = 16;
+// The largest settings file read: the real one has 16 short lines.
+inline constexpr std::size_t kMaxSettingsFileBytes = 65536;
 
 struct StoredSettings {
   ParameterTexts parameters = StartupParameters();

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <variant>
 
 #include "app/settings_file.hpp"
+#include "cli/process_guard.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
@@ -52,26 +54,35 @@ std::vector<Option> ReadOptions(const std::vector<std::string>& args, const std:
       }
     }
     if (flags.count(name)) {
-      if (inlineValue) throw UsageError("option " + name + " takes no value");
+      if (inlineValue) throw UsageError("option " + EchoText(name) + " takes no value");
       options.push_back({name, ""});
     } else if (valued.count(name)) {
       if (inlineValue) {
         options.push_back({name, *inlineValue});
       } else {
-        if (i + 1 >= args.size()) throw UsageError("option " + name + " needs a value");
+        if (i + 1 >= args.size()) throw UsageError("option " + EchoText(name) + " needs a value");
         options.push_back({name, args[++i]});
       }
     } else if (!name.empty() && name[0] == '-') {
-      throw UsageError("unknown option " + name);
+      throw UsageError("unknown option " + EchoText(name));
     } else {
-      throw UsageError("unexpected argument \"" + name + "\"");
+      throw UsageError("unexpected argument \"" + EchoText(name) + "\"");
     }
   }
   return options;
 }
 
 void BadValue(const std::string& option, const std::string& value, const std::string& problem) {
-  throw UsageError("option " + option + ": \"" + value + "\" " + problem);
+  throw UsageError("option " + option + ": \"" + EchoText(value) + "\" " + problem);
+}
+
+std::uint64_t WholeNumberOption(const Option& option, std::uint64_t lowest, std::uint64_t highest) {
+  const std::optional<double> value = ParseNumber(option.value);
+  if (!value || !(*value >= static_cast<double>(lowest)) || !(*value <= static_cast<double>(highest)) ||
+      *value != std::floor(*value))
+    BadValue(option.name, option.value,
+             "is not a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest));
+  return static_cast<std::uint64_t>(*value);
 }
 
 const std::set<std::string>& ParameterOptions::Names() {
@@ -103,9 +114,10 @@ bool ParameterOptions::Apply(const Option& option) {
 ParameterTexts ParameterOptions::Resolve() const {
   StoredSettings stored;
   if (settingsFile_) {
-    const std::optional<std::string> text = ReadWholeFile(*settingsFile_);
-    if (!text) BadValue("--settings", *settingsFile_, "cannot be read");
-    ApplySettingsText(*text, stored);
+    const ReadOutcome read = ReadSmallRegularFile(*settingsFile_, kMaxSettingsFileBytes);
+    if (read.status == ReadStatus::Missing) BadValue("--settings", *settingsFile_, "cannot be read: no such file");
+    if (read.status == ReadStatus::Refused) BadValue("--settings", *settingsFile_, read.problem);
+    ApplySettingsText(read.text, stored);
   }
   ParameterTexts p = stored.parameters;
 
@@ -172,6 +184,24 @@ ParameterTexts ParameterOptions::Resolve() const {
 }
 
 void ParameterOptions::Reject(const InputError& error) const {
+  // A value the user did not type came from the settings file: say where.
+  const std::optional<std::string>* typed = nullptr;
+  int line = 0;
+  switch (error.field) {
+    case InputField::System: typed = &system_, line = 1; break;
+    case InputField::SpaceGroup: typed = &group_, line = 2; break;
+    case InputField::A: typed = &a_, line = 4; break;
+    case InputField::C: typed = &c_, line = 5; break;
+    case InputField::Loop: typed = &loops_, line = 6 + error.loopIndex; break;
+    case InputField::Wavelength: typed = wavelength_ ? &wavelength_ : &anode_, line = 12; break;
+    case InputField::ThetaMin: typed = &theta_, line = 13; break;
+    case InputField::ThetaMax: typed = &theta_, line = 14; break;
+    case InputField::QiMax: typed = &qiMax_, line = 15; break;
+  }
+  if (typed && !typed->has_value() && settingsFile_)
+    throw UsageError("settings file \"" + EchoText(*settingsFile_, 256) + "\" line " + std::to_string(line) + " (" +
+                     FieldLabel(error.field, error.loopIndex) + "): \"" + EchoText(error.text) + "\" " +
+                     error.problem);
   switch (error.field) {
     case InputField::A: BadValue("-a", error.text, error.problem);
     case InputField::C: BadValue("-c", error.text, error.problem);
@@ -187,15 +217,8 @@ void ParameterOptions::Reject(const InputError& error) const {
 }
 
 bool WriteOutput(const std::string& path, const std::string& text) {
-  if (path.empty()) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0) {
-      std::fprintf(stderr, "lumora-cli: cannot write to standard output\n");
-      return false;
-    }
-    return true;
-  }
-  const WriteOutcome outcome = WriteFileAtomically(path, text);
+  if (path.empty()) return WriteStandardOutput(text);
+  const WriteOutcome outcome = WriteFileAtomically(path, text, &CleanupWatch());
   if (!outcome.ok) std::fprintf(stderr, "lumora-cli: %s\n", outcome.error.c_str());
   return outcome.ok;
 }

@@ -1,6 +1,7 @@
 // Command-line option reading shared by the lumora-cli subcommands.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -27,8 +28,13 @@ struct Option {
 std::vector<Option> ReadOptions(const std::vector<std::string>& args, const std::set<std::string>& valued,
                                 const std::set<std::string>& flags);
 
-// "option -a: "abc" is not a number"
+// "option -a: "abc" is not a number"; the value shown escaped and cut.
 [[noreturn]] void BadValue(const std::string& option, const std::string& value, const std::string& problem);
+
+// A whole number from lowest to highest (both below 2^53), checked before it
+// is converted.
+std::uint64_t WholeNumberOption(const Option& option, std::uint64_t lowest, std::uint64_t highest);
+
 
 // The calculation inputs that several subcommands share: system, space group,
 // setting, lattice constants, wavelength or anode, theta range, qi-max, loop
@@ -41,7 +47,8 @@ class ParameterOptions {
   // Resolves the options into the field texts (settings file first, then the
   // options in any order).
   ParameterTexts Resolve() const;
-  // Maps a field error back to the option that set the field.
+  // Maps a field error back to the option that set the field, or to the line
+  // of the settings file it came from.
   [[noreturn]] void Reject(const InputError& error) const;
 
  private:

@@ -6,6 +6,8 @@
 
 #include "cli/cli_options.hpp"
 #include "cli/commands.hpp"
+#include "cli/process_guard.hpp"
+#include "common/text.hpp"
 
 namespace {
 
@@ -21,8 +23,9 @@ Commands:
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+namespace {
+
+int Run(std::vector<std::string> args) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
     return args.empty() ? 2 : 0;
@@ -33,7 +36,8 @@ int main(int argc, char** argv) {
     if (command == "reflections") return lumora::cli::RunReflections(args);
     if (command == "matrices") return lumora::cli::RunMatrices(args);
     if (command == "tiling") return lumora::cli::RunTiling(args);
-    throw lumora::cli::UsageError("unknown command \"" + command + "\" (reflections, matrices or tiling)");
+    throw lumora::cli::UsageError("unknown command \"" + lumora::EchoText(command) +
+                                  "\" (reflections, matrices or tiling)");
   } catch (const lumora::cli::UsageError& error) {
     std::fprintf(stderr, "lumora-cli: %s\n", error.what());
     return 2;
@@ -41,4 +45,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lumora-cli: %s\n", error.what());
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  lumora::cli::GuardStandardStreams();
+  lumora::cli::RemoveTemporaryFilesOnSignals();
+  return lumora::cli::FinishStandardOutput(Run(std::vector<std::string>(argv + 1, argv + argc)));
 }

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <variant>
@@ -51,6 +52,20 @@ int RunMatrices(const std::vector<std::string>& args) {
   const std::optional<double> c = ParseNumber(texts.c);
   const CrystalSystem system = SystemFromIndex(texts.systemIndex);
   const Lattice lattice = SetupLattice(system, *a, system == CrystalSystem::Icosahedral ? 1.0 : *c, texts.yamamoto);
+  // Each value is printed in a column of 9 characters: a value that needs
+  // more would run into its neighbour. In the axial systems the last row and
+  // column belong to the periodic axis and follow c; the rest follow a.
+  for (const Matrix7* m : {&lattice.directMatrix, &lattice.inverseMatrix}) {
+    for (int i = 0; i < lattice.nDim; ++i) {
+      for (int j = 0; j < lattice.nDim; ++j) {
+        const double v = (*m)[i][j];
+        if (std::isfinite(v) && FormatFixed(v, 4).size() < 9) continue;
+        const bool periodic = lattice.nDim == 5 && (i == 4 || j == 4);
+        parameters.Reject({periodic ? InputField::C : InputField::A, 0, periodic ? texts.c : texts.a,
+                           "gives matrix values too large to print in their columns"});
+      }
+    }
+  }
 
   std::string text = "Direct Lattice Matrix";
   text += kCrLf;

@@ -41,6 +41,10 @@ Output:
   --progress             show a progress bar on standard error (terminals only)
   --max-records N        stop with an error rather than keep more than N
                          reflections (default 20000000)
+  --max-visited N        stop with an error rather than visit more than N
+                         index vectors (default 10000000000); a run known to
+                         need more is refused before it starts
+  --max-seconds S        stop with an error after S seconds (default: no limit)
   --algorithm NAME       fast (default): walk only the part of the index box
                          that can pass theta and qi-max, on every core;
                          box: walk every vector of the box. Both give the
@@ -92,7 +96,7 @@ class ProgressBar {
 
 int RunReflections(const std::vector<std::string>& args) {
   std::set<std::string> valued = ParameterOptions::Names();
-  valued.insert({"--columns", "--format", "-o", "--max-records", "--algorithm"});
+  valued.insert({"--columns", "--format", "-o", "--max-records", "--max-visited", "--max-seconds", "--algorithm"});
   const std::vector<Option> options = ReadOptions(args, valued, {"--progress", "--help"});
 
   ParameterOptions parameters;
@@ -100,7 +104,7 @@ int RunReflections(const std::vector<std::string>& args) {
   std::string format = "hkl";
   std::string output;
   bool progress = false;
-  std::size_t maxRecords = RunControl{}.maxRecords;
+  RunControl control;
   WalkAlgorithm algorithm = WalkAlgorithm::Bounded;
   for (const Option& option : options) {
     if (option.name == "--help") {
@@ -122,10 +126,13 @@ int RunReflections(const std::vector<std::string>& args) {
       if (option.value != "fast" && option.value != "box") BadValue("--algorithm", option.value, "is not fast or box");
       algorithm = option.value == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
     } else if (option.name == "--max-records") {
+      control.maxRecords = static_cast<std::size_t>(WholeNumberOption(option, 1, 1'000'000'000'000'000));
+    } else if (option.name == "--max-visited") {
+      control.maxVisited = WholeNumberOption(option, 1, 1'000'000'000'000'000);
+    } else if (option.name == "--max-seconds") {
       const std::optional<double> value = ParseNumber(option.value);
-      if (!value || *value < 1 || *value != static_cast<double>(static_cast<long long>(*value)))
-        BadValue("--max-records", option.value, "is not a whole number of at least 1");
-      maxRecords = static_cast<std::size_t>(*value);
+      if (!value || !(*value > 0.0)) BadValue(option.name, option.value, "is not a number of seconds above 0");
+      control.maxSeconds = *value;
     }
   }
 
@@ -137,8 +144,6 @@ int RunReflections(const std::vector<std::string>& args) {
   const CalculationInputs& inputs = std::get<CalculationInputs>(read);
 
   ProgressBar bar(progress);
-  RunControl control;
-  control.maxRecords = maxRecords;
   control.algorithm = algorithm;
   if (progress) control.progress = [&bar](const RunProgress& p) { bar.Show(p.fraction); };
   const CalculationResult result = RunCalculation(inputs, control);

@@ -5,9 +5,12 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <stdexcept>
 
 #include "cli/cli_options.hpp"
 #include "cli/commands.hpp"
+#include "cli/process_guard.hpp"
+#include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "fourier/complex_image.hpp"
 #include "tiling/multigrid.hpp"
@@ -53,7 +56,7 @@ std::string PngBytes(const QImage& image) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
+  if (!image.save(&buffer, "PNG")) throw std::runtime_error("cannot encode a PNG picture");
   return bytes.toStdString();
 }
 
@@ -98,18 +101,29 @@ int RunTiling(const std::vector<std::string>& args) {
   const Tiling tiling = MakeTiling(inputs, random);
   if (tiling.vertexTableFull) std::fprintf(stderr, "lumora-cli: %s\n", TilingStatusTexts(tiling)[3].c_str());
 
-  bool ok = true;
-  if (!anyOutput || !xyPath.empty()) ok = WriteOutput(xyPath, XyFileText(tiling.vertX, tiling.vertY)) && ok;
-  if (!tilingPng.empty()) ok = WriteOutput(tilingPng, PngBytes(PaintTiling(tiling))) && ok;
-  if (!verticesPng.empty()) ok = WriteOutput(verticesPng, PngBytes(RasterToImage(tiling.vertexImage))) && ok;
+  if (!anyOutput) return WriteOutput("", XyFileText(tiling.vertX, tiling.vertY)) ? 0 : 1;
+
+  // All the files or none: each is staged in full before any is replaced.
+  FileTransaction transaction(&CleanupWatch());
+  auto stage = [&](const std::string& path, const std::string& content) {
+    if (path.empty()) return true;
+    const WriteOutcome outcome = transaction.Stage(path, content);
+    if (!outcome.ok) std::fprintf(stderr, "lumora-cli: %s; no file was written\n", outcome.error.c_str());
+    return outcome.ok;
+  };
+  if (!stage(xyPath, XyFileText(tiling.vertX, tiling.vertY))) return 1;
+  if (!stage(tilingPng, PngBytes(PaintTiling(tiling)))) return 1;
+  if (!stage(verticesPng, PngBytes(RasterToImage(tiling.vertexImage)))) return 1;
   if (!ftPng.empty()) {
     ComplexImage transform;
     transform.SetDimensionFFT(tiling.vertexImage.width);
     transform.RedrawFT(0, gain);
     transform.runFOURN(tiling.vertexImage);
-    ok = WriteOutput(ftPng, PngBytes(RasterToImage(*transform.picture()))) && ok;
+    if (!stage(ftPng, PngBytes(RasterToImage(*transform.picture())))) return 1;
   }
-  return ok ? 0 : 1;
+  const WriteOutcome committed = transaction.Commit();
+  if (!committed.ok) std::fprintf(stderr, "lumora-cli: %s\n", committed.error.c_str());
+  return committed.ok ? 0 : 1;
 }
 
 }  // namespace lumora::cli

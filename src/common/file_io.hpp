@@ -2,10 +2,15 @@
 // or leaves it as it was and says why: a failed write never leaves a partial file.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumora {
 
@@ -14,10 +19,81 @@ struct WriteOutcome {
   std::string error;  // empty when ok
 };
 
-// Writes content to a temporary file beside path, then renames it over path.
-WriteOutcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content);
+// Told about every temporary file a write creates and about its end (renamed
+// or removed), so that a program can remove what a signal interrupts.
+struct TempFileWatch {
+  std::function<void(const std::filesystem::path&)> created;
+  std::function<void(const std::filesystem::path&)> gone;
+};
+
+// What a write does when the name is a device or pipe.
+enum class SpecialFiles { WriteInPlace, Refuse };
+
+// Several files written together: each is staged in full (a private
+// temporary file beside it, synced) before any is replaced, so that a failure
+// while staging leaves every target as it was. Staged files not committed are
+// removed when the transaction ends.
+//
+// A link is followed to the file it names, except a link in a world-writable
+// sticky folder (/tmp) that belongs to neither the user nor the folder's
+// owner: another user may have planted it. A replaced file keeps its mode and
+// owner; a file with several names is rewritten in place so that every name
+// sees the new content; a read-only file is refused. Devices and pipes are
+// written in place when committed.
+class FileTransaction {
+ public:
+  explicit FileTransaction(const TempFileWatch* watch = nullptr);
+  ~FileTransaction();
+  FileTransaction(const FileTransaction&) = delete;
+  FileTransaction& operator=(const FileTransaction&) = delete;
+
+  WriteOutcome Stage(const std::filesystem::path& path, std::string_view content,
+                     SpecialFiles special = SpecialFiles::WriteInPlace);
+  // Replaces the targets in the order staged; stops at the first failure.
+  WriteOutcome Commit();
+
+ private:
+  struct Staged {
+    std::filesystem::path requested;
+    std::filesystem::path target;
+    std::filesystem::path temp;  // empty when written in place
+    std::string content;         // kept for in-place writes only
+    bool inPlace = false;
+  };
+  void Discard(Staged& staged);
+  const TempFileWatch* watch_;
+  std::vector<Staged> staged_;
+};
+
+// One file: stage and commit.
+WriteOutcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+                                 const TempFileWatch* watch = nullptr,
+                                 SpecialFiles special = SpecialFiles::WriteInPlace);
 
 // The whole file, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
+
+// A small file a user names (the settings): regular files only, read without
+// blocking on pipes or devices and never beyond maxBytes.
+enum class ReadStatus { Ok, Missing, Refused };
+struct ReadOutcome {
+  ReadStatus status = ReadStatus::Ok;
+  std::string text;
+  std::string problem;  // "is a folder", ... (to follow the file's name)
+};
+ReadOutcome ReadSmallRegularFile(const std::filesystem::path& path, std::size_t maxBytes);
+
+// A folder for temporary files that only this user can enter (mode 0700, owned
+// by the user, not a link): runtimeDir/lumora when runtimeDir is a private
+// folder of the user's, else base/lumora-UID, else a new base/lumora-XXXXXX.
+// Empty path with a reason when none can be had.
+struct FolderOutcome {
+  std::filesystem::path path;
+  std::string error;
+};
+FolderOutcome PrivateTempFolder(const std::filesystem::path& runtimeDir, const std::filesystem::path& base);
+
+// True when folder is a folder (not a link) owned by uid that no one else can enter.
+bool IsPrivateFolder(const std::filesystem::path& folder, uid_t uid);
 
 }  // namespace lumora

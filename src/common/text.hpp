@@ -25,6 +25,12 @@ std::string ReplaceAll(std::string_view s, char from, char to);
 // Leading and trailing blanks (spaces, tabs, CR, LF) removed.
 std::string_view Trim(std::string_view s);
 
+// A value as quoted in a message: control characters and the invisible marks
+// that reorder or hide text (right-to-left override, zero-width space) shown
+// as escapes ("\x1B", "\u202E"), bytes that are not UTF-8 as "\xNN", and a
+// value longer than maxChars characters cut there with "…".
+std::string EchoText(std::string_view s, std::size_t maxChars = 64);
+
 inline constexpr std::string_view kCrLf = "\r\n";
 
 }  // namespace lumora

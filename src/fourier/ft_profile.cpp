@@ -1,5 +1,8 @@
 #include "fourier/ft_profile.hpp"
 
+#include <algorithm>
+#include <cmath>
+
 #include "common/numeric.hpp"
 
 namespace lumora {
@@ -32,10 +35,15 @@ std::vector<float> GetProfile(const FtArray& ft, double y, float& vmax) {
 }
 
 std::vector<int> ProfileGraph(const std::vector<float>& profile, float vmax, int stripHeight) {
-  const double scale = (stripHeight - 5) / static_cast<double>(vmax);
+  // A maximum of 0 (or none) would scale by infinity, as GetProfile knows.
+  const double scale = (stripHeight - 5) / static_cast<double>(vmax > 0.0f ? vmax : 1.0f);
   std::vector<int> ys;
   ys.reserve(profile.size());
-  for (float entry : profile) ys.push_back(static_cast<int>(RoundHalfEven(stripHeight - scale * entry)));
+  for (float entry : profile) {
+    const double y = RoundHalfEven(stripHeight - scale * entry);
+    // Kept in the range of int before the conversion; far off the strip either way.
+    ys.push_back(static_cast<int>(std::isnan(y) ? stripHeight : std::clamp(y, -1e6, 1e6)));
+  }
   return ys;
 }
 

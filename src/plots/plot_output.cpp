@@ -73,7 +73,7 @@ PlotBox* PlotOutput::source(int code) const {
   return code == k3DPlot ? plots_->box3D() : plots_->box2D();
 }
 
-QString PlotOutput::metafilePath() const { return QDir(AppPaths::tempFolder()).filePath(QStringLiteral("a.wmf")); }
+QString PlotOutput::metafilePath() const { return AppPaths::tempFile(QStringLiteral("a.wmf")); }
 
 void PlotOutput::saveBitmap(int code) {
   if (!requireData()) return;

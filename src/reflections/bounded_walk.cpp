@@ -17,6 +17,8 @@ namespace {
 struct SharedState {
   std::atomic<bool> stop{false};
   std::atomic<bool> overBudget{false};
+  std::atomic<bool> overVisits{false};
+  std::atomic<bool> tooLong{false};
   std::atomic<std::uint64_t> visited{0};
   std::atomic<std::size_t> kept{0};
   std::atomic<std::size_t> nextSlice{0};
@@ -35,13 +37,14 @@ struct Slice {
 class SliceWalker {
  public:
   SliceWalker(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
-              const std::array<int, 6>& limits, const EllipsoidBound* bound, std::size_t maxRecords,
-              bool countOnly, SharedState& shared)
-      : collector_(lattice, group, filter, maxRecords, countOnly),
+              const std::array<int, 6>& limits, const EllipsoidBound* bound, const RunControl& control,
+              SharedState& shared)
+      : collector_(lattice, group, filter, control.maxRecords, control.countOnly),
         limits_(limits),
         bound_(bound),
         n_(lattice.nDim),
-        maxRecords_(maxRecords),
+        maxRecords_(control.maxRecords),
+        maxVisited_(control.maxVisited),
         shared_(shared) {}
 
   void Walk(Slice& slice, double partial) {
@@ -51,8 +54,7 @@ class SliceWalker {
     else Level(1, partial);
     slice.records = std::move(collector_.records());
     slice.stats = collector_.stats();
-    shared_.visited += pending_;
-    pending_ = 0;
+    Flush();
   }
 
  private:
@@ -85,10 +87,17 @@ class SliceWalker {
       }
     }
     if (++pending_ == 100) {
-      shared_.visited += pending_;
-      pending_ = 0;
+      Flush();
       if (shared_.stop.load(std::memory_order_relaxed)) stopped_ = true;
     }
+  }
+
+  void Flush() {
+    if (shared_.visited.fetch_add(pending_) + pending_ > maxVisited_) {
+      shared_.overVisits = true;
+      shared_.stop = true;
+    }
+    pending_ = 0;
   }
 
   ReflectionCollector collector_;
@@ -96,6 +105,7 @@ class SliceWalker {
   const EllipsoidBound* bound_;
   int n_;
   std::size_t maxRecords_;
+  std::uint64_t maxVisited_;
   SharedState& shared_;
   IndexVector h_{};
   std::uint64_t pending_ = 0;
@@ -108,8 +118,17 @@ WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const R
                         const std::array<int, 6>& limits, const RunControl& control) {
   WalkOutcome outcome;
   if (FiltersExcludeEverything(filter)) return outcome;
-  const std::optional<EllipsoidBound> bound = MakeEllipsoidBound(lattice, filter);
+  const std::optional<EllipsoidBound> bound = MakeEllipsoidBound(lattice, filter, limits);
   const EllipsoidBound* form = bound ? &*bound : nullptr;
+  // A walk known to be too long is refused before it starts; one that may be
+  // is stopped when it gets there.
+  const double likely = form ? EstimateVisits(*form, limits).volume
+                             : static_cast<double>(BoxSize(limits, lattice.nDim));
+  if (likely > static_cast<double>(control.maxVisited)) {
+    outcome.status = RunStatus::Failed;
+    outcome.error = TooManyVisitsMessage(control.maxVisited);
+    return outcome;
+  }
 
   // The outermost index, from the top down.
   int high = limits[0];
@@ -128,7 +147,7 @@ WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const R
     for (;;) {
       const std::size_t i = shared.nextSlice++;
       if (i >= slices.size() || shared.stop) break;
-      SliceWalker walker(lattice, group, filter, limits, form, control.maxRecords, control.countOnly, shared);
+      SliceWalker walker(lattice, group, filter, limits, form, control, shared);
       const double t = slices[i].h0;
       walker.Walk(slices[i], form ? form->d[0] * t * t : 0.0);
       ++shared.slicesDone;
@@ -142,12 +161,18 @@ WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const R
   std::vector<std::thread> workers;
   for (std::size_t i = 0; i < threads; ++i) workers.emplace_back(work);
 
-  // This thread reports progress and passes a cancel request on.
+  // This thread reports progress, passes a cancel request on and keeps the time.
+  const auto start = std::chrono::steady_clock::now();
   {
     std::unique_lock<std::mutex> lock(shared.mutex);
     while (shared.slicesDone < slices.size() && !(shared.stop && shared.nextSlice >= slices.size())) {
       shared.changed.wait_for(lock, std::chrono::milliseconds(40));
       if (control.cancel && control.cancel->load(std::memory_order_relaxed)) shared.stop = true;
+      if (control.maxSeconds > 0.0 &&
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > control.maxSeconds) {
+        shared.tooLong = true;
+        shared.stop = true;
+      }
       if (shared.stop) break;
       if (control.progress) {
         lock.unlock();
@@ -161,10 +186,11 @@ WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const R
 
   outcome.visited = shared.visited;
   outcome.kept = shared.kept;
-  if (shared.overBudget) {
+  if (shared.overBudget || shared.overVisits || shared.tooLong) {
     outcome.status = RunStatus::Failed;
-    outcome.error = "the run would keep more than " + std::to_string(control.maxRecords) +
-                    " reflections; lower the loop limits, theta maximum or qi-max";
+    outcome.error = shared.overBudget   ? TooManyRecordsMessage(control.maxRecords)
+                    : shared.overVisits ? TooManyVisitsMessage(control.maxVisited)
+                                        : TooLongMessage(control.maxSeconds);
     return outcome;
   }
   if (shared.stop) {

@@ -24,8 +24,10 @@ struct WalkOutcome {
 
 // Walks limits[0..n-1] (n = lattice.nDim), each index from +limit down to
 // -limit, the first outermost. Vectors outside the filters' ellipsoid are
-// skipped without being computed; where the filters give no finite bound the
-// whole box is walked. The result does not depend on the number of threads.
+// skipped without being computed; only where the ellipsoid cannot be trusted
+// (a wildly ill-conditioned lattice) is the whole box walked. A walk that
+// would visit more than control.maxVisited vectors fails with a message. The
+// result does not depend on the number of threads.
 WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
                         const std::array<int, 6>& limits, const RunControl& control);
 

@@ -1,5 +1,6 @@
 #include "reflections/calculation.hpp"
 
+#include <chrono>
 #include <cmath>
 #include <stdexcept>
 
@@ -34,6 +35,21 @@ void RunStatistics::Merge(const RunStatistics& other) {
   if (other.qiMax > qiMax) qiMax = other.qiMax;
   if (other.qiMinPositive < qiMinPositive) qiMinPositive = other.qiMinPositive;
   bounds.Widen(other.bounds);
+}
+
+std::string TooManyRecordsMessage(std::size_t maxRecords) {
+  return "the run would keep more than " + std::to_string(maxRecords) +
+         " reflections; lower the loop limits, theta maximum or qi-max";
+}
+
+std::string TooManyVisitsMessage(std::uint64_t maxVisited) {
+  return "the run would visit more than " + std::to_string(maxVisited) +
+         " index vectors; lower the loop limits or qi-max";
+}
+
+std::string TooLongMessage(double maxSeconds) {
+  return "the run was stopped after " + ShortestText(maxSeconds) +
+         " seconds; lower the loop limits, theta maximum or qi-max";
 }
 
 std::string CheckInputs(const CalculationInputs& in) {
@@ -83,18 +99,24 @@ namespace {
 WalkOutcome BoxWalk(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
                     const std::array<int, 6>& limits, BoxCount loops, const RunControl& control) {
   WalkOutcome outcome;
+  if (loops > control.maxVisited) {
+    outcome.status = RunStatus::Failed;
+    outcome.error = TooManyVisitsMessage(control.maxVisited);
+    return outcome;
+  }
+  const auto start = std::chrono::steady_clock::now();
   ReflectionCollector collector(lattice, group, filter, control.maxRecords, control.countOnly);
   const double total = static_cast<double>(loops);
   IndexVector h = limits;
   std::uint64_t counter = 0;
+  auto fail = [&](std::string error) {
+    outcome.status = RunStatus::Failed;
+    outcome.error = std::move(error);
+    outcome.visited = counter;
+    return outcome;
+  };
   for (;;) {
-    if (h != IndexVector{} && !collector.Visit(h)) {
-      outcome.status = RunStatus::Failed;
-      outcome.error = "the run would keep more than " + std::to_string(control.maxRecords) +
-                      " reflections; lower the loop limits, theta maximum or qi-max";
-      outcome.visited = counter;
-      return outcome;
-    }
+    if (h != IndexVector{} && !collector.Visit(h)) return fail(TooManyRecordsMessage(control.maxRecords));
     ++counter;
     if (counter % 100 == 0) {
       if (control.progress) control.progress({counter, static_cast<double>(counter) / total});
@@ -103,6 +125,9 @@ WalkOutcome BoxWalk(const Lattice& lattice, const SpaceGroup& group, const Refle
         outcome.visited = counter;
         return outcome;
       }
+      if (control.maxSeconds > 0.0 && counter % 10000 == 0 &&
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > control.maxSeconds)
+        return fail(TooLongMessage(control.maxSeconds));
     }
     int k = 5;
     for (; k >= 0; --k) {

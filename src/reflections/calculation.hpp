@@ -74,6 +74,11 @@ struct RunControl {
   const std::atomic<bool>* cancel = nullptr;
   // A run that would keep more reflections than this stops with an error.
   std::size_t maxRecords = 20'000'000;
+  // A run that would visit more index vectors than this stops with an error:
+  // at once when the walk's size is known to exceed it, else when it gets there.
+  std::uint64_t maxVisited = 10'000'000'000;
+  // A run still going after this many seconds stops with an error; 0: no limit.
+  double maxSeconds = 0.0;
   // Only count the reflections that would be kept (CalculationResult::kept).
   bool countOnly = false;
 };
@@ -91,6 +96,11 @@ struct CalculationResult {
   BoxCount loops = 0;         // index vectors in the box
   std::uint64_t visited = 0;  // index vectors walked
 };
+
+// The messages of a run stopped by its limits.
+std::string TooManyRecordsMessage(std::size_t maxRecords);
+std::string TooManyVisitsMessage(std::uint64_t maxVisited);
+std::string TooLongMessage(double maxSeconds);
 
 // Why inputs cannot be run, or an empty string.
 std::string CheckInputs(const CalculationInputs& inputs);

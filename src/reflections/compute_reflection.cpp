@@ -32,8 +32,11 @@ ReflectionValues ComputeReflection(const Lattice& lattice, const IndexVector& h,
   if (v.qe == 0.0) return v;
 
   v.d = 1.0 / v.qe;
-  v.theta = ArcSin(filter.wavelength / (2.0 * v.d)) / kRadianDivisor;
-  v.ok = v.theta > 0.0 && v.theta >= filter.thetaLow && v.theta <= filter.thetaHigh &&
+  const double sine = filter.wavelength / (2.0 * v.d);
+  v.theta = ArcSin(sine) / kRadianDivisor;
+  // Beyond the limiting sphere (sin theta above 1) there is no Bragg angle:
+  // ArcSin saturates at 90 degrees, which must not pass a wide theta range.
+  v.ok = sine <= 1.0 && v.theta > 0.0 && v.theta >= filter.thetaLow && v.theta <= filter.thetaHigh &&
          v.qi <= filter.qiLimit;
   return v;
 }

@@ -28,7 +28,9 @@ struct ReflectionValues {
 
 // The reciprocal vector of h (inverseMatrix times h, in double) split into its
 // physical and internal parts; d, theta and the filter verdict. A vector with no
-// physical part (the origin) is never ok and has d and theta left at 0.
+// physical part (the origin) is never ok and has d and theta left at 0; nor is
+// one beyond the limiting sphere (wavelength / 2d above 1), whose theta reads
+// 90.00000001.
 ReflectionValues ComputeReflection(const Lattice& lattice, const IndexVector& h,
                                    const ReflectionFilter& filter);
 

@@ -34,26 +34,49 @@ double FrobeniusNorm(const Lattice& lattice, const std::vector<int>& rows, doubl
   return std::sqrt(sum);
 }
 
+// The longest |rows h| over the box: at most the sum of the columns' lengths
+// times the limits.
+double BoxReach(const Lattice& lattice, const std::vector<int>& rows, double scale, const std::array<int, 6>& limits) {
+  double reach = 0.0;
+  for (int j = 0; j < lattice.nDim; ++j) {
+    double column = 0.0;
+    for (int r : rows) column += std::pow(lattice.inverseMatrix[r][j] * scale, 2);
+    reach += std::sqrt(column) * std::max(limits[static_cast<std::size_t>(j)], 0);
+  }
+  return reach;
+}
+
 }  // namespace
 
 bool FiltersExcludeEverything(const ReflectionFilter& filter) {
   return filter.thetaHigh <= 0.0 || filter.qiLimit < 0.0 || filter.thetaLow > filter.thetaHigh;
 }
 
-std::optional<EllipsoidBound> MakeEllipsoidBound(const Lattice& lattice, const ReflectionFilter& filter) {
+std::optional<EllipsoidBound> MakeEllipsoidBound(const Lattice& lattice, const ReflectionFilter& filter,
+                                                 const std::array<int, 6>& limits) {
+  if (!(filter.wavelength > 0.0) || std::isnan(filter.qiLimit) || std::isnan(filter.thetaHigh)) return std::nullopt;
   // theta = asin(wavelength qe / 2) / 0.01745329252, so theta <= thetaHigh
-  // bounds qe while that angle stays below a right angle.
+  // bounds qe while that angle stays below a right angle; beyond it the
+  // limiting sphere does.
   const double thetaRadians = filter.thetaHigh * kRadianDivisor;
-  if (!(thetaRadians < 1.5707) || !(filter.wavelength > 0.0) || !std::isfinite(filter.qiLimit)) return std::nullopt;
+  const double sine = thetaRadians < 1.5707 ? std::sin(thetaRadians) : 1.0;
   const Rows rows = SplitRows(lattice);
-  const double qeLimit = 2.0 * std::sin(thetaRadians) / filter.wavelength * (1.0 + kLimitSlack);
+  const double slack = 1.0 + kLimitSlack;
+  const double normP = FrobeniusNorm(lattice, rows.physical, 1.0);
+  const double normI = FrobeniusNorm(lattice, rows.internal, rows.internalScale);
+  double qe = std::min(2.0 * sine / filter.wavelength, BoxReach(lattice, rows.physical, 1.0, limits)) * slack;
+  double qi = std::min(filter.qiLimit, BoxReach(lattice, rows.internal, rows.internalScale, limits)) * slack;
   // Limits of zero (only the origin's physical part, or only vectors without an
   // internal part) still need a proper ellipsoid: they are kept a little above
-  // zero, relative to the size of the basis.
-  const double qe = std::max(qeLimit, 1e-4 * FrobeniusNorm(lattice, rows.physical, 1.0));
-  const double qi = std::max(filter.qiLimit * (1.0 + kLimitSlack),
-                             1e-4 * FrobeniusNorm(lattice, rows.internal, rows.internalScale));
-  if (!(qe > 0.0) || !(qi > 0.0)) return std::nullopt;
+  // zero, relative to the size of the basis. Nor may one limit be tiny beside
+  // the other, which would make the form too ill-conditioned to trust; raising
+  // a limit only widens the ellipsoid.
+  qe = std::max(qe, 1e-4 * normP);
+  qi = std::max(qi, 1e-4 * normI);
+  constexpr double kMaxSpread = 1e5;
+  qe = std::max(qe, qi / normI * normP / kMaxSpread);
+  qi = std::max(qi, qe / normP * normI / kMaxSpread);
+  if (!(qe > 0.0) || !(qi > 0.0) || !std::isfinite(qe) || !std::isfinite(qi)) return std::nullopt;
 
   const int n = lattice.nDim;
   std::array<std::array<double, 6>, 6> g{};
@@ -83,7 +106,8 @@ std::optional<EllipsoidBound> MakeEllipsoidBound(const Lattice& lattice, const R
     largest = std::max(largest, dk);
     smallest = std::min(smallest, dk);
   }
-  // A form this ill-conditioned could lose vectors to rounding: walk the box instead.
+  // A form this ill-conditioned could lose vectors to rounding: the caller
+  // walks the box instead.
   if (largest / smallest > 1e12) return std::nullopt;
   return bound;
 }
@@ -102,6 +126,26 @@ IndexRange BoundIndex(const EllipsoidBound& bound, int k, const std::array<int, 
   range.high = static_cast<int>(std::clamp(high, -1e6, 1e6));
   range.low = static_cast<int>(std::clamp(low, -1e6, 1e6));
   return range;
+}
+
+VisitEstimate EstimateVisits(const EllipsoidBound& bound, const std::array<int, 6>& limits) {
+  VisitEstimate e;
+  double box = 1.0;
+  double upper = 1.0;
+  double volume = 1.0;
+  for (int k = 0; k < bound.n; ++k) {
+    const double side = 2.0 * std::max(limits[static_cast<std::size_t>(k)], 0) + 1.0;
+    const double width = 2.0 * std::sqrt(bound.radius2 / bound.d[k]);
+    box *= side;
+    upper *= std::min(side, std::floor(width + 2.0 * kRangeSlack) + 1.0);
+    volume /= std::sqrt(bound.d[k]);
+  }
+  // The volume of the unit n-ball, pi^(n/2) / Gamma(n/2 + 1), times R^n.
+  const double n = bound.n;
+  volume *= std::pow(kPi, n / 2.0) / std::tgamma(n / 2.0 + 1.0) * std::pow(bound.radius2, n / 2.0);
+  e.upper = std::min(upper, box);
+  e.volume = std::min(volume, e.upper);
+  return e;
 }
 
 }  // namespace lumora

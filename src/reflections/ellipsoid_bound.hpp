@@ -24,10 +24,24 @@ struct EllipsoidBound {
   double radius2 = 2.0;                           // right-hand side, with a safety margin
 };
 
-// The bound for a lattice and the filters, or nothing when the filters leave
-// the index space unbounded (theta maximum near 90 degrees or above, qi-max
-// infinite) or the form is too ill-conditioned to trust.
-std::optional<EllipsoidBound> MakeEllipsoidBound(const Lattice& lattice, const ReflectionFilter& filter);
+// The bound for a lattice, the filters and the loop limits. The physical
+// length is bounded by the theta maximum and always by the limiting sphere
+// (qe <= 2 / wavelength: no reflection lies beyond it), both lengths also by
+// the longest vector the box reaches, so a huge qi-max still gives a finite
+// ellipsoid. Nothing only when the form is too ill-conditioned to trust (a
+// lattice with wildly unequal constants) or the wavelength is not positive.
+std::optional<EllipsoidBound> MakeEllipsoidBound(const Lattice& lattice, const ReflectionFilter& filter,
+                                                 const std::array<int, 6>& limits);
+
+// How many index vectors a walk of the ellipsoid inside the box can visit:
+// upper, a bound (each index takes at most as many values as the ellipsoid is
+// wide along it), and volume, the ellipsoid's volume in index space, the likely
+// count when the ellipsoid is not thin. Both at most the box.
+struct VisitEstimate {
+  double upper = 0.0;
+  double volume = 0.0;
+};
+VisitEstimate EstimateVisits(const EllipsoidBound& bound, const std::array<int, 6>& limits);
 
 // True when the filters cannot pass any vector (theta maximum or qi-max below 0).
 bool FiltersExcludeEverything(const ReflectionFilter& filter);

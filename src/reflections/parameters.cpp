@@ -113,7 +113,7 @@ std::string FieldLabel(InputField field, int loopIndex) {
 }
 
 std::string InputError::Message() const {
-  return FieldLabel(field, loopIndex) + ": \"" + text + "\" " + problem;
+  return FieldLabel(field, loopIndex) + ": \"" + EchoText(text) + "\" " + problem;
 }
 
 std::variant<CalculationInputs, InputError> ReadInputs(const ParameterTexts& texts) {
@@ -152,7 +152,7 @@ std::variant<CalculationInputs, InputError> ReadInputs(const ParameterTexts& tex
     *f.target = *value;
   }
   if (in.thetaLow > in.thetaHigh)
-    return error(InputField::ThetaMin, texts.thetaMin, "is larger than the maximum \"" + texts.thetaMax + "\"");
+    return error(InputField::ThetaMin, texts.thetaMin, "is larger than the maximum \"" + EchoText(texts.thetaMax) + "\"");
 
   const int n = DimensionOf(in.system);
   for (int k = 0; k < n; ++k) {

@@ -91,6 +91,8 @@ TEST(GetProfile, ReadsTheRowBelowTheCentreWithWrap) {
 
 TEST(ProfileGraph, ScalesToTheStripAndPlacesIt) {
   EXPECT_EQ(ProfileGraph({0.0f, 50.0f, 100.0f}, 100.0f, 105), (std::vector<int>{105, 55, 5}));
+  // No maximum (an empty or dark row): scaled as if it were 1, never by infinity.
+  EXPECT_EQ(ProfileGraph({0.5f, 0.0f}, 0.0f, 45), (std::vector<int>{25, 45}));
   EXPECT_EQ(ProfileStripTop(110, 100, 104), 120);  // below the line while there is room
   EXPECT_EQ(ProfileStripTop(111, 100, 104), -3);   // else above it
 }

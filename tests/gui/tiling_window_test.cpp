@@ -183,7 +183,8 @@ class TilingWindowTest : public QObject {
     // The strip shows the graph of the row under the line.
     const QImage graph = strip->image();
     float vmax = 0.0f;
-    const std::vector<int> ys = ProfileGraph(window_->transform().GetProfile(300, vmax), vmax, graph.height());
+    const std::vector<float> profile = window_->transform().GetProfile(300, vmax);  // sets vmax first
+    const std::vector<int> ys = ProfileGraph(profile, vmax, graph.height());
     int onCurve = 0;
     for (int x = 20; x < 500; x += 7)
       if (ys[static_cast<std::size_t>(x)] < graph.height())

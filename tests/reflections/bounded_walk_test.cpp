@@ -81,12 +81,21 @@ TEST(BoundedWalk, GivesExactlyTheBoxWalksRunOverARandomSweep) {
     EXPECT_LE(fast.visited, box.visited);
     nonEmpty += !box.records.empty();
     const ReflectionFilter filter{in.wavelength, in.thetaLow, in.thetaHigh, in.qiLimit};
-    bounded += MakeEllipsoidBound(fast.lattice, filter).has_value();
+    std::array<int, 6> limits = in.loopLimits;
+    if (fast.lattice.nDim == 5) limits[5] = 0;
+    const std::optional<EllipsoidBound> bound = MakeEllipsoidBound(fast.lattice, filter, limits);
+    if (bound) {
+      ++bounded;
+      // The estimate's upper figure is a true bound of the walk.
+      if (!FiltersExcludeEverything(filter)) {
+        EXPECT_LE(static_cast<double>(fast.visited), EstimateVisits(*bound, limits).upper) << i;
+      }
+    }
   }
-  // The sweep covers both kinds of case, so the comparison above means something.
+  // The sweep is not trivial, and theta ranges beyond 90 degrees and huge
+  // qi-max are bounded too, by the limiting sphere and the box.
   EXPECT_GT(nonEmpty, 150);
-  EXPECT_GT(bounded, 150);
-  EXPECT_LT(bounded, 400);
+  EXPECT_EQ(bounded, 400);
 }
 
 TEST(BoundedWalk, SkipsMostOfALargeBox) {
@@ -112,10 +121,17 @@ TEST(BoundedWalk, DoesNotDependOnTheNumberOfThreads) {
   }
 }
 
-TEST(BoundedWalk, CancelStopsALongRun) {
-  // Theta up to 90 degrees gives no bound: the whole box of limit 20 is walked.
+// Without an internal limit the limiting sphere leaves tens of millions of vectors in the box of limit 20.
+CalculationInputs LongRun() {
   CalculationInputs in = testing::SystemInputs(CrystalSystem::Icosahedral, 20);
+  in.thetaLow = 0.0;
   in.thetaHigh = 90.0;
+  in.qiLimit = 1e300;
+  return in;
+}
+
+TEST(BoundedWalk, CancelStopsALongRun) {
+  const CalculationInputs in = LongRun();
   std::atomic<bool> cancel{false};
   RunControl control;
   control.cancel = &cancel;
@@ -137,12 +153,77 @@ TEST(BoundedWalk, RecordBudget) {
   EXPECT_TRUE(result.records.empty());
 }
 
-TEST(EllipsoidBound, NoBoundWhereTheFiltersGiveNone) {
+TEST(BoundedWalk, WideThetaRangesStayOnTheLimitingSphere) {
+  // Icosahedral, loop limit 20 (4.75 billion vectors), theta 0 to 90 or more:
+  // only the vectors inside the limiting sphere with qi up to 1 are visited.
+  for (double thetaHigh : {90.0, 120.0}) {
+    CalculationInputs in = testing::SystemInputs(CrystalSystem::Icosahedral, 20);
+    in.thetaLow = 0.0;
+    in.thetaHigh = thetaHigh;
+    const CalculationResult result = RunCalculation(in);
+    ASSERT_EQ(result.status, RunStatus::Completed) << result.error;
+    EXPECT_LT(result.visited, 2'000'000u);
+    EXPECT_GT(result.records.size(), 0u);
+    for (const ReflectionRecord& r : result.records) ASSERT_LE(r.qe, 2.0 / in.wavelength * (1 + 1e-6));
+  }
+}
+
+TEST(BoundedWalk, StopsARunThatWouldVisitTooManyVectors) {
+  // Nothing limits the internal part: the box of limit 32767 leaves far too many.
+  CalculationInputs in = testing::SystemInputs(CrystalSystem::Icosahedral, 32767);
+  in.thetaLow = 0.0;
+  in.thetaHigh = 90.0;
+  in.qiLimit = 1e300;
+  for (WalkAlgorithm algorithm : {WalkAlgorithm::Bounded, WalkAlgorithm::Box}) {
+    const CalculationResult result = RunWith(in, algorithm);
+    EXPECT_EQ(result.status, RunStatus::Failed);
+    EXPECT_EQ(result.error, "the run would visit more than 10000000000 index vectors; lower the loop limits or qi-max");
+    EXPECT_EQ(result.visited, 0u);  // refused before it started
+    EXPECT_TRUE(result.records.empty());
+  }
+  // A thin ellipsoid (qi-max 0.001) has almost no volume, yet holds the
+  // periodic axis: a walk whose size is only known on the way is stopped when
+  // it gets there.
+  in = testing::SystemInputs(CrystalSystem::Decagonal, 200);
+  in.thetaLow = 0.0;
+  in.thetaHigh = 90.0;
+  in.qiLimit = 0.001;
+  const CalculationResult whole = RunCalculation(in);
+  ASSERT_EQ(whole.status, RunStatus::Completed);
+  ASSERT_GT(whole.visited, 60u);
+  RunControl control;
+  control.maxVisited = 50;
+  const CalculationResult stopped = RunCalculation(in, control);
+  EXPECT_EQ(stopped.status, RunStatus::Failed);
+  EXPECT_EQ(stopped.error, TooManyVisitsMessage(50));
+  EXPECT_TRUE(stopped.records.empty());
+}
+
+TEST(BoundedWalk, TimeLimit) {
+  for (WalkAlgorithm algorithm : {WalkAlgorithm::Bounded, WalkAlgorithm::Box}) {
+    RunControl control;
+    control.algorithm = algorithm;
+    control.maxSeconds = 1e-9;
+    CalculationInputs in = LongRun();
+    if (algorithm == WalkAlgorithm::Box) in.loopLimits.fill(4);
+    const CalculationResult result = RunCalculation(in, control);
+    EXPECT_EQ(result.status, RunStatus::Failed);
+    EXPECT_EQ(result.error, TooLongMessage(1e-9));
+  }
+}
+
+TEST(EllipsoidBound, BoundedWhateverTheFilters) {
   const Lattice lattice = SetupLattice(CrystalSystem::Decagonal, 2.82, 12.06, true);
-  EXPECT_TRUE(MakeEllipsoidBound(lattice, {0.71, 1, 30, 1}).has_value());
-  EXPECT_FALSE(MakeEllipsoidBound(lattice, {0.71, 1, 90, 1}).has_value());
-  EXPECT_FALSE(MakeEllipsoidBound(lattice, {0.71, 1, 30, INFINITY}).has_value());
-  EXPECT_TRUE(MakeEllipsoidBound(lattice, {0.71, 1, 30, 0}).has_value());
+  const std::array<int, 6> limits{3, 3, 3, 3, 3, 0};
+  EXPECT_TRUE(MakeEllipsoidBound(lattice, {0.71, 1, 30, 1}, limits).has_value());
+  EXPECT_TRUE(MakeEllipsoidBound(lattice, {0.71, 1, 30, INFINITY}, limits).has_value());
+  EXPECT_TRUE(MakeEllipsoidBound(lattice, {0.71, 1, 30, 0}, limits).has_value());
+  // Beyond 90 degrees the limiting sphere bounds qe, the same for any theta maximum.
+  const auto at90 = MakeEllipsoidBound(lattice, {0.71, 1, 90, 1}, limits);
+  const auto at150 = MakeEllipsoidBound(lattice, {0.71, 1, 150, 1}, limits);
+  ASSERT_TRUE(at90 && at150);
+  EXPECT_EQ(at90->d, at150->d);
+  EXPECT_FALSE(MakeEllipsoidBound(lattice, {0.0, 1, 30, 1}, limits).has_value());
   EXPECT_TRUE(FiltersExcludeEverything({0.71, 0, 30, -1}));
   EXPECT_TRUE(FiltersExcludeEverything({0.71, 0, 0, 1}));
   EXPECT_FALSE(FiltersExcludeEverything({0.71, 0, 30, 0}));

@@ -125,11 +125,19 @@ TEST(Calculation, InternalLengthCarriesTheLatticeConstantWhereTheSettingSaysSo) 
     EXPECT_NEAR(qi(CrystalSystem::Icosahedral, 2.82, yamamoto), qi(CrystalSystem::Icosahedral, 1.0, yamamoto), 1e-12);
 }
 
-TEST(Calculation, WavelengthBeyondTheSphereGivesNinetyDegrees) {
+TEST(Calculation, NothingBeyondTheLimitingSpherePasses) {
+  // Bragg's law, sin theta = wavelength / 2d, has no angle when the ratio
+  // exceeds 1; the saturated 90.00000001 degrees must not pass a range that
+  // reaches beyond 90.
   const Lattice lattice = SetupLattice(CrystalSystem::Decagonal, 2.82, 12.06, true);
-  const ReflectionValues v = ComputeReflection(lattice, {2, 0, 0, 0, 0, 0}, {100.0, 0, 90.5, 100});
-  EXPECT_NEAR(v.theta, 90.00000001, 5e-9);
-  EXPECT_TRUE(v.ok);
+  const ReflectionValues beyond = ComputeReflection(lattice, {2, 0, 0, 0, 0, 0}, {100.0, 0, 180, 100});
+  EXPECT_NEAR(beyond.theta, 90.00000001, 5e-9);
+  EXPECT_FALSE(beyond.ok);
+  // On the sphere itself (wavelength exactly 2d) the reflection is at 90 degrees and passes.
+  const double twoD = 2.0 * beyond.d;
+  const ReflectionValues onSphere = ComputeReflection(lattice, {2, 0, 0, 0, 0, 0}, {twoD, 0, 90.5, 100});
+  EXPECT_NEAR(onSphere.theta, 90.0, 1e-7);
+  EXPECT_TRUE(onSphere.ok);
   EXPECT_FALSE(ComputeReflection(lattice, {0, 0, 0, 0, 0, 0}, {1, 0, 90, 100}).ok);
 }
 

@@ -1,0 +1,205 @@
+// lumora-cli as a hostile or unlucky user meets it: full disks, closed
+// streams, odd settings files, runaway runs, signals during a write.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "common/file_io.hpp"
+
+extern char** environ;
+
+namespace lumora {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Shell {
+  int status = -1;
+  std::string err;  // standard error
+};
+
+// Runs a shell command line with lumora-cli as "CLI", standard error captured;
+// timeout ends a hung run (status 124).
+Shell RunShell(const std::string& line) {
+  std::string command = line;
+  for (std::size_t at; (at = command.find("CLI")) != std::string::npos;)
+    command.replace(at, 3, std::string("timeout 20 ") + LUMORA_CLI_PATH);
+  Shell run;
+  FILE* pipe = popen(("( " + command + " ) 2>&1").c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> buffer{};
+  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) run.err.append(buffer.data(), n);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+class CliReliability : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("lumora-cli-rel-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::size_t Entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {})); }
+  fs::path dir_;
+};
+
+TEST_F(CliReliability, EveryWriteToStandardOutputIsChecked) {
+  for (const char* command : {"CLI reflections >/dev/full", "CLI reflections --loops 4 --format csv >/dev/full",
+                              "CLI matrices >/dev/full", "CLI reflections --help >/dev/full",
+                              "CLI tiling >/dev/full", "CLI reflections >&-"}) {
+    const Shell run = RunShell(command);
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_NE(run.err.find("lumora-cli: cannot write to standard output"), std::string::npos) << command << run.err;
+  }
+  // A closed output does not pass its number on to a file the program writes.
+  const Shell closed = RunShell("CLI reflections -o " + Path("out.hkl") + " >&-");
+  EXPECT_EQ(closed.status, 0) << closed.err;
+  EXPECT_EQ(ReadWholeFile(Path("out.hkl")).value_or("").rfind("LUMORA REPORT", 0), 0u);
+  EXPECT_EQ(RunShell("CLI reflections >/dev/null").status, 0);
+}
+
+TEST_F(CliReliability, SettingsMustBeASmallRegularFile) {
+  ASSERT_EQ(::mkfifo(Path("fifo.cfg").c_str(), 0600), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {Path("fifo.cfg"), "is a pipe, not a file"},
+      {"/dev/zero", "is a device, not a file"},
+      {dir_.string(), "is a folder, not a file"},
+  };
+  for (const auto& [file, problem] : cases) {
+    // A blocking read would hang until the timeout (status 124).
+    const Shell run = RunShell("CLI reflections --settings " + file);
+    EXPECT_EQ(run.status, 2) << file;
+    EXPECT_EQ(run.err, "lumora-cli: option --settings: \"" + file + "\" " + problem + "\n");
+  }
+  std::ofstream(Path("huge.cfg")) << std::string(100000, '1');
+  EXPECT_NE(RunShell("CLI reflections --settings " + Path("huge.cfg")).err.find("is larger than 65536 bytes"),
+            std::string::npos);
+}
+
+TEST_F(CliReliability, ValuesFromTheSettingsFileAreReportedByLine) {
+  std::ofstream(Path("bad.cfg"), std::ios::binary) << "1\r\n5\r\nTrue\r\nabc\r\n12.06\r\n2\r\n2\r\n-7\r\n";
+  const Shell fromFile = RunShell("CLI reflections --settings " + Path("bad.cfg"));
+  EXPECT_EQ(fromFile.status, 2);
+  EXPECT_EQ(fromFile.err, "lumora-cli: settings file \"" + Path("bad.cfg") +
+                              "\" line 4 (a): \"abc\" is not a number\n");
+  // Typed, the option takes over; the next bad value is on line 8.
+  const Shell typedA = RunShell("CLI reflections -a 2.82 --settings " + Path("bad.cfg"));
+  EXPECT_EQ(typedA.err, "lumora-cli: settings file \"" + Path("bad.cfg") +
+                            "\" line 8 (Loop Limits h3): \"-7\" must be a whole number from 0 to 32767\n");
+  EXPECT_EQ(RunShell("CLI reflections -a 2.82 --loops 1 --settings " + Path("bad.cfg") + " >/dev/null").status, 0);
+  EXPECT_EQ(RunShell("CLI reflections -a x --settings " + Path("bad.cfg")).err,
+            "lumora-cli: option -a: \"x\" is not a number\n");
+}
+
+TEST_F(CliReliability, EchoedValuesAreEscapedAndCut) {
+  const Shell run = RunShell("CLI reflections -a \"$(printf 'x\\033[2J\\342\\200\\256')$(printf '%0300d' 0)\"");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err.find('\033'), std::string::npos);
+  EXPECT_EQ(run.err.find("\xE2\x80\xAE"), std::string::npos);
+  EXPECT_EQ(run.err.rfind("lumora-cli: option -a: \"x\\x1B[2J\\u202E000", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("0\xE2\x80\xA6\" is not a number\n"), std::string::npos) << run.err;
+  EXPECT_LT(run.err.size(), 200u);
+  EXPECT_EQ(RunShell("CLI reflections \"--bo$(printf '\\033')gus\"").err, "lumora-cli: unknown option --bo\\x1Bgus\n");
+}
+
+TEST_F(CliReliability, NumbersAreCheckedBeforeTheyAreConverted) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"reflections --max-records 1e300", "option --max-records: \"1e300\" is not a whole number from 1 to"},
+      {"reflections --max-visited -1", "option --max-visited: \"-1\" is not a whole number from 1 to"},
+      {"reflections --max-seconds 0", "option --max-seconds: \"0\" is not a number of seconds above 0"},
+      {"matrices -a 1e308", "option -a: \"1e308\" gives matrix values too large to print in their columns"},
+      {"matrices -c 1e-300", "option -c: \"1e-300\" gives matrix values too large to print in their columns"},
+      {"matrices -a 1000", "option -a: \"1000\" gives matrix values too large"},
+      {"tiling --symmetry 1e300", "option --symmetry: \"1e300\" is not a whole number from 5 to 20"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    const Shell run = RunShell(std::string("CLI ") + arguments + " >/dev/null");
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_EQ(run.err.rfind(std::string("lumora-cli: ") + message, 0), 0u) << run.err;
+  }
+  EXPECT_EQ(RunShell("CLI matrices -a 50 >/dev/null").status, 0);  // -80.9017 still fits
+  EXPECT_EQ(RunShell("CLI reflections --max-records 1e6 >/dev/null").status, 0);
+}
+
+TEST_F(CliReliability, RunawayRunsStopWithAMessage) {
+  // Theta up to 90 degrees used to lift every bound: now milliseconds.
+  const Shell wide = RunShell("CLI reflections --system icosahedral --loops 20 --theta 0,90 -o " + Path("w.hkl"));
+  EXPECT_EQ(wide.status, 0) << wide.err;
+  const Shell huge =
+      RunShell("CLI reflections --system icosahedral --loops 32767 --theta 0,90 --qi-max 1e300 -o " + Path("h.hkl"));
+  EXPECT_EQ(huge.status, 1);
+  EXPECT_EQ(huge.err,
+            "lumora-cli: the run would visit more than 10000000000 index vectors; lower the loop limits or qi-max\n");
+  EXPECT_FALSE(fs::exists(Path("h.hkl")));
+  EXPECT_EQ(RunShell("CLI reflections --loops 3 --max-visited 1000 --algorithm box").status, 1);
+}
+
+TEST_F(CliReliability, ReplacedOutputsKeepTheirMode) {
+  const std::string out = Path("private.hkl");
+  std::ofstream(out) << "old";
+  ASSERT_EQ(::chmod(out.c_str(), 0600), 0);
+  ASSERT_EQ(RunShell("CLI reflections -o " + out).status, 0);
+  struct stat info {};
+  ASSERT_EQ(::stat(out.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(Entries(), 1u);
+}
+
+TEST_F(CliReliability, TilingWritesAllOutputsOrNone) {
+  std::ofstream(Path("old.xy")) << "old";
+  const Shell run = RunShell("CLI tiling --xy " + Path("old.xy") + " --vertices-png " + Path("v.png") +
+                             " --tiling-png " + Path("missing/t.png"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no file was written"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadWholeFile(Path("old.xy")), "old");
+  EXPECT_FALSE(fs::exists(Path("v.png")));
+  EXPECT_EQ(Entries(), 1u);
+  EXPECT_EQ(RunShell("CLI tiling --xy " + Path("old.xy") + " --vertices-png " + Path("v.png")).status, 0);
+  EXPECT_NE(ReadWholeFile(Path("old.xy")), "old");
+  EXPECT_TRUE(fs::exists(Path("v.png")));
+}
+
+TEST_F(CliReliability, ATerminatedWriteLeavesNoTemporaryFile) {
+  // The pipe has no reader, so the program waits there with the picture staged
+  // beside its target; SIGTERM then must take the staged file away with it.
+  const std::string fifo = Path("wait.xy");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path pictures = dir_ / "pictures";
+  fs::create_directory(pictures);
+  const std::string png = (pictures / "t.png").string();
+  std::vector<std::string> args = {LUMORA_CLI_PATH, "tiling", "--xy", fifo, "--tiling-png", png};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, LUMORA_CLI_PATH, nullptr, nullptr, argv.data(), environ), 0);
+  bool staged = false;
+  for (int i = 0; i < 2000 && !staged; ++i) {
+    staged = std::distance(fs::directory_iterator(pictures), {}) > 0;
+    if (!staged) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_TRUE(staged);
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_EQ(std::distance(fs::directory_iterator(pictures), {}), 0);
+}
+
+}  // namespace
+}  // namespace lumora
