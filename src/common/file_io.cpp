@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 
@@ -118,11 +119,20 @@ std::string RandomSuffix() {
   return s;
 }
 
-WriteOutcome WriteInPlace(const fs::path& requested, const fs::path& path, std::string_view content, bool truncate) {
+// Writes every piece the writer makes; false, with errno telling why when it
+// was the file, when a piece could not be written or the writer gave up.
+bool WriteAllOf(int fd, const ContentWriter& write) {
+  errno = 0;
+  const bool ok = write([fd](std::string_view piece) { return WriteAll(fd, piece); });
+  if (!ok && errno == 0) errno = ECANCELED;
+  return ok;
+}
+
+WriteOutcome WriteInPlace(const fs::path& requested, const fs::path& path, const ContentWriter& content, bool truncate) {
   // A regular file is opened as resolved (no link); a device by the name given.
   const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (truncate ? O_TRUNC | O_NOFOLLOW : 0));
   if (fd < 0) return {false, CannotWrite(requested, Errno())};
-  bool ok = WriteAll(fd, content);
+  bool ok = WriteAllOf(fd, content);
   std::string why = ok ? std::string() : Errno();
   if (ok && truncate && ::fsync(fd) != 0) {
     ok = false;
@@ -159,6 +169,13 @@ void FileTransaction::Discard(Staged& staged) {
 }
 
 WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view content, SpecialFiles special) {
+  // Held by the transaction, since a device or a file of several names is
+  // written again at commit.
+  auto text = std::make_shared<const std::string>(content);
+  return Stage(requested, ContentWriter([text](const ContentSink& put) { return put(*text); }), special);
+}
+
+WriteOutcome FileTransaction::Stage(const fs::path& requested, const ContentWriter& content, SpecialFiles special) {
   if (requested.empty()) return {false, "cannot write a file without a name"};
   const Resolved resolved = ResolveTarget(requested);
   if (!resolved.error.empty()) return {false, resolved.error};
@@ -174,7 +191,7 @@ WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view 
     // /proc/self/fd/1 only resolve when opened.
     staged.target = requested;
     staged.inPlace = true;
-    staged.content = std::string(content);
+    staged.write = content;
     staged_.push_back(std::move(staged));
     return {};
   }
@@ -198,7 +215,7 @@ WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view 
   staged.temp = temp;
   if (watch_ && watch_->created) watch_->created(temp);
 
-  bool ok = WriteAll(fd, content);
+  bool ok = WriteAllOf(fd, content);
   std::string why = ok ? std::string() : Errno();
   if (ok && resolved.exists) {
     // The replacement keeps the owner (where allowed) and the mode of the file it replaces.
@@ -231,7 +248,7 @@ WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view 
     // A rename would split the names apart; the staged copy has proved the
     // space is there, so the file itself is rewritten.
     staged.inPlace = true;
-    staged.content = std::string(content);
+    staged.write = content;
   }
   staged_.push_back(std::move(staged));
   return {};
@@ -242,7 +259,7 @@ WriteOutcome FileTransaction::Commit() {
   for (Staged& staged : staged_) {
     if (staged.inPlace) {
       const bool regular = !staged.temp.empty();
-      outcome = WriteInPlace(staged.requested, staged.target, staged.content, regular);
+      outcome = WriteInPlace(staged.requested, staged.target, staged.write, regular);
       Discard(staged);
     } else if (::rename(staged.temp.c_str(), staged.target.c_str()) != 0) {
       outcome = {false, CannotWrite(staged.requested, Errno())};
@@ -263,6 +280,14 @@ WriteOutcome WriteFileAtomically(const fs::path& path, std::string_view content,
                                  SpecialFiles special) {
   FileTransaction transaction(watch);
   const WriteOutcome staged = transaction.Stage(path, content, special);
+  if (!staged.ok) return staged;
+  return transaction.Commit();
+}
+
+WriteOutcome WriteFileAtomically(const fs::path& path, const ContentWriter& write, const TempFileWatch* watch,
+                                 SpecialFiles special) {
+  FileTransaction transaction(watch);
+  const WriteOutcome staged = transaction.Stage(path, write, special);
   if (!staged.ok) return staged;
   return transaction.Commit();
 }

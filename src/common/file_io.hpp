@@ -26,6 +26,12 @@ struct TempFileWatch {
   std::function<void(const std::filesystem::path&)> gone;
 };
 
+// Content handed over in pieces: write calls put for each piece in order and
+// returns false to give up (put returns false when a piece cannot be
+// written). It may be called more than once for one file.
+using ContentSink = std::function<bool(std::string_view piece)>;
+using ContentWriter = std::function<bool(const ContentSink& put)>;
+
 // What a write does when the name is a device or pipe.
 enum class SpecialFiles { WriteInPlace, Refuse };
 
@@ -49,6 +55,10 @@ class FileTransaction {
 
   WriteOutcome Stage(const std::filesystem::path& path, std::string_view content,
                      SpecialFiles special = SpecialFiles::WriteInPlace);
+  // The same for content that is made while it is written, so that a large
+  // file never has to be held whole. write must stay valid until Commit.
+  WriteOutcome Stage(const std::filesystem::path& path, const ContentWriter& write,
+                     SpecialFiles special = SpecialFiles::WriteInPlace);
   // Replaces the targets in the order staged; stops at the first failure.
   WriteOutcome Commit();
 
@@ -57,7 +67,7 @@ class FileTransaction {
     std::filesystem::path requested;
     std::filesystem::path target;
     std::filesystem::path temp;  // empty when written in place
-    std::string content;         // kept for in-place writes only
+    ContentWriter write;         // kept for in-place writes only
     bool inPlace = false;
   };
   void Discard(Staged& staged);
@@ -67,6 +77,9 @@ class FileTransaction {
 
 // One file: stage and commit.
 WriteOutcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+                                 const TempFileWatch* watch = nullptr,
+                                 SpecialFiles special = SpecialFiles::WriteInPlace);
+WriteOutcome WriteFileAtomically(const std::filesystem::path& path, const ContentWriter& write,
                                  const TempFileWatch* watch = nullptr,
                                  SpecialFiles special = SpecialFiles::WriteInPlace);
 

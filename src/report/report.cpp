@@ -17,7 +17,9 @@ std::string ReportText(const std::vector<ReflectionRecord>& records, const Repor
 
 WriteOutcome WriteReport(const std::filesystem::path& path, const std::vector<ReflectionRecord>& records,
                          const ReportContext& context) {
-  return WriteFileAtomically(path, ReportText(records, context));
+  // Streamed: a report of millions of rows is never held whole.
+  const ReportLines lines(records, context);
+  return WriteFileAtomically(path, ContentWriter([&lines](const ContentSink& put) { return lines.Write(put); }));
 }
 
 }  // namespace lumora

@@ -176,6 +176,38 @@ TEST(WriteFileAtomically, TemporaryFileIsPrivateUnguessableAndAlwaysRemoved) {
   EXPECT_EQ(ReadWholeFile(folder.path / "other"), "second");
 }
 
+// Content made while it is written (a large report) lands whole, or not at
+// all when its writer gives up halfway; a file of two names is written again
+// through the same writer.
+TEST(WriteFileAtomically, StreamedContentIsAllOrNothing) {
+  TempFolder folder;
+  const fs::path file = folder.path / "big.hkl";
+  auto pieces = [](int count) {
+    return ContentWriter([count](const ContentSink& put) {
+      for (int i = 0; i < count; ++i)
+        if (!put("line " + std::to_string(i) + "\r\n")) return false;
+      return true;
+    });
+  };
+  ASSERT_TRUE(WriteFileAtomically(file, pieces(20000)).ok);
+  const std::string whole = ReadWholeFile(file).value_or("");
+  EXPECT_EQ(whole.substr(0, 16), "line 0\r\nline 1\r\n");
+  EXPECT_EQ(whole.size(), ReadWholeFile(file)->size());
+  EXPECT_NE(whole.find("line 19999\r\n"), std::string::npos);
+
+  const ContentWriter givesUp = [](const ContentSink& put) { return put("half a report") && false; };
+  const WriteOutcome failed = WriteFileAtomically(file, givesUp);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_FALSE(failed.error.empty());
+  EXPECT_EQ(ReadWholeFile(file), whole);
+  EXPECT_EQ(folder.Entries(), 1u);  // no temporary file left
+
+  const fs::path second = folder.path / "second name.hkl";
+  fs::create_hard_link(file, second);
+  ASSERT_TRUE(WriteFileAtomically(file, pieces(3)).ok);
+  EXPECT_EQ(ReadWholeFile(second), "line 0\r\nline 1\r\nline 2\r\n");
+}
+
 TEST(ReadSmallRegularFile, RefusesWhatIsNotASmallFileWithoutBlocking) {
   TempFolder folder;
   const fs::path good = folder.path / "Lumora.cfg";
