@@ -57,7 +57,8 @@ std::complex<double> AnomalousTerms(int z, double wavelength) {
   ThrowIfError(error, "anomalous term f' of element " + std::to_string(z));
   const double f2 = Fii(z, energy, &error);
   ThrowIfError(error, "anomalous term f'' of element " + std::to_string(z));
-  return {f1, f2};
+  // xraylib gives the absorptive term with the opposite sign (Fii < 0).
+  return {f1, -f2};
 }
 
 FormFactorTable::FormFactorTable(int z, double wavelength, double sMax) : z_(z) {

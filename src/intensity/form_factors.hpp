@@ -23,7 +23,7 @@ std::string ElementSymbol(int z);
 // f0(s) straight from xraylib; s >= 0 in 1/A. Throws std::runtime_error when
 // xraylib reports an error.
 double FormFactorF0(int z, double s);
-// f' and f'' at a wavelength in A (> 0).
+// f' and f'' (f'' > 0, absorption) at a wavelength in A (> 0).
 std::complex<double> AnomalousTerms(int z, double wavelength);
 
 // f0 of one element tabulated on a fine s grid, with the anomalous terms of
