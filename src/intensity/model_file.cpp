@@ -102,7 +102,7 @@ StructureModel Parse(std::string_view text) {
     }
     const std::string key = Lower(w[0]);
     if (key == "name" || key == "system" || key == "setting") {
-      if (w.size() < 2) Fail(lineNumber, 2, key, "", "is missing");
+      if (w.size() < 2) Fail(lineNumber, 2, key, "", "the line needs a value after \"" + key + "\"");
       if (key == "name") {
         std::string name(Trim(line));
         model.name = std::string(Trim(std::string_view(name).substr(4)));
@@ -165,9 +165,11 @@ std::string Number(double v) { return ShortestText(v); }
 }  // namespace
 
 std::string ModelError::Message() const {
+  if (line == 0) return "\"" + text + "\" " + problem;  // the file itself
   std::string where = "line " + std::to_string(line);
   if (field > 0) where += ", field " + std::to_string(field) + " (" + name + ")";
   else if (!name.empty()) where += ": " + name;
+  if (field > 0 && text.empty()) return where + " is missing: " + problem;
   if (field > 0 || !text.empty()) return where + ": \"" + text + "\" " + problem;
   return where + " " + problem;
 }

@@ -102,7 +102,7 @@ PolygonDomain RegularPolygon(int corners, double radius, double orientation) {
 
 ZonohedronDomain::ZonohedronDomain(std::vector<Vec3> generators) : generators_(std::move(generators)) {
   const int m = static_cast<int>(generators_.size());
-  if (m < 3) throw std::invalid_argument("a zonohedron needs at least three generators");
+  if (m < 3 || m > 16) throw std::invalid_argument("a zonohedron needs 3 to 16 generators");
   // A fine tiling by parallelepipeds, one per triple of generators: the lower
   // faces of the four-dimensional zonotope lifted by generic heights.
   std::vector<double> height(static_cast<std::size_t>(m));
@@ -138,21 +138,30 @@ ZonohedronDomain::ZonohedronDomain(std::vector<Vec3> generators) : generators_(s
 std::complex<double> ZonohedronDomain::Transform(const Vec3& q) const {
   // Brick S at offset o: |det| exp(i k.o) prod over its edges of exp(i theta) sinc theta,
   // theta_j = k . g_j / 2; with the zonohedron centred the phase is
-  // sum over the other generators of +-theta_j.
+  // sum over the other generators of +-theta_j: a product of exp(+-i theta_j).
+  constexpr std::size_t kMax = 16;
   const std::size_t m = generators_.size();
-  std::vector<double> theta(m), sinc(m);
-  for (std::size_t j = 0; j < m; ++j) {
-    theta[j] = kTwoPi * Dot(q, generators_[j]) / 2.0;
-    sinc[j] = Sinc(theta[j]);
+  double sinc[kMax], re[kMax], im[kMax];
+  for (std::size_t j = 0; j < m && j < kMax; ++j) {
+    const double theta = kTwoPi * Dot(q, generators_[j]) / 2.0;
+    re[j] = std::cos(theta);
+    im[j] = std::sin(theta);
+    sinc[j] = std::fabs(theta) < 1e-4 ? 1.0 - theta * theta / 6.0 : im[j] / theta;
   }
-  std::complex<double> sum = 0.0;
+  double sumRe = 0.0, sumIm = 0.0;
   for (const Brick& brick : bricks_) {
-    double phase = 0.0;
-    for (const auto& [j, sign] : brick.shifts) phase += sign * theta[static_cast<std::size_t>(j)];
+    double pr = 1.0, pi = 0.0;
+    for (const auto& [j, sign] : brick.shifts) {
+      const double er = re[j], ei = sign * im[j];
+      const double nr = pr * er - pi * ei;
+      pi = pr * ei + pi * er;
+      pr = nr;
+    }
     const double amplitude = brick.volume * sinc[brick.edges[0]] * sinc[brick.edges[1]] * sinc[brick.edges[2]];
-    sum += amplitude * std::complex<double>(std::cos(phase), std::sin(phase));
+    sumRe += amplitude * pr;
+    sumIm += amplitude * pi;
   }
-  return sum;
+  return {sumRe, sumIm};
 }
 
 ZonohedronDomain RhombicTriacontahedron(const std::array<Vec3, 6>& axes, double edge) {

@@ -31,6 +31,33 @@ ReciprocalVector ReciprocalOf(const Lattice& lattice, const std::array<int, 6>& 
 
 double Norm2(const Vec3& v) { return v[0] * v[0] + v[1] * v[1] + v[2] * v[2]; }
 
+bool Near(double a, double b) { return std::fabs(a - b) <= 1e-12 * (1.0 + std::fabs(a) + std::fabs(b)); }
+
+// Whether domain a equals sign * b (sign -1: the point mirror).
+bool SameDomain(const OccupationDomain& a, const OccupationDomain& b, double sign) {
+  if (a.index() != b.index()) return false;
+  if (const auto* s = std::get_if<SphereDomain>(&a)) return Near(s->radius, std::get<SphereDomain>(b).radius);
+  if (const auto* d = std::get_if<DiskDomain>(&a)) return Near(d->radius, std::get<DiskDomain>(b).radius);
+  if (const auto* z = std::get_if<ZonohedronDomain>(&a)) {
+    const auto& gb = std::get<ZonohedronDomain>(b).generators();
+    if (z->generators().size() != gb.size()) return false;
+    for (std::size_t i = 0; i < gb.size(); ++i)
+      for (int c = 0; c < 3; ++c)
+        if (!Near(z->generators()[i][c], gb[i][c])) return false;
+    return true;  // zonohedra are centrosymmetric
+  }
+  const auto& ca = std::get<PolygonDomain>(a).corners();
+  const auto& cb = std::get<PolygonDomain>(b).corners();
+  if (ca.size() != cb.size()) return false;
+  for (const Vec2& p : ca) {
+    const bool found = std::any_of(cb.begin(), cb.end(), [&](const Vec2& r) {
+      return Near(p[0], sign * r[0]) && Near(p[1], sign * r[1]);
+    });
+    if (!found) return false;
+  }
+  return true;
+}
+
 // The sites grouped by element, with one form-factor table per element.
 class Evaluator {
  public:
@@ -45,6 +72,22 @@ class Evaluator {
       tableOf_.push_back(static_cast<std::size_t>(it - tables_.begin()));
     }
     fValues_.resize(tables_.size());
+    // Sites whose domains are equal, or point mirrors of each other, share one
+    // transform per reflection: T of -W is the conjugate of T of W.
+    for (std::size_t j = 0; j < model.sites.size(); ++j) {
+      std::size_t shape = shapes_.size();
+      bool conjugate = false;
+      for (std::size_t u = 0; u < shapes_.size(); ++u) {
+        const OccupationDomain& other = model.sites[shapes_[u]].domain;
+        if (SameDomain(model.sites[j].domain, other, 1.0)) shape = u;
+        else if (SameDomain(model.sites[j].domain, other, -1.0)) shape = u, conjugate = true;
+        if (shape != shapes_.size()) break;
+      }
+      if (shape == shapes_.size()) shapes_.push_back(j);
+      shapeOf_.push_back(shape);
+      conjugateOf_.push_back(conjugate);
+    }
+    transforms_.resize(shapes_.size());
   }
 
   std::complex<double> operator()(const std::array<int, 6>& h) {
@@ -53,6 +96,7 @@ class Evaluator {
     const double s2 = s * s;
     const double perp2 = Norm2(q.perp);
     for (std::size_t t = 0; t < tables_.size(); ++t) fValues_[t] = tables_[t](s);
+    for (std::size_t u = 0; u < shapes_.size(); ++u) transforms_[u] = DomainTransform(model_.sites[shapes_[u]].domain, q.perp);
     std::complex<double> sum = 0.0;
     const int n = lattice_.nDim;
     for (std::size_t j = 0; j < model_.sites.size(); ++j) {
@@ -61,9 +105,11 @@ class Evaluator {
       for (int i = 0; i < n; ++i) hx += static_cast<double>(h[i]) * site.x[i];
       // Reduce H.x modulo 1 before the angle: large indices keep their precision.
       hx -= std::round(hx);
-      const double weight = site.occupancy * std::exp(-site.bPar * s2 - site.bPerp * perp2 / 4.0);
+      double weight = site.occupancy;
+      if (site.bPar != 0.0 || site.bPerp != 0.0) weight *= std::exp(-site.bPar * s2 - site.bPerp * perp2 / 4.0);
       const std::complex<double> phase(std::cos(kTwoPi * hx), std::sin(kTwoPi * hx));
-      sum += weight * fValues_[tableOf_[j]] * DomainTransform(site.domain, q.perp) * phase;
+      const std::complex<double> t = transforms_[shapeOf_[j]];
+      sum += weight * fValues_[tableOf_[j]] * (conjugateOf_[j] ? std::conj(t) : t) * phase;
     }
     return sum / model_.internalCellVolume;
   }
@@ -74,6 +120,10 @@ class Evaluator {
   std::vector<FormFactorTable> tables_;
   std::vector<std::size_t> tableOf_;
   std::vector<std::complex<double>> fValues_;
+  std::vector<std::size_t> shapes_;   // one site of each distinct domain
+  std::vector<std::size_t> shapeOf_;  // per site
+  std::vector<char> conjugateOf_;     // per site: the domain is -W of its shape
+  std::vector<std::complex<double>> transforms_;
 };
 
 std::array<int, 6> IndicesOf(const ReflectionRecord& r) {
