@@ -274,4 +274,16 @@ std::optional<StructureModel> BuiltinModel(std::string_view name) {
   return m;
 }
 
+std::variant<StructureModel, std::string> FindModel(std::string_view nameOrPath) {
+  if (std::optional<StructureModel> builtin = BuiltinModel(nameOrPath)) return *builtin;
+  const std::string path(nameOrPath);
+  auto loaded = LoadModel(path);
+  if (StructureModel* model = std::get_if<StructureModel>(&loaded)) return std::move(*model);
+  const ModelError& error = std::get<ModelError>(loaded);
+  if (error.line == 0)
+    return "\"" + path + "\" is neither a built-in model (penrose, ammann-beenker, ammann-kramer, square-triangle) "
+           "nor a readable model file";
+  return path + ": " + error.Message();
+}
+
 }  // namespace lumora

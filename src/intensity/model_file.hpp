@@ -50,4 +50,8 @@ const std::vector<std::string>& BuiltinModelNames();
 // The built-in model of that name (case-insensitive), or nothing.
 std::optional<StructureModel> BuiltinModel(std::string_view name);
 
+// A built-in model by name, else the model file at that path; or a message
+// ("line 3, field 2 (element): ...", or that it is neither).
+std::variant<StructureModel, std::string> FindModel(std::string_view nameOrPath);
+
 }  // namespace lumora

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "intensity/fast_trig.hpp"
+
 namespace lumora {
 namespace {
 
@@ -65,14 +67,14 @@ std::complex<double> PolygonDomain::Transform(double qx, double qy) const {
   std::complex<double> sum = 0.0;
   const std::size_t n = corners_.size();
   auto expAt = [&](const Vec2& v) {
-    const double phase = kx * v[0] + ky * v[1];
-    return std::complex<double>(std::cos(phase), std::sin(phase));
+    const SinCos sc = FastSinCos(kx * v[0] + ky * v[1]);
+    return std::complex<double>(sc.cos, sc.sin);
   };
   const std::complex<double> first = expAt(corners_[0]);
   std::complex<double> ea = first;
   for (std::size_t i = 0; i < n; ++i) {
     const Vec2& p = corners_[i];
-    const Vec2& r = corners_[(i + 1) % n];
+    const Vec2& r = corners_[i + 1 == n ? 0 : i + 1];
     const std::complex<double> eb = i + 1 == n ? first : expAt(r);
     const double dx = r[0] - p[0];
     const double dy = r[1] - p[1];
@@ -82,8 +84,8 @@ std::complex<double> PolygonDomain::Transform(double qx, double qy) const {
       const std::complex<double> diff = eb - ea;
       sum += (cross / along) * std::complex<double>(diff.imag(), -diff.real());  // (eb - ea) / i
     } else {
-      const double phase = kx * (p[0] + r[0]) / 2.0 + ky * (p[1] + r[1]) / 2.0;
-      sum += cross * Sinc(along / 2.0) * std::complex<double>(std::cos(phase), std::sin(phase));
+      const SinCos sc = FastSinCos(kx * (p[0] + r[0]) / 2.0 + ky * (p[1] + r[1]) / 2.0);
+      sum += cross * Sinc(along / 2.0) * std::complex<double>(sc.cos, sc.sin);
     }
     ea = eb;
   }
@@ -144,8 +146,9 @@ std::complex<double> ZonohedronDomain::Transform(const Vec3& q) const {
   double sinc[kMax], re[kMax], im[kMax];
   for (std::size_t j = 0; j < m && j < kMax; ++j) {
     const double theta = kTwoPi * Dot(q, generators_[j]) / 2.0;
-    re[j] = std::cos(theta);
-    im[j] = std::sin(theta);
+    const SinCos sc = FastSinCos(theta);
+    re[j] = sc.cos;
+    im[j] = sc.sin;
     sinc[j] = std::fabs(theta) < 1e-4 ? 1.0 - theta * theta / 6.0 : im[j] / theta;
   }
   double sumRe = 0.0, sumIm = 0.0;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "intensity/fast_trig.hpp"
 #include "intensity/form_factors.hpp"
 
 namespace lumora {
@@ -107,7 +108,8 @@ class Evaluator {
       hx -= std::round(hx);
       double weight = site.occupancy;
       if (site.bPar != 0.0 || site.bPerp != 0.0) weight *= std::exp(-site.bPar * s2 - site.bPerp * perp2 / 4.0);
-      const std::complex<double> phase(std::cos(kTwoPi * hx), std::sin(kTwoPi * hx));
+      const SinCos sc = FastSinCos(kTwoPi * hx);
+      const std::complex<double> phase(sc.cos, sc.sin);
       const std::complex<double> t = transforms_[shapeOf_[j]];
       sum += weight * fValues_[tableOf_[j]] * (conjugateOf_[j] ? std::conj(t) : t) * phase;
     }
@@ -187,11 +189,21 @@ bool ComputeIntensities(const ResolvedModel& model, const Lattice& lattice, cons
   return true;
 }
 
-void KeepStrongReflections(std::vector<ReflectionRecord>& records, IntensityResult& result, double percent) {
+void KeepStrongReflections(CalculationResult& run, IntensityResult& result, double percent) {
+  std::vector<ReflectionRecord>& records = run.records;
   std::size_t out = 0;
+  RunStatistics stats;
+  const int last = run.lattice.nDim - 1;
   for (std::size_t i = 0; i < records.size(); ++i) {
     if (!(result.intensity[i] >= percent)) continue;
-    records[out] = records[i];
+    const ReflectionRecord r = records[i];
+    // The statistics as the run gathers them, on the stored single-precision values.
+    if (r.h[static_cast<std::size_t>(last)] == 0.0f && std::fabs(r.x) > stats.zeroLayerMax) stats.zeroLayerMax = std::fabs(r.x);
+    if (r.theta > stats.thetaMax) stats.thetaMax = r.theta;
+    if (r.qi > stats.qiMax) stats.qiMax = r.qi;
+    if (r.qi > 0.0f && r.qi < stats.qiMinPositive) stats.qiMinPositive = r.qi;
+    stats.bounds.Widen(r.x, r.y, r.z);
+    records[out] = r;
     result.fAbs[out] = result.fAbs[i];
     result.fPhase[out] = result.fPhase[i];
     result.intensity[out] = result.intensity[i];
@@ -201,6 +213,8 @@ void KeepStrongReflections(std::vector<ReflectionRecord>& records, IntensityResu
   result.fAbs.resize(out);
   result.fPhase.resize(out);
   result.intensity.resize(out);
+  run.stats = stats;
+  run.kept = out;
 }
 
 }  // namespace lumora

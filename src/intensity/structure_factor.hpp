@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "intensity/structure_model.hpp"
+#include "reflections/calculation.hpp"
 #include "reflections/reflection_record.hpp"
 
 namespace lumora {
@@ -22,9 +23,10 @@ struct IntensityResult {
   std::vector<double> fPhase;     // arg F, degrees in (-180, 180]
   std::vector<double> intensity;  // 100 |F|^2 / max |F|^2 (0 for an empty or all-zero list)
   double maxF2 = 0.0;             // the largest |F|^2
+  std::string model;              // the model's name, for the outputs
 };
 
-// F of one index vector (indices in the run's basis). sMaxHint is unused here.
+// F of one index vector (indices in the run's basis).
 std::complex<double> StructureFactor(const ResolvedModel& model, const Lattice& lattice, const std::array<int, 6>& h,
                                      double wavelength);
 
@@ -38,8 +40,8 @@ struct IntensityControl {
 bool ComputeIntensities(const ResolvedModel& model, const Lattice& lattice, const std::vector<ReflectionRecord>& records,
                         double wavelength, IntensityResult& result, const IntensityControl& control = {});
 
-// Keeps the records (and their intensities) with intensity >= percent; the
-// kept intensities stay relative to the strongest of the whole list.
-void KeepStrongReflections(std::vector<ReflectionRecord>& records, IntensityResult& result, double percent);
+// Keeps the records (and their intensities) with intensity >= percent of the
+// strongest, and recomputes the run's statistics over them.
+void KeepStrongReflections(CalculationResult& run, IntensityResult& result, double percent);
 
 }  // namespace lumora
