@@ -6,7 +6,7 @@ BUILDDIR := $(if $(filter ci,$(PRESET)),build-ci,$(if $(filter core-only,$(PRESE
 
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation fonts-dejavu-core \
-            libwmf-bin fonts-urw-base35 xdg-utils
+            libwmf-bin fonts-urw-base35 xdg-utils libxrl-dev
 
 .PHONY: all deps build test run bench clean
 

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -9,6 +11,8 @@
 #include "cli/commands.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
+#include "intensity/model_file.hpp"
+#include "intensity/structure_factor.hpp"
 #include "report/machine_formats.hpp"
 #include "report/report.hpp"
 
@@ -34,8 +38,15 @@ Lattice and calculation:
                          systems) or six (icosahedral) values (default 2)
   --settings FILE        start from a settings file (Lumora.cfg)
 
+Intensities:
+  --model NAME|FILE      structure model: penrose, ammann-beenker,
+                         ammann-kramer, square-triangle, or a model file;
+                         adds the "I" column (percent of the strongest) to
+                         the report and f_abs, f_phase, intensity to CSV/JSON
+  --min-intensity P      keep only reflections with I >= P percent
+
 Output:
-  --columns LIST         any of indices,theta,d,qe-qi,xyz (default all)
+  --columns LIST         any of indices,theta,d,qe-qi,xyz,intensity (default all)
   --format FORMAT        hkl (the report, default), csv or json
   -o FILE                write to FILE instead of standard output
   --progress             show a progress bar on standard error (terminals only)
@@ -53,7 +64,7 @@ Output:
 )";
 
 ReportColumns ParseColumns(const std::string& list) {
-  ReportColumns columns{false, false, false, false, false};
+  ReportColumns columns{false, false, false, false, false, false};
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = list.find(',', start);
@@ -63,7 +74,8 @@ ReportColumns ParseColumns(const std::string& list) {
     else if (name == "d") columns.dSpacing = true;
     else if (name == "qe-qi") columns.qeQi = true;
     else if (name == "xyz") columns.xyz = true;
-    else if (!name.empty()) BadValue("--columns", name, "is not one of indices, theta, d, qe-qi, xyz");
+    else if (name == "intensity") columns.intensity = true;
+    else if (!name.empty()) BadValue("--columns", name, "is not one of indices, theta, d, qe-qi, xyz, intensity");
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
@@ -96,7 +108,8 @@ class ProgressBar {
 
 int RunReflections(const std::vector<std::string>& args) {
   std::set<std::string> valued = ParameterOptions::Names();
-  valued.insert({"--columns", "--format", "-o", "--max-records", "--max-visited", "--max-seconds", "--algorithm"});
+  valued.insert({"--columns", "--format", "-o", "--max-records", "--max-visited", "--max-seconds", "--algorithm",
+                 "--model", "--min-intensity"});
   const std::vector<Option> options = ReadOptions(args, valued, {"--progress", "--help"});
 
   ParameterOptions parameters;
@@ -106,13 +119,27 @@ int RunReflections(const std::vector<std::string>& args) {
   bool progress = false;
   RunControl control;
   WalkAlgorithm algorithm = WalkAlgorithm::Bounded;
+  std::optional<std::string> modelName;
+  std::optional<double> minIntensity;
+  std::string columnsText;
   for (const Option& option : options) {
     if (option.name == "--help") {
       std::fputs(kHelp, stdout);
       return 0;
     }
     if (parameters.Apply(option)) continue;
-    if (option.name == "--columns") columns = ParseColumns(option.value);
+    if (option.name == "--columns") {
+      columns = ParseColumns(option.value);
+      columnsText = option.value;
+    } else if (option.name == "--model") {
+      if (option.value.empty()) BadValue("--model", option.value, "is not a model name or file");
+      modelName = option.value;
+    } else if (option.name == "--min-intensity") {
+      const std::optional<double> value = ParseNumber(option.value);
+      if (!value || !(*value >= 0.0 && *value <= 100.0))
+        BadValue("--min-intensity", option.value, "is not a percentage from 0 to 100");
+      minIntensity = *value;
+    }
     else if (option.name == "--format") {
       format = option.value;
       if (format != "hkl" && format != "csv" && format != "json")
@@ -136,6 +163,16 @@ int RunReflections(const std::vector<std::string>& args) {
     }
   }
 
+  if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
+  if (columns.intensity && !columnsText.empty() && !modelName)
+    BadValue("--columns", columnsText, "names intensity, which needs --model");
+  std::optional<StructureModel> model;
+  if (modelName) {
+    auto found = FindModel(*modelName);
+    if (const std::string* error = std::get_if<std::string>(&found)) throw UsageError("option --model: " + *error);
+    model = std::get<StructureModel>(std::move(found));
+  }
+
   ParameterTexts texts = parameters.Resolve();
   const Summary summary = BuildSummary(texts);  // the texts as typed
   NormaliseDecimalCommas(texts);
@@ -146,20 +183,32 @@ int RunReflections(const std::vector<std::string>& args) {
   ProgressBar bar(progress);
   control.algorithm = algorithm;
   if (progress) control.progress = [&bar](const RunProgress& p) { bar.Show(p.fraction); };
-  const CalculationResult result = RunCalculation(inputs, control);
+  CalculationResult result = RunCalculation(inputs, control);
   bar.Finish();
   if (result.status != RunStatus::Completed) {
     std::fprintf(stderr, "lumora-cli: %s\n", result.error.c_str());
     return 1;
   }
 
+  std::optional<IntensityResult> intensities;
+  if (model) {
+    const auto resolved = ResolveModel(*model, result.lattice);
+    if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
+    intensities.emplace();
+    intensities->model = model->name.empty() ? *modelName : model->name;
+    ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength, *intensities);
+    if (minIntensity) KeepStrongReflections(result, *intensities, *minIntensity);
+  }
+  const IntensityResult* withIntensities = intensities ? &*intensities : nullptr;
+
   std::string text;
   if (format == "csv") {
-    text = CsvText(result, summary);
+    text = CsvText(result, summary, withIntensities);
   } else if (format == "json") {
-    text = JsonText(result, summary);
+    text = JsonText(result, summary, withIntensities);
   } else {
-    ReportContext context{summary, result.lattice.nDim, !inputs.yamamoto, columns};
+    ReportContext context{summary, result.lattice.nDim, !inputs.yamamoto, columns, nullptr};
+    if (intensities) context.intensities = std::make_shared<const std::vector<double>>(intensities->intensity);
     text = ReportText(result.records, context);
   }
   return WriteOutput(output, text) ? 0 : 1;

@@ -84,28 +84,39 @@ std::vector<std::string> RecordFields(const ReflectionRecord& r) {
 
 constexpr const char* kRecordColumns[] = {"h1", "h2", "h3", "h4", "h5", "h6", "theta", "d",
                                           "qe", "qi", "x",  "y",  "z",  "planeClass", "mainFlag"};
+constexpr const char* kIntensityColumns[] = {"f_abs", "f_phase", "intensity"};
+
+std::vector<std::string> IntensityFields(const IntensityResult& r, std::size_t i) {
+  return {ShortestText(r.fAbs[i]), ShortestText(r.fPhase[i]), ShortestText(r.intensity[i])};
+}
 
 }  // namespace
 
-std::string CsvText(const CalculationResult& result, const Summary& summary) {
+std::string CsvText(const CalculationResult& result, const Summary& summary, const IntensityResult* intensities) {
   std::string out;
   for (const auto& [name, value] : Description(result, summary)) out += "# " + name + ": " + value + std::string(kCrLf);
+  if (intensities) out += "# model: " + intensities->model + std::string(kCrLf);
   for (const auto& [name, value] : Statistics(result)) out += "# " + name + ": " + value + std::string(kCrLf);
   out += "n";
   for (const char* column : kRecordColumns) out += std::string(",") + column;
+  if (intensities)
+    for (const char* column : kIntensityColumns) out += std::string(",") + column;
   out += kCrLf;
   for (std::size_t i = 0; i < result.records.size(); ++i) {
     out += std::to_string(i + 1);
     for (const std::string& field : RecordFields(result.records[i])) out += "," + CsvField(field);
+    if (intensities)
+      for (const std::string& field : IntensityFields(*intensities, i)) out += "," + field;
     out += kCrLf;
   }
   return out;
 }
 
-std::string JsonText(const CalculationResult& result, const Summary& summary) {
+std::string JsonText(const CalculationResult& result, const Summary& summary, const IntensityResult* intensities) {
   std::string out = "{\n";
   for (const auto& [name, value] : Description(result, summary))
     out += "  " + JsonString(name) + ": " + JsonString(value) + ",\n";
+  if (intensities) out += "  \"model\": " + JsonString(intensities->model) + ",\n";
   out += "  \"statistics\": {";
   bool first = true;
   for (const auto& [name, value] : Statistics(result)) {
@@ -118,6 +129,10 @@ std::string JsonText(const CalculationResult& result, const Summary& summary) {
     out += i == 0 ? "\n    {" : ",\n    {";
     out += "\"n\": " + std::to_string(i + 1);
     for (std::size_t f = 0; f < fields.size(); ++f) out += ", " + JsonString(kRecordColumns[f]) + ": " + fields[f];
+    if (intensities) {
+      const std::vector<std::string> values = IntensityFields(*intensities, i);
+      for (std::size_t f = 0; f < values.size(); ++f) out += ", " + JsonString(kIntensityColumns[f]) + ": " + values[f];
+    }
     out += "}";
   }
   out += result.records.empty() ? "]\n}\n" : "\n  ]\n}\n";

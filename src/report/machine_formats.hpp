@@ -4,16 +4,21 @@
 
 #include <string>
 
+#include "intensity/structure_factor.hpp"
 #include "reflections/calculation.hpp"
 #include "reflections/parameters.hpp"
 
 namespace lumora {
 
 // Statistics as "# name: value" comment lines, then a header line and one
-// CRLF-ended row per record.
-std::string CsvText(const CalculationResult& result, const Summary& summary);
+// CRLF-ended row per record. With intensities (parallel to the records) every
+// row ends with f_abs, f_phase (degrees) and intensity (percent of the strongest).
+std::string CsvText(const CalculationResult& result, const Summary& summary,
+                    const IntensityResult* intensities = nullptr);
 
-// One JSON object: summary, statistics and the list of records.
-std::string JsonText(const CalculationResult& result, const Summary& summary);
+// One JSON object: summary, statistics and the list of records (with f_abs,
+// f_phase and intensity when intensities are given).
+std::string JsonText(const CalculationResult& result, const Summary& summary,
+                     const IntensityResult* intensities = nullptr);
 
 }  // namespace lumora

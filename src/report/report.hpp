@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct ReportColumns {
   bool dSpacing = true;
   bool qeQi = true;      // headed "ve", "vi" in the Steurer setting
   bool xyz = true;
+  bool intensity = true;  // "I", shown only when the run has intensities
 };
 
 struct ReportContext {
@@ -27,6 +29,9 @@ struct ReportContext {
   int nDim = 5;
   bool steurer = false;
   ReportColumns columns;
+  // Intensities parallel to the records (percent of the strongest), when a
+  // structure model was chosen; they add the "I" column at the end.
+  std::shared_ptr<const std::vector<double>> intensities;
 };
 
 // The ruled column header line ("#      h1  h2 ...").

@@ -36,11 +36,13 @@ std::string ReportColumnHeader(const ReportContext& context, std::size_t rowCoun
     if (context.steurer && col == 9) head = "vi";
     header += PadLeft(head, col < 6 ? 4 : 10);
   }
+  if (context.intensities && context.columns.intensity) header += PadLeft("I", 10);
   return header;
 }
 
 ReportLines::ReportLines(const std::vector<ReflectionRecord>& records, const ReportContext& context)
     : records_(&records), on_(ColumnsShown(context.columns, context.nDim)) {
+  if (context.intensities && context.columns.intensity) intensities_ = context.intensities;
   const std::string header = ReportColumnHeader(context, records.size());
   const std::string rule = RepeatStr("-", header.size());
   header_ = {"LUMORA REPORT - " + std::to_string(records.size()) + " reflections",
@@ -65,6 +67,7 @@ void ReportLines::AppendRow(std::string& out, std::size_t row) const {
     if (col < 6) AppendPadLeft(out, FormatFixed(values[col], 0), 4);
     else AppendPadLeft(out, FormatFixed(values[col], 5), 10);
   }
+  if (intensities_) AppendPadLeft(out, FormatFixed(row < intensities_->size() ? (*intensities_)[row] : 0.0, 5), 10);
 }
 
 std::string ReportLines::Line(std::size_t index) const {

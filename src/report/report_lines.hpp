@@ -50,6 +50,7 @@ class ReportLines {
 
   const std::vector<ReflectionRecord>* records_;
   std::array<bool, 13> on_{};
+  std::shared_ptr<const std::vector<double>> intensities_;  // set when the "I" column is shown
   std::vector<std::string> header_;  // the seven lines above the rows
   std::size_t rowField_ = 5;
   std::size_t rowLength_ = 0;
