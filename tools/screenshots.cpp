@@ -47,5 +47,19 @@ int main(int argc, char** argv) {
   window.executeCalculation();
   window.waitForRun();
   ok = Save(&window, out, QStringLiteral("main-icosahedral.png")) && ok;
+
+  // The Penrose model with spot areas by intensity: the decagonal zero layer.
+  window.parameters()->chooseSystem(1);
+  lumora::ParameterTexts texts = window.parameters()->texts();
+  texts.loops = {"5", "5", "5", "5", "1", "0"};
+  texts.qiMax = "2.5";
+  texts.thetaMax = "35";
+  window.parameters()->setTexts(texts);
+  ok = window.chooseModel(QStringLiteral("penrose")) && ok;
+  window.plots()->toggleOption(lumora::ViewFlag::AreaByIntensity);
+  window.executeCalculation();
+  window.waitForRun();
+  ok = Save(&window, out, QStringLiteral("main-penrose-intensities.png")) && ok;
+  window.chooseModel(QString());
   return ok ? 0 : 1;
 }

@@ -39,6 +39,10 @@ QString AppPaths::settingsFile() const {
   return QDir(writableBase(true)).filePath(QString::fromLatin1(kSettingsFileName));
 }
 
+QString AppPaths::modelSettingsFile() const {
+  return QDir(writableBase(true)).filePath(QStringLiteral("LumoraModel.cfg"));
+}
+
 QString AppPaths::settingsFileToRead() const {
   const QString own = settingsFile();
   if (writable_ || QFileInfo::exists(own)) return own;

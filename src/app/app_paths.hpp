@@ -16,6 +16,7 @@ class AppPaths {
 
   QString settingsFile() const;      // Lumora.cfg (to write)
   QString settingsFileToRead() const;  // the per-user file, else the one beside the program
+  QString modelSettingsFile() const;  // the chosen structure model, beside Lumora.cfg
   QString dataFolder() const;        // "data", created when missing
   QString exportFolder() const;      // "EXPORT", created when missing
   QString manifestFile() const;      // <program>.exe.manifest

@@ -67,10 +67,11 @@ void CalculationRunner::count(const CalculationInputs& inputs) {
       true);
 }
 
-void CalculationRunner::start(const CalculationInputs& inputs, const PlotJob& job) {
+void CalculationRunner::start(const CalculationInputs& inputs, const PlotJob& job,
+                              std::optional<StructureModel> model) {
   auto report = reporter();
   launch(
-      [this, inputs, job, report]() -> FinishedRun {
+      [this, inputs, job, report, model = std::move(model)]() -> FinishedRun {
         RunControl control;
         control.cancel = &cancel_;
         control.progress = [&report](const RunProgress& p) { report(RunStage::Calculating, p.fraction); };
@@ -81,9 +82,28 @@ void CalculationRunner::start(const CalculationInputs& inputs, const PlotJob& jo
           run.cancelled = run.result->status == RunStatus::Cancelled;
           return run;
         }
+        if (model) {
+          report(RunStage::Intensities, 0.0);
+          auto resolved = ResolveModel(*model, run.result->lattice);
+          if (const std::string* problem = std::get_if<std::string>(&resolved)) {
+            run.modelProblem = *problem;
+          } else {
+            auto intensities = std::make_shared<IntensityResult>();
+            intensities->model = model->name;
+            IntensityControl intensityControl;
+            intensityControl.cancel = &cancel_;
+            if (!ComputeIntensities(std::get<ResolvedModel>(resolved), run.result->lattice, run.result->records,
+                                    inputs.wavelength, *intensities, intensityControl)) {
+              run.cancelled = true;
+              return run;
+            }
+            run.intensities = std::move(intensities);
+          }
+        }
         report(RunStage::Drawing, 0.0);
         run.plots = std::make_shared<PreparedPlots>(PlotController::Prepare(
-            job, *run.result, &cancel_, [&report](double fraction) { report(RunStage::Drawing, fraction); }));
+            job, *run.result, run.intensities ? &run.intensities->intensity : nullptr, &cancel_,
+            [&report](double fraction) { report(RunStage::Drawing, fraction); }));
         run.cancelled = cancel_.load();
         return run;
       },

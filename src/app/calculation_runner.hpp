@@ -9,6 +9,10 @@
 #include <functional>
 #include <memory>
 
+#include <optional>
+#include <string>
+
+#include "intensity/structure_factor.hpp"
 #include "plots/plot_controller.hpp"
 #include "reflections/calculation.hpp"
 
@@ -16,7 +20,7 @@ namespace lumora {
 
 using ResultPtr = std::shared_ptr<const CalculationResult>;
 
-enum class RunStage { Counting = 0, Calculating = 1, Drawing = 2 };
+enum class RunStage { Counting = 0, Calculating = 1, Intensities = 2, Drawing = 3 };
 
 // A finished job. cancelled is set when Esc stopped any stage; a counting
 // job leaves only result->kept.
@@ -24,6 +28,9 @@ struct FinishedRun {
   ResultPtr result;
   std::shared_ptr<PreparedPlots> plots;
   bool cancelled = false;
+  // With a structure model: the intensities, or why the model could not be used.
+  std::shared_ptr<const IntensityResult> intensities;
+  std::string modelProblem;
 };
 
 class CalculationRunner : public QObject {
@@ -36,7 +43,7 @@ class CalculationRunner : public QObject {
   void count(const CalculationInputs& inputs);
   // Runs, then draws the job's pictures; ends with finished(). Both are
   // ignored while a job is running.
-  void start(const CalculationInputs& inputs, const PlotJob& job);
+  void start(const CalculationInputs& inputs, const PlotJob& job, std::optional<StructureModel> model = {});
   // Asks the running job to stop.
   void cancel();
   bool running() const;

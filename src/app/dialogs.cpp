@@ -28,6 +28,9 @@ DialogHooks& Dialogs() {
       [](QWidget* parent, const QString& title, const QString& proposedPath, const QString& filter) {
         return QFileDialog::getSaveFileName(parent, title, proposedPath, filter);
       },
+      [](QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+        return QFileDialog::getOpenFileName(parent, title, folder, filter);
+      },
       [](const QUrl& url) { return QDesktopServices::openUrl(url); },
       [](QWidget* parent, const QString& caption, QPoint topLeft) {
         ChoiceDialog dialog(parent);

@@ -23,6 +23,9 @@ struct DialogHooks {
   // A save-file dialog; an empty result means the user cancelled.
   std::function<QString(QWidget* parent, const QString& title, const QString& proposedPath, const QString& filter)>
       saveFileName;
+  // An open-file dialog; empty when cancelled.
+  std::function<QString(QWidget* parent, const QString& title, const QString& folder, const QString& filter)>
+      openFileName;
   // Hands a file or web address to the desktop; false when nothing could open it.
   std::function<bool(const QUrl& url)> openUrl;
   // The choice of 2D plot (1), 3D plot (2) or reflection table (3) under a

@@ -1,6 +1,8 @@
 #include "app/main_window.hpp"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QFileInfo>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -38,6 +40,8 @@
 #include "app/window_preferences.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
+#include "common/text.hpp"
+#include "intensity/model_file.hpp"
 #include "common/text.hpp"
 #include "lattice/matrix_text.hpp"
 #include "lattice/used_matrices_dialog.hpp"
@@ -138,7 +142,8 @@ void MainWindow::buildActions() {
                                                          {"mnuTable3", "Theta"},
                                                          {"mnuTable4", "d-Spacing"},
                                                          {"mnuTable5", "qe, qi"},
-                                                         {"mnuTable1", "xyz Coordinates"}};
+                                                         {"mnuTable1", "xyz Coordinates"},
+                                                         {"mnuTable7", "Intensity"}};
   for (const auto& [name, caption] : columns) {
     QAction* item = makeAction(name, QString::fromLatin1(caption));
     item->setCheckable(true);
@@ -155,10 +160,11 @@ void MainWindow::buildActions() {
   const std::pair<const char*, const char*> views[] = {
       {"mnuView2", "Filled Spots"},      {"mnuView3", "Highlight Main Spots"}, {"mnuView8", "Highlight Directions"},
       {"mnuView4", "Spot Size ~ 1/qi"},  {"mnuView5", "Spot Color ~ theta"},   {"mnuView6", "Spot Color ~ 1/qi"},
-      {"mnuView7", "Show Indices"}};
+      {"mnuView7", "Show Indices"},      {"mnuView10", "Spot Area ~ Intensity"},
+      {"mnuView11", "Spot Color ~ Intensity"}};
   const ViewFlag flags[] = {ViewFlag::FilledSpots,  ViewFlag::HighlightMain, ViewFlag::HighlightDirections,
                            ViewFlag::SizeByQi,     ViewFlag::ColorByTheta,  ViewFlag::ColorByQi,
-                           ViewFlag::ShowIndices};
+                           ViewFlag::ShowIndices,  ViewFlag::AreaByIntensity, ViewFlag::GreyByIntensity};
   for (std::size_t i = 0; i < std::size(views); ++i)
     plots_->bindOption(flags[i], makeAction(views[i].first, QString::fromLatin1(views[i].second)));
   connect(makeAction("mnuView9", QStringLiteral("Tiling Vertices + FT")), &QAction::triggered, this,
@@ -199,7 +205,8 @@ void MainWindow::buildMenus() {
 
   QMenu* table = menuBar()->addMenu(QStringLiteral("&Table"));
   table->setObjectName(QStringLiteral("mnuTable"));
-  for (const char* name : {"mnuTable2", "mnuTable3", "mnuTable4", "mnuTable5", "mnuTable1"}) add(table, name);
+  for (const char* name : {"mnuTable2", "mnuTable3", "mnuTable4", "mnuTable5", "mnuTable1", "mnuTable7"})
+    add(table, name);
   separator(table, "mnuTable0");
   add(table, "mnuTable6");
 
@@ -209,8 +216,12 @@ void MainWindow::buildMenus() {
   separator(view, "mnuView0");
   for (const char* name : {"mnuView2", "mnuView3", "mnuView8", "mnuView4", "mnuView5", "mnuView6", "mnuView7"})
     add(view, name);
+  separator(view, "mnuView03");
+  for (const char* name : {"mnuView10", "mnuView11"}) add(view, name);
   separator(view, "mnuView02");
   add(view, "mnuView9");
+
+  buildModelMenu();
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("mnuHelp"));
@@ -384,6 +395,13 @@ void MainWindow::loadSettings() {
     QTimer::singleShot(0, this, [this, text] { Dialogs().warning(this, text); });
   }
   applySystemState(settings.parameters.systemIndex, false);
+  // The structure model has a file of its own; Lumora.cfg stays as it was.
+  const ReadOutcome model = ReadSmallRegularFile(paths_.modelSettingsFile().toStdString(), 64 * 1024);
+  if (model.status == ReadStatus::Ok) {
+    const QString source = Q(std::string(Trim(model.text)));
+    if (!source.isEmpty() && !chooseModel(source)) chooseModel(QString());
+  }
+  syncModelMenu();
 }
 
 bool MainWindow::saveSettings() {
@@ -459,7 +477,14 @@ void MainWindow::startRun(const CalculationInputs& inputs) {
   lprog_->setText(QStringLiteral("calculating ..."));
   progress_->setValue(0);
   runJob_ = plots_->captureJob();
-  runner_.start(inputs, runJob_);
+  std::optional<StructureModel> model;
+  if (model_ && model_->system == inputs.system) {
+    model = model_;
+  } else if (model_) {
+    statusPanels_[3]->setText(QStringLiteral("model %1 is not %2: no intensities")
+                                  .arg(Q(model_->name), Q(std::string(SystemName(inputs.system)))));
+  }
+  runner_.start(inputs, runJob_, std::move(model));
 }
 
 void MainWindow::onCounted(FinishedRun run) {
@@ -487,6 +512,7 @@ void MainWindow::onProgress(RunStage stage, double fraction) {
   switch (stage) {
     case RunStage::Counting: lprog_->setText(QStringLiteral("counting ...")); break;
     case RunStage::Calculating: lprog_->setText(QStringLiteral("calculating ...")); break;
+    case RunStage::Intensities: lprog_->setText(QStringLiteral("intensities ...")); break;
     case RunStage::Drawing: lprog_->setText(QStringLiteral("drawing ...")); break;
   }
   progress_->setValue(static_cast<int>(fraction * progress_->maximum()));
@@ -547,8 +573,13 @@ void MainWindow::onRunFinished(FinishedRun run) {
     return;
   }
   result_ = std::move(run.result);
+  intensities_ = std::move(run.intensities);
   statusPanels_[0]->setText(QStringLiteral("%1 reflections").arg(result_->records.size()));
-  plots_->showRun(result_, std::move(*run.plots), runJob_);
+  if (!run.modelProblem.empty()) statusPanels_[3]->setText(QStringLiteral("no intensities: %1").arg(Q(run.modelProblem)));
+  plots_->showRun(result_,
+                  intensities_ ? std::shared_ptr<const std::vector<double>>(intensities_, &intensities_->intensity)
+                               : nullptr,
+                  std::move(*run.plots), runJob_);
   runJob_ = PlotJob{};
   calculated_ = true;
   setBusy(false);
@@ -569,6 +600,7 @@ void MainWindow::clearResults() {
   plots_->clear();
   calculated_ = false;
   result_.reset();
+  intensities_.reset();
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(false);
 }
 
@@ -582,6 +614,8 @@ ReportContext MainWindow::reportContext() const {
   auto checked = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name))->isChecked(); };
   context.columns = {checked("mnuTable2"), checked("mnuTable3"), checked("mnuTable4"), checked("mnuTable5"),
                      checked("mnuTable1")};
+  context.columns.intensity = checked("mnuTable7");
+  if (intensities_) context.intensities = std::shared_ptr<const std::vector<double>>(intensities_, &intensities_->intensity);
   return context;
 }
 
@@ -614,7 +648,8 @@ void MainWindow::saveTable() {
 void MainWindow::copyTable() {
   if (!requireData()) return;
   const ReportContext context = reportContext();
-  const std::string text = ClipboardTableText(result_->records, context.nDim, context.columns);
+  const std::string text = ClipboardTableText(result_->records, context.nDim, context.columns,
+                                              intensities_ ? &intensities_->intensity : nullptr);
   // The copy is also left in the temporary folder, as "copy.hkl".
   WriteFileAtomically(AppPaths::tempFile(QStringLiteral("copy.hkl")).toStdString(), text);
   QApplication::clipboard()->setText(Q(text));
@@ -676,6 +711,92 @@ void MainWindow::chooseOutput(const char* button, const QString& caption) {
     if (choice == 3) outputs_->printTable();
     else outputs_->printPlot(code);
   }
+}
+
+// ---- Structure model ----------------------------------------------------------------
+
+void MainWindow::buildModelMenu() {
+  QMenu* menu = menuBar()->addMenu(QStringLiteral("&Model"));
+  menu->setObjectName(QStringLiteral("mnuModel"));
+  auto* group = new QActionGroup(this);
+  group->setExclusive(true);
+  auto choice = [&](const char* name, const QString& text, const QString& source) {
+    QAction* action = makeAction(name, text);
+    action->setCheckable(true);
+    action->setData(source);
+    group->addAction(action);
+    menu->addAction(action);
+    connect(action, &QAction::triggered, this, [this, source] {
+      chooseModel(source);
+      syncModelMenu();
+    });
+  };
+  choice("mnuModelNone", QStringLiteral("None"), QString());
+  menu->addSeparator();
+  for (const std::string& name : BuiltinModelNames()) {
+    const std::optional<StructureModel> model = BuiltinModel(name);
+    const QString text = QStringLiteral("%1 (%2)").arg(Q(name), Q(std::string(SystemName(model->system))));
+    choice(("mnuModel_" + name).c_str(), text, Q(name));
+  }
+  menu->addSeparator();
+  QAction* fromFile = makeAction("mnuModelFile", QStringLiteral("Model File ..."));
+  fromFile->setCheckable(true);
+  group->addAction(fromFile);
+  menu->addAction(fromFile);
+  connect(fromFile, &QAction::triggered, this, &MainWindow::openModelFile);
+  connect(menu->addAction(QStringLiteral("Save Model As ...")), &QAction::triggered, this, &MainWindow::saveModel);
+  menu->actions().last()->setObjectName(QStringLiteral("mnuModelSave"));
+}
+
+void MainWindow::syncModelMenu() {
+  const bool file = model_ && !BuiltinModel(modelSource_.toStdString());
+  for (QAction* action : findChild<QMenu*>(QStringLiteral("mnuModel"))->actions()) {
+    if (!action->isCheckable()) continue;
+    if (action->objectName() == QLatin1String("mnuModelFile")) {
+      action->setChecked(file);
+      action->setText(file ? QStringLiteral("Model File: %1").arg(QFileInfo(modelSource_).fileName())
+                           : QStringLiteral("Model File ..."));
+    } else {
+      action->setChecked(!file && action->data().toString().compare(modelSource_, Qt::CaseInsensitive) == 0);
+    }
+  }
+  findChild<QAction*>(QStringLiteral("mnuModelSave"))->setEnabled(model_.has_value());
+}
+
+bool MainWindow::chooseModel(const QString& nameOrPath) {
+  if (nameOrPath.isEmpty()) {
+    model_.reset();
+    modelSource_.clear();
+  } else {
+    auto found = FindModel(nameOrPath.toStdString());
+    if (const std::string* problem = std::get_if<std::string>(&found)) {
+      Dialogs().warning(this, QStringLiteral("The structure model %1 cannot be used: %2").arg(nameOrPath, Q(*problem)));
+      return false;
+    }
+    model_ = std::get<StructureModel>(std::move(found));
+    modelSource_ = nameOrPath;
+  }
+  // Remembered in a file of its own; a failure only costs the choice at the next start.
+  WriteFileAtomically(paths_.modelSettingsFile().toStdString(), (modelSource_.toStdString() + "\n"));
+  return true;
+}
+
+void MainWindow::openModelFile() {
+  const QString path = Dialogs().openFileName(this, QStringLiteral("Structure Model"), paths_.dataFolder(),
+                                              QStringLiteral("Lumora models (*.qcm *.txt);;All files (*)"));
+  if (!path.isEmpty()) chooseModel(path);
+  syncModelMenu();
+}
+
+void MainWindow::saveModel() {
+  if (!model_) return;
+  const QString proposed = QDir(paths_.dataFolder()).filePath(Q(model_->name.empty() ? "model" : model_->name) +
+                                                              QStringLiteral(".qcm"));
+  const QString path = Dialogs().saveFileName(this, QStringLiteral("Save Model"), proposed,
+                                              QStringLiteral("Lumora models (*.qcm)"));
+  if (path.isEmpty()) return;
+  const WriteOutcome outcome = SaveModel(path.toStdString(), *model_);
+  if (!outcome.ok) Dialogs().warning(this, QStringLiteral("The model was not saved: %1").arg(Q(outcome.error)));
 }
 
 void MainWindow::showTilingWindow() {

@@ -9,6 +9,7 @@
 
 #include "app/app_paths.hpp"
 #include "app/calculation_runner.hpp"
+#include "intensity/structure_model.hpp"
 #include "reflections/parameters.hpp"
 #include "report/report.hpp"
 
@@ -62,6 +63,10 @@ class MainWindow : public QMainWindow {
   void findReflection();
   void showUsedMatrices();
   void showTilingWindow();
+  // The structure model: "" for none, a built-in name, or a model file's path.
+  bool chooseModel(const QString& nameOrPath);
+  void openModelFile();
+  void saveModel();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -76,6 +81,8 @@ class MainWindow : public QMainWindow {
 
   void loadSettings();
   bool saveSettings();
+  void buildModelMenu();
+  void syncModelMenu();
   void applySystemState(int systemIndex, bool clicked);
 
   void setBusy(bool busy);
@@ -116,6 +123,9 @@ class MainWindow : public QMainWindow {
   Summary runSummary_;
   bool runSteurer_ = false;
   std::size_t largeRun_ = 1'000'000;
+  std::optional<StructureModel> model_;
+  QString modelSource_;  // "" none, a built-in name or a file path
+  std::shared_ptr<const IntensityResult> intensities_;
   CalculationInputs pendingInputs_;  // counted, waiting for the user's answer
   PlotJob runJob_;                   // the pictures the running job draws
   QSplitter* splitter_ = nullptr;

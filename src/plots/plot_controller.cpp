@@ -1,6 +1,7 @@
 #include "plots/plot_controller.hpp"
 
 #include <QAction>
+#include <QDoubleSpinBox>
 #include <QApplication>
 #include <QFrame>
 #include <QGroupBox>
@@ -92,6 +93,23 @@ void PlotController::buildStrip(QWidget* parent) {
   zoomGroup("2D", &PlotController::zoom2D, false);
   slRFAC_ = slider("slRFAC", "Spots:", "Spot Radius Factor", 0, 40, options_.spotRadiusSlider);
   slZERO_ = slider("slZERO", "dZ(3D):", "Layer Thickness", 1, 100, options_.layerSlider);
+  // The intensity threshold, for runs with a structure model.
+  auto* minLabel = new QLabel(QStringLiteral("I \u2265"), strip_);
+  minLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+  sbMinI_ = new QDoubleSpinBox(strip_);
+  sbMinI_->setObjectName(QStringLiteral("sbMinI"));
+  sbMinI_->setToolTip(QStringLiteral("show only reflections with at least this percentage of the strongest intensity"));
+  sbMinI_->setRange(0.0, 100.0);
+  sbMinI_->setDecimals(2);
+  sbMinI_->setSuffix(QStringLiteral(" %"));
+  sbMinI_->setEnabled(false);
+  layout->addSpacing(8);
+  layout->addWidget(minLabel);
+  layout->addWidget(sbMinI_);
+  connect(sbMinI_, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+    options_.minIntensity = value;
+    applyViewOptions();
+  });
   layout->addSpacing(8);
   zoomGroup("3D", &PlotController::zoom3D, true);
   layout->addStretch(1);
@@ -162,7 +180,7 @@ void PlotController::bindOption(ViewFlag flag, QAction* action) {
 }
 
 void PlotController::syncActions() {
-  for (int i = 0; i < 7; ++i) {
+  for (int i = 0; i < kViewFlagCount; ++i) {
     if (!actions_[i]) continue;
     const QSignalBlocker block(actions_[i]);
     actions_[i]->setChecked(options_.Flag(static_cast<ViewFlag>(i)));
@@ -196,8 +214,8 @@ void PlotController::cycleBackground() {
 namespace {
 
 // The plot data of a run: the 3D scale is that of this run alone.
-PlotData RunPlotData(const CalculationResult& result) {
-  return PlotData{&result.records, result.lattice.nDim, result.stats, result.stats.bounds.CoordMax()};
+PlotData RunPlotData(const CalculationResult& result, const std::vector<double>* intensities) {
+  return PlotData{&result.records, result.lattice.nDim, result.stats, result.stats.bounds.CoordMax(), intensities};
 }
 
 }  // namespace
@@ -219,9 +237,10 @@ PlotJob PlotController::captureJob() const {
 }
 
 PreparedPlots PlotController::Prepare(const PlotJob& job, const CalculationResult& result,
-                                      const std::atomic<bool>* cancel, const std::function<void(double)>& progress) {
+                                      const std::vector<double>* intensities, const std::atomic<bool>* cancel,
+                                      const std::function<void(double)>& progress) {
   PreparedPlots prepared;
-  const PlotData data = RunPlotData(result);
+  const PlotData data = RunPlotData(result, intensities);
   prepared.points = MakePointTable(result.records);
   if (result.lattice.system == CrystalSystem::Icosahedral) {
     Rotate(prepared.points, 2, 31.7f);
@@ -239,10 +258,13 @@ PreparedPlots PlotController::Prepare(const PlotJob& job, const CalculationResul
   return prepared;
 }
 
-void PlotController::showRun(std::shared_ptr<const CalculationResult> result, PreparedPlots prepared,
+void PlotController::showRun(std::shared_ptr<const CalculationResult> result,
+                             std::shared_ptr<const std::vector<double>> intensities, PreparedPlots prepared,
                              const PlotJob& job) {
   result_ = std::move(result);
-  data_ = RunPlotData(*result_);
+  intensities_ = std::move(intensities);
+  data_ = RunPlotData(*result_, intensities_.get());
+  sbMinI_->setEnabled(intensities_ != nullptr);
   system_ = result_->lattice.system;
   points_ = std::move(prepared.points);
   options_.zoom2D = 1.0f;
@@ -266,15 +288,18 @@ void PlotController::showRun(std::shared_ptr<const CalculationResult> result, Pr
   for (std::size_t i = 0; i < job.boxes.size(); ++i) job.boxes[i].box->setPicture(prepared.pictures[i]);
 }
 
-void PlotController::showRun(std::shared_ptr<const CalculationResult> result) {
+void PlotController::showRun(std::shared_ptr<const CalculationResult> result,
+                             std::shared_ptr<const std::vector<double>> intensities) {
   const PlotJob job = captureJob();
-  PreparedPlots prepared = Prepare(job, *result, nullptr, {});
-  showRun(std::move(result), std::move(prepared), job);
+  PreparedPlots prepared = Prepare(job, *result, intensities.get(), nullptr, {});
+  showRun(std::move(result), std::move(intensities), std::move(prepared), job);
 }
 
 void PlotController::clear() {
   calculated_ = false;
   result_.reset();
+  intensities_.reset();
+  sbMinI_->setEnabled(false);
   data_ = PlotData{};
   points_.clear();
   for (PlotBox* box : {pb2D_, pb3D_, pbBig_}) box->clearPicture();

@@ -16,6 +16,7 @@
 #include "reflections/calculation.hpp"
 
 class QAction;
+class QDoubleSpinBox;
 class QGroupBox;
 class QSlider;
 class QToolButton;
@@ -65,12 +66,16 @@ class PlotController : public QObject {
   // Builds the point table (the icosahedral system turned to its start
   // orientation) and draws the job's pictures; safe on any thread. progress
   // gets 0..1; a set cancel flag ends it early with incomplete pictures.
+  // intensities (percent of the strongest, parallel to the records) may be null.
   static PreparedPlots Prepare(const PlotJob& job, const CalculationResult& result,
-                               const std::atomic<bool>* cancel, const std::function<void(double)>& progress);
+                               const std::vector<double>* intensities, const std::atomic<bool>* cancel,
+                               const std::function<void(double)>& progress);
   // A completed run with its prepared plots; boxes resized meanwhile are drawn again.
-  void showRun(std::shared_ptr<const CalculationResult> result, PreparedPlots prepared, const PlotJob& job);
+  void showRun(std::shared_ptr<const CalculationResult> result,
+               std::shared_ptr<const std::vector<double>> intensities, PreparedPlots prepared, const PlotJob& job);
   // The same, preparing on this thread.
-  void showRun(std::shared_ptr<const CalculationResult> result);
+  void showRun(std::shared_ptr<const CalculationResult> result,
+               std::shared_ptr<const std::vector<double>> intensities = nullptr);
   // "New" and a cancelled run: empty plots.
   void clear();
   bool calculated() const { return calculated_; }
@@ -134,7 +139,9 @@ class PlotController : public QObject {
   PlotBox* pbBig_ = nullptr;
   QSlider* slZERO_ = nullptr;
   QSlider* slRFAC_ = nullptr;
-  QAction* actions_[7] = {};
+  QAction* actions_[kViewFlagCount] = {};
+  QDoubleSpinBox* sbMinI_ = nullptr;
+  std::shared_ptr<const std::vector<double>> intensities_;
 
   ViewOptions options_;
   std::shared_ptr<const CalculationResult> result_;

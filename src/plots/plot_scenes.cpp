@@ -53,8 +53,10 @@ PlotScene BuildZeroLayerScene(const PlotData& data, const ViewOptions& options, 
   for (const ReflectionRecord& r : *data.records) {
     if (CancelledAt(++step, target.cancel)) break;
     if (!InZeroLayer(r, data.nDim)) continue;
+    const auto n = static_cast<std::size_t>(&r - data.records->data());
+    if (!data.Shown(n, options.minIntensity)) continue;
     // Screen y grows downward; the plot keeps that orientation.
-    AppendSpot(scene, r, s * r.x + cx, s * r.y + cy, style);
+    AppendSpot(scene, r, s * r.x + cx, s * r.y + cy, style, data.IntensityOf(n));
   }
   return scene;
 }
@@ -81,8 +83,9 @@ PlotScene Build3DScene(const PlotData& data, const PointTable& points, const Vie
       const PointRow& row = points[i];
       if (layered && std::fabs(row[kDepth]) > halfThickness) continue;
       const std::size_t n = RecordOf(row);
-      if (n >= data.records->size()) continue;
-      AppendSpot(part, (*data.records)[n], s * row[kHorizontal] + cx, s * row[kVertical] + cy, style);
+      if (n >= data.records->size() || !data.Shown(n, options.minIntensity)) continue;
+      AppendSpot(part, (*data.records)[n], s * row[kHorizontal] + cx, s * row[kVertical] + cy, style,
+                 data.IntensityOf(n));
     }
   };
   // A large table is read in two halves on two threads; the second half's

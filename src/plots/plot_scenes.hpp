@@ -18,6 +18,17 @@ struct PlotData {
   int nDim = 5;
   RunStatistics stats;
   float coordMax = 0.0f;  // the largest coordinate of the run
+  // Percent of the strongest, parallel to the records, when a structure model
+  // gave intensities.
+  const std::vector<double>* intensities = nullptr;
+
+  double IntensityOf(std::size_t record) const {
+    return intensities && record < intensities->size() ? (*intensities)[record] : -1.0;
+  }
+  // False for a record below the options' intensity threshold.
+  bool Shown(std::size_t record, double minIntensity) const {
+    return !intensities || minIntensity <= 0.0 || IntensityOf(record) >= minIntensity;
+  }
 };
 
 // The picture to draw: its size in twips and its colours. A scene whose

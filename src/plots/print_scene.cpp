@@ -69,14 +69,17 @@ PrintLayout BuildPrintScene(const PlotData& data, const PointTable& points, cons
     style.options = &noLabels;
     for (const PointRow& row : points) {
       const std::size_t n = RecordOf(row);
-      if (n >= data.records->size()) continue;
-      AppendSpot(scene, (*data.records)[n], s * row[kHorizontal] + cx, s * row[kVertical] + cy, style);
+      if (n >= data.records->size() || !data.Shown(n, options.minIntensity)) continue;
+      AppendSpot(scene, (*data.records)[n], s * row[kHorizontal] + cx, s * row[kVertical] + cy, style,
+                 data.IntensityOf(n));
     }
     return layout;
   }
   for (const ReflectionRecord& r : *data.records) {
     if (!InZeroLayer(r, data.nDim)) continue;
-    AppendSpot(scene, r, s * r.x + cx, s * r.y + cy, style);
+    const auto n = static_cast<std::size_t>(&r - data.records->data());
+    if (!data.Shown(n, options.minIntensity)) continue;
+    AppendSpot(scene, r, s * r.x + cx, s * r.y + cy, style, data.IntensityOf(n));
   }
   return layout;
 }

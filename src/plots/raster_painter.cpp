@@ -253,7 +253,10 @@ QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOpt
                    const SceneTarget& target, float thickness, float zoom, int width, int height) {
   // Labels are painted between the circles, in order: they take the scene path,
   // as do small tables and empty plots.
-  if (options.showIndices || points.size() < 20000 || !data.records || data.coordMax <= 0.0f)
+  // So do intensity rules, which need each record's intensity.
+  const bool byIntensity =
+      data.intensities && (options.areaByIntensity || options.greyByIntensity || options.minIntensity > 0.0);
+  if (options.showIndices || byIntensity || points.size() < 20000 || !data.records || data.coordMax <= 0.0f)
     return RasterizeScene(Build3DScene(data, points, options, target, thickness, zoom), width, height, target.cancel);
 
   // What Build3DScene would compute for every spot, and the same arithmetic.

@@ -38,7 +38,15 @@ SpotStyle ScreenSpotStyle(const ViewOptions& options, ColorScheme colors, const 
   return style;
 }
 
-double SpotRadius(const ReflectionRecord& r, const SpotStyle& style) { return SpotRadiusForQi(r.qi, style); }
+double SpotRadius(const ReflectionRecord& r, const SpotStyle& style, double intensity) {
+  if (style.options->areaByIntensity && intensity >= 0.0) {
+    // Area in proportion to the intensity: the strongest spot has the radius
+    // kStrongestSpotPixels, a spot of a quarter of it half that radius.
+    const double base = kStrongestSpotPixels * std::sqrt(std::min(intensity, 100.0) / 100.0) * style.unit;
+    return base * style.zoomFactor * style.radiusFactor;
+  }
+  return SpotRadiusForQi(r.qi, style);
+}
 
 double SpotRadiusForQi(float qiValue, const SpotStyle& style) {
   double base = 4.0 * style.unit;
@@ -55,9 +63,15 @@ std::string IndexLabel(const ReflectionRecord& r, int nDim) {
   return label;
 }
 
-ColorValue SpotFill(const ReflectionRecord& r, const SpotStyle& style) {
+ColorValue SpotFill(const ReflectionRecord& r, const SpotStyle& style, double intensity) {
   const ViewOptions& o = *style.options;
   ColorValue fill = style.fill;
+  if (o.greyByIntensity && o.filledSpots && intensity >= 0.0) {
+    // By amplitude, so that weak reflections stay visible: strong ones light
+    // on a dark background, dark on white.
+    const double a = std::sqrt(std::min(intensity, 100.0) / 100.0);
+    fill = Grey(style.whiteBackgroundGreys ? 200.0 - 200.0 * a : 55.0 + 200.0 * a);
+  }
   const double k = style.greyStep;
   if (o.colorByTheta && o.filledSpots)
     fill = Grey(style.whiteBackgroundGreys ? k * r.theta : 255.0 - k * r.theta);
@@ -70,10 +84,12 @@ ColorValue SpotFill(const ReflectionRecord& r, const SpotStyle& style) {
   return fill;
 }
 
-void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y, const SpotStyle& style) {
+void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y, const SpotStyle& style,
+                double intensity) {
   const ViewOptions& o = *style.options;
-  const double radius = SpotRadius(r, style);
-  scene.circles.push_back(SceneCircle{x, y, radius, SpotFill(r, style), style.outline, style.transparentFill});
+  const double radius = SpotRadius(r, style, intensity);
+  scene.circles.push_back(
+      SceneCircle{x, y, radius, SpotFill(r, style, intensity), style.outline, style.transparentFill});
   if (o.highlightMain && r.mainFlag != 0) scene.circles.push_back(SceneCircle{x, y, radius, kRed, style.outline, false});
   if (o.showIndices && radius > style.labelThreshold)
     scene.labels.push_back(SceneLabel{x, y, IndexLabel(r, style.nDim), kBlue, scene.circles.size()});

@@ -30,15 +30,20 @@ SpotStyle ScreenSpotStyle(const ViewOptions& options, ColorScheme colors, const 
                           double zoomFactor);
 
 // Adds the spot of record r centred at (x, y): its circle, the red circle of
-// a main reflection and its label, in that order.
-void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y, const SpotStyle& style);
+// a main reflection and its label, in that order. intensity is the record's
+// percentage of the strongest reflection, or negative without a model.
+void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y, const SpotStyle& style,
+                double intensity = -1.0);
 
 // The radius of a record's spot in scene units, and the same from its qi alone.
-double SpotRadius(const ReflectionRecord& r, const SpotStyle& style);
+double SpotRadius(const ReflectionRecord& r, const SpotStyle& style, double intensity = -1.0);
 double SpotRadiusForQi(float qi, const SpotStyle& style);
 
 // The fill of a record's spot by the colour rules.
-ColorValue SpotFill(const ReflectionRecord& r, const SpotStyle& style);
+ColorValue SpotFill(const ReflectionRecord& r, const SpotStyle& style, double intensity = -1.0);
+
+// The radius of the strongest spot with "Spot Area ~ Intensity", pixels.
+inline constexpr double kStrongestSpotPixels = 12.0;
 
 // " 2 0-1 1 0": every index with a leading blank, or a minus for negative ones.
 std::string IndexLabel(const ReflectionRecord& r, int nDim);

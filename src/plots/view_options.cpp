@@ -13,6 +13,8 @@ bool ViewOptions::Flag(ViewFlag flag) const {
     case ViewFlag::ColorByTheta: return colorByTheta;
     case ViewFlag::ColorByQi: return colorByQi;
     case ViewFlag::ShowIndices: return showIndices;
+    case ViewFlag::AreaByIntensity: return areaByIntensity;
+    case ViewFlag::GreyByIntensity: return greyByIntensity;
   }
   return false;
 }
@@ -22,16 +24,27 @@ void ViewOptions::Toggle(ViewFlag flag) {
     case ViewFlag::FilledSpots: filledSpots = !filledSpots; break;
     case ViewFlag::HighlightMain: highlightMain = !highlightMain; break;
     case ViewFlag::HighlightDirections: highlightDirections = !highlightDirections; break;
-    case ViewFlag::SizeByQi: sizeByQi = !sizeByQi; break;
+    case ViewFlag::SizeByQi:
+      areaByIntensity = false;
+      sizeByQi = !sizeByQi;
+      break;
     case ViewFlag::ColorByTheta:
-      colorByQi = false;
+      colorByQi = greyByIntensity = false;
       colorByTheta = !colorByTheta;
       break;
     case ViewFlag::ColorByQi:
-      colorByTheta = false;
+      colorByTheta = greyByIntensity = false;
       colorByQi = !colorByQi;
       break;
     case ViewFlag::ShowIndices: showIndices = !showIndices; break;
+    case ViewFlag::AreaByIntensity:
+      sizeByQi = false;
+      areaByIntensity = !areaByIntensity;
+      break;
+    case ViewFlag::GreyByIntensity:
+      colorByTheta = colorByQi = false;
+      greyByIntensity = !greyByIntensity;
+      break;
   }
 }
 

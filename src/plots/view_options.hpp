@@ -5,7 +5,18 @@
 
 namespace lumora {
 
-enum class ViewFlag { FilledSpots, HighlightMain, HighlightDirections, SizeByQi, ColorByTheta, ColorByQi, ShowIndices };
+enum class ViewFlag {
+  FilledSpots,
+  HighlightMain,
+  HighlightDirections,
+  SizeByQi,
+  ColorByTheta,
+  ColorByQi,
+  ShowIndices,
+  AreaByIntensity,  // with a structure model only
+  GreyByIntensity,
+};
+inline constexpr int kViewFlagCount = 9;
 
 struct ViewOptions {
   bool filledSpots = true;
@@ -15,6 +26,12 @@ struct ViewOptions {
   bool colorByTheta = false;
   bool colorByQi = false;
   bool showIndices = false;
+  // With a structure model: spot area in proportion to the intensity (instead
+  // of the 1/qi rule), grey by intensity, and only reflections of at least
+  // minIntensity percent of the strongest.
+  bool areaByIntensity = false;
+  bool greyByIntensity = false;
+  double minIntensity = 0.0;
   int backgroundMode = 0;    // 0 black, 1 white, 2 light blue
   int spotRadiusSlider = 10;  // 0..40; the radius factor is a tenth of it
   int layerSlider = 100;      // 1..100, percent of the largest coordinate
@@ -22,8 +39,8 @@ struct ViewOptions {
   float zoom3D = 1.0f;
 
   bool Flag(ViewFlag flag) const;
-  // Flips a flag. The two colour flags exclude each other: turning one on
-  // turns the other off.
+  // Flips a flag. The colour flags exclude each other, and so do the two size
+  // rules: turning one on turns the others off.
   void Toggle(ViewFlag flag);
   float SpotRadiusFactor() const { return static_cast<float>(spotRadiusSlider) / 10.0f; }
 };

@@ -6,8 +6,9 @@
 
 namespace lumora {
 
-std::string ClipboardTableText(const std::vector<ReflectionRecord>& records, int nDim,
-                               const ReportColumns& columns) {
+std::string ClipboardTableText(const std::vector<ReflectionRecord>& records, int nDim, const ReportColumns& columns,
+                               const std::vector<double>* intensities) {
+  const bool withIntensity = columns.intensity && intensities && intensities->size() == records.size();
   const ColumnSwitches on = ColumnsShown(columns, nDim);
   std::string out;
   for (std::size_t i = 0; i < records.size(); ++i) {
@@ -17,6 +18,10 @@ std::string ClipboardTableText(const std::vector<ReflectionRecord>& records, int
     for (int col = 0; col < 13; ++col) {
       if (!on[static_cast<std::size_t>(col)]) continue;
       out += FormatFixed(values[static_cast<std::size_t>(col)], col < 6 ? 0 : 5);
+      out += '\t';
+    }
+    if (withIntensity) {
+      out += FormatFixed((*intensities)[i], 5);
       out += '\t';
     }
     out += kCrLf;

@@ -12,8 +12,10 @@ namespace lumora {
 
 // One CRLF-ended line per reflection, no header: the row number, a tab, then
 // every shown column followed by a tab.
-std::string ClipboardTableText(const std::vector<ReflectionRecord>& records, int nDim,
-                               const ReportColumns& columns);
+// With intensities (parallel to the records) and the intensity column on,
+// the intensity follows as the last column.
+std::string ClipboardTableText(const std::vector<ReflectionRecord>& records, int nDim, const ReportColumns& columns,
+                               const std::vector<double>* intensities = nullptr);
 
 // The text the search looks for: every word of the search field read as a
 // number, formatted as the report's index columns ("0 2 2 1 0" ->

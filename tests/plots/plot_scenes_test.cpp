@@ -326,5 +326,30 @@ TEST(Scene3D, LargeTablesGiveTheSceneOfOnePass) {
   }
 }
 
+// With a structure model: spot area in proportion to the intensity (radius
+// by its square root), grey by amplitude, and a threshold on both plots.
+TEST(SpotRules, IntensityAreaGreyAndThreshold) {
+  Fixture f;
+  const std::vector<double> intensities = {100.0, 50.0, 25.0};
+  f.data.intensities = &intensities;
+  f.options.areaByIntensity = true;
+  f.options.sizeByQi = false;
+  std::vector<SceneCircle> spots = f.Circles(BuildZeroLayerScene(f.data, f.options, f.target));
+  ASSERT_EQ(spots.size(), 2u);  // records 0 and 2 form the zeroth layer
+  EXPECT_DOUBLE_EQ(spots[0].radius, kStrongestSpotPixels * kTwipsPerPixel);
+  EXPECT_DOUBLE_EQ(spots[0].radius / spots[1].radius, 2.0);  // a quarter of the intensity: half the radius
+  f.options.greyByIntensity = true;
+  spots = f.Circles(BuildZeroLayerScene(f.data, f.options, f.target));
+  EXPECT_EQ(spots[0].fill, Rgb(255, 255, 255));
+  EXPECT_EQ(spots[1].fill, Rgb(155, 155, 155));  // 55 + 200 sqrt(1/4)
+  f.options.minIntensity = 30.0;
+  EXPECT_EQ(f.Circles(BuildZeroLayerScene(f.data, f.options, f.target)).size(), 1u);
+  const PointTable points = MakePointTable(f.records);
+  EXPECT_EQ(f.Circles(Build3DScene(f.data, points, f.options, f.target, 0.0f, 1.0f)).size(), 2u);
+  // Without intensities the rules change nothing.
+  f.data.intensities = nullptr;
+  EXPECT_EQ(f.Circles(BuildZeroLayerScene(f.data, f.options, f.target)).size(), 2u);
+}
+
 }  // namespace
 }  // namespace lumora
