@@ -1,14 +1,17 @@
 # Lumora: two commands for a fresh Debian 12 machine.
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test
+#   make install [PREFIX=/usr/local] [DESTDIR=...]   install the programs, help, desktop entry
+#   make deb     the Debian package (checked with lintian when it is there)
 PRESET   ?= default
 BUILDDIR := $(if $(filter ci,$(PRESET)),build-ci,$(if $(filter core-only,$(PRESET)),build-core,$(if $(filter asan,$(PRESET)),build-asan,build)))
 
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation fonts-dejavu-core \
-            libwmf-bin fonts-urw-base35 xdg-utils libxrl-dev
+            libwmf-bin fonts-urw-base35 xdg-utils libxrl-dev help2man dpkg-dev file
 
-.PHONY: all deps build test run bench clean
+.PHONY: all deps build test run bench clean install deb
+PREFIX ?= /usr/local
 
 all: build
 
@@ -32,6 +35,14 @@ build: deps
 
 test: build
 	ctest --preset $(PRESET)
+
+install: build
+	cmake --install $(BUILDDIR) --prefix $(PREFIX)
+
+deb: build
+	cd $(BUILDDIR) && cpack -G DEB
+	@if command -v lintian >/dev/null; then lintian --fail-on error $(BUILDDIR)/lumora_*.deb; \
+	else echo "lintian not installed: the package was not checked"; fi
 
 bench: build
 	@for b in $(BUILDDIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done

@@ -2,21 +2,30 @@
 # icon and metainfo where desktops look for them, manual pages and the bash
 # completion of lumora-cli; `make deb` packs the same tree with CPack.
 include(GNUInstallDirs)
+set(LUMORA_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/lumora)
 
 install(TARGETS lumora lumora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/help/ DESTINATION ${CMAKE_INSTALL_DATADIR}/lumora/help)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.lumora.Lumora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lumora-cli)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${LUMORA_DOCDIR})
+# Debian wants the change log compressed, without a time stamp.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
+  COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > ${PROJECT_BINARY_DIR}/changelog.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
+add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
+install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${LUMORA_DOCDIR})
 
 # Manual pages from the programs' own --help and --version.
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
   set(man_pages)
+  set(LUMORA_MAN_NAME_lumora "diffraction reflections of quasicrystals (window)")
+  set(LUMORA_MAN_NAME_lumora-cli "diffraction reflections of quasicrystals (command line)")
   foreach(program lumora lumora-cli)
     set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
     add_custom_command(OUTPUT ${page}.gz
@@ -41,7 +50,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Lumora developers <dev@lumora.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "diffraction reflections of quasicrystals")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "diffraction reflections of quasicrystals\n Lumora treats a quasicrystal as a periodic lattice in five or six\n dimensions and lists its diffraction reflections as a report, a zero-layer\n plot and a rotatable 3D plot. It also builds quasiperiodic rhombus tilings\n and shows the Fourier transform of their vertices. lumora-cli does the\n same calculations for scripts.")
+  "Lumora treats a quasicrystal as a periodic lattice in five or six\ndimensions and lists its diffraction reflections as a report, a zero-layer\nplot and a rotatable 3D plot. It also builds quasiperiodic rhombus tilings\nand shows the Fourier transform of their vertices. lumora-cli does the\nsame calculations for scripts.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -23,14 +23,36 @@ bool FolderWritable(const QString& folder) {
   return probe.open();
 }
 
+namespace {
+
+// Where an installed program keeps its shared files: <prefix>/share/lumora
+// beside <prefix>/bin.
+QString InstalledDataFolder(const QString& programFolder) {
+  const QDir program(programFolder);
+  if (program.dirName() != QLatin1String("bin")) return {};
+  const QString data = QDir::cleanPath(program.filePath(QStringLiteral("../share/lumora")));
+  return QFileInfo(data).isDir() ? data : QString();
+}
+
+// The per-user folders: ~/.config/Lumora and ~/.local/share/Lumora. Earlier
+// versions named them twice (".../Lumora/Lumora"); that folder is still read.
+QString UserFolder(bool config, bool earlierName = false) {
+  const QString base = QStandardPaths::writableLocation(config ? QStandardPaths::GenericConfigLocation
+                                                               : QStandardPaths::GenericDataLocation);
+  return QDir(base).filePath(earlierName ? QStringLiteral("Lumora/Lumora") : QStringLiteral("Lumora"));
+}
+
+}  // namespace
+
 AppPaths::AppPaths(const QString& programFolder)
     : programFolder_(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
-      writable_(FolderWritable(programFolder_)) {}
+      installedData_(InstalledDataFolder(programFolder_)),
+      // An installed program never writes beside itself, even when it could (root).
+      writable_(installedData_.isEmpty() && FolderWritable(programFolder_)) {}
 
 QString AppPaths::writableBase(bool config) const {
   if (writable_) return programFolder_;
-  const QString base = QStandardPaths::writableLocation(config ? QStandardPaths::AppConfigLocation
-                                                               : QStandardPaths::AppDataLocation);
+  const QString base = UserFolder(config);
   QDir().mkpath(base);
   return base;
 }
@@ -46,6 +68,8 @@ QString AppPaths::modelSettingsFile() const {
 QString AppPaths::settingsFileToRead() const {
   const QString own = settingsFile();
   if (writable_ || QFileInfo::exists(own)) return own;
+  const QString earlier = QDir(UserFolder(true, true)).filePath(QString::fromLatin1(kSettingsFileName));
+  if (QFileInfo::exists(earlier)) return earlier;
   return QDir(programFolder_).filePath(QString::fromLatin1(kSettingsFileName));
 }
 
@@ -68,7 +92,8 @@ QString AppPaths::manifestFile() const {
 }
 
 QString AppPaths::helpFile() const {
-  return QDir(programFolder_).filePath(QStringLiteral("help/index.html"));
+  const QString base = installedData_.isEmpty() ? programFolder_ : installedData_;
+  return QDir(base).filePath(QStringLiteral("help/index.html"));
 }
 
 QString AppPaths::tempFolder() {

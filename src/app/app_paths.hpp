@@ -1,5 +1,6 @@
 // Where the program keeps its files: beside the executable when that folder can
-// be written, else in the per-user configuration and data folders.
+// be written, else (and always when installed) in the per-user configuration
+// and data folders ~/.config/Lumora and ~/.local/share/Lumora.
 #pragma once
 
 #include <QString>
@@ -30,6 +31,7 @@ class AppPaths {
  private:
   QString writableBase(bool config) const;
   QString programFolder_;
+  QString installedData_;  // <prefix>/share/lumora of an installed program, else empty
   bool writable_ = false;
 };
 

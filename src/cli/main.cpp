@@ -8,6 +8,7 @@
 #include "cli/commands.hpp"
 #include "cli/process_guard.hpp"
 #include "common/text.hpp"
+#include "common/version.hpp"
 
 namespace {
 
@@ -18,7 +19,8 @@ Commands:
   matrices      print the direct and inverse lattice matrices
   tiling        build a multigrid tiling and write its vertices and pictures
 
-"lumora-cli COMMAND --help" describes the options of a command.
+"lumora-cli COMMAND --help" describes the options of a command;
+"lumora-cli --version" shows the version.
 )";
 
 }  // namespace
@@ -29,6 +31,10 @@ int Run(std::vector<std::string> args) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
     return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "--version") {
+    std::printf("lumora-cli %s\n", lumora::kVersion);
+    return 0;
   }
   const std::string command = args[0];
   args.erase(args.begin());
