@@ -61,8 +61,10 @@ void CalculationRunner::count(const CalculationInputs& inputs) {
         control.progress = [&report](const RunProgress& p) { report(RunStage::Counting, p.fraction); };
         report(RunStage::Counting, 0.0);
         auto result = std::make_shared<const CalculationResult>(RunCalculation(inputs, control));
-        const bool cancelled = result->status == RunStatus::Cancelled;
-        return FinishedRun{std::move(result), nullptr, cancelled};
+        FinishedRun run;
+        run.cancelled = result->status == RunStatus::Cancelled;
+        run.result = std::move(result);
+        return run;
       },
       true);
 }

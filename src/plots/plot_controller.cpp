@@ -226,7 +226,9 @@ PlotJob PlotController::captureJob() const {
   job.options.zoom2D = 1.0f;
   job.options.zoom3D = 1.0f;
   job.options.layerSlider = slZERO_->maximum();
-  auto add = [&job](PlotBox* box, bool threeD) { job.boxes.push_back({box, threeD, box->width(), box->height()}); };
+  auto add = [&job](PlotBox* box, bool threeD) {
+    job.boxes.push_back({box, threeD, box->width(), box->height(), box->devicePixelRatioF()});
+  };
   if (bigOpen_) {
     add(pbBig_, bigShows3D_);
   } else {
@@ -252,7 +254,8 @@ PreparedPlots PlotController::Prepare(const PlotJob& job, const CalculationResul
     if (cancel && cancel->load()) break;
     const SceneTarget target{box.width * kTwipsPerPixel, box.height * kTwipsPerPixel,
                              BackgroundScheme(job.options.backgroundMode), cancel};
-    prepared.pictures.push_back(Picture(data, prepared.points, job.options, target, box.threeD, box.width, box.height));
+    prepared.pictures.push_back(
+        Picture(data, prepared.points, job.options, target, box.threeD, box.width, box.height, box.pixelRatio));
     if (progress) progress(static_cast<double>(prepared.pictures.size() + 1) / steps);
   }
   return prepared;
@@ -279,7 +282,8 @@ void PlotController::showRun(std::shared_ptr<const CalculationResult> result,
   for (std::size_t i = 0; allDrawn && i < job.boxes.size(); ++i) {
     const PlotJob::Box& box = job.boxes[i];
     const bool seen = bigOpen_ ? box.box == pbBig_ && box.threeD == bigShows3D_ : box.box != pbBig_;
-    allDrawn = seen && box.box->width() == box.width && box.box->height() == box.height;
+    allDrawn = seen && box.box->width() == box.width && box.box->height() == box.height &&
+               box.box->devicePixelRatioF() == box.pixelRatio;
   }
   if (!allDrawn) {
     applyViewOptions();
@@ -322,21 +326,24 @@ PlotScene PlotController::scene3D(double width, double height) const {
 }
 
 QImage PlotController::Picture(const PlotData& data, const PointTable& points, const ViewOptions& options,
-                               const SceneTarget& target, bool threeD, int width, int height) {
-  if (threeD) return Rasterize3D(data, points, options, target, 0.0f, options.zoom3D, width, height);
+                               const SceneTarget& target, bool threeD, int width, int height, double pixelRatio) {
+  if (threeD) return Rasterize3D(data, points, options, target, 0.0f, options.zoom3D, width, height, pixelRatio);
   // The icosahedral 2D view is the 3D picture's thin slab.
-  if (data.nDim == 6) return Rasterize3D(data, points, options, target, 3.0f, options.zoom2D, width, height);
-  return RasterizeScene(BuildZeroLayerScene(data, options, target), width, height, target.cancel);
+  if (data.nDim == 6)
+    return Rasterize3D(data, points, options, target, 3.0f, options.zoom2D, width, height, pixelRatio);
+  return RasterizeScene(BuildZeroLayerScene(data, options, target), width, height, target.cancel, pixelRatio);
 }
 
 void PlotController::paint2D(PlotBox* box) {
   const SceneTarget target{box->scaleWidth(), box->scaleHeight(), BackgroundScheme(options_.backgroundMode)};
-  box->setPicture(Picture(data_, points_, options_, target, false, box->width(), box->height()));
+  box->setPicture(Picture(data_, points_, options_, target, false, box->width(), box->height(),
+                          box->devicePixelRatioF()));
 }
 
 void PlotController::paint3D(PlotBox* box) {
   const SceneTarget target{box->scaleWidth(), box->scaleHeight(), BackgroundScheme(options_.backgroundMode)};
-  box->setPicture(Picture(data_, points_, options_, target, true, box->width(), box->height()));
+  box->setPicture(Picture(data_, points_, options_, target, true, box->width(), box->height(),
+                          box->devicePixelRatioF()));
 }
 
 // While the large view is open only it is seen; the small boxes are redrawn

@@ -36,6 +36,7 @@ struct PlotJob {
     bool threeD = false;
     int width = 0;  // pixels
     int height = 0;
+    double pixelRatio = 1.0;  // device pixels per pixel
   };
   std::vector<Box> boxes;
 };
@@ -96,7 +97,7 @@ class PlotController : public QObject {
                            const SceneTarget& target);
   // The screen picture of the 2D or 3D plot: the same pixels as the scene's.
   static QImage Picture(const PlotData& data, const PointTable& points, const ViewOptions& options,
-                        const SceneTarget& target, bool threeD, int width, int height);
+                        const SceneTarget& target, bool threeD, int width, int height, double pixelRatio);
   PlotScene scene2D(double width, double height) const;
   PlotScene scene3D(double width, double height) const;
 

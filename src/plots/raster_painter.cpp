@@ -179,12 +179,24 @@ void DrawLabel(QPainter& painter, const QFont& font, const SceneLabel& label) {
   painter.drawText(QPointF(label.x * k, label.y * k + QFontMetricsF(font).ascent()), QString::fromStdString(label.text));
 }
 
+// A picture of width x height pixels at the pixel ratio: its device pixels,
+// and the ratio it is shown at. Text painted on it is placed in pixels.
+QImage MakePicture(int width, int height, double pixelRatio, ColorValue background) {
+  const double ratio = pixelRatio > 0.0 && std::isfinite(pixelRatio) ? pixelRatio : 1.0;
+  QImage image(std::max(static_cast<int>(std::lround(width * ratio)), 1),
+               std::max(static_cast<int>(std::lround(height * ratio)), 1), QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
+  image.fill(ToRgb(background));
+  return image;
+}
+
 }  // namespace
 
-QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::atomic<bool>* cancel) {
-  QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
-  image.fill(ToRgb(scene.background));
-  constexpr double k = 1.0 / kTwipsPerPixel;
+QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::atomic<bool>* cancel,
+                      double pixelRatio) {
+  QImage image = MakePicture(width, height, pixelRatio, scene.background);
+  // Circles are painted in device pixels.
+  const double k = image.devicePixelRatio() / kTwipsPerPixel;
   auto paint = [&scene, k, cancel](PixelCanvas& canvas, std::size_t i) {
     if (cancel && (i & 0xFFFF) == 0 && cancel->load(std::memory_order_relaxed)) return false;
     const SceneCircle& c = scene.circles[i];
@@ -250,14 +262,16 @@ QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::
 }
 
 QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOptions& options,
-                   const SceneTarget& target, float thickness, float zoom, int width, int height) {
+                   const SceneTarget& target, float thickness, float zoom, int width, int height,
+                   double pixelRatio) {
   // Labels are painted between the circles, in order: they take the scene path,
   // as do small tables and empty plots.
   // So do intensity rules, which need each record's intensity.
   const bool byIntensity =
       data.intensities && (options.areaByIntensity || options.greyByIntensity || options.minIntensity > 0.0);
   if (options.showIndices || byIntensity || points.size() < 20000 || !data.records || data.coordMax <= 0.0f)
-    return RasterizeScene(Build3DScene(data, points, options, target, thickness, zoom), width, height, target.cancel);
+    return RasterizeScene(Build3DScene(data, points, options, target, thickness, zoom), width, height, target.cancel,
+                          pixelRatio);
 
   // What Build3DScene would compute for every spot, and the same arithmetic.
   const double f = ZoomFactor(zoom);
@@ -268,7 +282,6 @@ QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOpt
   if (thickness == 0.0f) thickness = static_cast<float>(options.layerSlider);
   const double halfThickness = thickness / 100.0 * data.coordMax;
   const bool layered = thickness < 100.0f;
-  constexpr double k = 1.0 / kTwipsPerPixel;
   const QRgb outline = ToRgb(style.outline);
   const QRgb red = ToRgb(kRed);
 
@@ -278,8 +291,8 @@ QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOpt
     frame.legend.push_back({3 * kTwipsPerPixel, 2 * kTwipsPerPixel, "along", kGreen});
     frame.legend.push_back({3 * kTwipsPerPixel, 15 * kTwipsPerPixel, "between", kBlue});
   }
-  QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
-  image.fill(ToRgb(frame.background));
+  QImage image = MakePicture(width, height, pixelRatio, frame.background);
+  const double k = image.devicePixelRatio() / kTwipsPerPixel;  // device pixels per twip
 
   // Nearest first: a spot whose tiles are all painted is passed over before
   // its record is read. A main spot's red circle covers the spot itself.

@@ -114,6 +114,31 @@ class RasterPainterTest : public QObject {
       QVERIFY2(painted > 1000, qPrintable(QStringLiteral("variant %1: %2 painted").arg(variant).arg(painted)));
     }
   }
+
+  // On a screen of two device pixels per pixel the picture has twice the
+  // pixels each way and every spot is drawn at that resolution: the same
+  // pixels as the scene twice as large, painted at one device pixel per pixel.
+  void highDensityPicturesAreDrawnAtFullResolution() {
+    PlotScene scene;
+    scene.width = 3000;
+    scene.height = 2100;
+    for (int i = 0; i < 40; ++i)
+      scene.circles.push_back({75.0 * i, 50.0 * i + 10, 20.0 + 3.0 * i, kWhite, kRed, i % 3 == 0});
+    PlotScene doubled = scene;
+    doubled.width *= 2;
+    doubled.height *= 2;
+    for (SceneCircle& c : doubled.circles) {
+      c.x *= 2;
+      c.y *= 2;
+      c.radius *= 2;
+    }
+    const QImage sharp = RasterizeScene(scene, 200, 140, nullptr, 2.0);
+    QCOMPARE(sharp.size(), QSize(400, 280));
+    QCOMPARE(sharp.devicePixelRatio(), 2.0);
+    QImage plain = sharp;
+    plain.setDevicePixelRatio(1.0);
+    QCOMPARE(plain, RasterizeScene(doubled, 400, 280));
+  }
 };
 
 QTEST_MAIN(RasterPainterTest)
