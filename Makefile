@@ -6,9 +6,9 @@ BUILDDIR := $(if $(filter ci,$(PRESET)),build-ci,$(if $(filter core-only,$(PRESE
 
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation fonts-dejavu-core \
-            libwmf-bin xdg-utils
+            libwmf-bin xdg-utils python3-numpy
 
-.PHONY: all deps build test run bench clean
+.PHONY: all deps build test run bench mutate clean
 
 all: build
 
@@ -32,6 +32,11 @@ build: deps
 
 test: build
 	ctest --preset $(PRESET)
+
+# Mutation check of the core (slow; not part of make test). MUTATE_ARGS, e.g.
+# "--sample 60 --seed 7" or "--list", go to the tool.
+mutate: deps
+	/usr/bin/python3 tools/mutate.py $(MUTATE_ARGS)
 
 bench: build
 	@for b in $(BUILDDIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
