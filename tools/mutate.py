@@ -160,7 +160,8 @@ def line_mutants(line):
     literals = list(STRING.finditer(code))
     # Table rows: a line that is a list of literals or a braced row of data
     # (messages built with + are not tables).
-    table_row = stripped.startswith(('"', '{"', '{{"')) or len(literals) >= 2 and "+" not in code
+    table_row = "+" not in code and (len(literals) >= 2 or (stripped.startswith(('"', '{"', '{{"'))
+                                                             and stripped.endswith((",", "};"))))
     for lit in literals:
         body = lit.group(0)[1:-1]
         words = body.split()

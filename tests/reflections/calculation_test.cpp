@@ -207,15 +207,6 @@ TEST(Calculation, ProgressEveryHundredVectorsAndCancel) {
   EXPECT_TRUE(cancelled.records.empty());
 }
 
-TEST(Calculation, RecordBudgetStopsARunWithAnError) {
-  RunControl control;
-  control.maxRecords = 100;
-  const CalculationResult result = RunCalculation(StartupInputs(), control);
-  EXPECT_EQ(result.status, RunStatus::Failed);
-  EXPECT_NE(result.error.find("100 reflections"), std::string::npos);
-  EXPECT_TRUE(result.records.empty());
-}
-
 TEST(Calculation, BoxSizeBeyondSixtyFourBits) {
   EXPECT_EQ(ToDecimal(BoxSize({2, 2, 2, 2, 2, 0}, 5)), "3125");
   EXPECT_EQ(ToDecimal(BoxSize({20, 20, 20, 20, 20, 20}, 6)), "4750104241");

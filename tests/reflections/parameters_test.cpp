@@ -103,6 +103,11 @@ TEST(ReadInputs, EveryBadFieldIsNamedWithItsText) {
     EXPECT_EQ(error.Message(), c.message);
   }
   ParameterTexts texts = StartupParameters();
+  texts.loops[1] = "x";
+  auto notNumber = ReadInputs(texts);
+  ASSERT_TRUE(std::holds_alternative<InputError>(notNumber));
+  EXPECT_EQ(std::get<InputError>(notNumber).Message(), "Loop Limits h2: \"x\" is not a number");
+  texts = StartupParameters();
   texts.loops[2] = "-1";
   auto read = ReadInputs(texts);
   ASSERT_TRUE(std::holds_alternative<InputError>(read));
