@@ -8,9 +8,9 @@ BUILDDIR := $(if $(filter ci,$(PRESET)),build-ci,$(if $(filter core-only,$(PRESE
 
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation fonts-dejavu-core \
-            libwmf-bin fonts-urw-base35 xdg-utils libxrl-dev help2man dpkg-dev file
+            libwmf-bin fonts-urw-base35 xdg-utils libxrl-dev help2man dpkg-dev file python3-numpy
 
-.PHONY: all deps build test run bench clean install deb
+.PHONY: all deps build test run bench mutate clean install deb
 PREFIX ?= /usr/local
 
 all: build
@@ -43,6 +43,11 @@ deb: build
 	cd $(BUILDDIR) && cpack -G DEB
 	@if command -v lintian >/dev/null; then lintian --fail-on error $(BUILDDIR)/lumora_*.deb; \
 	else echo "lintian not installed: the package was not checked"; fi
+
+# Mutation check of the core (slow; not part of make test). MUTATE_ARGS, e.g.
+# "--sample 60 --seed 7" or "--list", go to the tool.
+mutate: deps
+	/usr/bin/python3 tools/mutate.py $(MUTATE_ARGS)
 
 bench: build
 	@for b in $(BUILDDIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done

@@ -83,6 +83,11 @@ TEST(SettingsFile, StopsSilentlyAtTheFirstUnusableField) {
   EXPECT_EQ(s.parameters.anodeIndex, 0);
   EXPECT_EQ(s.parameters.thetaMin, "1.0");
 
+  // The end of the file is the end of the fields: no empty field after the last line break.
+  s = Loaded("1\r\n13\r\nFalse\r\n", &applied);
+  EXPECT_EQ(applied, 3);
+  EXPECT_EQ(s.parameters.a, "2.82");
+
   s = Loaded("abc\r\n", &applied);
   EXPECT_EQ(applied, 0);
 }
@@ -96,6 +101,11 @@ TEST(SettingsFile, ToleratesLineEndsAndQuotes) {
   EXPECT_EQ(s.parameters.anodeIndex, 1);
   EXPECT_EQ(s.parameters.wavelength, "1.541878");
   EXPECT_EQ(s.findText, "0 2 2 1 0");
+
+  // Anything after the sixteenth line is not read.
+  const StoredSettings longer = Loaded(SettingsText(StoredSettings{}) + "1 1 1 1 1\r\n", &applied);
+  EXPECT_EQ(applied, 16);
+  EXPECT_EQ(longer.findText, StoredSettings{}.findText);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST(FormatFixed, AgreesWithPrintfExceptThatTiesGoAwayFromZero) {
   std::uniform_int_distribution<int> exponent(-12, 14);
   for (int i = 0; i < 200000; ++i) {
     const float f = std::ldexp(mantissa(random), exponent(random));
-    for (int decimals : {0, 4, 5}) {
+    for (int decimals : {0, 1, 2, 3, 4, 5}) {
       // printf rounds the exact binary value halves to even; the two differ on exact ties only.
       const double scaled = static_cast<double>(f) * std::pow(10.0, decimals);
       const bool tie = scaled - std::floor(scaled) == 0.5;

@@ -14,27 +14,6 @@ namespace {
 constexpr CrystalSystem kSystems[] = {CrystalSystem::Octagonal, CrystalSystem::Decagonal,
                                       CrystalSystem::Dodecagonal, CrystalSystem::Icosahedral};
 
-TEST(Lattice, DirectTimesInverseIsTheIdentityForAllEightBases) {
-  for (CrystalSystem system : kSystems) {
-    for (bool yamamoto : {true, false}) {
-      const Lattice lattice = SetupLattice(system, 2.82, 12.06, yamamoto);
-      const int n = lattice.nDim;
-      EXPECT_EQ(n, system == CrystalSystem::Icosahedral ? 6 : 5);
-      const Matrix7 product = MultiplyMatrix(lattice.directMatrix, lattice.inverseMatrix, n);
-      for (int i = 0; i < 7; ++i) {
-        for (int j = 0; j < 7; ++j) {
-          if (i < n && j < n) {
-            EXPECT_NEAR(product[i][j], i == j ? 1.0 : 0.0, 1e-12) << SystemName(system) << yamamoto;
-          } else {
-            EXPECT_EQ(lattice.directMatrix[i][j], 0.0);
-            EXPECT_EQ(lattice.inverseMatrix[i][j], 0.0);
-          }
-        }
-      }
-    }
-  }
-}
-
 TEST(Lattice, PublishedNumericalChecks) {
   const Lattice octagonal = SetupLattice(CrystalSystem::Octagonal, 2.82, 12.06, true);
   const double row0[] = {1.9940, 1.9940, -1.9940, 1.9940, 0.0};
@@ -68,22 +47,6 @@ TEST(Lattice, SteurerIcosahedralFirstIndexLiesAlongZ) {
   EXPECT_NEAR(lattice.inverseMatrix[2][0], 1 / a, 1e-15);
   EXPECT_NEAR(lattice.inverseMatrix[5][0], 1 / a, 1e-15);
   for (int i : {0, 1, 3, 4}) EXPECT_NEAR(lattice.inverseMatrix[i][0], 0.0, 1e-15);
-}
-
-TEST(Lattice, FirstAxisDirectionAndMirrorSteps) {
-  for (CrystalSystem system : kSystems) {
-    const Lattice lattice = SetupLattice(system, 2.82, 12.06, true);
-    const double length = std::hypot(lattice.firstAxisDir[0], lattice.firstAxisDir[1]);
-    if (system == CrystalSystem::Icosahedral) {
-      EXPECT_EQ(length, 0.0);
-      EXPECT_EQ(lattice.mirrorAngle1, 0.0f);
-    } else {
-      EXPECT_NEAR(length, 1.0, 1e-15);
-    }
-  }
-  EXPECT_EQ(SetupLattice(CrystalSystem::Octagonal, 1, 1, true).mirrorAngle2, 22.5f);
-  EXPECT_EQ(SetupLattice(CrystalSystem::Decagonal, 1, 1, true).mirrorAngle1, 36.0f);
-  EXPECT_EQ(SetupLattice(CrystalSystem::Dodecagonal, 1, 1, false).mirrorAngle2, 15.0f);
 }
 
 TEST(Lattice, UnusableConstantsAreRejectedInsteadOfGivingNaN) {

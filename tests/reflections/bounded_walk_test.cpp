@@ -145,12 +145,38 @@ TEST(BoundedWalk, CancelStopsALongRun) {
   EXPECT_LT(result.visited, static_cast<std::uint64_t>(result.loops));
 }
 
-TEST(BoundedWalk, RecordBudget) {
-  RunControl control;
-  control.maxRecords = 50;
-  const CalculationResult result = RunCalculation(testing::StartupInputs(), control);
-  EXPECT_EQ(result.status, RunStatus::Failed);
-  EXPECT_TRUE(result.records.empty());
+TEST(BoundedWalk, RecordBudgetOfBothWalks) {
+  const std::size_t kept = RunCalculation(testing::StartupInputs()).records.size();
+  for (WalkAlgorithm algorithm : {WalkAlgorithm::Box, WalkAlgorithm::Bounded}) {
+    RunControl control;
+    control.algorithm = algorithm;
+    control.maxRecords = kept;
+    EXPECT_EQ(RunCalculation(testing::StartupInputs(), control).status, RunStatus::Completed);
+    control.maxRecords = kept - 1;
+    const CalculationResult over = RunCalculation(testing::StartupInputs(), control);
+    EXPECT_EQ(over.status, RunStatus::Failed);
+    EXPECT_NE(over.error.find(std::to_string(kept - 1) + " reflections"), std::string::npos) << over.error;
+    EXPECT_TRUE(over.records.empty());
+  }
+}
+
+// Boxes larger than the filters' ellipsoid, so that the bounds of every index
+// (the outermost included) cut the walk.
+TEST(BoundedWalk, CutsOnlyVectorsThatCannotPass) {
+  for (CrystalSystem system : {CrystalSystem::Octagonal, CrystalSystem::Decagonal, CrystalSystem::Dodecagonal,
+                               CrystalSystem::Icosahedral}) {
+    for (bool yamamoto : {true, false}) {
+      CalculationInputs in = testing::SystemInputs(system, system == CrystalSystem::Icosahedral ? 4 : 6);
+      in.yamamoto = yamamoto;
+      in.qiLimit = 0.6;
+      const CalculationResult box = RunWith(in, WalkAlgorithm::Box);
+      const CalculationResult fast = RunWith(in, WalkAlgorithm::Bounded);
+      EXPECT_TRUE(SameRecords(box.records, fast.records)) << SystemName(system) << yamamoto;
+      EXPECT_TRUE(SameStatistics(box.stats, fast.stats)) << SystemName(system) << yamamoto;
+      EXPECT_FALSE(box.records.empty());
+      EXPECT_LT(fast.visited * 2, box.visited) << SystemName(system) << yamamoto;
+    }
+  }
 }
 
 TEST(BoundedWalk, WideThetaRangesStayOnTheLimitingSphere) {

@@ -9,7 +9,15 @@ TEST(Anodes, WavelengthsAndTheirTexts) {
   const char* expected[] = {"0.7106867", "1.541878", "1.659113", "1.790197",
                             "1.937283",  "2.29092",  "0.5608337", "1.541878"};
   for (int i = 0; i < kAnodeCount; ++i) EXPECT_EQ(AnodeWavelengthText(i), expected[i]) << AnodeSymbol(i);
-  EXPECT_EQ(AnodeWavelength(0), static_cast<float>((2.0 * double(0.70926f) + double(0.71354f)) / 3.0));
+  // (2 K-alpha1 + K-alpha2) / 3 from the single-precision table values.
+  const char* symbols[] = {"Mo", "Cu", "Ni", "Co", "Fe", "Cr", "Ag", "US"};
+  const float table[][2] = {{0.70926f, 0.71354f},   {1.5405982f, 1.544438f}, {1.65783f, 1.66168f},
+                            {1.7889f, 1.79279f},    {1.93597f, 1.93991f},    {2.28962f, 2.29352f},
+                            {0.559363f, 0.563775f}, {1.5405982f, 1.544438f}};
+  for (int i = 0; i < kAnodeCount; ++i) {
+    EXPECT_EQ(AnodeSymbol(i), symbols[i]);
+    EXPECT_EQ(AnodeWavelength(i), static_cast<float>((2.0 * double(table[i][0]) + double(table[i][1])) / 3.0));
+  }
   EXPECT_EQ(FindAnode("cu"), 1);
   EXPECT_EQ(FindAnode("US"), kTypedAnodeIndex);
   EXPECT_FALSE(FindAnode("Xx").has_value());
@@ -103,6 +111,11 @@ TEST(ReadInputs, EveryBadFieldIsNamedWithItsText) {
     EXPECT_EQ(error.Message(), c.message);
   }
   ParameterTexts texts = StartupParameters();
+  texts.loops[1] = "x";
+  auto notNumber = ReadInputs(texts);
+  ASSERT_TRUE(std::holds_alternative<InputError>(notNumber));
+  EXPECT_EQ(std::get<InputError>(notNumber).Message(), "Loop Limits h2: \"x\" is not a number");
+  texts = StartupParameters();
   texts.loops[2] = "-1";
   auto read = ReadInputs(texts);
   ASSERT_TRUE(std::holds_alternative<InputError>(read));
@@ -120,6 +133,14 @@ TEST(ReadInputs, EveryBadFieldIsNamedWithItsText) {
   EXPECT_TRUE(std::holds_alternative<CalculationInputs>(ReadInputs(texts)));
   texts.loops[0] = "2.5";  // read like the window reads it: halves to even
   EXPECT_EQ(std::get<CalculationInputs>(ReadInputs(texts)).loopLimits[0], 2);
+  // Only a, c and the wavelength must be above 0.
+  texts.qiMax = "0";
+  texts.thetaMin = "-1";
+  texts.thetaMax = "0";
+  const auto zeros = ReadInputs(texts);
+  ASSERT_TRUE(std::holds_alternative<CalculationInputs>(zeros));
+  EXPECT_EQ(std::get<CalculationInputs>(zeros).qiLimit, 0.0);
+  EXPECT_EQ(std::get<CalculationInputs>(zeros).thetaLow, -1.0);
 }
 
 }  // namespace
