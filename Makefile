@@ -8,7 +8,9 @@ BUILDDIR := $(if $(filter ci,$(PRESET)),build-ci,$(if $(filter core-only,$(PRESE
 
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation fonts-dejavu-core \
-            libwmf-bin fonts-urw-base35 xdg-utils libxrl-dev help2man dpkg-dev file python3-numpy
+            libwmf-bin fonts-urw-base35 xdg-utils libxrl-dev help2man dpkg-dev file \
+            python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-setuptools \
+            python3-venv python3-pip python3-wheel
 
 .PHONY: all deps build test run bench mutate clean install deb
 PREFIX ?= /usr/local
@@ -61,4 +63,4 @@ run: build
 	$(BUILDDIR)/lumora-cli reflections
 
 clean:
-	rm -rf build build-ci build-core build-asan
+	rm -rf build build-ci build-core build-asan build-python lumora.egg-info

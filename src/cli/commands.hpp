@@ -10,5 +10,6 @@ namespace lumora::cli {
 int RunReflections(const std::vector<std::string>& args);
 int RunMatrices(const std::vector<std::string>& args);
 int RunTiling(const std::vector<std::string>& args);
+int RunPlot(const std::vector<std::string>& args);
 
 }  // namespace lumora::cli

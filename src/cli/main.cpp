@@ -18,6 +18,7 @@ Commands:
   reflections   enumerate the reflections and write the report (hkl, csv, json)
   matrices      print the direct and inverse lattice matrices
   tiling        build a multigrid tiling and write its vertices and pictures
+  plot          write the 2D or 3D plot as a picture (png, bmp, svg, pdf, wmf)
 
 "lumora-cli COMMAND --help" describes the options of a command;
 "lumora-cli --version" shows the version.
@@ -42,8 +43,9 @@ int Run(std::vector<std::string> args) {
     if (command == "reflections") return lumora::cli::RunReflections(args);
     if (command == "matrices") return lumora::cli::RunMatrices(args);
     if (command == "tiling") return lumora::cli::RunTiling(args);
+    if (command == "plot") return lumora::cli::RunPlot(args);
     throw lumora::cli::UsageError("unknown command \"" + lumora::EchoText(command) +
-                                  "\" (reflections, matrices or tiling)");
+                                  "\" (reflections, matrices, tiling or plot)");
   } catch (const lumora::cli::UsageError& error) {
     std::fprintf(stderr, "lumora-cli: %s\n", error.what());
     return 2;

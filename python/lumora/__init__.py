@@ -1,0 +1,132 @@
+"""Lumora: the diffraction reflections of quasicrystals, as numpy arrays.
+
+The functions take the inputs of ``lumora-cli`` as keyword arguments and run
+the same core; bad input raises ``ValueError`` with the message
+``lumora-cli`` prints (it names the command-line option, e.g. ``-a``).
+
+>>> import lumora
+>>> run = lumora.reflections()          # decagonal P10.5/mmc, Mo anode
+>>> len(run["theta"])
+1256
+"""
+
+from . import _core
+
+__all__ = ["reflections", "matrices", "space_groups", "tiling"]
+
+
+def _text(value):
+    """The option text of a value: numbers as Python writes them, texts as given."""
+    if isinstance(value, bool):
+        raise TypeError("expected a number or a text, not a bool")
+    return value if isinstance(value, str) else repr(value) if isinstance(value, float) else str(value)
+
+
+def _parameter_options(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
+                       theta=None, qi_max=None, loops=None, settings=None):
+    """The lattice and calculation arguments as lumora-cli options (name -> text)."""
+    options = {}
+    for name, value in (("--system", system), ("--space-group", space_group), ("--setting", setting),
+                        ("-a", a), ("-c", c), ("--wavelength", wavelength), ("--anode", anode),
+                        ("--qi-max", qi_max), ("--settings", settings)):
+        if value is not None:
+            options[name] = _text(value)
+    if theta is not None:
+        if isinstance(theta, str):
+            options["--theta"] = theta
+        else:
+            low, high = theta
+            options["--theta"] = _text(low) + "," + _text(high)
+    if loops is not None:
+        if isinstance(loops, (str, int)) and not isinstance(loops, bool):
+            options["--loops"] = _text(loops)
+        else:
+            options["--loops"] = ",".join(_text(limit) for limit in loops)
+    return options
+
+
+def reflections(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
+                theta=None, qi_max=None, loops=None, model=None, algorithm="fast", min_intensity=None,
+                settings=None):
+    """Runs the reflection calculation and returns its records as numpy arrays.
+
+    Arguments (all optional; the defaults are lumora-cli's):
+      system       "octagonal", "decagonal" (default), "dodecagonal" or "icosahedral"
+      space_group  a space-group symbol of the system, e.g. "P10.5/mmc" (see space_groups())
+      setting      "yamamoto" (default) or "steurer"
+      a, c         lattice constants in angstrom (c only for the axial systems)
+      wavelength   X-ray wavelength in angstrom, or
+      anode        "Mo" (default), "Cu", "Ni", "Co", "Fe", "Cr", "Ag"
+      theta        (min, max) in degrees, default (1.0, 30.0)
+      qi_max       largest internal component, default 1.0
+      loops        one loop limit for every index, or a sequence of five
+                   (axial systems) or six (icosahedral) limits; default 2
+      model        structure model: "penrose", "ammann-beenker", "ammann-kramer",
+                   "square-triangle" or the path of a model file
+      algorithm    "fast" (bounded walk) or "box" (every vector); same result
+      min_intensity  keep only reflections of at least this percent (needs model)
+      settings     a settings file (Lumora.cfg) to start from
+
+    Returns a dict with, for n reflections in generation order:
+      indices      (n, 5) or (n, 6) int32
+      theta, d, qe, qi, x, y, z   (n,) float64 (degrees, angstrom, 1/angstrom without 2 pi)
+      plane_class  (n,) int16: 0 general, 1 first direction family, 2 second
+      main         (n,) bool: main reflections
+      intensity, f_abs, f_phase   (n,) float64, only with a model (percent of
+                   the strongest, |F|, phase in degrees), and "model" (its name)
+      statistics   dict: kept, visited, loops, zero_layer_max, theta_max, qi_max,
+                   qi_min_positive, bounds (xmin, xmax, ymin, ymax, zmin, zmax), coord_max
+      space_group, summary   the report's header lines
+    The run releases the GIL. Raises ValueError for bad input.
+    """
+    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
+                                 settings)
+    if model is not None:
+        options["--model"] = _text(model)
+    if algorithm is not None:
+        options["--algorithm"] = _text(algorithm)
+    if min_intensity is not None:
+        options["--min-intensity"] = _text(min_intensity)
+    return _core.reflections(options)
+
+
+def matrices(system=None, setting=None, a=None, c=None, settings=None):
+    """The direct lattice matrix and its inverse.
+
+    Takes system, setting, a and c as reflections() does; returns a dict with
+    "direct" and "inverse", each an (n, n) float64 array (n = 5 for the axial
+    systems, 6 for the icosahedral one). Raises ValueError for bad input.
+    """
+    return _core.matrices(_parameter_options(system=system, setting=setting, a=a, c=c, settings=settings))
+
+
+def space_groups(system="decagonal"):
+    """The space-group symbols of a system ("octagonal", "decagonal",
+    "dodecagonal" or "icosahedral"), in the order the program lists them.
+    Raises ValueError for an unknown system."""
+    return _core.space_groups(_parameter_options(system=system))
+
+
+def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None):
+    """A quasiperiodic rhombus tiling built by the multigrid method on the
+    512 x 512 pixel canvas, as lumora-cli tiling builds it.
+
+    Arguments (the defaults are lumora-cli's):
+      symmetry    N, the number of grids, 5..20 (default 5)
+      loop_order  line indices run from -L to L, 1..40 (default 6)
+      scale       edge length 3 x scale pixels, 1..10 (default 8)
+      shift_mode  0 symmetry type 1 (default), 1 symmetry type 2, 2 random
+                  (the first random tiling the window shows)
+
+    Returns a dict: "vertices" (m, 2) float64 unique vertex coordinates in
+    pixels, "tiles" (k, 4, 2) int32 rhombus corners in outline order,
+    "tile_types" (k,) int32 (1..), "grid_shift" (N,) float64 and
+    "vertex_table_full" (bool: more vertices existed than were recorded).
+    The run releases the GIL. Raises ValueError for bad input.
+    """
+    options = {}
+    for name, value in (("--symmetry", symmetry), ("--loop-order", loop_order), ("--scale", scale),
+                        ("--shift-mode", shift_mode)):
+        if value is not None:
+            options[name] = _text(value)
+    return _core.tiling(options)

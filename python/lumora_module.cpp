@@ -1,0 +1,273 @@
+// The extension module lumora._core: the core's runs for Python. The options
+// arrive as the texts lumora-cli would read, so that bad input gets the same
+// message; the package's __init__.py turns keyword arguments into them.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <variant>
+
+#include "cli/cli_options.hpp"
+#include "common/number_text.hpp"
+#include "intensity/model_file.hpp"
+#include "intensity/structure_factor.hpp"
+#include "lattice/lattice.hpp"
+#include "reflections/parameters.hpp"
+#include "reflections/space_groups.hpp"
+#include "tiling/multigrid.hpp"
+
+namespace py = pybind11;
+using namespace lumora;
+using Options = std::map<std::string, std::string>;
+
+namespace {
+
+// The lattice and calculation options (names as on the command line).
+cli::ParameterOptions ApplyParameters(const Options& options) {
+  cli::ParameterOptions parameters;
+  for (const auto& [name, value] : options)
+    if (!parameters.Apply({name, value})) throw cli::UsageError("unknown option " + name);
+  return parameters;
+}
+
+template <typename T>
+py::array_t<T> Column(const std::vector<ReflectionRecord>& records, float ReflectionRecord::*field) {
+  py::array_t<T> out(static_cast<py::ssize_t>(records.size()));
+  T* data = out.mutable_data();
+  for (std::size_t i = 0; i < records.size(); ++i) data[i] = static_cast<T>(records[i].*field);
+  return out;
+}
+
+py::array_t<double> Doubles(const std::vector<double>& values) {
+  py::array_t<double> out(static_cast<py::ssize_t>(values.size()));
+  std::copy(values.begin(), values.end(), out.mutable_data());
+  return out;
+}
+
+py::dict Reflections(Options options) {
+  // The options beyond the lattice and calculation ones, read as lumora-cli reads them.
+  auto take = [&options](const char* name) -> std::optional<std::string> {
+    const auto it = options.find(name);
+    if (it == options.end()) return std::nullopt;
+    std::string value = it->second;
+    options.erase(it);
+    return value;
+  };
+  const std::optional<std::string> modelName = take("--model");
+  const std::string algorithm = take("--algorithm").value_or("fast");
+  const std::optional<std::string> minText = take("--min-intensity");
+  cli::ParameterOptions parameters = ApplyParameters(options);
+  if (algorithm != "fast" && algorithm != "box") cli::BadValue("--algorithm", algorithm, "is not fast or box");
+  std::optional<double> minIntensity;
+  if (minText) {
+    minIntensity = ParseNumber(*minText);
+    if (!minIntensity || !(*minIntensity >= 0.0 && *minIntensity <= 100.0))
+      cli::BadValue("--min-intensity", *minText, "is not a percentage from 0 to 100");
+  }
+  if (minIntensity && !modelName) throw cli::UsageError("option --min-intensity needs --model");
+  std::optional<StructureModel> model;
+  if (modelName) {
+    if (modelName->empty()) cli::BadValue("--model", *modelName, "is not a model name or file");
+    auto found = FindModel(*modelName);
+    if (const std::string* error = std::get_if<std::string>(&found))
+      throw cli::UsageError("option --model: " + *error);
+    model = std::get<StructureModel>(std::move(found));
+  }
+
+  ParameterTexts texts = parameters.Resolve();
+  const Summary summary = BuildSummary(texts);
+  NormaliseDecimalCommas(texts);
+  const auto read = ReadInputs(texts);
+  if (const InputError* error = std::get_if<InputError>(&read)) parameters.Reject(*error);
+  const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+
+  RunControl control;
+  control.algorithm = algorithm == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
+  CalculationResult result;
+  std::optional<IntensityResult> intensities;
+  std::string modelError;
+  {
+    py::gil_scoped_release release;
+    result = RunCalculation(inputs, control);
+    if (result.status == RunStatus::Completed && model) {
+      const auto resolved = ResolveModel(*model, result.lattice);
+      if (const std::string* error = std::get_if<std::string>(&resolved)) {
+        modelError = *error;
+      } else {
+        intensities.emplace();
+        intensities->model = model->name.empty() ? *modelName : model->name;
+        ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
+                           *intensities);
+        if (minIntensity) KeepStrongReflections(result, *intensities, *minIntensity);
+      }
+    }
+  }
+  if (result.status != RunStatus::Completed) throw cli::UsageError(result.error);
+  if (!modelError.empty()) throw cli::UsageError("option --model: " + modelError);
+
+  const std::vector<ReflectionRecord>& records = result.records;
+  const std::size_t n = records.size();
+  const int nDim = result.lattice.nDim;
+  py::array_t<std::int32_t> indices({static_cast<py::ssize_t>(n), static_cast<py::ssize_t>(nDim)});
+  auto idx = indices.mutable_unchecked<2>();
+  py::array_t<std::int16_t> planeClass(static_cast<py::ssize_t>(n));
+  py::array_t<bool> mainFlag(static_cast<py::ssize_t>(n));
+  for (std::size_t i = 0; i < n; ++i) {
+    for (int k = 0; k < nDim; ++k)
+      idx(static_cast<py::ssize_t>(i), k) = static_cast<std::int32_t>(records[i].h[static_cast<std::size_t>(k)]);
+    planeClass.mutable_data()[i] = records[i].planeClass;
+    mainFlag.mutable_data()[i] = records[i].mainFlag != 0;
+  }
+
+  py::dict out;
+  out["indices"] = indices;
+  out["theta"] = Column<double>(records, &ReflectionRecord::theta);
+  out["d"] = Column<double>(records, &ReflectionRecord::d);
+  out["qe"] = Column<double>(records, &ReflectionRecord::qe);
+  out["qi"] = Column<double>(records, &ReflectionRecord::qi);
+  out["x"] = Column<double>(records, &ReflectionRecord::x);
+  out["y"] = Column<double>(records, &ReflectionRecord::y);
+  out["z"] = Column<double>(records, &ReflectionRecord::z);
+  out["plane_class"] = planeClass;
+  out["main"] = mainFlag;
+  if (intensities) {
+    out["intensity"] = Doubles(intensities->intensity);
+    out["f_abs"] = Doubles(intensities->fAbs);
+    out["f_phase"] = Doubles(intensities->fPhase);
+    out["model"] = intensities->model;
+  }
+  const RunStatistics& s = result.stats;
+  py::dict stats;
+  stats["kept"] = result.kept;
+  stats["visited"] = result.visited;
+  stats["loops"] = py::int_(py::str(ToDecimal(result.loops)));
+  stats["zero_layer_max"] = static_cast<double>(s.zeroLayerMax);
+  stats["theta_max"] = static_cast<double>(s.thetaMax);
+  stats["qi_max"] = static_cast<double>(s.qiMax);
+  stats["qi_min_positive"] = static_cast<double>(s.qiMinPositive);
+  stats["bounds"] = py::make_tuple(s.bounds.xMin, s.bounds.xMax, s.bounds.yMin, s.bounds.yMax, s.bounds.zMin,
+                                   s.bounds.zMax);
+  stats["coord_max"] = static_cast<double>(s.bounds.CoordMax());
+  out["statistics"] = stats;
+  out["space_group"] = summary.sgSymbol;
+  out["summary"] = py::make_tuple(summary.paramLine1, summary.paramLine2);
+  return out;
+}
+
+py::array_t<double> MatrixArray(const Matrix7& m, int n) {
+  py::array_t<double> out({n, n});
+  auto a = out.mutable_unchecked<2>();
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) a(i, j) = m[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+  return out;
+}
+
+py::dict Matrices(const Options& options) {
+  cli::ParameterOptions parameters = ApplyParameters(options);
+  ParameterTexts texts = parameters.Resolve();
+  NormaliseDecimalCommas(texts);
+  const auto read = ReadInputs(texts);
+  if (const InputError* error = std::get_if<InputError>(&read)) {
+    // Only the lattice options matter here, as in "lumora-cli matrices".
+    if (error->field == InputField::A || error->field == InputField::C) parameters.Reject(*error);
+  }
+  const CrystalSystem system = SystemFromIndex(texts.systemIndex);
+  const double a = *ParseNumber(texts.a);
+  const double c = system == CrystalSystem::Icosahedral ? 1.0 : *ParseNumber(texts.c);
+  const Lattice lattice = SetupLattice(system, a, c, texts.yamamoto);
+  for (const Matrix7* m : {&lattice.directMatrix, &lattice.inverseMatrix})
+    for (int i = 0; i < lattice.nDim; ++i)
+      for (int j = 0; j < lattice.nDim; ++j)
+        if (!std::isfinite((*m)[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]))
+          parameters.Reject({InputField::A, 0, texts.a, "gives matrix values that are not finite"});
+  py::dict out;
+  out["direct"] = MatrixArray(lattice.directMatrix, lattice.nDim);
+  out["inverse"] = MatrixArray(lattice.inverseMatrix, lattice.nDim);
+  return out;
+}
+
+py::list SpaceGroups(const Options& options) {
+  const ParameterTexts texts = ApplyParameters(options).Resolve();
+  py::list out;
+  for (const SpaceGroup& group : GroupsOf(SystemFromIndex(texts.systemIndex))) out.append(group.symbol);
+  return out;
+}
+
+int WholeOption(const Options& options, const char* name, int lowest, int highest, int fallback) {
+  const auto it = options.find(name);
+  if (it == options.end()) return fallback;
+  return static_cast<int>(cli::WholeNumberOption({it->first, it->second}, static_cast<std::uint64_t>(lowest),
+                                                 static_cast<std::uint64_t>(highest)));
+}
+
+py::dict MakeTilingDict(const Options& options) {
+  using L = TilingLimits;
+  for (const auto& [name, value] : options)
+    if (name != "--symmetry" && name != "--loop-order" && name != "--scale" && name != "--shift-mode")
+      throw cli::UsageError("unknown option " + name);
+  TilingInputs inputs;
+  inputs.symmetry = WholeOption(options, "--symmetry", L::kMinSymmetry, L::kMaxSymmetry, inputs.symmetry);
+  inputs.loopOrder = WholeOption(options, "--loop-order", L::kMinLoopOrder, L::kMaxLoopOrder, inputs.loopOrder);
+  inputs.zoom = WholeOption(options, "--scale", L::kMinZoom, L::kMaxZoom, inputs.zoom);
+  inputs.shiftMode = static_cast<ShiftMode>(WholeOption(options, "--shift-mode", 0, 2, 0));
+  Tiling tiling;
+  {
+    py::gil_scoped_release release;
+    // The same seed as the window and lumora-cli: the first random tiling.
+    std::mt19937 random(kTilingRandomSeed);
+    tiling = MakeTiling(inputs, random);
+  }
+  const auto nv = static_cast<py::ssize_t>(tiling.nVert());
+  py::array_t<double> vertices({nv, static_cast<py::ssize_t>(2)});
+  auto v = vertices.mutable_unchecked<2>();
+  for (py::ssize_t i = 0; i < nv; ++i) {
+    v(i, 0) = tiling.vertX[static_cast<std::size_t>(i)];
+    v(i, 1) = tiling.vertY[static_cast<std::size_t>(i)];
+  }
+  const auto nt = static_cast<py::ssize_t>(tiling.nTiles());
+  py::array_t<std::int32_t> tiles({nt, static_cast<py::ssize_t>(4), static_cast<py::ssize_t>(2)});
+  py::array_t<std::int32_t> types(nt);
+  auto t = tiles.mutable_unchecked<3>();
+  for (py::ssize_t i = 0; i < nt; ++i) {
+    const Tile& tile = tiling.tiles[static_cast<std::size_t>(i)];
+    for (py::ssize_t k = 0; k < 4; ++k) {
+      t(i, k, 0) = tile.corners[static_cast<std::size_t>(k)].x;
+      t(i, k, 1) = tile.corners[static_cast<std::size_t>(k)].y;
+    }
+    types.mutable_data()[i] = tile.type;
+  }
+  py::dict out;
+  out["vertices"] = vertices;
+  out["tiles"] = tiles;
+  out["tile_types"] = types;
+  out["vertex_table_full"] = tiling.vertexTableFull;
+  out["grid_shift"] = Doubles(tiling.gridShift);
+  return out;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_core, m) {
+  m.doc() = "The Lumora core: reflection runs, lattice matrices, space groups and tilings.";
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const cli::UsageError& error) {
+      PyErr_SetString(PyExc_ValueError, error.what());
+    }
+  });
+  m.def("reflections", &Reflections, py::arg("options"),
+        "Runs the calculation for options named as on lumora-cli's command line (texts); returns a dict of "
+        "numpy arrays and the run statistics. Raises ValueError for bad input.");
+  m.def("matrices", &Matrices, py::arg("options"),
+        "The direct and inverse lattice matrices for options named as on lumora-cli's command line.");
+  m.def("space_groups", &SpaceGroups, py::arg("options"), "The space-group symbols of a system, in list order.");
+  m.def("tiling", &MakeTilingDict, py::arg("options"),
+        "A multigrid tiling for options named as on lumora-cli's command line: vertices and tiles as arrays.");
+}

@@ -1,0 +1,264 @@
+// lumora-cli plot: the window's 2D and 3D plots as files, built from the same
+// scenes and painters the window uses.
+#include <QBuffer>
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QImage>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "cli/cli_options.hpp"
+#include "cli/commands.hpp"
+#include "common/number_text.hpp"
+#include "common/text.hpp"
+#include "intensity/model_file.hpp"
+#include "intensity/structure_factor.hpp"
+#include "plots/metafile.hpp"
+#include "plots/plot_scenes.hpp"
+#include "plots/raster_painter.hpp"
+#include "plots/scene_painter.hpp"
+
+namespace lumora::cli {
+namespace {
+
+constexpr const char* kHelp = R"(Usage: lumora-cli plot [options]
+
+Runs the calculation and writes the 2D (zeroth layer) or 3D plot as a file,
+as the window draws it.
+
+Picture:
+  --view 2d|3d           the zeroth-layer plot (default; for the icosahedral
+                         system a thin slab of the 3D orientation) or the 3D plot
+  --format FORMAT        png, bmp, svg, pdf or wmf (placeable Windows metafile);
+                         default: from the extension of -o, else png
+  --size WxH             picture size in pixels (default 700x500)
+  --rotate AXIS:DEGREES  turn the 3D view about axis 1 (viewing direction),
+                         2 (screen horizontal) or 3 (screen vertical), as the
+                         window's keys and Custom Rotation buttons; repeatable,
+                         applied in order after the start orientation
+  --rings                spots as rings instead of filled
+  --main                 main reflections red
+  --directions           mirror directions green and blue (axial systems)
+  --uniform              every spot the same size (not by 1/qi)
+  --grey theta|qi        grey levels by theta or by qi
+  --labels               index labels
+  --background COLOUR    black (default), white or blue
+  --spots FACTOR         spot size factor, 0 to 4 in steps of 0.1 (default 1)
+  --layer DZ             3D layer thickness about the screen plane, percent of
+                         the largest coordinate, 1..100 (default 100: all)
+  -o FILE                write to FILE instead of standard output
+
+Lattice and calculation: as "lumora-cli reflections" (--system, --space-group,
+--setting, -a, -c, --wavelength, --anode, --theta, --qi-max, --loops,
+--settings, --algorithm), and --model NAME|FILE with --min-intensity P to plot
+only the reflections of at least P percent.
+  --help                 show this text
+)";
+
+struct Size {
+  int width = 700;
+  int height = 500;
+};
+
+Size ParseSize(const std::string& text) {
+  const std::size_t x = text.find_first_of("xX");
+  const std::optional<double> w = x == std::string::npos ? std::nullopt : ParseNumber(text.substr(0, x));
+  const std::optional<double> h = x == std::string::npos ? std::nullopt : ParseNumber(text.substr(x + 1));
+  auto ok = [](const std::optional<double>& v) { return v && *v >= 16.0 && *v <= 10000.0 && *v == std::floor(*v); };
+  if (!ok(w) || !ok(h)) BadValue("--size", text, "is not WIDTHxHEIGHT in whole pixels from 16 to 10000");
+  return {static_cast<int>(*w), static_cast<int>(*h)};
+}
+
+struct Turn {
+  int axis = 0;
+  float degrees = 0.0f;
+};
+
+Turn ParseRotation(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  const std::string axis = colon == std::string::npos ? "" : std::string(Trim(text.substr(0, colon)));
+  const std::optional<double> angle = colon == std::string::npos ? std::nullopt : ParseNumber(text.substr(colon + 1));
+  if ((axis != "1" && axis != "2" && axis != "3") || !angle || !(std::fabs(*angle) <= 36000.0))
+    BadValue("--rotate", text, "is not AXIS:DEGREES with axis 1, 2 or 3 and at most 36000 degrees");
+  return {axis[0] - '0', static_cast<float>(*angle)};
+}
+
+std::string ImageBytes(const QImage& image, const char* format) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, format)) throw std::runtime_error(std::string("cannot encode the ") + format + " picture");
+  return bytes.toStdString();
+}
+
+// Fonts and painters need a GUI application; no display is needed.
+void EnsureGuiApplication() {
+  if (QGuiApplication::instance()) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt's notes about the session (no runtime folder, ...) are not the user's concern here.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "lumora-cli: %s\n", qPrintable(message));
+  });
+  static int argc = 1;
+  static char name[] = "lumora-cli";
+  static char* argv[] = {name, nullptr};
+  static QGuiApplication app(argc, argv);
+}
+
+}  // namespace
+
+int RunPlot(const std::vector<std::string>& args) {
+  std::set<std::string> valued = ParameterOptions::Names();
+  valued.insert({"--view", "--format", "--size", "--rotate", "--grey", "--background", "--spots", "--layer", "-o",
+                 "--model", "--min-intensity", "--algorithm"});
+  const std::vector<Option> options =
+      ReadOptions(args, valued, {"--rings", "--main", "--directions", "--uniform", "--labels", "--help"});
+
+  ParameterOptions parameters;
+  ViewOptions view;
+  bool threeD = false;
+  std::string format, output;
+  Size size;
+  std::vector<Turn> turns;
+  RunControl control;
+  std::optional<std::string> modelName;
+  std::optional<double> minIntensity;
+  for (const Option& option : options) {
+    const std::string& n = option.name;
+    if (n == "--help") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (parameters.Apply(option)) continue;
+    if (n == "--view") {
+      if (option.value != "2d" && option.value != "3d") BadValue(n, option.value, "is not 2d or 3d");
+      threeD = option.value == "3d";
+    } else if (n == "--format") {
+      format = option.value;
+      if (format != "png" && format != "bmp" && format != "svg" && format != "pdf" && format != "wmf")
+        BadValue(n, option.value, "is not png, bmp, svg, pdf or wmf");
+    } else if (n == "--size") {
+      size = ParseSize(option.value);
+    } else if (n == "--rotate") {
+      turns.push_back(ParseRotation(option.value));
+    } else if (n == "--rings") {
+      view.filledSpots = false;
+    } else if (n == "--main") {
+      view.highlightMain = true;
+    } else if (n == "--directions") {
+      view.highlightDirections = true;
+    } else if (n == "--uniform") {
+      view.sizeByQi = false;
+    } else if (n == "--labels") {
+      view.showIndices = true;
+    } else if (n == "--grey") {
+      if (option.value != "theta" && option.value != "qi") BadValue(n, option.value, "is not theta or qi");
+      view.colorByTheta = option.value == "theta";
+      view.colorByQi = option.value == "qi";
+    } else if (n == "--background") {
+      const std::string& v = option.value;
+      if (v != "black" && v != "white" && v != "blue") BadValue(n, v, "is not black, white or blue");
+      view.backgroundMode = v == "black" ? 0 : v == "white" ? 1 : 2;
+    } else if (n == "--spots") {
+      const std::optional<double> value = ParseNumber(option.value);
+      if (!value || !(*value >= 0.0 && *value <= 4.0)) BadValue(n, option.value, "is not a number from 0 to 4");
+      view.spotRadiusSlider = static_cast<int>(std::lround(*value * 10.0));
+    } else if (n == "--layer") {
+      view.layerSlider = static_cast<int>(WholeNumberOption(option, 1, 100));
+    } else if (n == "-o") {
+      if (option.value.empty()) BadValue(n, option.value, "is not a file name");
+      output = option.value;
+    } else if (n == "--model") {
+      if (option.value.empty()) BadValue(n, option.value, "is not a model name or file");
+      modelName = option.value;
+    } else if (n == "--min-intensity") {
+      const std::optional<double> value = ParseNumber(option.value);
+      if (!value || !(*value >= 0.0 && *value <= 100.0))
+        BadValue(n, option.value, "is not a percentage from 0 to 100");
+      minIntensity = *value;
+    } else if (n == "--algorithm") {
+      if (option.value != "fast" && option.value != "box") BadValue(n, option.value, "is not fast or box");
+      control.algorithm = option.value == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
+    }
+  }
+  if (format.empty()) {
+    const std::size_t dot = output.rfind('.');
+    const std::string extension = dot == std::string::npos ? "" : output.substr(dot + 1);
+    format = extension == "bmp" || extension == "svg" || extension == "pdf" || extension == "wmf" ? extension : "png";
+  }
+  if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
+  std::optional<StructureModel> model;
+  if (modelName) {
+    auto found = FindModel(*modelName);
+    if (const std::string* error = std::get_if<std::string>(&found)) throw UsageError("option --model: " + *error);
+    model = std::get<StructureModel>(std::move(found));
+  }
+
+  ParameterTexts texts = parameters.Resolve();
+  NormaliseDecimalCommas(texts);
+  const auto read = ReadInputs(texts);
+  if (const InputError* error = std::get_if<InputError>(&read)) parameters.Reject(*error);
+  const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+  // The window offers mirror directions for the axial systems only.
+  if (view.highlightDirections && inputs.system == CrystalSystem::Icosahedral)
+    throw UsageError("option --directions: the icosahedral system has no mirror-direction colours");
+
+  CalculationResult result = RunCalculation(inputs, control);
+  if (result.status != RunStatus::Completed) {
+    std::fprintf(stderr, "lumora-cli: %s\n", result.error.c_str());
+    return 1;
+  }
+  if (model) {
+    const auto resolved = ResolveModel(*model, result.lattice);
+    if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
+    IntensityResult intensities;
+    ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
+                       intensities);
+    if (minIntensity) KeepStrongReflections(result, intensities, *minIntensity);
+  }
+
+  // The window's plot data: the 3D scale is that of this run.
+  const PlotData data{&result.records, result.lattice.nDim, result.stats, result.stats.bounds.CoordMax()};
+  PointTable points = MakePointTable(result.records);
+  if (result.lattice.system == CrystalSystem::Icosahedral) {
+    // The icosahedral start orientation of the window.
+    Rotate(points, 2, 31.7f);
+    Rotate(points, 3, 90.0f);
+  }
+  for (const Turn& turn : turns) Rotate(points, turn.axis, turn.degrees);
+  // Nearer spots are painted over farther ones, as after a turn by the keys.
+  if (!turns.empty()) SortPlotRows(points);
+
+  EnsureGuiApplication();
+  const SceneTarget target{size.width * kTwipsPerPixel, size.height * kTwipsPerPixel,
+                           BackgroundScheme(view.backgroundMode)};
+  const bool slab = !threeD && data.nDim == 6;  // the icosahedral 2D view
+  std::string bytes;
+  if (format == "png" || format == "bmp") {
+    const QImage picture =
+        threeD ? Rasterize3D(data, points, view, target, 0.0f, view.zoom3D, size.width, size.height)
+        : slab ? Rasterize3D(data, points, view, target, 3.0f, view.zoom2D, size.width, size.height)
+               : RasterizeScene(BuildZeroLayerScene(data, view, target), size.width, size.height);
+    bytes = ImageBytes(picture, format == "png" ? "PNG" : "BMP");
+  } else {
+    const PlotScene scene = threeD ? Build3DScene(data, points, view, target, 0.0f, view.zoom3D)
+                            : slab ? BuildSlabScene(data, points, view, target)
+                                   : BuildZeroLayerScene(data, view, target);
+    if (format == "svg") {
+      bytes = SceneToSvg(scene).toStdString();
+    } else if (format == "pdf") {
+      bytes = SceneToPdf(scene).toStdString();
+    } else {
+      const Bytes metafile = PlaceableMetafile(scene, kTwipsPerInch);
+      bytes.assign(metafile.begin(), metafile.end());
+    }
+  }
+  return WriteOutput(output, bytes) ? 0 : 1;
+}
+
+}  // namespace lumora::cli

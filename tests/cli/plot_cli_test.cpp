@@ -1,0 +1,142 @@
+// lumora-cli plot: every spot in the file, the formats, the options' effect
+// and the messages for bad values. The spot counts are compared with the
+// reflections the report lists for the same inputs.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "cli/cli_run.hpp"
+
+namespace {
+
+using lumora::testing::CliRun;
+using lumora::testing::RunCli;
+
+std::size_t Count(const std::string& text, const std::string& word) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
+  return n;
+}
+
+// Reflections of the CSV report, and those whose last index is 0.
+struct Counts {
+  std::size_t all = 0;
+  std::size_t zeroLayer = 0;
+};
+
+Counts ReportCounts(const std::string& options, int nDim) {
+  const CliRun run = RunCli("reflections --format csv " + options);
+  EXPECT_EQ(run.status, 0);
+  Counts counts;
+  std::istringstream lines(run.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line[0] == '#' || line[0] == 'n') continue;
+    std::istringstream fields(line);
+    std::string field;
+    for (int k = 0; k <= nDim; ++k) std::getline(fields, field, ',');  // n, h1..h(nDim)
+    ++counts.all;
+    if (field == "0") ++counts.zeroLayer;
+  }
+  return counts;
+}
+
+std::uint16_t Word(const std::string& bytes, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                    (static_cast<unsigned char>(bytes[at + 1]) << 8));
+}
+
+TEST(PlotCli, SvgHasOneCirclePerSpotOfTheView) {
+  const Counts decagonal = ReportCounts("", 5);
+  ASSERT_GT(decagonal.zeroLayer, 100u);
+  const CliRun flat = RunCli("plot --view 2d --format svg");
+  ASSERT_EQ(flat.status, 0);
+  EXPECT_EQ(Count(flat.out, "<circle"), decagonal.zeroLayer);
+  const CliRun all = RunCli("plot --view 3d --format svg --rotate 2:40 --rotate 3:-15");
+  ASSERT_EQ(all.status, 0);
+  EXPECT_EQ(Count(all.out, "<circle"), decagonal.all);
+  // A thin layer about the screen plane keeps only some of them.
+  const CliRun layer = RunCli("plot --view 3d --format svg --layer 5");
+  EXPECT_LT(Count(layer.out, "<circle"), decagonal.all);
+  EXPECT_GT(Count(layer.out, "<circle"), 0u);
+  // Labels: one text per spot with --labels.
+  const CliRun labels = RunCli("plot --format svg --labels --system octagonal --loops 1");
+  EXPECT_EQ(Count(labels.out, "<circle"), ReportCounts("--system octagonal --loops 1", 5).zeroLayer);
+  EXPECT_GT(Count(labels.out, "<text"), 0u);
+}
+
+TEST(PlotCli, ModelFilterAndRotationReachThePicture) {
+  const CliRun strong = RunCli("plot --view 3d --format svg --model penrose --min-intensity 1");
+  ASSERT_EQ(strong.status, 0);
+  EXPECT_EQ(Count(strong.out, "<circle"), ReportCounts("--model penrose --min-intensity 1", 5).all);
+  const std::string front = RunCli("plot --view 3d --format svg").out;
+  EXPECT_NE(RunCli("plot --view 3d --format svg --rotate 2:30").out, front);
+  // A full turn comes back to the same picture up to rounding of the spot
+  // positions; the spot count never changes.
+  EXPECT_EQ(Count(RunCli("plot --view 3d --format svg --rotate 1:360").out, "<circle"), Count(front, "<circle"));
+}
+
+TEST(PlotCli, BitmapsAndMetafileFormats) {
+  const CliRun png = RunCli("plot --size 320x240 --system icosahedral");
+  ASSERT_EQ(png.status, 0);
+  ASSERT_GT(png.out.size(), 24u);
+  EXPECT_EQ(png.out.substr(1, 3), "PNG");
+  // IHDR width and height, big-endian.
+  auto be32 = [&](std::size_t at) {
+    std::uint32_t v = 0;
+    for (int k = 0; k < 4; ++k) v = (v << 8) | static_cast<unsigned char>(png.out[at + static_cast<std::size_t>(k)]);
+    return v;
+  };
+  EXPECT_EQ(be32(16), 320u);
+  EXPECT_EQ(be32(20), 240u);
+  EXPECT_EQ(RunCli("plot --format bmp --view 3d").out.substr(0, 2), "BM");
+  EXPECT_EQ(RunCli("plot --format pdf --background blue").out.substr(0, 5), "%PDF-");
+
+  // The metafile: placeable header, then one Ellipse record per spot.
+  const CliRun wmf = RunCli("plot --format wmf --view 2d --rings --uniform --grey theta");
+  ASSERT_EQ(wmf.status, 0);
+  ASSERT_GT(wmf.out.size(), 40u);
+  EXPECT_EQ(Word(wmf.out, 0), 0xCDD7);
+  EXPECT_EQ(Word(wmf.out, 2), 0x9AC6);
+  std::size_t ellipses = 0;
+  std::size_t at = 22 + 18;
+  while (at + 6 <= wmf.out.size()) {
+    const std::uint32_t words = Word(wmf.out, at) | (static_cast<std::uint32_t>(Word(wmf.out, at + 2)) << 16);
+    const std::uint16_t function = Word(wmf.out, at + 4);
+    if (function == 0x0418) ++ellipses;
+    if (function == 0 || words < 3) break;
+    at += 2 * static_cast<std::size_t>(words);
+  }
+  EXPECT_EQ(ellipses, ReportCounts("", 5).zeroLayer);
+}
+
+TEST(PlotCli, BadValuesNameTheOption) {
+  struct Case {
+    const char* args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"--view 4d", "option --view: \"4d\" is not 2d or 3d"},
+      {"--format gif", "option --format: \"gif\" is not png, bmp, svg, pdf or wmf"},
+      {"--size 700", "option --size: \"700\" is not WIDTHxHEIGHT"},
+      {"--size 8x8", "option --size: \"8x8\" is not WIDTHxHEIGHT"},
+      {"--rotate 4:10", "option --rotate: \"4:10\" is not AXIS:DEGREES"},
+      {"--rotate 2:abc", "option --rotate: \"2:abc\" is not AXIS:DEGREES"},
+      {"--grey red", "option --grey: \"red\" is not theta or qi"},
+      {"--background green", "option --background: \"green\" is not black, white or blue"},
+      {"--spots 5", "option --spots: \"5\" is not a number from 0 to 4"},
+      {"--layer 0", "option --layer: \"0\" is not a whole number from 1 to 100"},
+      {"-a x", "option -a: \"x\" is not a number"},
+      {"--min-intensity 3", "option --min-intensity needs --model"},
+      {"--system icosahedral --directions", "option --directions: the icosahedral system"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = RunCli(std::string("plot -o /nonexistent/never.svg ") + c.args, true);
+    EXPECT_EQ(run.status, 2) << c.args;
+    EXPECT_NE(run.out.find(c.message), std::string::npos) << c.args << ": " << run.out;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+# The Python package against lumora-cli on the same inputs, its errors, and
+# the arrays' types and shapes.
+import csv
+import io
+import math
+import os
+import subprocess
+import threading
+
+import numpy as np
+import pytest
+
+import lumora
+
+CLI = os.environ.get("LUMORA_CLI")
+needs_cli = pytest.mark.skipif(not CLI, reason="lumora-cli is not built (core-only build)")
+
+
+def cli(*args):
+    return subprocess.run([CLI, *args], capture_output=True, text=True)
+
+
+def cli_csv(*args):
+    result = cli("reflections", "--format", "csv", *args)
+    assert result.returncode == 0, result.stderr
+    lines = [line for line in result.stdout.splitlines() if not line.startswith("#")]
+    return list(csv.DictReader(io.StringIO("\n".join(lines))))
+
+
+def test_default_run_types_and_shapes():
+    run = lumora.reflections()
+    n = len(run["theta"])
+    assert n == 1256
+    assert run["indices"].shape == (n, 5) and run["indices"].dtype == np.int32
+    for name in ("theta", "d", "qe", "qi", "x", "y", "z"):
+        assert run[name].shape == (n,) and run[name].dtype == np.float64
+    assert run["plane_class"].dtype == np.int16 and set(np.unique(run["plane_class"])) <= {0, 1, 2}
+    assert run["main"].dtype == np.bool_
+    assert "intensity" not in run
+    assert run["statistics"]["kept"] == n and run["statistics"]["loops"] == 5 ** 5
+    assert run["space_group"] == "P10.5/mmc"
+    ico = lumora.reflections(system="icosahedral", loops=2)
+    assert ico["indices"].shape[1] == 6 and len(ico["theta"]) > 0
+
+
+def test_bragg_relations_hold():
+    # Independent of the run's code: Bragg's law and |q| = 1/d, in numpy.
+    run = lumora.reflections(wavelength=1.5406, theta=(5, 60), loops=3)
+    wavelength = 1.5406
+    assert np.allclose(np.degrees(np.arcsin(wavelength / (2 * run["d"]))), run["theta"], atol=1e-4)
+    q = np.sqrt(run["x"] ** 2 + run["y"] ** 2 + run["z"] ** 2)
+    assert np.allclose(q, run["qe"], rtol=1e-5)
+    assert np.allclose(run["qe"] * run["d"], 1.0, rtol=1e-5)
+    assert run["theta"].min() >= 5 and run["theta"].max() <= 60 and run["qi"].max() <= 1.0 + 1e-6
+
+
+@needs_cli
+@pytest.mark.parametrize("args,kwargs", [
+    ((), {}),
+    (("--system", "icosahedral", "--loops", "3", "--anode", "Cu"), dict(system="icosahedral", loops=3, anode="Cu")),
+    (("--system", "octagonal", "--setting", "steurer", "-a", "3.1", "--theta", "2,40", "--loops", "3,3,2,2,1"),
+     dict(system="octagonal", setting="steurer", a=3.1, theta=(2, 40), loops=(3, 3, 2, 2, 1))),
+    (("--model", "penrose", "--min-intensity", "0.5"), dict(model="penrose", min_intensity=0.5)),
+    (("--system", "icosahedral", "--model", "ammann-kramer", "--algorithm", "box"),
+     dict(system="icosahedral", model="ammann-kramer", algorithm="box")),
+])
+def test_records_equal_lumora_cli(args, kwargs):
+    rows = cli_csv(*args)
+    run = lumora.reflections(**kwargs)
+    n_dim = run["indices"].shape[1]
+    assert len(rows) == len(run["theta"])
+    indices = np.array([[int(r["h%d" % (k + 1)]) for k in range(n_dim)] for r in rows])
+    assert np.array_equal(indices, run["indices"])
+    # The CSV writes each single-precision value in its shortest exact form.
+    for name in ("theta", "d", "qe", "qi", "x", "y", "z"):
+        expected = np.array([float(r[name]) for r in rows], dtype=np.float32)
+        assert np.array_equal(expected, run[name].astype(np.float32)), name
+    assert np.array_equal(np.array([int(r["planeClass"]) for r in rows]), run["plane_class"])
+    assert np.array_equal(np.array([r["mainFlag"] != "0" for r in rows]), run["main"])
+    if rows and "intensity" in rows[0]:
+        for name in ("intensity", "f_abs", "f_phase"):
+            assert np.allclose([float(r[name]) for r in rows], run[name], rtol=1e-12, atol=1e-12), name
+
+
+@needs_cli
+@pytest.mark.parametrize("args,kwargs", [
+    (("-a", "abc"), dict(a="abc")),
+    (("-a", "-1"), dict(a=-1)),
+    (("--system", "hexagonal"), dict(system="hexagonal")),
+    (("--space-group", "P6/mmm"), dict(space_group="P6/mmm")),
+    (("--theta", "30,1"), dict(theta=(30, 1))),
+    (("--theta", "1"), dict(theta="1")),
+    (("--loops", "1,2"), dict(loops=(1, 2))),
+    (("--anode", "Xx"), dict(anode="Xx")),
+    (("--wavelength", "1", "--anode", "Cu"), dict(wavelength=1, anode="Cu")),
+    (("--model", "no-such-model"), dict(model="no-such-model")),
+    (("--min-intensity", "5"), dict(min_intensity=5)),
+    (("--algorithm", "slow"), dict(algorithm="slow")),
+])
+def test_bad_input_raises_the_cli_message(args, kwargs):
+    result = cli("reflections", *args)
+    assert result.returncode == 2
+    message = result.stderr.strip()
+    assert message.startswith("lumora-cli: ")
+    with pytest.raises(ValueError) as error:
+        lumora.reflections(**kwargs)
+    assert str(error.value) == message[len("lumora-cli: "):]
+
+
+def test_tiling_errors_and_arrays():
+    with pytest.raises(ValueError, match='option --symmetry: "4" is not a whole number from 5 to 20'):
+        lumora.tiling(symmetry=4)
+    with pytest.raises(ValueError, match="--loop-order"):
+        lumora.tiling(loop_order=2.5)
+    t = lumora.tiling(symmetry=7, loop_order=4)
+    assert t["vertices"].dtype == np.float64 and t["vertices"].shape[1] == 2
+    assert t["tiles"].dtype == np.int32 and t["tiles"].shape[1:] == (4, 2)
+    assert t["tile_types"].shape == (t["tiles"].shape[0],) and t["tile_types"].min() >= 1
+    assert t["grid_shift"].shape == (7,)
+    # Rhombi: opposite sides of every tile have equal lengths (corners in outline order).
+    c = t["tiles"].astype(float)
+    sides = np.linalg.norm(np.roll(c, -1, axis=1) - c, axis=2)
+    assert np.allclose(sides[:, 0], sides[:, 2], atol=1.5) and np.allclose(sides[:, 1], sides[:, 3], atol=1.5)
+
+
+@needs_cli
+def test_tiling_vertices_equal_lumora_cli():
+    result = cli("tiling", "--symmetry", "8", "--loop-order", "5", "--shift-mode", "2")
+    assert result.returncode == 0
+    expected = np.array([[float(v) for v in line.split()] for line in result.stdout.splitlines() if line.strip()])
+    got = lumora.tiling(symmetry=8, loop_order=5, shift_mode=2)["vertices"]
+    assert got.shape == expected.shape
+    assert np.allclose(got, expected, atol=1e-3)
+
+
+@needs_cli
+@pytest.mark.parametrize("system", ["octagonal", "decagonal", "dodecagonal", "icosahedral"])
+def test_matrices_equal_lumora_cli(system):
+    result = cli("matrices", "--system", system, "-a", "3.5")
+    numbers = [[float(v) for v in line.split()] for line in result.stdout.splitlines()
+               if line.strip() and not line[0].isalpha()]
+    m = lumora.matrices(system=system, a=3.5)
+    n = m["direct"].shape[0]
+    assert n == (6 if system == "icosahedral" else 5)
+    assert np.allclose(np.array(numbers[:n]), m["direct"], atol=5e-5)
+    assert np.allclose(np.array(numbers[n:]), m["inverse"], atol=5e-5)
+    # Independent check: the inverse is the inverse.
+    assert np.allclose(m["direct"] @ m["inverse"], np.eye(n), atol=1e-9)
+
+
+def test_space_groups():
+    groups = {s: lumora.space_groups(s) for s in ("octagonal", "decagonal", "dodecagonal", "icosahedral")}
+    assert sum(len(g) for g in groups.values()) == 85
+    assert "P10.5/mmc" in groups["decagonal"] and "P235" in groups["icosahedral"]
+    with pytest.raises(ValueError, match='option --system: "cubic" is not one of'):
+        lumora.space_groups("cubic")
+
+
+def test_runs_in_threads_agree():
+    # The GIL is released during a run: several runs at once must not disturb each other.
+    results = [None] * 3
+    def work(k):
+        results[k] = lumora.reflections(system="icosahedral", loops=4, model="ammann-kramer")
+    threads = [threading.Thread(target=work, args=(k,)) for k in range(3)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for r in results[1:]:
+        assert np.array_equal(r["indices"], results[0]["indices"])
+        assert np.array_equal(r["intensity"], results[0]["intensity"])
+
+
+def test_every_function_has_a_docstring():
+    for name in lumora.__all__:
+        assert getattr(lumora, name).__doc__.strip()
