@@ -297,19 +297,33 @@ QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOpt
   // Nearest first: a spot whose tiles are all painted is passed over before
   // its record is read. A main spot's red circle covers the spot itself.
   auto paint = [&](PixelCanvas& canvas) {
+    // Everything the loop reads, as locals: the canvas's byte writes could
+    // otherwise alias them and force a reload on every spot.
+    const PointRow* table = points.data();
+    const ReflectionRecord* records = data.records->data();
+    const std::size_t recordCount = data.records->size();
+    const SpotStyle spot = style;
+    const double scale = s;
+    const double x0 = cx;
+    const double y0 = cy;
+    const double perTwip = k;
+    const double half = halfThickness;
+    const bool slab = layered;
+    const bool mainRed = options.highlightMain;
+    const std::atomic<bool>* cancel = target.cancel;
     for (std::size_t i = points.size(); i-- > 0;) {
-      if ((i & 0xFFFF) == 0 && target.cancel && target.cancel->load(std::memory_order_relaxed)) return;
-      const PointRow& row = points[i];
-      if (layered && std::fabs(row[kDepth]) > halfThickness) continue;
+      if ((i & 0xFFFF) == 0 && cancel && cancel->load(std::memory_order_relaxed)) return;
+      const PointRow& row = table[i];
+      if (slab && std::fabs(row[kDepth]) > half) continue;
       const std::size_t n = RecordOf(row);
-      if (n >= data.records->size()) continue;
-      const double x = (s * row[kHorizontal] + cx) * k;
-      const double y = (s * row[kVertical] + cy) * k;
-      const double radius = SpotRadiusForQi(row[kQi], style) * k;
+      if (n >= recordCount) continue;
+      const double x = (scale * row[kHorizontal] + x0) * perTwip;
+      const double y = (scale * row[kVertical] + y0) * perTwip;
+      const double radius = SpotRadiusForQi(row[kQi], spot) * perTwip;
       if (!canvas.MayPaint(x, y, radius)) continue;
-      const ReflectionRecord& r = (*data.records)[n];
-      if (options.highlightMain && r.mainFlag != 0) canvas.Disc(x, y, radius, red, outline, false);
-      else canvas.Disc(x, y, radius, ToRgb(SpotFill(r, style)), outline, style.transparentFill);
+      const ReflectionRecord& r = records[n];
+      if (mainRed && r.mainFlag != 0) canvas.Disc(x, y, radius, red, outline, false);
+      else canvas.Disc(x, y, radius, ToRgb(SpotFill(r, spot)), outline, spot.transparentFill);
     }
   };
   const int rows = image.height();

@@ -48,15 +48,6 @@ double SpotRadius(const ReflectionRecord& r, const SpotStyle& style, double inte
   return SpotRadiusForQi(r.qi, style);
 }
 
-double SpotRadiusForQi(float qiValue, const SpotStyle& style) {
-  double base = 4.0 * style.unit;
-  if (style.options->sizeByQi) {
-    const double qi = qiValue == 0.0f ? style.qiMinPositive : std::fabs(qiValue);
-    base = (1.0 / (2.0 * qi) + 1.0) * style.unit;
-  }
-  return base * style.zoomFactor * style.radiusFactor;
-}
-
 std::string IndexLabel(const ReflectionRecord& r, int nDim) {
   std::string label;
   for (int k = 0; k < nDim; ++k) label += SignedWholeText(r.h[static_cast<std::size_t>(k)]);

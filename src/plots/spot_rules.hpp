@@ -3,6 +3,8 @@
 // by the zero-layer plot, the 3D plot and the printouts.
 #pragma once
 
+#include <cmath>
+
 #include "plots/plot_scene.hpp"
 #include "plots/view_options.hpp"
 #include "reflections/calculation.hpp"
@@ -37,7 +39,15 @@ void AppendSpot(PlotScene& scene, const ReflectionRecord& r, double x, double y,
 
 // The radius of a record's spot in scene units, and the same from its qi alone.
 double SpotRadius(const ReflectionRecord& r, const SpotStyle& style, double intensity = -1.0);
-double SpotRadiusForQi(float qi, const SpotStyle& style);
+// Inline: the painter calls it once per spot.
+inline double SpotRadiusForQi(float qiValue, const SpotStyle& style) {
+  double base = 4.0 * style.unit;
+  if (style.options->sizeByQi) {
+    const double qi = qiValue == 0.0f ? style.qiMinPositive : std::fabs(qiValue);
+    base = (1.0 / (2.0 * qi) + 1.0) * style.unit;
+  }
+  return base * style.zoomFactor * style.radiusFactor;
+}
 
 // The fill of a record's spot by the colour rules.
 ColorValue SpotFill(const ReflectionRecord& r, const SpotStyle& style, double intensity = -1.0);
