@@ -45,7 +45,8 @@ Picture:
   --main                 main reflections red
   --directions           mirror directions green and blue (axial systems)
   --uniform              every spot the same size (not by 1/qi)
-  --grey theta|qi        grey levels by theta or by qi
+  --grey theta|qi|intensity  grey levels by theta, qi or (with --model) intensity
+  --area-by-intensity    with --model: spot areas in proportion to the intensity
   --labels               index labels
   --background COLOUR    black (default), white or blue
   --spots FACTOR         spot size factor, 0 to 4 in steps of 0.1 (default 1)
@@ -117,7 +118,8 @@ int RunPlot(const std::vector<std::string>& args) {
   valued.insert({"--view", "--format", "--size", "--rotate", "--grey", "--background", "--spots", "--layer", "-o",
                  "--model", "--min-intensity", "--algorithm"});
   const std::vector<Option> options =
-      ReadOptions(args, valued, {"--rings", "--main", "--directions", "--uniform", "--labels", "--help"});
+      ReadOptions(args, valued,
+                  {"--rings", "--main", "--directions", "--uniform", "--labels", "--area-by-intensity", "--help"});
 
   ParameterOptions parameters;
   ViewOptions view;
@@ -156,10 +158,15 @@ int RunPlot(const std::vector<std::string>& args) {
       view.sizeByQi = false;
     } else if (n == "--labels") {
       view.showIndices = true;
+    } else if (n == "--area-by-intensity") {
+      view.areaByIntensity = true;
+      view.sizeByQi = false;
     } else if (n == "--grey") {
-      if (option.value != "theta" && option.value != "qi") BadValue(n, option.value, "is not theta or qi");
+      if (option.value != "theta" && option.value != "qi" && option.value != "intensity")
+        BadValue(n, option.value, "is not theta, qi or intensity");
       view.colorByTheta = option.value == "theta";
       view.colorByQi = option.value == "qi";
+      view.greyByIntensity = option.value == "intensity";
     } else if (n == "--background") {
       const std::string& v = option.value;
       if (v != "black" && v != "white" && v != "blue") BadValue(n, v, "is not black, white or blue");
@@ -192,6 +199,8 @@ int RunPlot(const std::vector<std::string>& args) {
     format = extension == "bmp" || extension == "svg" || extension == "pdf" || extension == "wmf" ? extension : "png";
   }
   if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
+  if (view.areaByIntensity && !modelName) throw UsageError("option --area-by-intensity needs --model");
+  if (view.greyByIntensity && !modelName) BadValue("--grey", "intensity", "needs --model");
   std::optional<StructureModel> model;
   if (modelName) {
     auto found = FindModel(*modelName);
@@ -213,17 +222,18 @@ int RunPlot(const std::vector<std::string>& args) {
     std::fprintf(stderr, "lumora-cli: %s\n", result.error.c_str());
     return 1;
   }
+  IntensityResult intensities;
   if (model) {
     const auto resolved = ResolveModel(*model, result.lattice);
     if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
-    IntensityResult intensities;
     ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
                        intensities);
     if (minIntensity) KeepStrongReflections(result, intensities, *minIntensity);
   }
 
   // The window's plot data: the 3D scale is that of this run.
-  const PlotData data{&result.records, result.lattice.nDim, result.stats, result.stats.bounds.CoordMax()};
+  const PlotData data{&result.records, result.lattice.nDim, result.stats, result.stats.bounds.CoordMax(),
+                      model ? &intensities.intensity : nullptr};
   PointTable points = MakePointTable(result.records);
   if (result.lattice.system == CrystalSystem::Icosahedral) {
     // The icosahedral start orientation of the window.

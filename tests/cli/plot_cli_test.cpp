@@ -3,9 +3,12 @@
 // reflections the report lists for the same inputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/cli_run.hpp"
 
@@ -78,6 +81,39 @@ TEST(PlotCli, ModelFilterAndRotationReachThePicture) {
   EXPECT_EQ(Count(RunCli("plot --view 3d --format svg --rotate 1:360").out, "<circle"), Count(front, "<circle"));
 }
 
+// With a model the spot areas follow the intensities: the radius goes with
+// the square root of I. The zeroth layer's strongest reflection has I = 17.02
+// (the report's figure), the strongest of all (in the 3D view) 100.
+TEST(PlotCli, SpotAreasByIntensity) {
+  auto radii = [](const std::string& svg) {
+    std::vector<double> r;
+    for (std::size_t at = svg.find(" r=\""); at != std::string::npos; at = svg.find(" r=\"", at + 1))
+      r.push_back(std::stod(svg.substr(at + 4, svg.find('"', at + 4) - at - 4)));
+    return r;
+  };
+  const CliRun flat = RunCli("plot --view 2d --format svg --model penrose --area-by-intensity");
+  const CliRun all = RunCli("plot --view 3d --format svg --model penrose --area-by-intensity");
+  ASSERT_EQ(flat.status, 0);
+  ASSERT_EQ(all.status, 0);
+  const std::vector<double> layer = radii(flat.out);
+  const std::vector<double> every = radii(all.out);
+  ASSERT_FALSE(layer.empty());
+  const double strongestLayer = *std::max_element(layer.begin(), layer.end());
+  const double strongest = *std::max_element(every.begin(), every.end());
+  double zeroLayerI = 0.0;
+  std::istringstream report(RunCli("reflections --format csv --model penrose").out);
+  std::string line;
+  while (std::getline(report, line)) {
+    if (line.empty() || line[0] == '#' || line[0] == 'n') continue;
+    std::vector<std::string> f;
+    std::istringstream fields(line);
+    for (std::string x; std::getline(fields, x, ',');) f.push_back(x);
+    if (f[5] == "0") zeroLayerI = std::max(zeroLayerI, std::stod(f.back()));
+  }
+  ASSERT_GT(zeroLayerI, 1.0);
+  EXPECT_NEAR(strongestLayer / strongest, std::sqrt(zeroLayerI / 100.0), 2e-3);
+}
+
 TEST(PlotCli, BitmapsAndMetafileFormats) {
   const CliRun png = RunCli("plot --size 320x240 --system icosahedral");
   ASSERT_EQ(png.status, 0);
@@ -124,7 +160,9 @@ TEST(PlotCli, BadValuesNameTheOption) {
       {"--size 8x8", "option --size: \"8x8\" is not WIDTHxHEIGHT"},
       {"--rotate 4:10", "option --rotate: \"4:10\" is not AXIS:DEGREES"},
       {"--rotate 2:abc", "option --rotate: \"2:abc\" is not AXIS:DEGREES"},
-      {"--grey red", "option --grey: \"red\" is not theta or qi"},
+      {"--grey red", "option --grey: \"red\" is not theta, qi or intensity"},
+      {"--grey intensity", "option --grey: \"intensity\" needs --model"},
+      {"--area-by-intensity", "option --area-by-intensity needs --model"},
       {"--background green", "option --background: \"green\" is not black, white or blue"},
       {"--spots 5", "option --spots: \"5\" is not a number from 0 to 4"},
       {"--layer 0", "option --layer: \"0\" is not a whole number from 1 to 100"},
