@@ -1,5 +1,7 @@
 #include "cli/cli_options.hpp"
 
+#include "intensity/model_file.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -221,6 +223,13 @@ bool WriteOutput(const std::string& path, const std::string& text) {
   const WriteOutcome outcome = WriteFileAtomically(path, text, &CleanupWatch());
   if (!outcome.ok) std::fprintf(stderr, "lumora-cli: %s\n", outcome.error.c_str());
   return outcome.ok;
+}
+
+std::optional<StructureModel> ModelOption(const std::optional<std::string>& nameOrPath) {
+  if (!nameOrPath) return std::nullopt;
+  auto found = FindModel(*nameOrPath);
+  if (const std::string* error = std::get_if<std::string>(&found)) throw UsageError("option --model: " + *error);
+  return std::get<StructureModel>(std::move(found));
 }
 
 }  // namespace lumora::cli

@@ -1,6 +1,8 @@
 // Command-line option reading shared by the lumora-cli subcommands.
 #pragma once
 
+#include "intensity/structure_model.hpp"
+
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -34,6 +36,10 @@ std::vector<Option> ReadOptions(const std::vector<std::string>& args, const std:
 // A whole number from lowest to highest (both below 2^53), checked before it
 // is converted.
 std::uint64_t WholeNumberOption(const Option& option, std::uint64_t lowest, std::uint64_t highest);
+
+// The structure model --model names (a built-in name or a file), or none;
+// a UsageError says why a named one cannot be had.
+std::optional<StructureModel> ModelOption(const std::optional<std::string>& nameOrPath);
 
 
 // The calculation inputs that several subcommands share: system, space group,

@@ -201,12 +201,7 @@ int RunPlot(const std::vector<std::string>& args) {
   if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
   if (view.areaByIntensity && !modelName) throw UsageError("option --area-by-intensity needs --model");
   if (view.greyByIntensity && !modelName) BadValue("--grey", "intensity", "needs --model");
-  std::optional<StructureModel> model;
-  if (modelName) {
-    auto found = FindModel(*modelName);
-    if (const std::string* error = std::get_if<std::string>(&found)) throw UsageError("option --model: " + *error);
-    model = std::get<StructureModel>(std::move(found));
-  }
+  const std::optional<StructureModel> model = ModelOption(modelName);
 
   ParameterTexts texts = parameters.Resolve();
   NormaliseDecimalCommas(texts);

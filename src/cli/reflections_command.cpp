@@ -166,12 +166,7 @@ int RunReflections(const std::vector<std::string>& args) {
   if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
   if (columns.intensity && !columnsText.empty() && !modelName)
     BadValue("--columns", columnsText, "names intensity, which needs --model");
-  std::optional<StructureModel> model;
-  if (modelName) {
-    auto found = FindModel(*modelName);
-    if (const std::string* error = std::get_if<std::string>(&found)) throw UsageError("option --model: " + *error);
-    model = std::get<StructureModel>(std::move(found));
-  }
+  const std::optional<StructureModel> model = ModelOption(modelName);
 
   ParameterTexts texts = parameters.Resolve();
   const Summary summary = BuildSummary(texts);  // the texts as typed

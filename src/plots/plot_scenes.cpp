@@ -61,18 +61,28 @@ PlotScene BuildZeroLayerScene(const PlotData& data, const ViewOptions& options, 
   return scene;
 }
 
+Projection3D Make3DProjection(const PlotData& data, const ViewOptions& options, const SceneTarget& target,
+                              float thickness, float zoom) {
+  Projection3D p;
+  const double f = ZoomFactor(zoom);
+  p.cx = target.width / 2.0;
+  p.cy = target.height / 2.0;
+  p.s = p.cx / data.coordMax * f * 0.9;
+  p.style = ScreenSpotStyle(options, target.colors, data.stats, data.nDim, f);
+  if (thickness == 0.0f) thickness = static_cast<float>(options.layerSlider);
+  p.halfThickness = thickness / 100.0 * data.coordMax;
+  p.layered = thickness < 100.0f;
+  return p;
+}
+
 PlotScene Build3DScene(const PlotData& data, const PointTable& points, const ViewOptions& options,
                        const SceneTarget& target, float thickness, float zoom) {
   PlotScene scene = EmptyScene(target);
   if (!data.records || data.coordMax <= 0.0f) return scene;
-  const double f = ZoomFactor(zoom);
-  const double cx = target.width / 2.0;
-  const double cy = target.height / 2.0;
-  const double s = cx / data.coordMax * f * 0.9;
-  const SpotStyle style = ScreenSpotStyle(options, target.colors, data.stats, data.nDim, f);
-  if (thickness == 0.0f) thickness = static_cast<float>(options.layerSlider);
-  const double halfThickness = thickness / 100.0 * data.coordMax;
-  const bool layered = thickness < 100.0f;
+  const Projection3D p = Make3DProjection(data, options, target, thickness, zoom);
+  const double s = p.s, cx = p.cx, cy = p.cy, halfThickness = p.halfThickness;
+  const bool layered = p.layered;
+  const SpotStyle& style = p.style;
   scene.circles.reserve(points.size());
   auto build = [&](PlotScene& part, std::size_t from, std::size_t to) {
     part.circles.reserve(to - from);

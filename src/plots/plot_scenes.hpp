@@ -7,6 +7,7 @@
 
 #include "plots/plot_scene.hpp"
 #include "plots/point_table.hpp"
+#include "plots/spot_rules.hpp"
 #include "plots/view_options.hpp"
 #include "reflections/calculation.hpp"
 
@@ -60,6 +61,19 @@ inline bool CancelledAt(std::size_t step, const std::atomic<bool>* cancel) {
 // that the layer's largest |x| or |y| reaches the edge at zoom 1. Empty when
 // the layer has no extent.
 PlotScene BuildZeroLayerScene(const PlotData& data, const ViewOptions& options, const SceneTarget& target);
+
+// Where the 3D plot puts a row: screen position s * (horizontal, vertical) +
+// (cx, cy) in scene units, the spot style, and the layer it keeps.
+struct Projection3D {
+  double s = 0.0;
+  double cx = 0.0;
+  double cy = 0.0;
+  SpotStyle style;
+  double halfThickness = 0.0;
+  bool layered = false;  // rows with |depth| > halfThickness are left out
+};
+Projection3D Make3DProjection(const PlotData& data, const ViewOptions& options, const SceneTarget& target,
+                              float thickness, float zoom);
 
 // Every row of the point table in table order, at 90 percent of the half-width
 // for the largest coordinate at zoom 1. thickness is a percentage of that

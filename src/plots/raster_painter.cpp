@@ -273,15 +273,11 @@ QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOpt
     return RasterizeScene(Build3DScene(data, points, options, target, thickness, zoom), width, height, target.cancel,
                           pixelRatio);
 
-  // What Build3DScene would compute for every spot, and the same arithmetic.
-  const double f = ZoomFactor(zoom);
-  const double cx = target.width / 2.0;
-  const double cy = target.height / 2.0;
-  const double s = cx / data.coordMax * f * 0.9;
-  const SpotStyle style = ScreenSpotStyle(options, target.colors, data.stats, data.nDim, f);
-  if (thickness == 0.0f) thickness = static_cast<float>(options.layerSlider);
-  const double halfThickness = thickness / 100.0 * data.coordMax;
-  const bool layered = thickness < 100.0f;
+  // What Build3DScene computes for every spot, and the same arithmetic.
+  const Projection3D p = Make3DProjection(data, options, target, thickness, zoom);
+  const double s = p.s, cx = p.cx, cy = p.cy, halfThickness = p.halfThickness;
+  const bool layered = p.layered;
+  const SpotStyle& style = p.style;
   const QRgb outline = ToRgb(style.outline);
   const QRgb red = ToRgb(kRed);
 
