@@ -179,6 +179,23 @@ void DrawLabel(QPainter& painter, const QFont& font, const SceneLabel& label) {
   painter.drawText(QPointF(label.x * k, label.y * k + QFontMetricsF(font).ascent()), QString::fromStdString(label.text));
 }
 
+// Runs paint (spots nearest first) on the top and bottom halves of the
+// picture, on two threads where there is a second core.
+template <typename Paint>
+void PaintNearestFirstInBands(QImage& image, Paint& paint) {
+  const int rows = image.height();
+  const int middle = std::thread::hardware_concurrency() > 1 ? rows / 2 : 0;
+  std::thread lower([&] {
+    PixelCanvas canvas(image, middle, rows, true);
+    paint(canvas);
+  });
+  if (middle > 0) {
+    PixelCanvas upper(image, 0, middle, true);
+    paint(upper);
+  }
+  lower.join();
+}
+
 // A picture of width x height pixels at the pixel ratio: its device pixels,
 // and the ratio it is shown at. Text painted on it is placed in pixels.
 QImage MakePicture(int width, int height, double pixelRatio, ColorValue background) {
@@ -230,16 +247,7 @@ QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::
   // are passed over, the top and bottom halves of the picture on two threads.
   const int rows = image.height();
   if (scene.labels.empty() && scene.circles.size() >= 20000) {
-    const int middle = std::thread::hardware_concurrency() > 1 ? rows / 2 : 0;
-    std::thread lower([&] {
-      PixelCanvas canvas(image, middle, rows, true);
-      paintBackToFront(canvas);
-    });
-    if (middle > 0) {
-      PixelCanvas upper(image, 0, middle, true);
-      paintBackToFront(upper);
-    }
-    lower.join();
+    PaintNearestFirstInBands(image, paintBackToFront);
   } else {
     PixelCanvas canvas(image, 0, rows);
     std::size_t next = 0;
@@ -322,17 +330,7 @@ QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOpt
       else canvas.Disc(x, y, radius, ToRgb(SpotFill(r, spot)), outline, spot.transparentFill);
     }
   };
-  const int rows = image.height();
-  const int middle = std::thread::hardware_concurrency() > 1 ? rows / 2 : 0;
-  std::thread lower([&] {
-    PixelCanvas canvas(image, middle, rows, true);
-    paint(canvas);
-  });
-  if (middle > 0) {
-    PixelCanvas upper(image, 0, middle, true);
-    paint(upper);
-  }
-  lower.join();
+  PaintNearestFirstInBands(image, paint);
   if (!frame.legend.empty()) {
     QPainter painter(&image);
     QFont font(QStringLiteral("Arial"));
