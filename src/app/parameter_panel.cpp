@@ -87,6 +87,9 @@ ParameterPanel::ParameterPanel(QWidget* parent) : QWidget(parent) {
   layout->addWidget(buildSearch());
 
   connect(cmbSystem_, qOverload<int>(&QComboBox::activated), this, &ParameterPanel::chooseSystem);
+  // However the system changes, the group list shown is that system's, so the
+  // group read with it always exists.
+  connect(cmbSystem_, qOverload<int>(&QComboBox::currentIndexChanged), groupLists_, &QStackedWidget::setCurrentIndex);
   // Enter in any field of the calculation starts it.
   for (QLineEdit* input : {tfA_, tfC_, tfWL_, tfQI_, tfTH1_, tfTH2_})
     connect(input, &QLineEdit::returnPressed, this, &ParameterPanel::runRequested);

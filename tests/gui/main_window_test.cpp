@@ -168,6 +168,9 @@ class MainWindowTest : public QObject {
     QVERIFY(!field(w.get(), "tfH5")->isVisible());
     w->parameters()->chooseSystem(1);
     QCOMPARE(child<QComboBox>(w.get(), "cmbSG10")->currentText(), QStringLiteral("P10/mmm"));
+    // A system set without a click still runs with a group of its own list.
+    child<QComboBox>(w.get(), "cmbSystem")->setCurrentIndex(3);
+    QCOMPARE(w->parameters()->group().symbol, std::string("P235"));
   }
 
   void anodeAndLoopArrows() {
