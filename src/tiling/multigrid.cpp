@@ -1,7 +1,10 @@
 #include "tiling/multigrid.hpp"
 
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "common/numeric.hpp"
@@ -39,6 +42,8 @@ class Generator {
   std::vector<long long> k_;  // the index vector of the current tile
   int j_ = 0, kk_ = 0;        // the current grid pair
   Matrix2 inverse_{};
+  std::unordered_set<std::u16string> seenLifts_;
+  std::u16string lift_;
   Tiling result_;
 };
 
@@ -145,6 +150,24 @@ void Generator::AddTile() {
   result_.tiles.push_back({{pix[0], pix[1], pix[3], pix[2]},
                            type,
                            result_.tileColors[static_cast<std::size_t>(type)]});
+
+  for (std::size_t c = 0; c < 4; ++c) {
+    const double x = xc_ + p[c].x;
+    const double y = yc_ + p[c].y;
+    if (x <= 0.0 || x >= in_.width || y <= 0.0 || y >= in_.height) continue;
+    // Index vectors stay within a few hundred for any canvas the inputs allow.
+    lift_.resize(k_.size());
+    for (std::size_t i = 0; i < k_.size(); ++i) lift_[i] = static_cast<char16_t>(k_[i]);
+    lift_[static_cast<std::size_t>(j_)] = static_cast<char16_t>(k_[static_cast<std::size_t>(j_)] + kSteps[c][0]);
+    lift_[static_cast<std::size_t>(kk_)] = static_cast<char16_t>(k_[static_cast<std::size_t>(kk_)] + kSteps[c][1]);
+    if (seenLifts_.contains(lift_)) continue;
+    if (seenLifts_.size() >= kMaxLatticeVertices) {
+      result_.latticeVerticesFull = true;
+      continue;
+    }
+    seenLifts_.insert(lift_);
+    for (char16_t v : lift_) result_.latticeVertices.push_back(static_cast<std::int16_t>(v));
+  }
 
   for (std::size_t c = 0; c < 4; ++c) {
     const int ix = pix[c].x;

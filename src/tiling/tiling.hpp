@@ -14,6 +14,8 @@ namespace lumora {
 
 // The vertex table holds at most this many vertices; recording stops there.
 inline constexpr std::size_t kMaxVertices = 50000;
+// Bound of the exact vertex set (vertices told apart by their index vectors).
+inline constexpr std::size_t kMaxLatticeVertices = 200000;
 
 struct PixelPoint {
   int x = 0;
@@ -38,9 +40,19 @@ struct Tiling {
   bool vertexTableFull = false;        // more unique vertices existed than were recorded
   RasterImage vertexImage;             // black, one white pixel per recorded vertex
   float margin = 0.0f;                 // window margin fixed by the first tile
+  // The exact vertex set: every corner of a drawn tile strictly inside the
+  // canvas, told apart by its index vector K (N entries per vertex, in order
+  // of first appearance). Its position is sum K_i e_i edge lengths from the
+  // canvas centre, y down. Unlike the vertex table, two vertices on one pixel
+  // stay two.
+  std::vector<int> latticeVertices;
+  bool latticeVerticesFull = false;  // more than kMaxLatticeVertices existed
 
   std::size_t nVert() const { return vertX.size(); }
   std::size_t nTiles() const { return tiles.size(); }
+  std::size_t nLatticeVertices() const {
+    return inputs.symmetry > 0 ? latticeVertices.size() / static_cast<std::size_t>(inputs.symmetry) : 0;
+  }
 };
 
 }  // namespace lumora
