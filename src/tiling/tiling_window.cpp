@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
@@ -47,6 +49,9 @@ namespace {
 constexpr int kPictureSize = TilingLimits::kCanvasSize;
 constexpr int kStripHeight = 100;  // inner height of the profile strip
 constexpr int kBrightnessRepeatMs = 10;
+constexpr std::size_t kMaxModulePoints = 20000;
+constexpr double kSpotRadiusMax = 14.0;    // pixels, for intensity 1
+constexpr double kSpotIntensityMin = 1e-5;  // weaker peaks are not drawn
 
 QString SwatchStyle(ColorValue c) {
   return QStringLiteral("background-color: rgb(%1, %2, %3); border: 1px solid gray;")
@@ -82,6 +87,38 @@ struct TilingWindow::Generated {
   QImage vertexImage;
   QString error;
 };
+
+// The exact diffraction, computed and painted on a worker.
+struct TilingWindow::Diffracted {
+  const Tiling* source = nullptr;
+  Peaks peaks;
+  QImage picture;
+  QString error;
+};
+
+namespace {
+
+// The spot picture: zero frequency in the centre, |k| = kMax at 250 pixels,
+// y down as in the tiling, spot area in proportion to the intensity.
+QImage PaintPeaks(const TilingWindow::Peaks& peaks, int size) {
+  QImage image(size, size, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(Qt::white);
+  const double scale = (size / 2 - 6) / peaks.kMax;
+  for (std::size_t p = 0; p < peaks.points.size(); ++p) {
+    const double in = peaks.intensity[p];
+    if (!(in >= kSpotIntensityMin)) continue;
+    const double radius = std::max(0.7, kSpotRadiusMax * std::sqrt(std::min(in, 1.0)));
+    painter.drawEllipse(QPointF(size / 2 + peaks.points[p].qx * scale, size / 2 + peaks.points[p].qy * scale), radius,
+                        radius);
+  }
+  return image;
+}
+
+}  // namespace
 
 TilingWindow::TilingWindow(const AppPaths& paths, QWidget* mainWindow, QWidget* parent)
     : QMainWindow(parent), paths_(paths), mainWindow_(mainWindow) {
@@ -137,6 +174,8 @@ TilingWindow::TilingWindow(const AppPaths& paths, QWidget* mainWindow, QWidget* 
 
   watcher_ = new QFutureWatcher<std::shared_ptr<Generated>>(this);
   connect(watcher_, &QFutureWatcherBase::finished, this, &TilingWindow::showGenerated);
+  peakWatcher_ = new QFutureWatcher<std::shared_ptr<Diffracted>>(this);
+  connect(peakWatcher_, &QFutureWatcherBase::finished, this, &TilingWindow::showDiffraction);
   saveAction_->setEnabled(false);
   copyAction_->setEnabled(false);
   makeTiling();
@@ -149,6 +188,10 @@ TilingWindow::~TilingWindow() {
     watcher_->disconnect(this);
     watcher_->waitForFinished();
     QApplication::restoreOverrideCursor();
+  }
+  if (computingPeaks_) {
+    peakWatcher_->disconnect(this);
+    peakWatcher_->waitForFinished();
   }
 }
 
@@ -222,6 +265,8 @@ void TilingWindow::buildViews(QWidget* area) {
   tabs_->setTabToolTip(TilingTab, QStringLiteral("Quasiperiodic Tiling"));
   tabs_->setTabToolTip(ListTab, QStringLiteral("Table of unique XY Coordinates"));
   tabs_->setTabToolTip(FtTab, QStringLiteral("Fourier Transform (for Image of Vertices)"));
+  tabs_->addTab(QStringLiteral("Diffraction"));
+  tabs_->setTabToolTip(DiffractionTab, QStringLiteral("Bragg peaks of the exact vertex set"));
   tabRow->addWidget(tabs_);
   tabRow->addStretch(1);
   darker_ = MakeLabel(QStringLiteral("lbBR1_0"), QStringLiteral("[Darker]"));
@@ -235,6 +280,54 @@ void TilingWindow::buildViews(QWidget* area) {
     tabRow->addWidget(label);
   }
   column->addLayout(tabRow);
+
+  ftOptions_ = new QWidget;
+  ftOptions_->setObjectName(QStringLiteral("ftOptions"));
+  auto* ftRow = new QHBoxLayout(ftOptions_);
+  ftRow->setContentsMargins(0, 0, 0, 0);
+  logDisplay_ = new QCheckBox(QStringLiteral("Log"));
+  logDisplay_->setObjectName(QStringLiteral("chkLog"));
+  logDisplay_->setToolTip(QStringLiteral("Four decades of magnitude on the grey scale"));
+  hideZero_ = new QCheckBox(QStringLiteral("Hide zero frequency"));
+  hideZero_->setObjectName(QStringLiteral("chkHideZero"));
+  gainLabel_ = MakeLabel(QStringLiteral("lbGain"), QString());
+  ftRow->addWidget(logDisplay_);
+  ftRow->addWidget(hideZero_);
+  ftRow->addStretch(1);
+  ftRow->addWidget(gainLabel_);
+  connect(logDisplay_, &QCheckBox::toggled, this, &TilingWindow::updateFtOptions);
+  connect(hideZero_, &QCheckBox::toggled, this, &TilingWindow::updateFtOptions);
+  ftOptions_->hide();
+  column->addWidget(ftOptions_);
+
+  diffractionOptions_ = new QWidget;
+  diffractionOptions_->setObjectName(QStringLiteral("diffractionOptions"));
+  auto* dRow = new QHBoxLayout(diffractionOptions_);
+  dRow->setContentsMargins(0, 0, 0, 0);
+  kMax_ = new QDoubleSpinBox;
+  kMax_->setObjectName(QStringLiteral("spnKMax"));
+  kMax_->setRange(0.1, 5.0);
+  kMax_->setSingleStep(0.1);
+  kMax_->setValue(2.0);
+  kMax_->setToolTip(QStringLiteral("Largest |k| in reciprocal edge lengths"));
+  internalMax_ = new QDoubleSpinBox;
+  internalMax_->setObjectName(QStringLiteral("spnInternal"));
+  internalMax_->setRange(0.1, 5.0);
+  internalMax_->setSingleStep(0.1);
+  internalMax_->setValue(1.0);
+  internalMax_->setToolTip(QStringLiteral("Largest length of the internal (perpendicular) component of k"));
+  dRow->addWidget(new QLabel(QStringLiteral("|k| \u2264")));
+  dRow->addWidget(kMax_);
+  dRow->addWidget(new QLabel(QStringLiteral("internal \u2264")));
+  dRow->addWidget(internalMax_);
+  dRow->addStretch(1);
+  for (QDoubleSpinBox* box : {kMax_, internalMax_})
+    connect(box, &QDoubleSpinBox::valueChanged, this, [this] {
+      peaksCurrent_ = false;
+      if (selectedTab_ == DiffractionTab) updateDiffraction();
+    });
+  diffractionOptions_->hide();
+  column->addWidget(diffractionOptions_);
 
   views_ = new QStackedWidget;
   views_->setObjectName(QStringLiteral("views"));
@@ -259,7 +352,14 @@ void TilingWindow::buildViews(QWidget* area) {
   views_->addWidget(pb2_);
   views_->addWidget(lst_);
   views_->addWidget(pb3_);
+  pb4_ = new PictureBox(kPictureSize, kPictureSize);
+  pb4_->setObjectName(QStringLiteral("pb4"));
+  views_->addWidget(pb4_);
   column->addWidget(views_);
+  peakLabel_ = MakeLabel(QStringLiteral("lbPeak"), QString());
+  peakLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  peakLabel_->hide();
+  column->addWidget(peakLabel_);
 
   profileLine_ = new QWidget(pb3_);
   profileLine_->setObjectName(QStringLiteral("Line1_0"));
@@ -285,11 +385,15 @@ void TilingWindow::buildViews(QWidget* area) {
     if (button == Qt::LeftButton) hideProfile();
   });
   connect(profileStrip_, &PictureBox::pressed, profileStrip_, &QWidget::hide);
+  connect(pb4_, &PictureBox::pressed, this, [this](QPoint pos, Qt::MouseButton button) {
+    if (button == Qt::LeftButton) pickPeak(pos);
+  });
 }
 
 void TilingWindow::makeTiling() {
   if (generating_) return;
-  if (selectedTab_ == ListTab || selectedTab_ == FtTab) tabs_->setCurrentIndex(TilingTab);
+  if (selectedTab_ == ListTab || selectedTab_ == FtTab || selectedTab_ == DiffractionTab)
+    tabs_->setCurrentIndex(TilingTab);
 
   TilingInputs inputs;
   inputs.symmetry = scrF_->value();
@@ -333,6 +437,7 @@ void TilingWindow::showGenerated() {
   random_ = out->random;
   tiling_ = std::move(out->tiling);
   transformCurrent_ = false;
+  peaksCurrent_ = false;
   listModel_->clear();
   pb_->setImage(out->tilingImage);
   pb2_->setImage(out->vertexImage);
@@ -360,6 +465,9 @@ void TilingWindow::tabChanged(int index) {
   hideProfile();
   darker_->hide();
   brighter_->hide();
+  ftOptions_->hide();
+  diffractionOptions_->hide();
+  peakLabel_->hide();
   switch (index) {
     case TilingTab: views_->setCurrentWidget(pb_); break;
     case VerticesTab: views_->setCurrentWidget(pb2_); break;
@@ -371,7 +479,14 @@ void TilingWindow::tabChanged(int index) {
       views_->setCurrentWidget(pb3_);
       darker_->show();
       brighter_->show();
+      ftOptions_->show();
       updateFT();
+      break;
+    case DiffractionTab:
+      views_->setCurrentWidget(pb4_);
+      diffractionOptions_->show();
+      peakLabel_->show();
+      updateDiffraction();
       break;
     default: break;
   }
@@ -394,6 +509,95 @@ void TilingWindow::updateFT() {
 
 void TilingWindow::showTransformPicture() {
   if (transform_.picture()) pb3_->setImage(RasterToImage(*transform_.picture()));
+  showGain();
+}
+
+void TilingWindow::showGain() {
+  gainLabel_->setText(QStringLiteral("Gain \u00d7%1").arg(static_cast<double>(transform_.gain()), 0, 'f', 2));
+}
+
+void TilingWindow::updateFtOptions() {
+  FtDisplayOptions options;
+  options.logarithmic = logDisplay_->isChecked();
+  options.hideZeroFrequency = hideZero_->isChecked();
+  transform_.SetDisplayOptions(options);
+  showTransformPicture();
+}
+
+void TilingWindow::updateDiffraction() {
+  if (peaksCurrent_ || computingPeaks_ || !tiling_) return;
+  computingPeaks_ = true;
+  peaksCurrent_ = true;
+  peakLabel_->setText(QStringLiteral("Computing the Bragg peaks\u2026"));
+  const int n = tiling_->inputs.symmetry;
+  const double kMax = kMax_->value();
+  const double internalMax = internalMax_->value();
+  const Tiling* source = tiling_.get();
+  // The positions are copied: the worker never reads the window's tiling.
+  peakWatcher_->setFuture(QtConcurrent::run([n, kMax, internalMax, source,
+                                             xs = LatticeVertexPositions(*tiling_)]() {
+    auto out = std::make_shared<Diffracted>();
+    out->source = source;
+    std::string problem;
+    auto points = FourierModulePoints(n, kMax, internalMax, kMaxModulePoints, &problem);
+    if (!points) {
+      out->error = QString::fromStdString(problem);
+      return out;
+    }
+    out->peaks.symmetry = n;
+    out->peaks.kMax = kMax;
+    out->peaks.intensity = BraggIntensities(n, xs, *points);
+    out->peaks.points = std::move(*points);
+    out->picture = PaintPeaks(out->peaks, kPictureSize);
+    return out;
+  }));
+}
+
+void TilingWindow::showDiffraction() {
+  const std::shared_ptr<Diffracted> out = peakWatcher_->result();
+  computingPeaks_ = false;
+  if (out->source != tiling_.get() || !peaksCurrent_) {
+    // The tiling or the limits changed meanwhile: compute again if on show.
+    peaksCurrent_ = false;
+    if (selectedTab_ == DiffractionTab) updateDiffraction();
+    return;
+  }
+  if (!out->error.isEmpty()) {
+    peaks_ = Peaks{};
+    pb4_->setImage(QImage());
+    peakLabel_->setText(out->error);
+    return;
+  }
+  peaks_ = std::move(out->peaks);
+  pb4_->setImage(out->picture);
+  peakLabel_->setText(QStringLiteral("%1 module points; click a peak for its k and indices").arg(peaks_.points.size()));
+}
+
+void TilingWindow::pickPeak(QPoint pos) {
+  if (peaks_.points.empty()) return;
+  const double scale = (kPictureSize / 2 - 6) / peaks_.kMax;
+  double best = 1e300;
+  std::size_t chosen = 0;
+  for (std::size_t p = 0; p < peaks_.points.size(); ++p) {
+    if (!(peaks_.intensity[p] >= kSpotIntensityMin)) continue;
+    const double d = std::hypot(kPictureSize / 2 + peaks_.points[p].qx * scale - pos.x(),
+                                kPictureSize / 2 + peaks_.points[p].qy * scale - pos.y());
+    if (d < best) {
+      best = d;
+      chosen = p;
+    }
+  }
+  if (best > 10.0) return;
+  const ModulePoint& point = peaks_.points[chosen];
+  QStringList index;
+  for (int a : point.index) index << QString::number(a);
+  peakLabel_->setText(QStringLiteral("k = (%1, %2), |k| = %3, internal %4, indices (%5), I = %6")
+                          .arg(point.qx, 0, 'f', 4)
+                          .arg(point.qy, 0, 'f', 4)
+                          .arg(std::hypot(point.qx, point.qy), 0, 'f', 4)
+                          .arg(point.internal, 0, 'f', 4)
+                          .arg(index.join(QLatin1Char(' ')))
+                          .arg(peaks_.intensity[chosen], 0, 'g', 5));
 }
 
 void TilingWindow::brightnessPressed(int which) {
@@ -414,7 +618,9 @@ void TilingWindow::brightnessTick() {
 
 bool TilingWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == darker_ || watched == brighter_) {
-    if (event->type() == QEvent::MouseButtonPress) {
+    // The second click of a double click arrives as a double-click event: it
+    // is a click like the first.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
       brightnessPressed(watched == brighter_ ? 1 : 0);
       return true;
     }
@@ -435,7 +641,8 @@ void TilingWindow::showProfile(QPoint pos) {
   profileLine_->raise();
 
   float vmax = 0.0f;
-  std::vector<float> profile = transform_.GetProfile(y, vmax);
+  // The row under the line, as drawn (not the classic one row below it).
+  std::vector<float> profile = GetDisplayedProfile(transform_.ft(), y, vmax);
   profile.resize(static_cast<std::size_t>(kPictureSize) + 1, 0.0f);
   const int inner = profileStrip_->pictureHeight();
   const std::vector<int> ys = ProfileGraph(profile, vmax, inner);
@@ -467,6 +674,7 @@ QImage TilingWindow::visibleImage() const {
   switch (selectedTab_) {
     case TilingTab: return pb_->image();
     case FtTab: return pb3_->image();
+    case DiffractionTab: return pb4_->image();
     default: return pb2_->image();  // "Vertices" and "List": the vertex image
   }
 }
@@ -493,7 +701,24 @@ QUrl TilingWindow::helpUrl() const {
   return url;
 }
 
-void TilingWindow::showHelp() { Dialogs().openUrl(helpUrl()); }
+void TilingWindow::showHelp() {
+  // Desktop handlers open a file address without its "#tiling": hand them a
+  // small page that forwards to the section instead.
+  const QUrl target = helpUrl();
+  const QString forward = AppPaths::tempFile(QStringLiteral("lumora-help-tiling.html"));
+  if (!forward.isEmpty()) {
+    const QString address = target.toString(QUrl::FullyEncoded).toHtmlEscaped();
+    const QString page = QStringLiteral(
+                             "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                             "<meta http-equiv=\"refresh\" content=\"0; url=%1\"><title>Lumora help</title></head>"
+                             "<body><a href=\"%1\">The tiling window</a></body></html>\n")
+                             .arg(address);
+    const WriteOutcome written =
+        WriteFileAtomically(std::filesystem::path(QFile::encodeName(forward).toStdString()), page.toStdString());
+    if (written.ok && Dialogs().openUrl(QUrl::fromLocalFile(forward))) return;
+  }
+  Dialogs().openUrl(target);
+}
 
 void TilingWindow::showMessage(const QString& text) {
   // Window-modal and non-blocking, so a running generation goes on.
