@@ -1,10 +1,11 @@
 #include "tiling/multigrid.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "common/numeric.hpp"
@@ -42,7 +43,7 @@ class Generator {
   std::vector<long long> k_;  // the index vector of the current tile
   int j_ = 0, kk_ = 0;        // the current grid pair
   Matrix2 inverse_{};
-  std::unordered_set<std::u16string> seenLifts_;
+  std::unordered_map<std::u16string, int> seenLifts_;
   std::u16string lift_;
   Tiling result_;
 };
@@ -69,6 +70,7 @@ Tiling Generator::Run() {
       case ShiftMode::SymmetryType1: shift_.push_back(1.0 / n_); break;
       case ShiftMode::SymmetryType2: shift_.push_back((n_ - 1.0) / (2.0 * n_)); break;
       case ShiftMode::Random: shift_.push_back(RandomUnit(random_)); break;
+      case ShiftMode::Given: shift_.push_back(in_.shifts[static_cast<std::size_t>(i)]); break;
     }
     const double angle = 2.0 * kPi * i / n_;
     dir_.push_back({std::cos(angle), std::sin(angle)});
@@ -147,10 +149,7 @@ void Generator::AddTile() {
   int type = static_cast<int>(RoundHalfEven(theta / unitAngle_));
   if (type < 1) type = 1;
   if (type > result_.nTileTypes) type = result_.nTileTypes;
-  result_.tiles.push_back({{pix[0], pix[1], pix[3], pix[2]},
-                           type,
-                           result_.tileColors[static_cast<std::size_t>(type)]});
-
+  std::array<int, 4> lattice{-1, -1, -1, -1};
   for (std::size_t c = 0; c < 4; ++c) {
     const double x = xc_ + p[c].x;
     const double y = yc_ + p[c].y;
@@ -160,14 +159,25 @@ void Generator::AddTile() {
     for (std::size_t i = 0; i < k_.size(); ++i) lift_[i] = static_cast<char16_t>(k_[i]);
     lift_[static_cast<std::size_t>(j_)] = static_cast<char16_t>(k_[static_cast<std::size_t>(j_)] + kSteps[c][0]);
     lift_[static_cast<std::size_t>(kk_)] = static_cast<char16_t>(k_[static_cast<std::size_t>(kk_)] + kSteps[c][1]);
-    if (seenLifts_.contains(lift_)) continue;
+    const auto found = seenLifts_.find(lift_);
+    if (found != seenLifts_.end()) {
+      lattice[c] = found->second;
+      continue;
+    }
     if (seenLifts_.size() >= kMaxLatticeVertices) {
       result_.latticeVerticesFull = true;
       continue;
     }
-    seenLifts_.insert(lift_);
+    lattice[c] = static_cast<int>(seenLifts_.size());
+    seenLifts_.emplace(lift_, lattice[c]);
     for (char16_t v : lift_) result_.latticeVertices.push_back(static_cast<std::int16_t>(v));
   }
+  result_.tiles.push_back({{pix[0], pix[1], pix[3], pix[2]},
+                           type,
+                           result_.tileColors[static_cast<std::size_t>(type)],
+                           j_,
+                           kk_,
+                           {lattice[0], lattice[1], lattice[3], lattice[2]}});
 
   for (std::size_t c = 0; c < 4; ++c) {
     const int ix = pix[c].x;
@@ -186,6 +196,14 @@ void Generator::AddTile() {
 }
 
 }  // namespace
+
+int TileShape(int n, int gridJ, int gridK) {
+  // The edges make an angle of 2 (k - j) units of 180/N degrees; fold it
+  // into 0..N units, then take the acute one of the rhombus's two angles.
+  int v = ((2 * (gridK - gridJ)) % (2 * n) + 2 * n) % (2 * n);
+  if (v > n) v = 2 * n - v;
+  return std::min(v, n - v);
+}
 
 long long FloorInt(double t) {
   const double whole = std::trunc(t);

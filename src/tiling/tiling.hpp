@@ -27,7 +27,16 @@ struct Tile {
   std::array<PixelPoint, 4> corners;  // outline order: rhombus corners 0, 1, 3, 2
   int type = 0;                       // 1..nTileTypes
   ColorValue color = kBlack;
+  int gridJ = 0, gridK = 0;            // the grid pair whose lines cross here
+  // Corners (outline order) as indices into the exact vertex set; -1 for a
+  // corner outside the canvas.
+  std::array<int, 4> lattice{-1, -1, -1, -1};
 };
+
+// The tile's shape: its acute angle in units of 180/N degrees (1 .. N/2).
+// Unlike the type, tiles of one shape always share it (for even N, pairs
+// j, k and j, k + N/2 give the same rhombus).
+int TileShape(int n, int gridJ, int gridK);
 
 struct Tiling {
   TilingInputs inputs;
