@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QDoubleSpinBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -35,6 +38,7 @@
 #include "common/file_io.hpp"
 #include "common/numeric.hpp"
 #include "fourier/ft_profile.hpp"
+#include "fourier/hsb_to_rgb.hpp"
 #include "tiling/multigrid.hpp"
 #include "tiling/picture_box.hpp"
 #include "tiling/tile_colors.hpp"
@@ -85,6 +89,8 @@ struct TilingWindow::Generated {
   std::mt19937 random;
   QImage tilingImage;
   QImage vertexImage;
+  QImage internalImage;
+  QString statistics;
   QString error;
 };
 
@@ -116,6 +122,100 @@ QImage PaintPeaks(const TilingWindow::Peaks& peaks, int size) {
                         radius);
   }
   return image;
+}
+
+}  // namespace
+
+namespace {
+
+// The vertices' internal points, coloured by level, scaled to fit.
+QImage PaintInternalView(const InternalView& view, int size) {
+  QImage image(size, size, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  QPainter painter(&image);
+  if (view.points.empty()) {
+    painter.setPen(Qt::white);
+    painter.drawText(image.rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                     QStringLiteral("No internal plane: the vertices lie on a lattice."));
+    return image;
+  }
+  double extent = 1e-9;
+  for (const auto& p : view.points) extent = std::max({extent, std::abs(p[0]), std::abs(p[1])});
+  const auto [lowest, highest] = std::minmax_element(view.levels.begin(), view.levels.end());
+  const int span = std::max(1, *highest - *lowest);
+  const double scale = (size / 2 - 8) / extent;
+  for (std::size_t v = 0; v < view.points.size(); ++v) {
+    const int hue = static_cast<int>(std::lround(158.0 * (view.levels[v] - *lowest) / span));
+    const ColorValue c = ToColorValue(HSBtoRGB(hue, 239, 140));
+    painter.setPen(QColor(RedOf(c), GreenOf(c), BlueOf(c)));
+    painter.drawPoint(QPointF(size / 2 + view.points[v][0] * scale, size / 2 + view.points[v][1] * scale));
+  }
+  painter.setPen(Qt::white);
+  painter.drawText(QRect(6, 4, size - 12, 20), Qt::AlignLeft,
+                   QStringLiteral("Internal space (e_i \u2192 e_%1i), colour by level \u03a3K_i = %2..%3")
+                       .arg(view.exponent)
+                       .arg(*lowest)
+                       .arg(*highest));
+  return image;
+}
+
+QString StatisticsText(const Tiling& tiling, const TilingStatistics& stats, const std::optional<std::string>& note) {
+  const int n = tiling.inputs.symmetry;
+  QString text = QStringLiteral("<b>%1-fold tiling</b>, %2 exact vertices, %3 tiles drawn<br>")
+                     .arg(n)
+                     .arg(tiling.nLatticeVertices())
+                     .arg(tiling.nTiles());
+  if (note) text += QStringLiteral("<i>%1</i><br>").arg(QString::fromStdString(*note).toHtmlEscaped());
+  text += QStringLiteral("<br><b>Tiles wholly inside the picture, by shape</b><table>");
+  std::size_t total = 0;
+  for (const auto& [shape, count] : stats.tilesByShape) total += count;
+  for (const auto& [shape, count] : stats.tilesByShape)
+    text += QStringLiteral("<tr><td>%1\u00b0 rhombus</td><td align=right>%2</td><td align=right>%3 %</td></tr>")
+                .arg(180.0 * shape / n, 0, 'f', 2)
+                .arg(count)
+                .arg(100.0 * static_cast<double>(count) / static_cast<double>(std::max<std::size_t>(total, 1)), 0, 'f', 2);
+  text += QStringLiteral("</table>");
+  if (stats.tilesByShape.size() == 2) {
+    const double a = static_cast<double>(stats.tilesByShape.begin()->second);
+    const double b = static_cast<double>(stats.tilesByShape.rbegin()->second);
+    if (a > 0 && b > 0)
+      text += QStringLiteral("Ratio %1\u00b0 : %2\u00b0 = %3 (golden ratio 1.6180, \u221a2 = 1.4142)<br>")
+                  .arg(180.0 * stats.tilesByShape.rbegin()->first / n, 0, 'f', 0)
+                  .arg(180.0 * stats.tilesByShape.begin()->first / n, 0, 'f', 0)
+                  .arg(b / a, 0, 'f', 4);
+  }
+  text += QStringLiteral("<br><b>Vertex coordination</b> (%1 vertices at least two edges inside)<table>")
+              .arg(stats.interiorVertices);
+  for (const auto& [edges, count] : stats.coordination)
+    text += QStringLiteral("<tr><td>%1 edges</td><td align=right>%2</td><td align=right>%3 %</td></tr>")
+                .arg(edges)
+                .arg(count)
+                .arg(100.0 * static_cast<double>(count) / static_cast<double>(std::max<std::size_t>(stats.interiorVertices, 1)),
+                     0, 'f', 3);
+  text += QStringLiteral("</table>");
+  if (stats.coordination.count(2))
+    text += QStringLiteral("<br>Vertices with two edges mark gaps: increase the loop order.");
+  return text;
+}
+
+// Gives the shifts typed in the editor, or says which entry is wrong.
+std::optional<std::vector<double>> ParseShifts(const QString& text, int n, QString& problem) {
+  const QStringList parts = text.split(QRegularExpression(QStringLiteral("[\\s,;]+")), Qt::SkipEmptyParts);
+  if (parts.size() != n) {
+    problem = QStringLiteral("Shifts: %1 numbers are needed for N = %1, \"%2\" has %3.").arg(n).arg(text).arg(parts.size());
+    return std::nullopt;
+  }
+  std::vector<double> shifts;
+  for (int i = 0; i < parts.size(); ++i) {
+    bool ok = false;
+    const double v = parts[i].toDouble(&ok);
+    if (!ok || !std::isfinite(v) || std::abs(v) > 1.0) {
+      problem = QStringLiteral("Shifts: entry %1 \"%2\" is not a number from -1 to 1.").arg(i + 1).arg(parts[i]);
+      return std::nullopt;
+    }
+    shifts.push_back(v);
+  }
+  return shifts;
 }
 
 }  // namespace
@@ -221,14 +321,41 @@ void TilingWindow::buildOptions(QWidget* frame) {
 
   grid->addWidget(MakeLabel(QStringLiteral("lb1"), QStringLiteral("Multi-Grid Shifts")), row++, 0, 1, 3);
   shiftGroup_ = new QButtonGroup(frame);
-  const char* shiftTexts[] = {"Symmetry Type 1", "Symmetry Type 2", "Random Tiling"};
-  for (int i = 0; i < 3; ++i) {
+  const char* shiftTexts[] = {"Symmetry Type 1", "Symmetry Type 2", "Random Tiling", "Given Shifts"};
+  for (int i = 0; i < 4; ++i) {
     auto* option = new QRadioButton(QString::fromLatin1(shiftTexts[i]));
     option->setObjectName(QStringLiteral("rb%1").arg(i));
     shiftGroup_->addButton(option, i);
     grid->addWidget(option, row++, 0, 1, 3);
   }
   shiftGroup_->button(0)->setChecked(true);
+  shiftEdit_ = new QLineEdit;
+  shiftEdit_->setObjectName(QStringLiteral("edShifts"));
+  shiftEdit_->setToolTip(QStringLiteral("The N grid shifts \u03b3_i, from -1 to 1, separated by blanks"));
+  shiftEdit_->setText(QStringLiteral("0.2 0.2 0.2 0.2 0.2"));
+  grid->addWidget(shiftEdit_, row++, 0, 1, 3);
+  shiftSum_ = MakeLabel(QStringLiteral("lbShiftSum"), QString());
+  grid->addWidget(shiftSum_, row++, 0, 1, 3);
+  connect(shiftEdit_, &QLineEdit::textChanged, this, &TilingWindow::showShiftSum);
+  connect(shiftEdit_, &QLineEdit::textEdited, this, [this] { shiftGroup_->button(3)->setChecked(true); });
+  preset_ = new QComboBox;
+  preset_->setObjectName(QStringLiteral("cboPreset"));
+  preset_->addItems({QStringLiteral("Standard tiling\u2026"), QStringLiteral("Penrose"),
+                     QStringLiteral("Generalised Penrose"), QStringLiteral("Ammann\u2013Beenker")});
+  grid->addWidget(preset_, row, 0, 1, 2);
+  presetSum_ = new QDoubleSpinBox;
+  presetSum_->setObjectName(QStringLiteral("spnShiftSum"));
+  presetSum_->setRange(-5.0, 5.0);
+  presetSum_->setDecimals(3);
+  presetSum_->setSingleStep(0.1);
+  presetSum_->setValue(0.5);
+  presetSum_->setToolTip(QStringLiteral("Shift sum of the generalised Penrose tiling"));
+  grid->addWidget(presetSum_, row++, 2);
+  connect(preset_, &QComboBox::activated, this, &TilingWindow::applyPreset);
+  colourByShape_ = new QCheckBox(QStringLiteral("Colour by shape"));
+  colourByShape_->setObjectName(QStringLiteral("chkColourByShape"));
+  grid->addWidget(colourByShape_, row++, 0, 1, 3);
+  showShiftSum();
 
   for (int i = 0; i < 10; ++i) {
     swatches_[i] = MakeLabel(QStringLiteral("lbcol%1").arg(i), QString());
@@ -244,12 +371,16 @@ void TilingWindow::buildOptions(QWidget* frame) {
   }
   swatches_[9]->setStyleSheet(SwatchStyle(gridColor_));
 
+  note_ = MakeLabel(QStringLiteral("lbNote"), QString());
+  note_->setWordWrap(true);
+  note_->setStyleSheet(QStringLiteral("color: #a04000;"));
+  grid->addWidget(note_, row++, 0, 1, 3);
   message_ = MakeLabel(QStringLiteral("lbMSG"), QString());
   message_->setWordWrap(true);
   grid->addWidget(message_, row++, 0, 1, 3);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(row, 1);
-  frame->setFixedWidth(200);
+  frame->setFixedWidth(220);
 }
 
 void TilingWindow::buildViews(QWidget* area) {
@@ -267,6 +398,10 @@ void TilingWindow::buildViews(QWidget* area) {
   tabs_->setTabToolTip(FtTab, QStringLiteral("Fourier Transform (for Image of Vertices)"));
   tabs_->addTab(QStringLiteral("Diffraction"));
   tabs_->setTabToolTip(DiffractionTab, QStringLiteral("Bragg peaks of the exact vertex set"));
+  tabs_->addTab(QStringLiteral("Internal"));
+  tabs_->setTabToolTip(InternalTab, QStringLiteral("The vertices in internal (perpendicular) space"));
+  tabs_->addTab(QStringLiteral("Statistics"));
+  tabs_->setTabToolTip(StatisticsTab, QStringLiteral("Tiles by shape and vertices by coordination"));
   tabRow->addWidget(tabs_);
   tabRow->addStretch(1);
   darker_ = MakeLabel(QStringLiteral("lbBR1_0"), QStringLiteral("[Darker]"));
@@ -355,6 +490,15 @@ void TilingWindow::buildViews(QWidget* area) {
   pb4_ = new PictureBox(kPictureSize, kPictureSize);
   pb4_->setObjectName(QStringLiteral("pb4"));
   views_->addWidget(pb4_);
+  pb5_ = new PictureBox(kPictureSize, kPictureSize);
+  pb5_->setObjectName(QStringLiteral("pb5"));
+  views_->addWidget(pb5_);
+  statistics_ = MakeLabel(QStringLiteral("lbStatistics"), QString());
+  statistics_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  statistics_->setWordWrap(true);
+  statistics_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  statistics_->setMargin(8);
+  views_->addWidget(statistics_);
   column->addWidget(views_);
   peakLabel_ = MakeLabel(QStringLiteral("lbPeak"), QString());
   peakLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -404,17 +548,43 @@ void TilingWindow::makeTiling() {
   inputs.width = pb_->pictureWidth();
   inputs.height = pb_->pictureHeight();
   inputs.gridColor = gridColor_;
+  if (inputs.shiftMode == ShiftMode::Given) {
+    QString problem;
+    const auto shifts = ParseShifts(shiftEdit_->text(), inputs.symmetry, problem);
+    if (!shifts) {
+      showMessage(problem);
+      return;
+    }
+    inputs.shifts = *shifts;
+  }
+  const bool byShape = colourByShape_->isChecked();
 
   // Large tilings take a while: generate and paint on a worker while the
   // window stays responsive, with Draw disabled meanwhile.
   generating_ = true;
   drawAction_->setEnabled(false);
   QApplication::setOverrideCursor(Qt::BusyCursor);
-  watcher_->setFuture(QtConcurrent::run([inputs, random = random_]() mutable {
+  watcher_->setFuture(QtConcurrent::run([inputs, byShape, random = random_]() mutable {
     auto out = std::make_shared<Generated>();
     try {
       out->tiling = std::make_unique<Tiling>(MakeTiling(inputs, random));
-      out->tilingImage = PaintTiling(*out->tiling);
+      Tiling& t = *out->tiling;
+      if (byShape) {
+        // Shapes in increasing angle take the legend colours in order.
+        std::vector<int> shapes;
+        for (const Tile& tile : t.tiles) shapes.push_back(TileShape(t.inputs.symmetry, tile.gridJ, tile.gridK));
+        std::vector<int> distinct = shapes;
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        for (std::size_t i = 0; i < t.tiles.size(); ++i) {
+          const auto rank = static_cast<std::size_t>(std::lower_bound(distinct.begin(), distinct.end(), shapes[i]) -
+                                                     distinct.begin()) + 1;
+          t.tiles[i].color = t.tileColors[std::min(rank, t.tileColors.size() - 1)];
+        }
+      }
+      out->tilingImage = PaintTiling(t);
+      out->internalImage = PaintInternalView(InternalSpaceView(t), kPictureSize);
+      out->statistics = StatisticsText(t, ComputeTilingStatistics(t), TilingNote(t.inputs.symmetry, t.gridShift));
       out->vertexImage = RasterToImage(out->tiling->vertexImage);
     } catch (const std::exception& error) {
       out->tiling.reset();
@@ -441,6 +611,11 @@ void TilingWindow::showGenerated() {
   listModel_->clear();
   pb_->setImage(out->tilingImage);
   pb2_->setImage(out->vertexImage);
+  pb5_->setImage(out->internalImage);
+  statistics_->setText(out->statistics);
+  const auto note = TilingNote(tiling_->inputs.symmetry, tiling_->gridShift);
+  note_->setText(note ? QString::fromStdString(*note) : QString());
+  note_->setVisible(note.has_value());
 
   for (int i = 0; i < 9; ++i) {
     const bool used = i < tiling_->nTileTypes;
@@ -482,6 +657,8 @@ void TilingWindow::tabChanged(int index) {
       ftOptions_->show();
       updateFT();
       break;
+    case InternalTab: views_->setCurrentWidget(pb5_); break;
+    case StatisticsTab: views_->setCurrentWidget(statistics_); break;
     case DiffractionTab:
       views_->setCurrentWidget(pb4_);
       diffractionOptions_->show();
@@ -571,6 +748,31 @@ void TilingWindow::showDiffraction() {
   peaks_ = std::move(out->peaks);
   pb4_->setImage(out->picture);
   peakLabel_->setText(QStringLiteral("%1 module points; click a peak for its k and indices").arg(peaks_.points.size()));
+}
+
+void TilingWindow::showShiftSum() {
+  double sum = 0.0;
+  bool ok = true;
+  for (const QString& part : shiftEdit_->text().split(QRegularExpression(QStringLiteral("[\\s,;]+")), Qt::SkipEmptyParts)) {
+    bool one = false;
+    sum += part.toDouble(&one);
+    ok = ok && one;
+  }
+  shiftSum_->setText(ok ? QStringLiteral("Sum of shifts: %1").arg(sum, 0, 'f', 4) : QStringLiteral("Sum of shifts: \u2014"));
+}
+
+void TilingWindow::applyPreset(int index) {
+  if (index <= 0) return;
+  const TilingPreset preset = index == 1 ? TilingPreset::Penrose
+                              : index == 2 ? TilingPreset::GeneralisedPenrose
+                                           : TilingPreset::AmmannBeenker;
+  const PresetShifts chosen = StandardShifts(preset, presetSum_->value());
+  scrF_->setValue(chosen.symmetry);
+  QStringList texts;
+  for (double g : chosen.shifts) texts << QString::number(g, 'g', 6);
+  shiftEdit_->setText(texts.join(QLatin1Char(' ')));
+  shiftGroup_->button(3)->setChecked(true);
+  preset_->setCurrentIndex(0);
 }
 
 void TilingWindow::pickPeak(QPoint pos) {
@@ -675,6 +877,8 @@ QImage TilingWindow::visibleImage() const {
     case TilingTab: return pb_->image();
     case FtTab: return pb3_->image();
     case DiffractionTab: return pb4_->image();
+    case InternalTab: return pb5_->image();
+    case StatisticsTab: return statistics_->grab().toImage();
     default: return pb2_->image();  // "Vertices" and "List": the vertex image
   }
 }

@@ -14,11 +14,14 @@
 #include "app/app_paths.hpp"
 #include "fourier/complex_image.hpp"
 #include "tiling/exact_diffraction.hpp"
+#include "tiling/tiling_analysis.hpp"
 #include "tiling/tiling.hpp"
 
 class QAction;
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
+class QLineEdit;
 class QDoubleSpinBox;
 class QLabel;
 class QScrollBar;
@@ -35,7 +38,7 @@ class VertexListModel;
 class TilingWindow : public QMainWindow {
   Q_OBJECT
  public:
-  enum Tab { TilingTab = 0, VerticesTab = 1, ListTab = 2, FtTab = 3, DiffractionTab = 4 };
+  enum Tab { TilingTab = 0, VerticesTab = 1, ListTab = 2, FtTab = 3, DiffractionTab = 4, InternalTab = 5, StatisticsTab = 6 };
 
   explicit TilingWindow(const AppPaths& paths, QWidget* mainWindow = nullptr, QWidget* parent = nullptr);
   ~TilingWindow() override;
@@ -93,6 +96,8 @@ class TilingWindow : public QMainWindow {
   void updateDiffraction();
   void showDiffraction();
   void pickPeak(QPoint pos);
+  void applyPreset(int index);
+  void showShiftSum();
 
   AppPaths paths_;
   QPointer<QWidget> mainWindow_;
@@ -140,6 +145,14 @@ class TilingWindow : public QMainWindow {
   QDoubleSpinBox* kMax_ = nullptr;
   QDoubleSpinBox* internalMax_ = nullptr;
   QLabel* peakLabel_ = nullptr;
+  QLineEdit* shiftEdit_ = nullptr;
+  QLabel* shiftSum_ = nullptr;
+  QComboBox* preset_ = nullptr;
+  QDoubleSpinBox* presetSum_ = nullptr;
+  QCheckBox* colourByShape_ = nullptr;
+  QLabel* note_ = nullptr;
+  PictureBox* pb5_ = nullptr;
+  QLabel* statistics_ = nullptr;
   PictureBox* pb4_ = nullptr;
   Peaks peaks_;
   bool peaksCurrent_ = false;

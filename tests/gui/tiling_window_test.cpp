@@ -1,6 +1,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -14,7 +16,9 @@
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "app/dialogs.hpp"
 #include "common/file_io.hpp"
@@ -22,6 +26,7 @@
 #include "fourier/ft_profile.hpp"
 #include "tiling/multigrid.hpp"
 #include "tiling/picture_box.hpp"
+#include "tiling/tiling_analysis.hpp"
 #include "tiling/tiling_painter.hpp"
 #include "tiling/tiling_window.hpp"
 #include "tiling/xy_file.hpp"
@@ -214,6 +219,52 @@ class TilingWindowTest : public QObject {
     for (const ModulePoint& p : window_->peaks().points) QVERIFY(std::hypot(p.qx, p.qy) <= 1.0 + 1e-9);
     draw();
     QCOMPARE(tabs()->currentIndex(), static_cast<int>(TilingWindow::TilingTab));
+  }
+
+  void presetsShiftsNotesAndStatistics() {
+    QCOMPARE(child<QLabel>("lbShiftSum")->text(), QStringLiteral("Sum of shifts: 1.0000"));
+    QVERIFY(!child<QLabel>("lbNote")->isVisible());
+    // The classic shifts at N = 8 are not the octagonal tiling: said so.
+    child<QScrollBar>("scrF")->setValue(8);
+    draw();
+    QVERIFY(child<QLabel>("lbNote")->isVisible());
+    QVERIFY(child<QLabel>("lbNote")->text().contains(QStringLiteral("Non-standard")));
+
+    emit child<QComboBox>("cboPreset")->activated(3);  // Ammann-Beenker
+    QCOMPARE(child<QScrollBar>("scrF")->value(), 8);
+    QVERIFY(child<QRadioButton>("rb3")->isChecked());
+    draw();
+    QVERIFY(!child<QLabel>("lbNote")->isVisible());
+    const std::vector<double> expected = StandardShifts(TilingPreset::AmmannBeenker).shifts;
+    QCOMPARE(window_->tiling()->gridShift.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) QVERIFY(std::abs(window_->tiling()->gridShift[i] - expected[i]) < 1e-9);
+    tabs()->setCurrentIndex(TilingWindow::StatisticsTab);
+    const QString stats = child<QLabel>("lbStatistics")->text();
+    QVERIFY(stats.contains(QStringLiteral("45.00\u00b0 rhombus")));
+    QVERIFY(stats.contains(QStringLiteral("90.00\u00b0 rhombus")));
+    QVERIFY(stats.contains(QStringLiteral("8 edges")));
+    tabs()->setCurrentIndex(TilingWindow::InternalTab);
+    QVERIFY(WhitePixels(child<PictureBox>("pb5")->image()) < 512 * 512);
+    QVERIFY(child<PictureBox>("pb5")->image() != QImage());
+
+    // Colour by shape: the two rhombus classes of one shape share a colour.
+    child<QCheckBox>("chkColourByShape")->setChecked(true);
+    draw();
+    std::map<int, std::set<ColorValue>> colours;
+    for (const Tile& tile : window_->tiling()->tiles) colours[TileShape(8, tile.gridJ, tile.gridK)].insert(tile.color);
+    QCOMPARE(colours.size(), std::size_t{2});
+    for (const auto& [shape, set] : colours) QCOMPARE(set.size(), std::size_t{1});
+
+    // A shift that is not a number is named, and nothing is generated.
+    child<QLineEdit>("edShifts")->setText(QStringLiteral("0.1 0.2 x 0 0 0 0 0"));
+    QCOMPARE(child<QLabel>("lbShiftSum")->text(), QStringLiteral("Sum of shifts: \u2014"));
+    const Tiling* before = window_->tiling();
+    action("actDraw")->trigger();
+    QVERIFY(!window_->isGenerating());
+    QCOMPARE(window_->tiling(), before);
+    auto* box = window_->findChild<QMessageBox*>(QStringLiteral("tilingMessage"));
+    QVERIFY(box != nullptr);
+    QVERIFY(box->text().contains(QStringLiteral("entry 3 \"x\"")));
   }
 
   void everyClickOfADoubleClickCounts() {
