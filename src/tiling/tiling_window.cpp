@@ -143,12 +143,25 @@ QImage PaintInternalView(const InternalView& view, int size) {
   for (const auto& p : view.points) extent = std::max({extent, std::abs(p[0]), std::abs(p[1])});
   const auto [lowest, highest] = std::minmax_element(view.levels.begin(), view.levels.end());
   const int span = std::max(1, *highest - *lowest);
-  const double scale = (size / 2 - 8) / extent;
+  // Up to four levels get a quarter each (the pentagons of a Penrose tiling
+  // lie on top of each other); more share the whole picture.
+  std::vector<int> levels = view.levels;
+  std::sort(levels.begin(), levels.end());
+  levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+  const bool quarters = levels.size() <= 4;
+  const double half = quarters ? size / 4.0 : size / 2.0;
+  const double scale = (half - 10) / extent;
   for (std::size_t v = 0; v < view.points.size(); ++v) {
     const int hue = static_cast<int>(std::lround(158.0 * (view.levels[v] - *lowest) / span));
-    const ColorValue c = ToColorValue(HSBtoRGB(hue, 239, 140));
-    painter.setPen(QColor(RedOf(c), GreenOf(c), BlueOf(c)));
-    painter.drawPoint(QPointF(size / 2 + view.points[v][0] * scale, size / 2 + view.points[v][1] * scale));
+    const ColorValue c = ToColorValue(HSBtoRGB(hue, 239, 150));
+    double cx = half, cy = half;
+    if (quarters) {
+      const auto q = std::lower_bound(levels.begin(), levels.end(), view.levels[v]) - levels.begin();
+      cx = half * (1 + 2 * (q % 2));
+      cy = half * (1 + 2 * (q / 2)) + 8;
+    }
+    painter.fillRect(QRectF(cx + view.points[v][0] * scale - 1, cy + view.points[v][1] * scale - 1, 2, 2),
+                     QColor(RedOf(c), GreenOf(c), BlueOf(c)));
   }
   painter.setPen(Qt::white);
   painter.drawText(QRect(6, 4, size - 12, 20), Qt::AlignLeft,
@@ -166,7 +179,7 @@ QString StatisticsText(const Tiling& tiling, const TilingStatistics& stats, cons
                      .arg(tiling.nLatticeVertices())
                      .arg(tiling.nTiles());
   if (note) text += QStringLiteral("<i>%1</i><br>").arg(QString::fromStdString(*note).toHtmlEscaped());
-  text += QStringLiteral("<br><b>Tiles wholly inside the picture, by shape</b><table>");
+  text += QStringLiteral("<br><b>Tiles wholly inside the picture, by shape</b><table cellspacing=4>");
   std::size_t total = 0;
   for (const auto& [shape, count] : stats.tilesByShape) total += count;
   for (const auto& [shape, count] : stats.tilesByShape)
@@ -184,7 +197,7 @@ QString StatisticsText(const Tiling& tiling, const TilingStatistics& stats, cons
                   .arg(180.0 * stats.tilesByShape.begin()->first / n, 0, 'f', 0)
                   .arg(b / a, 0, 'f', 4);
   }
-  text += QStringLiteral("<br><b>Vertex coordination</b> (%1 vertices at least two edges inside)<table>")
+  text += QStringLiteral("<br><b>Vertex coordination</b> (%1 vertices at least two edges inside)<table cellspacing=4>")
               .arg(stats.interiorVertices);
   for (const auto& [edges, count] : stats.coordination)
     text += QStringLiteral("<tr><td>%1 edges</td><td align=right>%2</td><td align=right>%3 %</td></tr>")
