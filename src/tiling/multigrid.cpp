@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -39,6 +40,7 @@ class Generator {
   int xc_ = 0, yc_ = 0;
   double unitAngle_ = 0.0;  // 360 / N in degrees
   std::vector<Vec2> dir_;    // e_i
+  std::vector<Vec2> trueDir_;  // e_i with pi itself, for the exact positions
   std::vector<double> shift_;
   std::vector<long long> k_;  // the index vector of the current tile
   int j_ = 0, kk_ = 0;        // the current grid pair
@@ -74,6 +76,8 @@ Tiling Generator::Run() {
     }
     const double angle = 2.0 * kPi * i / n_;
     dir_.push_back({std::cos(angle), std::sin(angle)});
+    const double exact = 2.0 * std::numbers::pi * i / n_;
+    trueDir_.push_back({std::cos(exact), std::sin(exact)});
   }
   result_.gridShift = shift_;
   k_.assign(static_cast<std::size_t>(n_), 0);
@@ -150,6 +154,15 @@ void Generator::AddTile() {
   if (type < 1) type = 1;
   if (type > result_.nTileTypes) type = result_.nTileTypes;
   std::array<int, 4> lattice{-1, -1, -1, -1};
+  double ex = 0.0, ey = 0.0;
+  for (std::size_t i = 0; i < trueDir_.size(); ++i) {
+    ex += static_cast<double>(k_[i]) * trueDir_[i].x;
+    ey += static_cast<double>(k_[i]) * trueDir_[i].y;
+  }
+  std::array<std::array<double, 2>, 4> position;
+  for (std::size_t c = 0; c < 4; ++c)
+    position[c] = {ex + kSteps[c][0] * trueDir_[static_cast<std::size_t>(j_)].x + kSteps[c][1] * trueDir_[static_cast<std::size_t>(kk_)].x,
+                   ey + kSteps[c][0] * trueDir_[static_cast<std::size_t>(j_)].y + kSteps[c][1] * trueDir_[static_cast<std::size_t>(kk_)].y};
   for (std::size_t c = 0; c < 4; ++c) {
     const double x = xc_ + p[c].x;
     const double y = yc_ + p[c].y;
@@ -177,7 +190,8 @@ void Generator::AddTile() {
                            result_.tileColors[static_cast<std::size_t>(type)],
                            j_,
                            kk_,
-                           {lattice[0], lattice[1], lattice[3], lattice[2]}});
+                           {lattice[0], lattice[1], lattice[3], lattice[2]},
+                           {position[0], position[1], position[3], position[2]}});
 
   for (std::size_t c = 0; c < 4; ++c) {
     const int ix = pix[c].x;

@@ -31,6 +31,9 @@ struct Tile {
   // Corners (outline order) as indices into the exact vertex set; -1 for a
   // corner outside the canvas.
   std::array<int, 4> lattice{-1, -1, -1, -1};
+  // Corners (outline order) in edge lengths about the canvas centre, y down
+  // as in the picture, from the index vectors with true directions.
+  std::array<std::array<double, 2>, 4> position{};
 };
 
 // The tile's shape: its acute angle in units of 180/N degrees (1 .. N/2).
