@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QButtonGroup>
+#include <QFileInfo>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -42,6 +44,7 @@
 #include "tiling/multigrid.hpp"
 #include "tiling/picture_box.hpp"
 #include "tiling/tile_colors.hpp"
+#include "tiling/tiling_export.hpp"
 #include "tiling/tiling_painter.hpp"
 #include "tiling/tiling_status.hpp"
 #include "tiling/vertex_list_model.hpp"
@@ -253,6 +256,18 @@ TilingWindow::TilingWindow(const AppPaths& paths, QWidget* mainWindow, QWidget* 
   copyAction_ = toolbar->addAction(ThemeIcon("edit-copy", QStyle::SP_FileDialogContentsView),
                                    QStringLiteral("Copy Image"), this, &TilingWindow::copyImage);
   copyAction_->setObjectName(QStringLiteral("actCopyImage"));
+  pictureAction_ = toolbar->addAction(ThemeIcon("image-x-generic", QStyle::SP_DriveFDIcon), QStringLiteral("Save Picture"),
+                                      this, &TilingWindow::savePicture);
+  pictureAction_->setObjectName(QStringLiteral("actSavePicture"));
+  pictureAction_->setToolTip(QStringLiteral("The picture on show as PNG; the tiling also as SVG"));
+  csvAction_ = toolbar->addAction(ThemeIcon("x-office-spreadsheet", QStyle::SP_FileIcon), QStringLiteral("Tiles CSV"),
+                                  this, &TilingWindow::exportTilesCsv);
+  csvAction_->setObjectName(QStringLiteral("actTilesCsv"));
+  csvAction_->setToolTip(QStringLiteral("Every tile: type, shape and corners in edge lengths about the centre"));
+  verticesCsvAction_ = toolbar->addAction(ThemeIcon("x-office-spreadsheet", QStyle::SP_FileIcon),
+                                          QStringLiteral("Vertices CSV"), this, &TilingWindow::exportVerticesCsv);
+  verticesCsvAction_->setObjectName(QStringLiteral("actVerticesCsv"));
+  verticesCsvAction_->setToolTip(QStringLiteral("The exact vertices in edge lengths about the centre, with their indices"));
   toolbar->addSeparator();
   helpAction_ = toolbar->addAction(ThemeIcon("help-contents", QStyle::SP_DialogHelpButton),
                                    QStringLiteral("Help"), this, &TilingWindow::showHelp);
@@ -291,6 +306,9 @@ TilingWindow::TilingWindow(const AppPaths& paths, QWidget* mainWindow, QWidget* 
   connect(peakWatcher_, &QFutureWatcherBase::finished, this, &TilingWindow::showDiffraction);
   saveAction_->setEnabled(false);
   copyAction_->setEnabled(false);
+  pictureAction_->setEnabled(false);
+  csvAction_->setEnabled(false);
+  verticesCsvAction_->setEnabled(false);
   makeTiling();
 }
 
@@ -640,6 +658,9 @@ void TilingWindow::showGenerated() {
   for (int i = 0; i < 4; ++i) statusPanels_[i]->setText(QString::fromStdString(texts[static_cast<std::size_t>(i)]));
   saveAction_->setEnabled(true);
   copyAction_->setEnabled(true);
+  pictureAction_->setEnabled(true);
+  csvAction_->setEnabled(true);
+  verticesCsvAction_->setEnabled(true);
 
   // A tab visited while the worker ran showed the previous tiling.
   if (selectedTab_ == ListTab) fillVertexList();
@@ -910,6 +931,57 @@ void TilingWindow::saveCoordinates() {
                                                    XyFileText(tiling_->vertX, tiling_->vertY));
   if (!outcome.ok)
     showMessage(QStringLiteral("The coordinates were not saved.\n%1").arg(QString::fromStdString(outcome.error)));
+}
+
+void TilingWindow::savePicture() {
+  if (!tiling_) return;
+  static const char* names[] = {"tiling", "vertices", "vertices", "ft", "diffraction", "internal", "statistics"};
+  const QString base = QStringLiteral("NHA_%1-%2-%3-%4_%5")
+                           .arg(tiling_->inputs.symmetry)
+                           .arg(tiling_->inputs.loopOrder)
+                           .arg(tiling_->inputs.zoom)
+                           .arg(static_cast<int>(tiling_->inputs.shiftMode))
+                           .arg(QString::fromLatin1(names[std::clamp(selectedTab_, 0, 6)]));
+  const bool svg = selectedTab_ == TilingTab;
+  const QString chosen = Dialogs().saveFileName(
+      this, QStringLiteral("Save Picture"), QDir(paths_.exportFolder()).filePath(base + QStringLiteral(".png")),
+      svg ? QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg)") : QStringLiteral("PNG picture (*.png)"));
+  if (chosen.isEmpty()) return;
+  std::string content;
+  if (svg && chosen.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    content = TilingSvg(*tiling_);
+  } else {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!visibleImage().save(&buffer, "PNG")) {
+      showMessage(QStringLiteral("The picture was not saved: it could not be encoded as PNG."));
+      return;
+    }
+    content = bytes.toStdString();
+  }
+  const WriteOutcome outcome =
+      WriteFileAtomically(std::filesystem::path(QFile::encodeName(chosen).toStdString()), content);
+  if (!outcome.ok)
+    showMessage(QStringLiteral("The picture was not saved.\n%1").arg(QString::fromStdString(outcome.error)));
+}
+
+void TilingWindow::exportCsv(bool vertices) {
+  if (!tiling_) return;
+  const QString base = QStringLiteral("NHA_%1-%2-%3-%4")
+                           .arg(tiling_->inputs.symmetry)
+                           .arg(tiling_->inputs.loopOrder)
+                           .arg(tiling_->inputs.zoom)
+                           .arg(static_cast<int>(tiling_->inputs.shiftMode));
+  const QString chosen = Dialogs().saveFileName(
+      this, vertices ? QStringLiteral("Save Vertices CSV") : QStringLiteral("Save Tiles CSV"),
+      QDir(paths_.exportFolder()).filePath(base + (vertices ? QStringLiteral("_vertices.csv") : QStringLiteral("_tiles.csv"))),
+      QStringLiteral("CSV table (*.csv)"));
+  if (chosen.isEmpty()) return;
+  const WriteOutcome outcome = WriteFileAtomically(std::filesystem::path(QFile::encodeName(chosen).toStdString()),
+                                                   vertices ? VerticesCsv(*tiling_) : TilesCsv(*tiling_));
+  if (!outcome.ok)
+    showMessage(QStringLiteral("The table was not saved.\n%1").arg(QString::fromStdString(outcome.error)));
 }
 
 QUrl TilingWindow::helpUrl() const {

@@ -63,6 +63,9 @@ class TilingWindow : public QMainWindow {
  public slots:
   void makeTiling();
   void saveCoordinates();
+  void savePicture();
+  void exportTilesCsv() { exportCsv(false); }
+  void exportVerticesCsv() { exportCsv(true); }
   void copyImage();
   void showHelp();
 
@@ -98,6 +101,7 @@ class TilingWindow : public QMainWindow {
   void pickPeak(QPoint pos);
   void applyPreset(int index);
   void showShiftSum();
+  void exportCsv(bool vertices);
 
   AppPaths paths_;
   QPointer<QWidget> mainWindow_;
@@ -114,6 +118,9 @@ class TilingWindow : public QMainWindow {
   QAction* drawAction_ = nullptr;
   QAction* saveAction_ = nullptr;
   QAction* copyAction_ = nullptr;
+  QAction* pictureAction_ = nullptr;
+  QAction* csvAction_ = nullptr;
+  QAction* verticesCsvAction_ = nullptr;
   QAction* helpAction_ = nullptr;
   QScrollBar* scrF_ = nullptr;
   QScrollBar* scrN_ = nullptr;

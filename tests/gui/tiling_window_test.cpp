@@ -27,6 +27,7 @@
 #include "tiling/multigrid.hpp"
 #include "tiling/picture_box.hpp"
 #include "tiling/tiling_analysis.hpp"
+#include "tiling/tiling_export.hpp"
 #include "tiling/tiling_painter.hpp"
 #include "tiling/tiling_window.hpp"
 #include "tiling/xy_file.hpp"
@@ -378,6 +379,41 @@ class TilingWindowTest : public QObject {
     auto* box = window_->findChild<QMessageBox*>(QStringLiteral("tilingMessage"));
     QVERIFY(box != nullptr);
     QVERIFY(box->text().contains(QStringLiteral("not saved")));
+  }
+
+  void savesPicturesAndTables() {
+    QString target;
+    QStringList proposed;
+    Dialogs().saveFileName = [&](QWidget*, const QString&, const QString& name, const QString&) {
+      proposed << QFileInfo(name).fileName();
+      return target;
+    };
+    target = QDir(dir_.path()).filePath(QStringLiteral("t.svg"));
+    window_->savePicture();
+    const std::optional<std::string> svg = ReadWholeFile(QFile::encodeName(target).toStdString());
+    QVERIFY(svg.has_value());
+    QCOMPARE(*svg, TilingSvg(*window_->tiling()));
+    target = QDir(dir_.path()).filePath(QStringLiteral("t.png"));
+    window_->savePicture();
+    QCOMPARE(QImage(target).convertToFormat(QImage::Format_RGB32), child<PictureBox>("pb")->image());
+    tabs()->setCurrentIndex(TilingWindow::DiffractionTab);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isComputingPeaks() && !window_->peaks().points.empty(), 20000);
+    target = QDir(dir_.path()).filePath(QStringLiteral("d.png"));
+    window_->savePicture();
+    QCOMPARE(QImage(target).convertToFormat(QImage::Format_RGB32), child<PictureBox>("pb4")->image());
+    target = QDir(dir_.path()).filePath(QStringLiteral("tiles.csv"));
+    window_->exportTilesCsv();
+    QCOMPARE(ReadWholeFile(QFile::encodeName(target).toStdString()).value_or(""), TilesCsv(*window_->tiling()));
+    target = QDir(dir_.path()).filePath(QStringLiteral("v.csv"));
+    window_->exportVerticesCsv();
+    QCOMPARE(ReadWholeFile(QFile::encodeName(target).toStdString()).value_or(""), VerticesCsv(*window_->tiling()));
+    QCOMPARE(proposed, (QStringList{QStringLiteral("NHA_5-6-8-0_tiling.png"), QStringLiteral("NHA_5-6-8-0_tiling.png"),
+                                    QStringLiteral("NHA_5-6-8-0_diffraction.png"), QStringLiteral("NHA_5-6-8-0_tiles.csv"),
+                                    QStringLiteral("NHA_5-6-8-0_vertices.csv")}));
+    // A failed write says so.
+    target = QDir(dir_.path()).filePath(QStringLiteral("missing/x.csv"));
+    window_->exportTilesCsv();
+    QVERIFY(window_->findChild<QMessageBox*>(QStringLiteral("tilingMessage")) != nullptr);
   }
 
   void clickRegeneratesAndRandomTilingsRepeatPerStart() {
