@@ -531,6 +531,9 @@ void TilingWindow::buildViews(QWidget* area) {
   statistics_->setMargin(8);
   views_->addWidget(statistics_);
   column->addWidget(views_);
+  cursorLabel_ = MakeLabel(QStringLiteral("lbCursor"), QString());
+  cursorLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  column->addWidget(cursorLabel_);
   peakLabel_ = MakeLabel(QStringLiteral("lbPeak"), QString());
   peakLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   peakLabel_->hide();
@@ -560,6 +563,12 @@ void TilingWindow::buildViews(QWidget* area) {
     if (button == Qt::LeftButton) hideProfile();
   });
   connect(profileStrip_, &PictureBox::pressed, profileStrip_, &QWidget::hide);
+  // The cursor readout: position on the tiling, k on the transforms.
+  const std::pair<PictureBox*, int> readouts[] = {{pb_, TilingTab}, {pb2_, VerticesTab}, {pb3_, FtTab}, {pb4_, DiffractionTab}};
+  for (const auto& [box, view] : readouts) {
+    box->setMouseTracking(true);
+    connect(box, &PictureBox::moved, this, [this, view = view](QPoint pos, Qt::MouseButtons) { showCursor(view, pos); });
+  }
   connect(pb4_, &PictureBox::pressed, this, [this](QPoint pos, Qt::MouseButton button) {
     if (button == Qt::LeftButton) pickPeak(pos);
   });
@@ -643,6 +652,7 @@ void TilingWindow::showGenerated() {
   pb_->setImage(out->tilingImage);
   pb2_->setImage(out->vertexImage);
   pb5_->setImage(out->internalImage);
+  latticePositions_ = LatticeVertexPositions(*tiling_);
   statistics_->setText(out->statistics);
   const auto note = TilingNote(tiling_->inputs.symmetry, tiling_->gridShift);
   note_->setText(note ? QString::fromStdString(*note) : QString());
@@ -746,7 +756,7 @@ void TilingWindow::updateDiffraction() {
   const Tiling* source = tiling_.get();
   // The positions are copied: the worker never reads the window's tiling.
   peakWatcher_->setFuture(QtConcurrent::run([n, kMax, internalMax, source,
-                                             xs = LatticeVertexPositions(*tiling_)]() {
+                                             xs = latticePositions_]() {
     auto out = std::make_shared<Diffracted>();
     out->source = source;
     std::string problem;
@@ -807,6 +817,54 @@ void TilingWindow::applyPreset(int index) {
   shiftEdit_->setText(texts.join(QLatin1Char(' ')));
   shiftGroup_->button(3)->setChecked(true);
   preset_->setCurrentIndex(0);
+}
+
+void TilingWindow::showCursor(int view, QPoint pos) {
+  if (!tiling_) return;
+  const double scale = tiling_->inputs.zoom * 3.0;  // pixels per edge
+  const double xc = std::nearbyint(tiling_->inputs.width / 2.0), yc = std::nearbyint(tiling_->inputs.height / 2.0);
+  if (view == TilingTab || view == VerticesTab) {
+    const double x = (pos.x() - xc) / scale, y = (pos.y() - yc) / scale;
+    QString text = QStringLiteral("x = %1, y = %2 edge lengths").arg(x, 0, 'f', 4).arg(y, 0, 'f', 4);
+    // The nearest exact vertex within half an edge, with its index vector.
+    const int n = tiling_->inputs.symmetry;
+    double best = 0.25;
+    std::size_t chosen = tiling_->nLatticeVertices();
+    const auto& xs = latticePositions_;
+    for (std::size_t v = 0; v < xs.size(); ++v) {
+      const double d = (xs[v][0] - x) * (xs[v][0] - x) + (xs[v][1] - y) * (xs[v][1] - y);
+      if (d < best) {
+        best = d;
+        chosen = v;
+      }
+    }
+    if (chosen < xs.size()) {
+      QStringList k;
+      for (int i = 0; i < n; ++i)
+        k << QString::number(tiling_->latticeVertices[chosen * static_cast<std::size_t>(n) + static_cast<std::size_t>(i)]);
+      text += QStringLiteral("; vertex (%1, %2), K = (%3)")
+                  .arg(xs[chosen][0], 0, 'f', 4)
+                  .arg(xs[chosen][1], 0, 'f', 4)
+                  .arg(k.join(QLatin1Char(' ')));
+    }
+    cursorLabel_->setText(text);
+  } else if (view == FtTab) {
+    // Display pixel -> frequency in cycles per pixel -> per edge length.
+    const int w = pb3_->pictureWidth();
+    const double kx = (pos.x() - (w / 2 - 1)) / static_cast<double>(w) * scale;
+    const double ky = (pos.y() - (w / 2 - 1)) / static_cast<double>(w) * scale;
+    cursorLabel_->setText(QStringLiteral("k = (%1, %2), |k| = %3 per edge length")
+                              .arg(kx, 0, 'f', 4)
+                              .arg(ky, 0, 'f', 4)
+                              .arg(std::hypot(kx, ky), 0, 'f', 4));
+  } else if (view == DiffractionTab && peaks_.kMax > 0.0) {
+    const double unit = (kPictureSize / 2 - 6) / peaks_.kMax;
+    const double kx = (pos.x() - kPictureSize / 2) / unit, ky = (pos.y() - kPictureSize / 2) / unit;
+    cursorLabel_->setText(QStringLiteral("k = (%1, %2), |k| = %3 per edge length")
+                              .arg(kx, 0, 'f', 4)
+                              .arg(ky, 0, 'f', 4)
+                              .arg(std::hypot(kx, ky), 0, 'f', 4));
+  }
 }
 
 void TilingWindow::pickPeak(QPoint pos) {

@@ -102,6 +102,7 @@ class TilingWindow : public QMainWindow {
   void applyPreset(int index);
   void showShiftSum();
   void exportCsv(bool vertices);
+  void showCursor(int view, QPoint pos);
 
   AppPaths paths_;
   QPointer<QWidget> mainWindow_;
@@ -160,6 +161,8 @@ class TilingWindow : public QMainWindow {
   QLabel* note_ = nullptr;
   PictureBox* pb5_ = nullptr;
   QLabel* statistics_ = nullptr;
+  QLabel* cursorLabel_ = nullptr;
+  std::vector<std::array<double, 2>> latticePositions_;  // of the tiling on show
   PictureBox* pb4_ = nullptr;
   Peaks peaks_;
   bool peaksCurrent_ = false;

@@ -268,6 +268,31 @@ class TilingWindowTest : public QObject {
     QVERIFY(box->text().contains(QStringLiteral("entry 3 \"x\"")));
   }
 
+  void cursorReadoutGivesPositionsAndK() {
+    auto hover = [](QWidget* widget, QPoint at) {
+      QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                       Qt::NoModifier);
+      QApplication::sendEvent(widget, &move);
+    };
+    auto* label = child<QLabel>("lbCursor");
+    // At scale 8 an edge is 24 pixels; 48 pixels right of the centre is x = 2.
+    hover(child<PictureBox>("pb"), QPoint(256 + 48, 256 - 12));
+    QVERIFY(label->text().startsWith(QStringLiteral("x = 2.0000, y = -0.5000")));
+    // Over a recorded vertex the readout names it with its index vector.
+    const Tiling* t = window_->tiling();
+    hover(child<PictureBox>("pb"), QPoint(static_cast<int>(std::lround(t->vertX[0])), static_cast<int>(std::lround(t->vertY[0]))));
+    QVERIFY(label->text().contains(QStringLiteral("K = (")));
+    // The transform: 64 pixels right of the zero frequency is 1/8 cycle per
+    // pixel, 3 per edge length; the exact peaks use the same unit.
+    tabs()->setCurrentIndex(TilingWindow::FtTab);
+    hover(child<PictureBox>("pb3"), QPoint(255 + 64, 255));
+    QVERIFY(label->text().startsWith(QStringLiteral("k = (3.0000, 0.0000)")));
+    tabs()->setCurrentIndex(TilingWindow::DiffractionTab);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isComputingPeaks() && !window_->peaks().points.empty(), 20000);
+    hover(child<PictureBox>("pb4"), QPoint(256 + 125, 256));
+    QVERIFY(label->text().startsWith(QStringLiteral("k = (1.0000, 0.0000)")));
+  }
+
   void everyClickOfADoubleClickCounts() {
     // Through the window system, as a real double click arrives: press,
     // release, then the second press, which Qt reports as a double click.
