@@ -567,6 +567,7 @@ void TilingWindow::buildViews(QWidget* area) {
   const std::pair<PictureBox*, int> readouts[] = {{pb_, TilingTab}, {pb2_, VerticesTab}, {pb3_, FtTab}, {pb4_, DiffractionTab}};
   for (const auto& [box, view] : readouts) {
     box->setMouseTracking(true);
+    box->setNavigable(true);
     connect(box, &PictureBox::moved, this, [this, view = view](QPoint pos, Qt::MouseButtons) { showCursor(view, pos); });
   }
   connect(pb4_, &PictureBox::pressed, this, [this](QPoint pos, Qt::MouseButton button) {
@@ -930,7 +931,9 @@ bool TilingWindow::eventFilter(QObject* watched, QEvent* event) {
 void TilingWindow::showProfile(QPoint pos) {
   // The button may be held while the mouse leaves the picture: keep the line on it.
   const int y = std::clamp(pos.y(), 0, pb3_->pictureHeight() - 1);
-  profileLine_->setGeometry(0, y, pb3_->pictureWidth(), 1);
+  // Under zoom the line follows the row on screen; the strip keeps 10 pixels from it.
+  const int lineY = std::clamp(pb3_->widgetY(y), 0, pb3_->pictureHeight() - 1);
+  profileLine_->setGeometry(0, lineY, pb3_->pictureWidth(), 1);
   profileLine_->show();
   profileLine_->raise();
 
@@ -954,7 +957,7 @@ void TilingWindow::showProfile(QPoint pos) {
   }
   profileStrip_->setImage(graph);
   const int frame = profileStrip_->frameWidth();
-  profileStrip_->move(-frame, ProfileStripTop(y, inner, profileStrip_->height()));
+  profileStrip_->move(-frame, ProfileStripTop(lineY, inner, profileStrip_->height()));
   profileStrip_->show();
   profileStrip_->raise();
 }

@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 #include <QtTest>
 #include <map>
@@ -291,6 +292,40 @@ class TilingWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!window_->isComputingPeaks() && !window_->peaks().points.empty(), 20000);
     hover(child<PictureBox>("pb4"), QPoint(256 + 125, 256));
     QVERIFY(label->text().startsWith(QStringLiteral("k = (1.0000, 0.0000)")));
+  }
+
+  void wheelZoomsAndRightDragPans() {
+    auto* picture = child<PictureBox>("pb");
+    auto wheel = [&](QPoint at, int delta) {
+      QWheelEvent event(QPointF(at), picture->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(picture, &event);
+    };
+    // Zooming about a point keeps that point under the cursor.
+    wheel(QPoint(300, 200), 120);
+    QCOMPARE(picture->viewZoom(), 1.25);
+    QVERIFY(child<QLabel>("lbCursor")->text().startsWith(QStringLiteral("x = 1.8333, y = -2.3333")));
+    for (int i = 0; i < 20; ++i) wheel(QPoint(300, 200), 120);
+    QCOMPARE(picture->viewZoom(), 16.0);
+    // The picture shows the enlarged neighbourhood of that point.
+    const QImage shown = picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown.pixel(300, 200), picture->image().pixel(300, 200));
+
+    // Right drag pans and does not regenerate; the left click still does.
+    const Tiling* before = window_->tiling();
+    const QPointF offset = picture->viewOffset();
+    QTest::mousePress(picture, Qt::RightButton, {}, QPoint(300, 200));
+    QMouseEvent move(QEvent::MouseMove, QPointF(340, 200), picture->mapToGlobal(QPointF(340, 200)), Qt::NoButton,
+                     Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(picture, &move);
+    QTest::mouseRelease(picture, Qt::RightButton, {}, QPoint(340, 200));
+    QCOMPARE(picture->viewOffset().x(), offset.x() - 40.0 / 16.0);
+    QTest::qWait(50);
+    QCOMPARE(window_->tiling(), before);
+    QVERIFY(!window_->isGenerating());
+    for (int i = 0; i < 30; ++i) wheel(QPoint(10, 10), -120);
+    QCOMPARE(picture->viewZoom(), 1.0);
+    QCOMPARE(picture->viewOffset(), QPointF(0, 0));
   }
 
   void everyClickOfADoubleClickCounts() {
