@@ -1,6 +1,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
+#include <QPainter>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -13,7 +14,10 @@
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "fourier/complex_image.hpp"
+#include "tiling/exact_diffraction.hpp"
 #include "tiling/multigrid.hpp"
+#include "tiling/tiling_analysis.hpp"
+#include "tiling/tiling_export.hpp"
 #include "tiling/tiling_painter.hpp"
 #include "tiling/tiling_status.hpp"
 #include "tiling/xy_file.hpp"
@@ -33,6 +37,10 @@ Tiling:
   --brightness B     tile colour brightness, 100..220 (default 120)
   --shift-mode M     0 symmetry type 1 (default), 1 symmetry type 2, 2 random;
                      the random tiling is the first one the window shows
+  --shifts LIST      the N grid shifts, each from -1 to 1, separated by commas
+  --preset NAME      penrose, generalised-penrose or ammann-beenker: the
+                     standard tiling's N and shifts
+  --shift-sum S      shift sum of the generalised Penrose tiling (default 0.5)
 
 Output (any of them; without one the XY lines go to standard output):
   --xy FILE          unique vertex coordinates, one "x y" line each
@@ -41,6 +49,18 @@ Output (any of them; without one the XY lines go to standard output):
                      the vertex image, one white pixel per vertex
   --ft-png FILE      the Fourier transform of the vertex image
   --gain G           display gain of the transform, a number above 0 (default 1)
+  --tiles-csv FILE   every tile: type, shape angle, corners in edge lengths
+  --vertices-csv FILE
+                     the exact vertices in edge lengths about the centre, with
+                     their index vectors
+  --svg FILE         the tiling as SVG polygons
+  --diffraction-png FILE
+                     Bragg peaks of the exact vertices, spot area in proportion
+                     to intensity
+  --k-max K          largest |k| of the peaks, reciprocal edge lengths (default 2)
+  --internal-max Q   largest internal component of the peaks (default 1)
+  --stats FILE       tile counts by shape, their ratio and vertex coordination
+                     as JSON
   --help             show this text
 )";
 
@@ -60,26 +80,85 @@ std::string PngBytes(const QImage& image) {
   return bytes.toStdString();
 }
 
+double NumberOption(const Option& option, double lo, double hi) {
+  const std::optional<double> value = ParseNumber(option.value);
+  if (!value || !(*value >= lo && *value <= hi))
+    BadValue(option.name, option.value, "is not a number from " + FormatFixed(lo, 1) + " to " + FormatFixed(hi, 1));
+  return *value;
+}
+
+// Spot picture of the peaks: area in proportion to intensity, |k| = kMax at
+// the edge, zero frequency in the centre.
+QImage PaintPeaks(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax, int size) {
+  QImage image(size, size, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(Qt::white);
+  const double scale = (size / 2 - 6) / kMax;
+  for (std::size_t p = 0; p < points.size(); ++p) {
+    if (!(intensity[p] >= 1e-5)) continue;
+    const double radius = std::max(0.7, 14.0 * std::sqrt(std::min(intensity[p], 1.0)));
+    painter.drawEllipse(QPointF(size / 2 + points[p].qx * scale, size / 2 + points[p].qy * scale), radius, radius);
+  }
+  return image;
+}
+
 }  // namespace
 
 int RunTiling(const std::vector<std::string>& args) {
   const std::vector<Option> options =
       ReadOptions(args,
                   {"--symmetry", "--loop-order", "--scale", "--brightness", "--shift-mode", "--xy", "--tiling-png",
-                   "--vertices-png", "--ft-png", "--gain"},
+                   "--vertices-png", "--ft-png", "--gain", "--shifts", "--preset", "--shift-sum", "--tiles-csv",
+                   "--vertices-csv", "--svg", "--diffraction-png", "--k-max", "--internal-max", "--stats"},
                   {"--help"});
   using L = TilingLimits;
   TilingInputs inputs;
   float gain = 1.0f;
-  std::string xyPath, tilingPng, verticesPng, ftPng;
+  std::string xyPath, tilingPng, verticesPng, ftPng, tilesCsv, verticesCsv, svgPath, diffractionPng, statsPath;
   bool anyOutput = false;
+  std::optional<std::vector<double>> shifts;
+  std::optional<TilingPreset> preset;
+  std::string presetName;
+  double shiftSum = 0.5, kMax = 2.0, internalMax = 1.0;
+  bool symmetryGiven = false;
   for (const Option& option : options) {
     const std::string& n = option.name;
     if (n == "--help") {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (n == "--symmetry") inputs.symmetry = WholeOption(option, L::kMinSymmetry, L::kMaxSymmetry);
+    if (n == "--symmetry") {
+      inputs.symmetry = WholeOption(option, L::kMinSymmetry, L::kMaxSymmetry);
+      symmetryGiven = true;
+    }
+    else if (n == "--shifts") {
+      std::vector<double> list;
+      std::string text = option.value;
+      std::size_t start = 0;
+      while (start <= text.size()) {
+        const std::size_t comma = text.find(',', start);
+        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::optional<double> v = ParseNumber(part);
+        if (!v || !(std::abs(*v) <= 1.0))
+          BadValue(n, option.value, "has \"" + part + "\", which is not a number from -1 to 1");
+        list.push_back(*v);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+      shifts = list;
+    } else if (n == "--preset") {
+      if (option.value == "penrose") preset = TilingPreset::Penrose;
+      else if (option.value == "generalised-penrose" || option.value == "generalized-penrose")
+        preset = TilingPreset::GeneralisedPenrose;
+      else if (option.value == "ammann-beenker") preset = TilingPreset::AmmannBeenker;
+      else BadValue(n, option.value, "is not penrose, generalised-penrose or ammann-beenker");
+      presetName = option.value;
+    } else if (n == "--shift-sum") shiftSum = NumberOption(option, -5.0, 5.0);
+    else if (n == "--k-max") kMax = NumberOption(option, 0.1, 10.0);
+    else if (n == "--internal-max") internalMax = NumberOption(option, 0.1, 10.0);
     else if (n == "--loop-order") inputs.loopOrder = WholeOption(option, L::kMinLoopOrder, L::kMaxLoopOrder);
     else if (n == "--scale") inputs.zoom = WholeOption(option, L::kMinZoom, L::kMaxZoom);
     else if (n == "--brightness") inputs.brightness = WholeOption(option, L::kMinBrightness, L::kMaxBrightness);
@@ -91,15 +170,49 @@ int RunTiling(const std::vector<std::string>& args) {
       gain = static_cast<float>(*value);
     } else {
       if (option.value.empty()) BadValue(n, option.value, "is not a file name");
-      std::string& path = n == "--xy" ? xyPath : n == "--tiling-png" ? tilingPng : n == "--vertices-png" ? verticesPng : ftPng;
+      std::string& path = n == "--xy"               ? xyPath
+                          : n == "--tiling-png"     ? tilingPng
+                          : n == "--vertices-png"   ? verticesPng
+                          : n == "--ft-png"         ? ftPng
+                          : n == "--tiles-csv"      ? tilesCsv
+                          : n == "--vertices-csv"   ? verticesCsv
+                          : n == "--svg"            ? svgPath
+                          : n == "--diffraction-png" ? diffractionPng
+                                                    : statsPath;
       path = option.value;
       anyOutput = true;
     }
   }
 
+  if (preset && shifts) BadValue("--shifts", "", "cannot be given together with --preset");
+  if (preset) {
+    const PresetShifts chosen = StandardShifts(*preset, shiftSum);
+    if (symmetryGiven && inputs.symmetry != chosen.symmetry)
+      BadValue("--symmetry", std::to_string(inputs.symmetry), "does not match --preset " + presetName);
+    inputs.symmetry = chosen.symmetry;
+    shifts = chosen.shifts;
+  }
+  if (shifts) {
+    if (static_cast<int>(shifts->size()) != inputs.symmetry)
+      BadValue("--shifts", std::to_string(shifts->size()) + " numbers",
+               "must give one shift per grid, " + std::to_string(inputs.symmetry) + " numbers");
+    inputs.shiftMode = ShiftMode::Given;
+    inputs.shifts = *shifts;
+  }
+
   std::mt19937 random(kTilingRandomSeed);
   const Tiling tiling = MakeTiling(inputs, random);
+  if (const auto note = TilingNote(tiling.inputs.symmetry, tiling.gridShift))
+    std::fprintf(stderr, "lumora-cli: note: %s\n", note->c_str());
   if (tiling.vertexTableFull) std::fprintf(stderr, "lumora-cli: %s\n", TilingStatusTexts(tiling)[3].c_str());
+
+  // Limits that give too many peaks are bad input: said before any file is touched.
+  std::optional<std::vector<ModulePoint>> points;
+  if (!diffractionPng.empty()) {
+    std::string problem;
+    points = FourierModulePoints(tiling.inputs.symmetry, kMax, internalMax, 20000, &problem);
+    if (!points) BadValue("--k-max", FormatFixed(kMax, 3), "with --internal-max " + FormatFixed(internalMax, 3) + ": " + problem);
+  }
 
   if (!anyOutput) return WriteOutput("", XyFileText(tiling.vertX, tiling.vertY)) ? 0 : 1;
 
@@ -120,6 +233,16 @@ int RunTiling(const std::vector<std::string>& args) {
     transform.RedrawFT(0, gain);
     transform.runFOURN(tiling.vertexImage);
     if (!stage(ftPng, PngBytes(RasterToImage(*transform.picture())))) return 1;
+  }
+  if (!stage(tilesCsv, TilesCsv(tiling))) return 1;
+  if (!stage(verticesCsv, VerticesCsv(tiling))) return 1;
+  if (!stage(svgPath, TilingSvg(tiling))) return 1;
+  if (!statsPath.empty() &&
+      !stage(statsPath, StatisticsJson(tiling, ComputeTilingStatistics(tiling), TilingNote(tiling.inputs.symmetry, tiling.gridShift))))
+    return 1;
+  if (points) {
+    const std::vector<double> intensity = BraggIntensities(tiling.inputs.symmetry, LatticeVertexPositions(tiling), *points);
+    if (!stage(diffractionPng, PngBytes(PaintPeaks(*points, intensity, kMax, tiling.inputs.width)))) return 1;
   }
   const WriteOutcome committed = transaction.Commit();
   if (!committed.ok) std::fprintf(stderr, "lumora-cli: %s\n", committed.error.c_str());

@@ -34,13 +34,19 @@ void ComplexImage::RedrawFT(int mode, float gain) {
   if (mode == 1) Draw();
 }
 
+void ComplexImage::SetDisplayOptions(const FtDisplayOptions& options) {
+  if (options == options_) return;
+  options_ = options;
+  Draw();
+}
+
 void ComplexImage::ChangeBrightness(int d) { RedrawFT(1, lumora::ChangeBrightness(gain_, d)); }
 
 std::vector<float> ComplexImage::GetProfile(double y, float& vmax) const { return lumora::GetProfile(ft_, y, vmax); }
 
 void ComplexImage::Draw() {
   // An all-zero transform keeps whatever picture is there.
-  if (std::optional<FtPicture> drawn = DrawFT(ft_, gain_, table_)) picture_ = std::move(drawn->image);
+  if (std::optional<FtPicture> drawn = DrawFT(ft_, gain_, table_, options_)) picture_ = std::move(drawn->image);
 }
 
 }  // namespace lumora

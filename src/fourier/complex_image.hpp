@@ -31,6 +31,9 @@ class ComplexImage {
   void RedrawFT(int mode, float gain);
   void ChangeBrightness(int d);
   float gain() const { return gain_; }
+  // Log display and zero-frequency suppression; a change redraws.
+  void SetDisplayOptions(const FtDisplayOptions& options);
+  const FtDisplayOptions& displayOptions() const { return options_; }
 
   const FtArray& ft() const { return ft_; }
   // The drawn transform; empty before the first transform.
@@ -45,6 +48,7 @@ class ComplexImage {
 
   ColorTable table_;
   float gain_ = 1.0f;
+  FtDisplayOptions options_;
   int dimension_ = 0;
   FtArray ft_;
   std::optional<RasterImage> picture_;

@@ -13,6 +13,12 @@ namespace lumora {
 // y outside the picture wraps around instead of leaving the array.
 std::vector<float> GetProfile(const FtArray& ft, double y, float& vmax);
 
+// The magnitudes along the row the picture of DrawFT shows at displayY: entry
+// i is the coefficient drawn at pixel (i, displayY). GetProfile reads one row
+// and one column past that, because the picture puts the zero frequency at
+// (w/2 - 1, h/2 - 1). vmax as for GetProfile; displayY wraps around.
+std::vector<float> GetDisplayedProfile(const FtArray& ft, int displayY, float& vmax);
+
 // Vertical pixel positions of the profile graph in a strip of the given inner
 // height: height - (height - 5) / vmax * entry, rounded.
 std::vector<int> ProfileGraph(const std::vector<float>& profile, float vmax, int stripHeight);

@@ -1,7 +1,12 @@
 #include "tiling/multigrid.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <numbers>
 #include <stdexcept>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/numeric.hpp"
@@ -35,10 +40,13 @@ class Generator {
   int xc_ = 0, yc_ = 0;
   double unitAngle_ = 0.0;  // 360 / N in degrees
   std::vector<Vec2> dir_;    // e_i
+  std::vector<Vec2> trueDir_;  // e_i with pi itself, for the exact positions
   std::vector<double> shift_;
   std::vector<long long> k_;  // the index vector of the current tile
   int j_ = 0, kk_ = 0;        // the current grid pair
   Matrix2 inverse_{};
+  std::unordered_map<std::u16string, int> seenLifts_;
+  std::u16string lift_;
   Tiling result_;
 };
 
@@ -64,9 +72,12 @@ Tiling Generator::Run() {
       case ShiftMode::SymmetryType1: shift_.push_back(1.0 / n_); break;
       case ShiftMode::SymmetryType2: shift_.push_back((n_ - 1.0) / (2.0 * n_)); break;
       case ShiftMode::Random: shift_.push_back(RandomUnit(random_)); break;
+      case ShiftMode::Given: shift_.push_back(in_.shifts[static_cast<std::size_t>(i)]); break;
     }
     const double angle = 2.0 * kPi * i / n_;
     dir_.push_back({std::cos(angle), std::sin(angle)});
+    const double exact = 2.0 * std::numbers::pi * i / n_;
+    trueDir_.push_back({std::cos(exact), std::sin(exact)});
   }
   result_.gridShift = shift_;
   k_.assign(static_cast<std::size_t>(n_), 0);
@@ -142,9 +153,45 @@ void Generator::AddTile() {
   int type = static_cast<int>(RoundHalfEven(theta / unitAngle_));
   if (type < 1) type = 1;
   if (type > result_.nTileTypes) type = result_.nTileTypes;
+  std::array<int, 4> lattice{-1, -1, -1, -1};
+  double ex = 0.0, ey = 0.0;
+  for (std::size_t i = 0; i < trueDir_.size(); ++i) {
+    ex += static_cast<double>(k_[i]) * trueDir_[i].x;
+    ey += static_cast<double>(k_[i]) * trueDir_[i].y;
+  }
+  std::array<std::array<double, 2>, 4> position;
+  for (std::size_t c = 0; c < 4; ++c)
+    position[c] = {ex + kSteps[c][0] * trueDir_[static_cast<std::size_t>(j_)].x + kSteps[c][1] * trueDir_[static_cast<std::size_t>(kk_)].x,
+                   ey + kSteps[c][0] * trueDir_[static_cast<std::size_t>(j_)].y + kSteps[c][1] * trueDir_[static_cast<std::size_t>(kk_)].y};
+  for (std::size_t c = 0; c < 4; ++c) {
+    const double x = xc_ + p[c].x;
+    const double y = yc_ + p[c].y;
+    if (x <= 0.0 || x >= in_.width || y <= 0.0 || y >= in_.height) continue;
+    // Index vectors stay within a few hundred for any canvas the inputs allow.
+    lift_.resize(k_.size());
+    for (std::size_t i = 0; i < k_.size(); ++i) lift_[i] = static_cast<char16_t>(k_[i]);
+    lift_[static_cast<std::size_t>(j_)] = static_cast<char16_t>(k_[static_cast<std::size_t>(j_)] + kSteps[c][0]);
+    lift_[static_cast<std::size_t>(kk_)] = static_cast<char16_t>(k_[static_cast<std::size_t>(kk_)] + kSteps[c][1]);
+    const auto found = seenLifts_.find(lift_);
+    if (found != seenLifts_.end()) {
+      lattice[c] = found->second;
+      continue;
+    }
+    if (seenLifts_.size() >= kMaxLatticeVertices) {
+      result_.latticeVerticesFull = true;
+      continue;
+    }
+    lattice[c] = static_cast<int>(seenLifts_.size());
+    seenLifts_.emplace(lift_, lattice[c]);
+    for (char16_t v : lift_) result_.latticeVertices.push_back(static_cast<std::int16_t>(v));
+  }
   result_.tiles.push_back({{pix[0], pix[1], pix[3], pix[2]},
                            type,
-                           result_.tileColors[static_cast<std::size_t>(type)]});
+                           result_.tileColors[static_cast<std::size_t>(type)],
+                           j_,
+                           kk_,
+                           {lattice[0], lattice[1], lattice[3], lattice[2]},
+                           {position[0], position[1], position[3], position[2]}});
 
   for (std::size_t c = 0; c < 4; ++c) {
     const int ix = pix[c].x;
@@ -163,6 +210,14 @@ void Generator::AddTile() {
 }
 
 }  // namespace
+
+int TileShape(int n, int gridJ, int gridK) {
+  // The edges make an angle of 2 (k - j) units of 180/N degrees; fold it
+  // into 0..N units, then take the acute one of the rhombus's two angles.
+  int v = ((2 * (gridK - gridJ)) % (2 * n) + 2 * n) % (2 * n);
+  if (v > n) v = 2 * n - v;
+  return std::min(v, n - v);
+}
 
 long long FloorInt(double t) {
   const double whole = std::trunc(t);

@@ -2,6 +2,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 
 namespace lumora {
 
@@ -23,22 +26,78 @@ void PictureBox::setImage(const QImage& image) {
 void PictureBox::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
   QPainter painter(this);
-  painter.drawImage(contentsRect().topLeft(), image_);
+  if (zoom_ == 1.0) {
+    painter.drawImage(contentsRect().topLeft(), image_);
+    return;
+  }
+  const QSizeF seen(size_.width() / zoom_, size_.height() / zoom_);
+  painter.drawImage(QRectF(contentsRect().topLeft(), QSizeF(size_)), image_, QRectF(offset_, seen));
 }
 
 QPoint PictureBox::toPicture(const QPointF& widgetPos) const {
-  return widgetPos.toPoint() - contentsRect().topLeft();
+  const QPointF inside = widgetPos - contentsRect().topLeft();
+  if (zoom_ == 1.0) return inside.toPoint();
+  const QPointF p = offset_ + inside / zoom_;
+  return QPoint(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+}
+
+int PictureBox::widgetY(int pictureY) const {
+  return static_cast<int>(std::lround((pictureY - offset_.y()) * zoom_)) + contentsRect().top();
+}
+
+void PictureBox::resetView() {
+  zoom_ = 1.0;
+  offset_ = QPointF();
+  update();
+}
+
+void PictureBox::clampOffset() {
+  const double maxX = size_.width() - size_.width() / zoom_;
+  const double maxY = size_.height() - size_.height() / zoom_;
+  offset_ = QPointF(std::clamp(offset_.x(), 0.0, std::max(maxX, 0.0)), std::clamp(offset_.y(), 0.0, std::max(maxY, 0.0)));
+}
+
+void PictureBox::wheelEvent(QWheelEvent* event) {
+  if (!navigable_ || event->angleDelta().y() == 0) {
+    QFrame::wheelEvent(event);
+    return;
+  }
+  const QPointF inside = event->position() - contentsRect().topLeft();
+  const QPointF under = offset_ + inside / zoom_;  // stays under the cursor
+  zoom_ = std::clamp(zoom_ * (event->angleDelta().y() > 0 ? 1.25 : 0.8), 1.0, 16.0);
+  if (zoom_ < 1.0001) zoom_ = 1.0;
+  offset_ = under - inside / zoom_;
+  clampOffset();
+  update();
+  emit moved(toPicture(event->position()), event->buttons());
+  event->accept();
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
+  if (navigable_ && (event->button() == Qt::RightButton || event->button() == Qt::MiddleButton)) {
+    panning_ = true;
+    panFrom_ = event->position();
+    return;
+  }
   emit pressed(toPicture(event->position()), event->button());
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
-  emit moved(toPicture(event->position()), event->buttons());
+  if (panning_) {
+    offset_ -= (event->position() - panFrom_) / zoom_;
+    panFrom_ = event->position();
+    clampOffset();
+    update();
+  }
+  // A pan is not a drag of the left button's kind.
+  emit moved(toPicture(event->position()), navigable_ ? event->buttons() & Qt::LeftButton : event->buttons());
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+  if (panning_ && (event->button() == Qt::RightButton || event->button() == Qt::MiddleButton)) {
+    panning_ = false;
+    return;
+  }
   const QPoint pos = toPicture(event->position());
   emit released(pos, event->button());
   if (rect().contains(event->position().toPoint())) emit clicked();

@@ -17,6 +17,16 @@ class PictureBox : public QFrame {
   int pictureWidth() const { return size_.width(); }
   int pictureHeight() const { return size_.height(); }
 
+  // Wheel zoom (1x to 16x, about the cursor) and pan with the right or
+  // middle button held; the left button keeps its meaning. Positions in the
+  // signals stay picture pixels whatever the view.
+  void setNavigable(bool on) { navigable_ = on; }
+  double viewZoom() const { return zoom_; }
+  QPointF viewOffset() const { return offset_; }
+  void resetView();
+  // Widget y of the picture row y under the current view.
+  int widgetY(int pictureY) const;
+
  signals:
   // Positions are in picture pixels.
   void pressed(QPoint pos, Qt::MouseButton button);
@@ -29,12 +39,20 @@ class PictureBox : public QFrame {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   QPoint toPicture(const QPointF& widgetPos) const;
 
+  void clampOffset();
+
   QSize size_;
   QImage image_;
+  bool navigable_ = false;
+  double zoom_ = 1.0;
+  QPointF offset_;  // picture point at the top left of the view
+  bool panning_ = false;
+  QPointF panFrom_;
 };
 
 }  // namespace lumora

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "plots/color.hpp"
 
@@ -18,7 +19,8 @@ struct TilingLimits {
   static constexpr int kCanvasSize = 512;
 };
 
-enum class ShiftMode : int { SymmetryType1 = 0, SymmetryType2 = 1, Random = 2 };
+// Given: the shifts come from TilingInputs::shifts (the shift editor and the presets).
+enum class ShiftMode : int { SymmetryType1 = 0, SymmetryType2 = 1, Random = 2, Given = 3 };
 
 struct TilingInputs {
   int symmetry = TilingLimits::kDefaultSymmetry;   // N, the number of grids
@@ -29,6 +31,7 @@ struct TilingInputs {
   int width = TilingLimits::kCanvasSize;
   int height = TilingLimits::kCanvasSize;
   ColorValue gridColor = kBlack;  // tile outlines
+  std::vector<double> shifts;     // gamma_0 .. gamma_(N-1) for ShiftMode::Given
 };
 
 // The random tilings start from the same seed at every program start, so the
@@ -36,7 +39,8 @@ struct TilingInputs {
 inline constexpr std::uint32_t kTilingRandomSeed = 5489u;
 
 // Why the inputs cannot be generated (N, L, zoom, brightness or mode out of
-// the controls' ranges, or a canvas that is not 1..32767 pixels), or nothing.
+// the controls' ranges, a canvas that is not 1..32767 pixels, or given shifts
+// that are not N finite numbers), or nothing.
 std::optional<std::string> CheckTilingInputs(const TilingInputs& inputs);
 
 }  // namespace lumora

@@ -13,10 +13,16 @@
 
 #include "app/app_paths.hpp"
 #include "fourier/complex_image.hpp"
+#include "tiling/exact_diffraction.hpp"
+#include "tiling/tiling_analysis.hpp"
 #include "tiling/tiling.hpp"
 
 class QAction;
 class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QDoubleSpinBox;
 class QLabel;
 class QScrollBar;
 class QStackedWidget;
@@ -32,7 +38,7 @@ class VertexListModel;
 class TilingWindow : public QMainWindow {
   Q_OBJECT
  public:
-  enum Tab { TilingTab = 0, VerticesTab = 1, ListTab = 2, FtTab = 3 };
+  enum Tab { TilingTab = 0, VerticesTab = 1, ListTab = 2, FtTab = 3, DiffractionTab = 4, InternalTab = 5, StatisticsTab = 6 };
 
   explicit TilingWindow(const AppPaths& paths, QWidget* mainWindow = nullptr, QWidget* parent = nullptr);
   ~TilingWindow() override;
@@ -44,10 +50,22 @@ class TilingWindow : public QMainWindow {
   const ComplexImage& transform() const { return transform_; }
   bool transformCurrent() const { return transformCurrent_; }
   QUrl helpUrl() const;
+  // The Bragg peaks of the exact vertex set on show (empty until computed).
+  struct Peaks {
+    int symmetry = 0;
+    std::vector<ModulePoint> points;
+    std::vector<double> intensity;
+    double kMax = 0.0;
+  };
+  const Peaks& peaks() const { return peaks_; }
+  bool isComputingPeaks() const { return computingPeaks_; }
 
  public slots:
   void makeTiling();
   void saveCoordinates();
+  void savePicture();
+  void exportTilesCsv() { exportCsv(false); }
+  void exportVerticesCsv() { exportCsv(true); }
   void copyImage();
   void showHelp();
 
@@ -61,6 +79,7 @@ class TilingWindow : public QMainWindow {
 
  private:
   struct Generated;
+  struct Diffracted;
 
   void buildOptions(QWidget* frame);
   void buildViews(QWidget* area);
@@ -75,6 +94,15 @@ class TilingWindow : public QMainWindow {
   void hideProfile();
   QImage visibleImage() const;
   void showMessage(const QString& text);
+  void updateFtOptions();
+  void showGain();
+  void updateDiffraction();
+  void showDiffraction();
+  void pickPeak(QPoint pos);
+  void applyPreset(int index);
+  void showShiftSum();
+  void exportCsv(bool vertices);
+  void showCursor(int view, QPoint pos);
 
   AppPaths paths_;
   QPointer<QWidget> mainWindow_;
@@ -91,6 +119,9 @@ class TilingWindow : public QMainWindow {
   QAction* drawAction_ = nullptr;
   QAction* saveAction_ = nullptr;
   QAction* copyAction_ = nullptr;
+  QAction* pictureAction_ = nullptr;
+  QAction* csvAction_ = nullptr;
+  QAction* verticesCsvAction_ = nullptr;
   QAction* helpAction_ = nullptr;
   QScrollBar* scrF_ = nullptr;
   QScrollBar* scrN_ = nullptr;
@@ -114,6 +145,29 @@ class TilingWindow : public QMainWindow {
   QWidget* profileLine_ = nullptr;
   PictureBox* profileStrip_ = nullptr;
   QLabel* statusPanels_[4] = {};
+  QWidget* ftOptions_ = nullptr;
+  QCheckBox* logDisplay_ = nullptr;
+  QCheckBox* hideZero_ = nullptr;
+  QLabel* gainLabel_ = nullptr;
+  QWidget* diffractionOptions_ = nullptr;
+  QDoubleSpinBox* kMax_ = nullptr;
+  QDoubleSpinBox* internalMax_ = nullptr;
+  QLabel* peakLabel_ = nullptr;
+  QLineEdit* shiftEdit_ = nullptr;
+  QLabel* shiftSum_ = nullptr;
+  QComboBox* preset_ = nullptr;
+  QDoubleSpinBox* presetSum_ = nullptr;
+  QCheckBox* colourByShape_ = nullptr;
+  QLabel* note_ = nullptr;
+  PictureBox* pb5_ = nullptr;
+  QLabel* statistics_ = nullptr;
+  QLabel* cursorLabel_ = nullptr;
+  std::vector<std::array<double, 2>> latticePositions_;  // of the tiling on show
+  PictureBox* pb4_ = nullptr;
+  Peaks peaks_;
+  bool peaksCurrent_ = false;
+  bool computingPeaks_ = false;
+  QFutureWatcher<std::shared_ptr<Diffracted>>* peakWatcher_ = nullptr;
 };
 
 }  // namespace lumora

@@ -8,6 +8,8 @@
 
 #include "common/file_io.hpp"
 #include "tiling/multigrid.hpp"
+#include "tiling/tiling_analysis.hpp"
+#include "tiling/tiling_export.hpp"
 #include "tiling/xy_file.hpp"
 
 namespace lumora {
@@ -81,6 +83,45 @@ TEST_F(TilingCli, BadValuesExitWithTwoAndWriteNothing) {
   EXPECT_EQ(Run("--scale 12"), 2);
   EXPECT_NE(Read("stderr").find("--scale: \"12\""), std::string::npos) << Read("stderr");
   EXPECT_EQ(Run("--help"), 0);
+}
+
+TEST_F(TilingCli, PresetsShiftsAndTheNewFiles) {
+  ASSERT_EQ(Run("--preset ammann-beenker --loop-order 10 --tiles-csv " + Path("t.csv") + " --vertices-csv " +
+                Path("v.csv") + " --svg " + Path("t.svg") + " --stats " + Path("s.json") + " --diffraction-png " +
+                Path("d.png")),
+            0);
+  TilingInputs in;
+  in.symmetry = 8;
+  in.loopOrder = 10;
+  in.shiftMode = ShiftMode::Given;
+  in.shifts = StandardShifts(TilingPreset::AmmannBeenker).shifts;
+  std::mt19937 random(kTilingRandomSeed);
+  const Tiling t = MakeTiling(in, random);
+  EXPECT_EQ(Read("t.csv"), TilesCsv(t));
+  EXPECT_EQ(Read("v.csv"), VerticesCsv(t));
+  EXPECT_EQ(Read("t.svg"), TilingSvg(t));
+  EXPECT_EQ(Read("s.json"), StatisticsJson(t, ComputeTilingStatistics(t), std::nullopt));
+  EXPECT_EQ(Read("d.png").substr(1, 3), "PNG");
+  EXPECT_EQ(Read("stderr"), "");  // a standard tiling: no note
+
+  // Given shifts; the classic N = 8 shifts get a note.
+  ASSERT_EQ(Run("--symmetry 5 --shifts 0.1,0.2,0.3,0.2,0.2 --vertices-csv " + Path("g.csv")), 0);
+  TilingInputs given;
+  given.shiftMode = ShiftMode::Given;
+  given.shifts = {0.1, 0.2, 0.3, 0.2, 0.2};
+  random.seed(kTilingRandomSeed);
+  EXPECT_EQ(Read("g.csv"), VerticesCsv(MakeTiling(given, random)));
+  ASSERT_EQ(Run("--symmetry 8 --xy " + Path("c.xy")), 0);
+  EXPECT_NE(Read("stderr").find("note: Non-standard"), std::string::npos);
+
+  // Bad values name the option and write nothing.
+  for (const std::string bad : {"--shifts 0.1,0.2,x,0,0", "--shifts 0.1,0.2", "--preset square",
+                                "--preset penrose --symmetry 7", "--preset penrose --shifts 0,0,0,0,0",
+                                "--k-max 0", "--k-max 10 --internal-max 10"}) {
+    EXPECT_EQ(Run(bad + " --diffraction-png " + Path("bad.png")), 2) << bad;
+    EXPECT_FALSE(fs::exists(Path("bad.png"))) << bad;
+    EXPECT_NE(Read("stderr").find("--"), std::string::npos) << bad;
+  }
 }
 
 TEST_F(TilingCli, UnwritableOutputFails) {

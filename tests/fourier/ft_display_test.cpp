@@ -51,6 +51,37 @@ TEST(DrawFT, GainScalesLinearlyAndClamps) {
   EXPECT_FALSE(DrawFT(FtArray(8, 8), 1.0f, grey).has_value());
 }
 
+TEST(DrawFT, LogDisplayAndHiddenZeroFrequency) {
+  const ColorTable grey = GreyTable();
+  // Log: 255 (1 + log10(m / 500) / 4); 250 -> 0.9247 -> 235.8, 1 -> 0.3252 -> 82.9.
+  FtDisplayOptions log;
+  log.logarithmic = true;
+  const auto drawn = DrawFT(SmallTransform(), 1.0f, grey, log);
+  ASSERT_TRUE(drawn.has_value());
+  EXPECT_EQ(Grey(drawn->image, 3, 3), 255);
+  EXPECT_EQ(Grey(drawn->image, 4, 3), 236);
+  EXPECT_EQ(Grey(drawn->image, 3, 6), 83);
+  EXPECT_EQ(Grey(drawn->image, 0, 0), 0);  // zero magnitude
+  // A gain of 10 lifts everything by a quarter of the ramp.
+  EXPECT_EQ(Grey(DrawFT(SmallTransform(), 10.0f, grey, log)->image, 3, 6), 147);
+
+  // Without the zero frequency the strongest other term sets the scale.
+  FtDisplayOptions hide;
+  hide.hideZeroFrequency = true;
+  const auto hidden = DrawFT(SmallTransform(), 1.0f, grey, hide);
+  ASSERT_TRUE(hidden.has_value());
+  EXPECT_EQ(Grey(hidden->image, 3, 3), 0);
+  EXPECT_EQ(Grey(hidden->image, 4, 3), 255);
+  EXPECT_EQ(Grey(hidden->image, 3, 6), 1);  // 1 / 250 * 255 = 1.02
+  // Only a zero frequency: nothing left to draw.
+  FtArray single(8, 8);
+  single.at(0, 0) = {1.0f, 0.0f};
+  EXPECT_FALSE(DrawFT(single, 1.0f, grey, hide).has_value());
+  // Default options are the classic picture.
+  EXPECT_EQ(DrawFT(SmallTransform(), 1.0f, grey, FtDisplayOptions{})->image.pixels,
+            DrawFT(SmallTransform(), 1.0f, grey)->image.pixels);
+}
+
 TEST(ChangeBrightness, StepsStopAtHalfAndNeverOverflow) {
   EXPECT_FLOAT_EQ(ChangeBrightness(1.0f, 1), 1.11f);
   EXPECT_FLOAT_EQ(ChangeBrightness(1.0f, 0), 0.9f);
@@ -86,6 +117,32 @@ TEST(GetProfile, ReadsTheRowBelowTheCentreWithWrap) {
 
   vmax = 0.0f;
   profile = GetProfile(ft, 2.0, vmax);  // an empty row
+  EXPECT_FLOAT_EQ(vmax, 1.0f);
+}
+
+TEST(GetDisplayedProfile, ReadsThePixelsThePictureShows) {
+  // Compared with the display map DrawFT records for every pixel it draws.
+  FtArray ft(8, 8);
+  for (int x = 0; x < 8; ++x)
+    for (int y = 0; y < 8; ++y) ft.at(x, y) = {static_cast<float>(1 + x + 8 * y), 0.0f};
+  const std::optional<FtPicture> drawn = DrawFT(ft, 1.0f, GreyTable());
+  ASSERT_TRUE(drawn.has_value());
+  for (int row = 0; row < 8; ++row) {
+    float vmax = 0.0f;
+    const std::vector<float> profile = GetDisplayedProfile(ft, row, vmax);
+    ASSERT_EQ(profile.size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+      const auto [x, y] = drawn->displayMap[static_cast<std::size_t>(row * 8 + i)];
+      EXPECT_FLOAT_EQ(profile[static_cast<std::size_t>(i)], static_cast<float>(ft.Magnitude(x, y))) << row << " " << i;
+    }
+  }
+  // The zero frequency lies on display row h/2 - 1, at entry w/2 - 1.
+  float vmax = 0.0f;
+  EXPECT_FLOAT_EQ(GetDisplayedProfile(ft, 3, vmax)[3], 1.0f);
+  vmax = 0.0f;
+  EXPECT_FLOAT_EQ(GetDisplayedProfile(ft, 11, vmax)[3], 1.0f);  // wraps
+  vmax = 0.0f;
+  GetDisplayedProfile(FtArray(8, 8), 0, vmax);
   EXPECT_FLOAT_EQ(vmax, 1.0f);
 }
 
