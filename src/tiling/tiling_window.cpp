@@ -160,8 +160,8 @@ QImage PaintInternalView(const InternalView& view, int size) {
     double cx = half, cy = half;
     if (quarters) {
       const auto q = std::lower_bound(levels.begin(), levels.end(), view.levels[v]) - levels.begin();
-      cx = half * (1 + 2 * (q % 2));
-      cy = half * (1 + 2 * (q / 2)) + 8;
+      cx = half * static_cast<double>(1 + 2 * (q % 2));
+      cy = half * static_cast<double>(1 + 2 * (q / 2)) + 8;
     }
     painter.fillRect(QRectF(cx + view.points[v][0] * scale - 1, cy + view.points[v][1] * scale - 1, 2, 2),
                      QColor(RedOf(c), GreenOf(c), BlueOf(c)));
