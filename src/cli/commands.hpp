@@ -11,5 +11,6 @@ int RunReflections(const std::vector<std::string>& args);
 int RunMatrices(const std::vector<std::string>& args);
 int RunTiling(const std::vector<std::string>& args);
 int RunPlot(const std::vector<std::string>& args);
+int RunPowder(const std::vector<std::string>& args);
 
 }  // namespace lumora::cli

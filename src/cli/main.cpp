@@ -19,6 +19,7 @@ Commands:
   matrices      print the direct and inverse lattice matrices
   tiling        build a multigrid tiling and write its vertices and pictures
   plot          write the 2D or 3D plot as a picture (png, bmp, svg, pdf, wmf)
+  powder        merge the reflections into powder lines and simulate the pattern
 
 "lumora-cli COMMAND --help" describes the options of a command;
 "lumora-cli --version" shows the version.
@@ -44,8 +45,9 @@ int Run(std::vector<std::string> args) {
     if (command == "matrices") return lumora::cli::RunMatrices(args);
     if (command == "tiling") return lumora::cli::RunTiling(args);
     if (command == "plot") return lumora::cli::RunPlot(args);
+    if (command == "powder") return lumora::cli::RunPowder(args);
     throw lumora::cli::UsageError("unknown command \"" + lumora::EchoText(command) +
-                                  "\" (reflections, matrices, tiling or plot)");
+                                  "\" (reflections, matrices, tiling, plot or powder)");
   } catch (const lumora::cli::UsageError& error) {
     std::fprintf(stderr, "lumora-cli: %s\n", error.what());
     return 2;

@@ -50,6 +50,11 @@ float AnodeWavelength(int index) {
   return static_cast<float>((2.0 * static_cast<double>(anode.kAlpha1) + static_cast<double>(anode.kAlpha2)) / 3.0);
 }
 
+std::array<double, 2> AnodeKAlphaPair(int index) {
+  const Anode& anode = AnodeAt(index);
+  return {static_cast<double>(anode.kAlpha1), static_cast<double>(anode.kAlpha2)};
+}
+
 std::string AnodeWavelengthText(int index) { return FormatSingle(AnodeWavelength(index)); }
 
 std::optional<int> FindAnode(std::string_view symbol) {

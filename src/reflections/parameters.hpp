@@ -20,6 +20,8 @@ std::string_view AnodeSymbol(int index);    // "Mo", "Cu", ..., "US"
 // (2 K-alpha1 + K-alpha2) / 3 in double from the single-precision table,
 // rounded to single precision.
 float AnodeWavelength(int index);
+// K-alpha1 and K-alpha2 of the table, in A (the powder doublet).
+std::array<double, 2> AnodeKAlphaPair(int index);
 // The text written into the wavelength field ("0.7106867").
 std::string AnodeWavelengthText(int index);
 // The anode list index for a symbol, case-insensitive.

@@ -1,0 +1,125 @@
+#include "powder/powder_profile.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "common/number_text.hpp"
+
+namespace lumora {
+namespace {
+
+constexpr double kDegree = std::numbers::pi / 180.0;
+const double kLn2 = std::log(2.0);
+
+struct Peak {
+  double centre;     // degrees 2 theta
+  double intensity;  // area
+};
+
+}  // namespace
+
+double CagliotiWidth(double u, double v, double w, double twoTheta) {
+  const double t = std::tan(0.5 * twoTheta * kDegree);
+  const double h2 = u * t * t + v * t + w;
+  return h2 > 0.0 ? std::sqrt(h2) : std::nan("");
+}
+
+double PseudoVoigt(double x, double fwhm, double eta) {
+  const double r = 2.0 * x / fwhm;
+  const double gauss = (2.0 / fwhm) * std::sqrt(kLn2 / std::numbers::pi) * std::exp(-kLn2 * r * r);
+  const double lorentz = (2.0 / (std::numbers::pi * fwhm)) / (1.0 + r * r);
+  return eta * lorentz + (1.0 - eta) * gauss;
+}
+
+std::size_t ProfilePointCount(const ProfileOptions& o) {
+  const double steps = std::floor((o.twoThetaMax - o.twoThetaMin) / o.step + 1e-6);
+  if (!(steps >= 0.0) || steps >= static_cast<double>(kMaxProfilePoints)) return kMaxProfilePoints + 1;
+  return static_cast<std::size_t>(steps) + 1;
+}
+
+std::string CheckProfileOptions(const ProfileOptions& o) {
+  const auto text = [](double v) { return ShortestText(v); };
+  if (!(o.twoThetaMin > 0.0 && o.twoThetaMin < 180.0))
+    return "2theta minimum " + text(o.twoThetaMin) + " is not above 0 and below 180 degrees";
+  if (!(o.twoThetaMax > o.twoThetaMin && o.twoThetaMax < 180.0))
+    return "2theta maximum " + text(o.twoThetaMax) + " is not above the minimum and below 180 degrees";
+  if (!(o.step > 0.0)) return "2theta step " + text(o.step) + " is not above 0";
+  if (ProfilePointCount(o) > kMaxProfilePoints)
+    return "2theta step " + text(o.step) + " gives more than " + std::to_string(kMaxProfilePoints) + " points";
+  if (!(std::isfinite(o.u) && std::isfinite(o.v) && std::isfinite(o.w))) return "Caglioti U, V, W must be numbers";
+  if (!(o.eta >= 0.0 && o.eta <= 1.0)) return "eta " + text(o.eta) + " is not from 0 to 1";
+  if (!(o.cutWidths >= 1.0 && o.cutWidths <= 1000.0))
+    return "cut " + text(o.cutWidths) + " is not from 1 to 1000 widths";
+  if (o.doublet) {
+    for (double lambda : *o.doublet)
+      if (!(lambda > 0.0 && std::isfinite(lambda))) return "doublet wavelength " + text(lambda) + " is not above 0";
+  }
+  return {};
+}
+
+Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOptions& o) {
+  Profile profile;
+  profile.error = CheckProfileOptions(o);
+  if (!profile.error.empty()) return profile;
+
+  std::vector<Peak> peaks;
+  peaks.reserve(lines.size() * (o.doublet ? 2 : 1));
+  for (const PowderLine& line : lines) {
+    if (!o.doublet) {
+      peaks.push_back({line.twoTheta, line.intensity});
+      continue;
+    }
+    // Bragg's law for each wavelength; a component beyond 2 theta = 180 is not seen.
+    const double weights[2] = {2.0 / 3.0, 1.0 / 3.0};
+    for (std::size_t k = 0; k < 2; ++k) {
+      const double s = (*o.doublet)[k] / (2.0 * line.d);
+      if (s < 1.0) peaks.push_back({2.0 * std::asin(s) / kDegree, weights[k] * line.intensity});
+    }
+  }
+
+  const std::size_t n = ProfilePointCount(o);
+  profile.twoTheta.resize(n);
+  for (std::size_t i = 0; i < n; ++i) profile.twoTheta[i] = o.twoThetaMin + static_cast<double>(i) * o.step;
+  profile.intensity.assign(n, 0.0);
+
+  const auto count = static_cast<long long>(n);
+  std::vector<double> shape;
+  for (const Peak& peak : peaks) {
+    if (!(peak.centre > 0.0 && peak.centre < 180.0) || peak.intensity == 0.0) continue;
+    const double fwhm = CagliotiWidth(o.u, o.v, o.w, peak.centre);
+    const double reach = o.cutWidths * fwhm;
+    // Peaks that cannot touch the range need no width.
+    if (peak.centre + (std::isnan(reach) ? 0.0 : reach) < o.twoThetaMin - o.step ||
+        peak.centre - (std::isnan(reach) ? 0.0 : reach) > o.twoThetaMax + o.step)
+      continue;
+    if (std::isnan(fwhm)) {
+      profile = Profile{};
+      profile.error = "Caglioti U, V, W give no positive width at 2theta = " + FormatFixed(peak.centre, 4) + " degrees";
+      return profile;
+    }
+    // Grid positions relative to min; the window may run past either end.
+    const double centre = (peak.centre - o.twoThetaMin) / o.step;
+    const long long nearest = std::llround(centre);
+    const long long first = std::min(nearest, static_cast<long long>(std::ceil(centre - reach / o.step)));
+    const long long last = std::max(nearest, static_cast<long long>(std::floor(centre + reach / o.step)));
+    shape.resize(static_cast<std::size_t>(last - first + 1));
+    double sum = 0.0;
+    for (long long i = first; i <= last; ++i) {
+      const double value = PseudoVoigt((static_cast<double>(i) - centre) * o.step, fwhm, o.eta);
+      shape[static_cast<std::size_t>(i - first)] = value;
+      sum += value;
+    }
+    if (!(sum > 0.0)) {  // narrower than the step: all into the nearest point
+      std::fill(shape.begin(), shape.end(), 0.0);
+      shape[static_cast<std::size_t>(nearest - first)] = 1.0;
+      sum = 1.0;
+    }
+    const double scale = peak.intensity / (sum * o.step);
+    for (long long i = std::max(first, 0LL); i <= std::min(last, count - 1); ++i)
+      profile.intensity[static_cast<std::size_t>(i)] += scale * shape[static_cast<std::size_t>(i - first)];
+  }
+  return profile;
+}
+
+}  // namespace lumora
