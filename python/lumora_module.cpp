@@ -72,13 +72,7 @@ py::dict Reflections(Options options) {
   }
   if (minIntensity && !modelName) throw cli::UsageError("option --min-intensity needs --model");
   std::optional<StructureModel> model;
-  if (modelName) {
-    if (modelName->empty()) cli::BadValue("--model", *modelName, "is not a model name or file");
-    auto found = FindModel(*modelName);
-    if (const std::string* error = std::get_if<std::string>(&found))
-      throw cli::UsageError("option --model: " + *error);
-    model = std::get<StructureModel>(std::move(found));
-  }
+  model = cli::ModelOption(modelName);
 
   ParameterTexts texts = parameters.Resolve();
   const Summary summary = BuildSummary(texts);

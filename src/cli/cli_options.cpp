@@ -227,6 +227,7 @@ bool WriteOutput(const std::string& path, const std::string& text) {
 
 std::optional<StructureModel> ModelOption(const std::optional<std::string>& nameOrPath) {
   if (!nameOrPath) return std::nullopt;
+  if (nameOrPath->empty()) BadValue("--model", *nameOrPath, "is not a model name or file");
   auto found = FindModel(*nameOrPath);
   if (const std::string* error = std::get_if<std::string>(&found)) throw UsageError("option --model: " + *error);
   return std::get<StructureModel>(std::move(found));

@@ -211,12 +211,7 @@ int RunPowder(const std::vector<std::string>& args) {
     }
   }
 
-  std::optional<StructureModel> model;
-  if (modelName) {
-    auto found = FindModel(*modelName);
-    if (const std::string* error = std::get_if<std::string>(&found)) throw UsageError("option --model: " + *error);
-    model = std::get<StructureModel>(std::move(found));
-  }
+  const std::optional<StructureModel> model = ModelOption(modelName);
 
   ParameterTexts texts = parameters.Resolve();
   const Summary summary = BuildSummary(texts);

@@ -87,24 +87,6 @@ double NumberOption(const Option& option, double lo, double hi) {
   return *value;
 }
 
-// Spot picture of the peaks: area in proportion to intensity, |k| = kMax at
-// the edge, zero frequency in the centre.
-QImage PaintPeaks(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax, int size) {
-  QImage image(size, size, QImage::Format_RGB32);
-  image.fill(Qt::black);
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(Qt::white);
-  const double scale = (size / 2 - 6) / kMax;
-  for (std::size_t p = 0; p < points.size(); ++p) {
-    if (!(intensity[p] >= 1e-5)) continue;
-    const double radius = std::max(0.7, 14.0 * std::sqrt(std::min(intensity[p], 1.0)));
-    painter.drawEllipse(QPointF(size / 2 + points[p].qx * scale, size / 2 + points[p].qy * scale), radius, radius);
-  }
-  return image;
-}
-
 }  // namespace
 
 int RunTiling(const std::vector<std::string>& args) {

@@ -3,6 +3,9 @@
 #include <QPainter>
 #include <QPen>
 #include <QPoint>
+#include <QPointF>
+#include <algorithm>
+#include <cmath>
 
 namespace lumora {
 namespace {
@@ -41,6 +44,24 @@ QImage RasterToImage(const RasterImage& raster) {
       const ColorValue c = raster.at(x, y);
       line[x] = qRgb(RedOf(c), GreenOf(c), BlueOf(c));
     }
+  }
+  return image;
+}
+
+QImage PaintPeaks(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax,
+                  int size) {
+  QImage image(size, size, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(Qt::white);
+  const double scale = (size / 2 - 6) / kMax;
+  for (std::size_t p = 0; p < points.size() && p < intensity.size(); ++p) {
+    const double in = intensity[p];
+    if (!(in >= kPeakIntensityMin)) continue;
+    const double radius = std::max(0.7, kPeakRadiusMax * std::sqrt(std::min(in, 1.0)));
+    painter.drawEllipse(QPointF(size / 2 + points[p].qx * scale, size / 2 + points[p].qy * scale), radius, radius);
   }
   return image;
 }

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "fourier/raster_image.hpp"
+#include "tiling/exact_diffraction.hpp"
 #include "tiling/tiling.hpp"
 
 namespace lumora {
@@ -15,5 +16,14 @@ QImage PaintTiling(const Tiling& tiling);
 
 // A raster (vertex image, transform picture) as an RGB image.
 QImage RasterToImage(const RasterImage& raster);
+
+// The exact diffraction as spots on black: zero frequency in the centre,
+// |k| = kMax near the edge, y down as in the tiling, spot area in proportion
+// to the intensity (relative to the strongest, 1): radius kPeakRadiusMax
+// pixels at 1; peaks below kPeakIntensityMin are not drawn.
+inline constexpr double kPeakRadiusMax = 14.0;
+inline constexpr double kPeakIntensityMin = 1e-5;
+QImage PaintPeaks(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax,
+                  int size);
 
 }  // namespace lumora

@@ -57,8 +57,6 @@ constexpr int kPictureSize = TilingLimits::kCanvasSize;
 constexpr int kStripHeight = 100;  // inner height of the profile strip
 constexpr int kBrightnessRepeatMs = 10;
 constexpr std::size_t kMaxModulePoints = 20000;
-constexpr double kSpotRadiusMax = 14.0;    // pixels, for intensity 1
-constexpr double kSpotIntensityMin = 1e-5;  // weaker peaks are not drawn
 
 QString SwatchStyle(ColorValue c) {
   return QStringLiteral("background-color: rgb(%1, %2, %3); border: 1px solid gray;")
@@ -107,24 +105,8 @@ struct TilingWindow::Diffracted {
 
 namespace {
 
-// The spot picture: zero frequency in the centre, |k| = kMax at 250 pixels,
-// y down as in the tiling, spot area in proportion to the intensity.
 QImage PaintPeaks(const TilingWindow::Peaks& peaks, int size) {
-  QImage image(size, size, QImage::Format_RGB32);
-  image.fill(Qt::black);
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(Qt::white);
-  const double scale = (size / 2 - 6) / peaks.kMax;
-  for (std::size_t p = 0; p < peaks.points.size(); ++p) {
-    const double in = peaks.intensity[p];
-    if (!(in >= kSpotIntensityMin)) continue;
-    const double radius = std::max(0.7, kSpotRadiusMax * std::sqrt(std::min(in, 1.0)));
-    painter.drawEllipse(QPointF(size / 2 + peaks.points[p].qx * scale, size / 2 + peaks.points[p].qy * scale), radius,
-                        radius);
-  }
-  return image;
+  return PaintPeaks(peaks.points, peaks.intensity, peaks.kMax, size);
 }
 
 }  // namespace
@@ -874,7 +856,7 @@ void TilingWindow::pickPeak(QPoint pos) {
   double best = 1e300;
   std::size_t chosen = 0;
   for (std::size_t p = 0; p < peaks_.points.size(); ++p) {
-    if (!(peaks_.intensity[p] >= kSpotIntensityMin)) continue;
+    if (!(peaks_.intensity[p] >= kPeakIntensityMin)) continue;
     const double d = std::hypot(kPictureSize / 2 + peaks_.points[p].qx * scale - pos.x(),
                                 kPictureSize / 2 + peaks_.points[p].qy * scale - pos.y());
     if (d < best) {
