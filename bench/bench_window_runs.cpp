@@ -124,6 +124,8 @@ int main(int argc, char** argv) {
   w.show();
   QApplication::processEvents();
   std::printf("idle window: %.0f MB\n", StatusMb("VmRSS:"));
+  LargeRun(w, "icosahedral, loops 5, theta 0-90, qi-max 4", 5, "4");
+  RotationStep(w);
   LargeRun(w, "icosahedral, loops 5, theta 0-90, qi-max 100", 5, "100");
   RotationStep(w);
   LargeRun(w, "icosahedral, loops 6, theta 0-90, qi-max 100", 6, "100");
