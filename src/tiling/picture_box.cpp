@@ -31,7 +31,9 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     return;
   }
   const QSizeF seen(size_.width() / zoom_, size_.height() / zoom_);
-  painter.drawImage(QRectF(contentsRect().topLeft(), QSizeF(size_)), image_, QRectF(offset_, seen));
+  // The source is in the image's own pixels, of which a high-density picture has more.
+  const double ratio = image_.devicePixelRatio();
+  painter.drawImage(QRectF(contentsRect().topLeft(), QSizeF(size_)), image_, QRectF(offset_ * ratio, seen * ratio));
 }
 
 QPoint PictureBox::toPicture(const QPointF& widgetPos) const {

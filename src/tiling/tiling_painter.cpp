@@ -14,9 +14,22 @@ QColor ToColor(ColorValue c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 
 }  // namespace
 
-QImage PaintTiling(const Tiling& tiling) {
-  QImage image(tiling.inputs.width, tiling.inputs.height, QImage::Format_RGB32);
+namespace {
+
+// A black picture of w x h pixels at the pixel ratio; painting on it is in pixels.
+QImage BlackPicture(int w, int h, double pixelRatio) {
+  const double ratio = pixelRatio > 0.0 && std::isfinite(pixelRatio) ? pixelRatio : 1.0;
+  QImage image(std::max(1, static_cast<int>(std::lround(w * ratio))), std::max(1, static_cast<int>(std::lround(h * ratio))),
+               QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   image.fill(Qt::black);
+  return image;
+}
+
+}  // namespace
+
+QImage PaintTiling(const Tiling& tiling, double pixelRatio) {
+  QImage image = BlackPicture(tiling.inputs.width, tiling.inputs.height, pixelRatio);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing, false);
   QPen pen(ToColor(tiling.inputs.gridColor));
@@ -49,9 +62,8 @@ QImage RasterToImage(const RasterImage& raster) {
 }
 
 QImage PaintPeaks(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax,
-                  int size) {
-  QImage image(size, size, QImage::Format_RGB32);
-  image.fill(Qt::black);
+                  int size, double pixelRatio) {
+  QImage image = BlackPicture(size, size, pixelRatio);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);

@@ -12,7 +12,9 @@ namespace lumora {
 
 // The tiles in drawing order on a black canvas of the tiling's size: filled in
 // their type colour, outlined in the grid colour, without antialiasing.
-QImage PaintTiling(const Tiling& tiling);
+// With a pixel ratio above 1 (a high-density screen) the picture has that
+// many device pixels per pixel and is drawn at that resolution.
+QImage PaintTiling(const Tiling& tiling, double pixelRatio = 1.0);
 
 // A raster (vertex image, transform picture) as an RGB image.
 QImage RasterToImage(const RasterImage& raster);
@@ -24,6 +26,6 @@ QImage RasterToImage(const RasterImage& raster);
 inline constexpr double kPeakRadiusMax = 14.0;
 inline constexpr double kPeakIntensityMin = 1e-5;
 QImage PaintPeaks(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax,
-                  int size);
+                  int size, double pixelRatio = 1.0);
 
 }  // namespace lumora

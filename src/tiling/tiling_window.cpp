@@ -105,8 +105,8 @@ struct TilingWindow::Diffracted {
 
 namespace {
 
-QImage PaintPeaks(const TilingWindow::Peaks& peaks, int size) {
-  return PaintPeaks(peaks.points, peaks.intensity, peaks.kMax, size);
+QImage PaintPeaks(const TilingWindow::Peaks& peaks, int size, double pixelRatio) {
+  return PaintPeaks(peaks.points, peaks.intensity, peaks.kMax, size, pixelRatio);
 }
 
 }  // namespace
@@ -587,7 +587,8 @@ void TilingWindow::makeTiling() {
   generating_ = true;
   drawAction_->setEnabled(false);
   QApplication::setOverrideCursor(Qt::BusyCursor);
-  watcher_->setFuture(QtConcurrent::run([inputs, byShape, random = random_]() mutable {
+  const double ratio = pb_->devicePixelRatioF();  // drawn for the screen's pixels
+  watcher_->setFuture(QtConcurrent::run([inputs, byShape, ratio, random = random_]() mutable {
     auto out = std::make_shared<Generated>();
     try {
       out->tiling = std::make_unique<Tiling>(MakeTiling(inputs, random));
@@ -605,7 +606,7 @@ void TilingWindow::makeTiling() {
           t.tiles[i].color = t.tileColors[std::min(rank, t.tileColors.size() - 1)];
         }
       }
-      out->tilingImage = PaintTiling(t);
+      out->tilingImage = PaintTiling(t, ratio);
       out->internalImage = PaintInternalView(InternalSpaceView(t), kPictureSize);
       out->statistics = StatisticsText(t, ComputeTilingStatistics(t), TilingNote(t.inputs.symmetry, t.gridShift));
       out->vertexImage = RasterToImage(out->tiling->vertexImage);
@@ -738,7 +739,8 @@ void TilingWindow::updateDiffraction() {
   const double internalMax = internalMax_->value();
   const Tiling* source = tiling_.get();
   // The positions are copied: the worker never reads the window's tiling.
-  peakWatcher_->setFuture(QtConcurrent::run([n, kMax, internalMax, source,
+  const double ratio = pb4_->devicePixelRatioF();
+  peakWatcher_->setFuture(QtConcurrent::run([n, kMax, internalMax, source, ratio,
                                              xs = latticePositions_]() {
     auto out = std::make_shared<Diffracted>();
     out->source = source;
@@ -752,7 +754,7 @@ void TilingWindow::updateDiffraction() {
     out->peaks.kMax = kMax;
     out->peaks.intensity = BraggIntensities(n, xs, *points);
     out->peaks.points = std::move(*points);
-    out->picture = PaintPeaks(out->peaks, kPictureSize);
+    out->picture = PaintPeaks(out->peaks, kPictureSize, ratio);
     return out;
   }));
 }

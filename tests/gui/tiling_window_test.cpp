@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <QtTest>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <set>
@@ -106,6 +107,29 @@ class TilingWindowTest : public QObject {
     const Tiling same = MakeTiling(TilingInputs{}, random);
     QCOMPARE(child<PictureBox>("pb")->image(), PaintTiling(same));
     QCOMPARE(WhitePixels(child<PictureBox>("pb2")->image()), static_cast<int>(t->nVert()));
+
+    // On a screen of two device pixels per pixel the tiling has twice the
+    // pixels each way; every tile's centre has its tile's colour there too.
+    const QImage sharp = PaintTiling(same, 2.0);
+    QCOMPARE(sharp.size(), QSize(2 * same.inputs.width, 2 * same.inputs.height));
+    QCOMPARE(sharp.devicePixelRatio(), 2.0);
+    const QImage plain = PaintTiling(same);
+    int checked = 0;
+    for (const Tile& tile : same.tiles) {
+      double x = 0, y = 0;
+      for (const auto& corner : tile.corners) {
+        x += corner.x / 4.0;
+        y += corner.y / 4.0;
+      }
+      const int px = static_cast<int>(std::floor(x)), py = static_cast<int>(std::floor(y));
+      if (px < 2 || py < 2 || px >= same.inputs.width - 2 || py >= same.inputs.height - 2) continue;
+      // Away from edges at both resolutions: the pixel lies inside the tile.
+      const QRgb one = plain.pixel(px, py);
+      if (one != plain.pixel(px + 1, py) || one != plain.pixel(px, py + 1)) continue;
+      QCOMPARE(sharp.pixel(2 * px + 1, 2 * py + 1), one);
+      ++checked;
+    }
+    QVERIFY(checked > 100);
   }
 
   void listIsFilledOnceAndClearedByDraw() {
