@@ -71,15 +71,11 @@ py::dict Reflections(Options options) {
       cli::BadValue("--min-intensity", *minText, "is not a percentage from 0 to 100");
   }
   if (minIntensity && !modelName) throw cli::UsageError("option --min-intensity needs --model");
-  std::optional<StructureModel> model;
-  model = cli::ModelOption(modelName);
+  const std::optional<StructureModel> model = cli::ModelOption(modelName);
 
-  ParameterTexts texts = parameters.Resolve();
-  const Summary summary = BuildSummary(texts);
-  NormaliseDecimalCommas(texts);
-  const auto read = ReadInputs(texts);
-  if (const InputError* error = std::get_if<InputError>(&read)) parameters.Reject(*error);
-  const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+  const cli::ParameterOptions::Read typed = parameters.ReadInputs();
+  const Summary& summary = typed.summary;
+  const CalculationInputs& inputs = typed.inputs;
 
   RunControl control;
   control.algorithm = algorithm == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;

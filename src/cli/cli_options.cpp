@@ -185,6 +185,17 @@ ParameterTexts ParameterOptions::Resolve() const {
   return p;
 }
 
+ParameterOptions::Read ParameterOptions::ReadInputs() const {
+  Read read;
+  read.texts = Resolve();
+  read.summary = BuildSummary(read.texts);
+  NormaliseDecimalCommas(read.texts);
+  auto inputs = lumora::ReadInputs(read.texts);
+  if (const InputError* error = std::get_if<InputError>(&inputs)) Reject(*error);
+  read.inputs = std::get<CalculationInputs>(inputs);
+  return read;
+}
+
 void ParameterOptions::Reject(const InputError& error) const {
   // A value the user did not type came from the settings file: say where.
   const std::optional<std::string>* typed = nullptr;

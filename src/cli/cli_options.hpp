@@ -56,6 +56,14 @@ class ParameterOptions {
   // Maps a field error back to the option that set the field, or to the line
   // of the settings file it came from.
   [[noreturn]] void Reject(const InputError& error) const;
+  // Resolve, normalise decimal commas and read the inputs strictly; a bad
+  // field is rejected as above. The summary lines describe the texts as typed.
+  struct Read {
+    Summary summary;  // from the texts as typed
+    ParameterTexts texts;
+    CalculationInputs inputs;
+  };
+  Read ReadInputs() const;
 
  private:
   std::optional<std::string> settingsFile_, system_, group_, setting_, a_, c_, wavelength_, anode_, theta_, qiMax_,

@@ -203,11 +203,7 @@ int RunPlot(const std::vector<std::string>& args) {
   if (view.greyByIntensity && !modelName) BadValue("--grey", "intensity", "needs --model");
   const std::optional<StructureModel> model = ModelOption(modelName);
 
-  ParameterTexts texts = parameters.Resolve();
-  NormaliseDecimalCommas(texts);
-  const auto read = ReadInputs(texts);
-  if (const InputError* error = std::get_if<InputError>(&read)) parameters.Reject(*error);
-  const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+  const CalculationInputs inputs = parameters.ReadInputs().inputs;
   // The window offers mirror directions for the axial systems only.
   if (view.highlightDirections && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --directions: the icosahedral system has no mirror-direction colours");

@@ -213,12 +213,10 @@ int RunPowder(const std::vector<std::string>& args) {
 
   const std::optional<StructureModel> model = ModelOption(modelName);
 
-  ParameterTexts texts = parameters.Resolve();
-  const Summary summary = BuildSummary(texts);
-  NormaliseDecimalCommas(texts);
-  const auto read = ReadInputs(texts);
-  if (const InputError* error = std::get_if<InputError>(&read)) parameters.Reject(*error);
-  const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+  const ParameterOptions::Read read = parameters.ReadInputs();
+  const ParameterTexts& texts = read.texts;
+  const Summary& summary = read.summary;
+  const CalculationInputs& inputs = read.inputs;
 
   if (doublet) {
     if (texts.anodeIndex == kTypedAnodeIndex)

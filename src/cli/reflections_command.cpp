@@ -168,12 +168,9 @@ int RunReflections(const std::vector<std::string>& args) {
     BadValue("--columns", columnsText, "names intensity, which needs --model");
   const std::optional<StructureModel> model = ModelOption(modelName);
 
-  ParameterTexts texts = parameters.Resolve();
-  const Summary summary = BuildSummary(texts);  // the texts as typed
-  NormaliseDecimalCommas(texts);
-  const auto read = ReadInputs(texts);
-  if (const InputError* error = std::get_if<InputError>(&read)) parameters.Reject(*error);
-  const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+  const ParameterOptions::Read read = parameters.ReadInputs();
+  const Summary& summary = read.summary;
+  const CalculationInputs& inputs = read.inputs;
 
   ProgressBar bar(progress);
   control.algorithm = algorithm;
