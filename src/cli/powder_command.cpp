@@ -15,6 +15,7 @@
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
+#include "powder/powder_files.hpp"
 #include "powder/powder_lines.hpp"
 #include "powder/powder_profile.hpp"
 
@@ -80,15 +81,6 @@ std::vector<double> NumberList(const Option& option, std::size_t count, const st
   return values;
 }
 
-std::string IndexText(const std::array<int, 6>& h, int nDim, const char* separator) {
-  std::string text;
-  for (int i = 0; i < nDim; ++i) {
-    if (i) text += separator;
-    text += std::to_string(h[static_cast<std::size_t>(i)]);
-  }
-  return text;
-}
-
 std::string Pad(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
@@ -116,34 +108,6 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
     out += row + "\n";
   }
   return out;
-}
-
-std::string LinesCsv(const PowderLines& lines, int nDim) {
-  std::string out = "two_theta,d,multiplicity,intensity,indices,qi\n";
-  for (const PowderLine& line : lines.lines) {
-    out += ShortestText(line.twoTheta) + "," + ShortestText(line.d) + "," + std::to_string(line.multiplicity) + "," +
-           ShortestText(line.intensity) + ",";
-    for (std::size_t k = 0; k < line.indices.size(); ++k) out += (k ? ";" : "") + IndexText(line.indices[k], nDim, " ");
-    out += ",";
-    for (std::size_t k = 0; k < line.qi.size(); ++k) out += (k ? ";" : "") + ShortestText(line.qi[k]);
-    out += "\n";
-  }
-  return out;
-}
-
-std::string PatternText(const Profile& profile, bool csv) {
-  std::string out = csv ? "two_theta,intensity\n" : "# 2theta intensity\n";
-  const char* separator = csv ? "," : " ";
-  for (std::size_t i = 0; i < profile.twoTheta.size(); ++i)
-    out += FormatFixed(profile.twoTheta[i], 6) + separator + ShortestText(profile.intensity[i]) + "\n";
-  return out;
-}
-
-bool EndsWithCsv(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  for (char& ch : tail) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return tail == ".csv";
 }
 
 }  // namespace
@@ -264,8 +228,8 @@ int RunPowder(const std::vector<std::string>& args) {
     if (!pattern->error.empty()) throw UsageError("option --caglioti: " + pattern->error);
   }
   const std::string report = LinesReport(lines, result.records.size(), summary, nDim, lineOptions, modelLabel);
-  if (!linesFile.empty() && !WriteOutput(linesFile, LinesCsv(lines, nDim))) return 1;
-  if (pattern && !WriteOutput(patternFile, PatternText(*pattern, EndsWithCsv(patternFile)))) return 1;
+  if (!linesFile.empty() && !WriteOutput(linesFile, PowderLinesCsv(lines, nDim))) return 1;
+  if (pattern && !WriteOutput(patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile)))) return 1;
   return WriteOutput(output, report) ? 0 : 1;
 }
 
