@@ -1,6 +1,8 @@
 // Makes the pictures of the documentation: the main window after runs of the
-// start-up inputs and of the icosahedral system, and the large 3D view.
-// Usage: lumora-screenshots OUTPUT_FOLDER
+// start-up inputs and of the icosahedral system, the large 3D view, and the
+// powder window with a measured pattern.
+// Usage: lumora-screenshots OUTPUT_FOLDER [MEASURED_PATTERN]
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -8,6 +10,7 @@
 
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
+#include "powder/powder_window.hpp"
 #include "plots/plot_controller.hpp"
 
 namespace {
@@ -61,5 +64,29 @@ int main(int argc, char** argv) {
   window.waitForRun();
   ok = Save(&window, out, QStringLiteral("main-penrose-intensities.png")) && ok;
   window.chooseModel(QString());
+
+  // The powder window with a measured pattern indexed (the file given second).
+  if (argc >= 3) {
+    window.parameters()->setTexts(lumora::StartupParameters());
+    texts = window.parameters()->texts();
+    texts.loops = {"4", "4", "4", "4", "2", "0"};
+    texts.thetaMax = "25";
+    window.parameters()->setTexts(texts);
+    window.executeCalculation();
+    window.waitForRun();
+    window.findChild<QAction*>(QStringLiteral("mnuView12"))->trigger();
+    auto* powder = window.findChild<lumora::PowderWindow*>();
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (auto* found = qobject_cast<lumora::PowderWindow*>(top)) powder = found;
+    if (!powder) return 1;
+    powder->resize(1280, 800);
+    powder->waitForIdle();
+    ok = powder->openMeasured(QString::fromLocal8Bit(argv[2])) && ok;
+    powder->waitForIdle();
+    powder->refine();
+    powder->waitForIdle();
+    ok = powder->refinement().has_value() && ok;
+    ok = Save(powder, out, QStringLiteral("powder-window.png")) && ok;
+  }
   return ok ? 0 : 1;
 }

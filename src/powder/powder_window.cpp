@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -33,6 +34,7 @@
 #include <filesystem>
 
 #include "app/dialogs.hpp"
+#include "app/window_preferences.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "powder/pattern_scale.hpp"
@@ -71,7 +73,38 @@ PowderWindow::PowderWindow(const AppPaths& paths, QWidget* parent) : QMainWindow
   connect(&computeWatcher_, &QFutureWatcher<Computed>::finished, this, &PowderWindow::onComputed);
   connect(&refineWatcher_, &QFutureWatcher<RefinementResult>::finished, this, &PowderWindow::onRefined);
   resize(1100, 720);
+  loadPreferences();
   refreshScene(false);
+}
+
+// The settings of the profile, the peak search and the refinement are the
+// user's, kept from one session to the next.
+QList<QLineEdit*> PowderWindow::keptFields() const {
+  return {tfTolerance_, tfMono_, tfStep_, tfU_, tfV_, tfW_, tfEta_, tfCut_, tfIndexTolerance_};
+}
+
+void PowderWindow::loadPreferences() {
+  const auto prefs = OpenWindowPreferences();
+  for (QLineEdit* field : keptFields()) {
+    const QVariant value = prefs->value(QStringLiteral("powder/") + field->objectName());
+    if (value.isValid()) field->setText(value.toString());
+  }
+  spSmoothing_->setValue(prefs->value(QStringLiteral("powder/spSmoothing"), spSmoothing_->value()).toInt());
+  spThreshold_->setValue(prefs->value(QStringLiteral("powder/spThreshold"), spThreshold_->value()).toDouble());
+  cmbScale_->setCurrentIndex(prefs->value(QStringLiteral("powder/cmbScale"), 0).toInt());
+}
+
+void PowderWindow::savePreferences() const {
+  const auto prefs = OpenWindowPreferences();
+  for (QLineEdit* field : keptFields()) prefs->setValue(QStringLiteral("powder/") + field->objectName(), field->text());
+  prefs->setValue(QStringLiteral("powder/spSmoothing"), spSmoothing_->value());
+  prefs->setValue(QStringLiteral("powder/spThreshold"), spThreshold_->value());
+  prefs->setValue(QStringLiteral("powder/cmbScale"), cmbScale_->currentIndex());
+}
+
+void PowderWindow::closeEvent(QCloseEvent* event) {
+  savePreferences();
+  QMainWindow::closeEvent(event);
 }
 
 PowderWindow::~PowderWindow() {
@@ -91,7 +124,6 @@ void PowderWindow::buildControls() {
                       QStringLiteral("2\u03b8 of the monochromator crystal in degrees (0: none)"));
   linesForm->addRow(QStringLiteral("d tolerance"), tfTolerance_);
   linesForm->addRow(QStringLiteral("Monochromator 2\u03b8"), tfMono_);
-  column->addWidget(linesBox);
 
   auto* profileBox = new QGroupBox(QStringLiteral("Profile"));
   auto* profileForm = new QFormLayout(profileBox);
@@ -125,7 +157,6 @@ void PowderWindow::buildControls() {
   connect(chkDoublet_, &QCheckBox::toggled, this, &PowderWindow::recalculate);
   for (QLineEdit* field : {tfTolerance_, tfMono_, tfMin_, tfMax_, tfStep_, tfU_, tfV_, tfW_, tfEta_, tfCut_, tfZero_})
     connect(field, &QLineEdit::returnPressed, this, &PowderWindow::recalculate);
-  column->addWidget(profileBox);
 
   auto* plotBox = new QGroupBox(QStringLiteral("Plot"));
   auto* plotForm = new QFormLayout(plotBox);
@@ -139,7 +170,6 @@ void PowderWindow::buildControls() {
   plotForm->addRow(QStringLiteral("Intensity"), cmbScale_);
   connect(cmbAxis_, &QComboBox::currentIndexChanged, this, [this] { refreshScene(false); });
   connect(cmbScale_, &QComboBox::currentIndexChanged, this, [this] { refreshScene(true); });
-  column->addWidget(plotBox);
 
   auto* measuredBox = new QGroupBox(QStringLiteral("Measured pattern"));
   auto* measuredForm = new QFormLayout(measuredBox);
@@ -177,7 +207,6 @@ void PowderWindow::buildControls() {
   auto* hint = new QLabel(QStringLiteral("Click the pattern to add a peak, click a peak to remove it."), measuredBox);
   hint->setWordWrap(true);
   measuredForm->addRow(hint);
-  column->addWidget(measuredBox);
 
   auto* refineBox = new QGroupBox(QStringLiteral("Indexing and refinement"));
   auto* refineForm = new QFormLayout(refineBox);
@@ -214,7 +243,8 @@ void PowderWindow::buildControls() {
   refineForm->addRow(btRefine_);
   refineForm->addRow(lblRefined_);
   refineForm->addRow(btUseRefined_);
-  column->addWidget(refineBox);
+  // The steps of indexing a measurement first, the settings of the calculation below.
+  for (QGroupBox* box : {measuredBox, refineBox, plotBox, profileBox, linesBox}) column->addWidget(box);
   column->addStretch(1);
 
   auto* scroll = new QScrollArea;

@@ -81,6 +81,9 @@ class PowderWindow : public QMainWindow {
   // The refined constants for the main window's inputs (c is NaN for the icosahedral system).
   void constantsChosen(double a, double c);
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   struct Computed {
     std::shared_ptr<const PowderLines> lines;
@@ -95,6 +98,9 @@ class PowderWindow : public QMainWindow {
 
   void buildControls();
   void buildMenus();
+  QList<QLineEdit*> keptFields() const;
+  void loadPreferences();
+  void savePreferences() const;
   std::optional<FieldValues> readFields();
   void onComputed();
   void onRefined();

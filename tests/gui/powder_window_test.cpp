@@ -251,6 +251,19 @@ class PowderWindowTest : public QObject {
     QVERIFY(std::abs(plot->limits().high - std::min(dHigh, 50.0)) < 1e-3 * dHigh);
   }
 
+  void settingsOutliveTheWindow() {
+    auto w = makeMainWindow();
+    PowderWindow* powder = openPowder(w.get());
+    powder->findChild<QLineEdit*>(QStringLiteral("tfW"))->setText(QStringLiteral("0.02"));
+    powder->findChild<QComboBox*>(QStringLiteral("cmbScale"))->setCurrentIndex(2);
+    powder->close();  // deletes itself
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    PowderWindow* again = openPowder(w.get());
+    QVERIFY(again != nullptr);
+    QCOMPARE(again->findChild<QLineEdit*>(QStringLiteral("tfW"))->text(), QStringLiteral("0.02"));
+    QCOMPARE(again->plot()->scene().scale, IntensityScale::Log);
+  }
+
   void patternLinesAndPicturesAreSaved() {
     auto w = makeMainWindow();
     PowderWindow* powder = openPowder(w.get());
