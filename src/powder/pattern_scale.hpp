@@ -1,0 +1,17 @@
+// The scale that brings a simulated powder profile onto a measured pattern.
+#pragma once
+
+#include "powder/measured_pattern.hpp"
+#include "powder/powder_profile.hpp"
+
+namespace lumora {
+
+// Least-squares scale s (and nothing else) so that s * calculated matches
+// measured at the measured points: s = sum w y c / sum w c^2, with c the
+// calculated profile interpolated linearly onto the measured 2 theta and w =
+// 1/sigma^2 when the pattern has sigmas (else 1). Points outside the
+// calculated range are ignored. 0 when no point overlaps or the profile is 0
+// there.
+double FitScale(const Profile& calculated, const MeasuredPattern& measured);
+
+}  // namespace lumora
