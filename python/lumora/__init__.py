@@ -22,15 +22,20 @@ def _text(value):
     return value if isinstance(value, str) else repr(value) if isinstance(value, float) else str(value)
 
 
+def _put(options, pairs, convert=_text):
+    """Adds the option text of each (name, value) whose value is not None."""
+    for name, value in pairs:
+        if value is not None:
+            options[name] = convert(value)
+    return options
+
+
 def _parameter_options(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
                        theta=None, qi_max=None, loops=None, settings=None):
     """The lattice and calculation arguments as lumora-cli options (name -> text)."""
-    options = {}
-    for name, value in (("--system", system), ("--space-group", space_group), ("--setting", setting),
-                        ("-a", a), ("-c", c), ("--wavelength", wavelength), ("--anode", anode),
-                        ("--qi-max", qi_max), ("--settings", settings)):
-        if value is not None:
-            options[name] = _text(value)
+    options = _put({}, (("--system", system), ("--space-group", space_group), ("--setting", setting), ("-a", a),
+                        ("-c", c), ("--wavelength", wavelength), ("--anode", anode), ("--qi-max", qi_max),
+                        ("--settings", settings)))
     if theta is not None:
         if isinstance(theta, str):
             options["--theta"] = theta
@@ -81,27 +86,13 @@ def reflections(system=None, space_group=None, setting=None, a=None, c=None, wav
     """
     options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
                                  settings)
-    if model is not None:
-        options["--model"] = _text(model)
-    if algorithm is not None:
-        options["--algorithm"] = _text(algorithm)
-    if min_intensity is not None:
-        options["--min-intensity"] = _text(min_intensity)
+    _put(options, (("--model", model), ("--algorithm", algorithm), ("--min-intensity", min_intensity)))
     return _core.reflections(options)
 
 
 def _triple(value):
     """Three numbers as "x,y,z" (or a text as given)."""
     return value if isinstance(value, str) else ",".join(_text(v) for v in value)
-
-
-def _line_options(tolerance=None, monochromator=None):
-    options = {}
-    if tolerance is not None:
-        options["--tolerance"] = _text(tolerance)
-    if monochromator is not None:
-        options["--monochromator"] = _text(monochromator)
-    return options
 
 
 def powder(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None, theta=None,
@@ -128,17 +119,9 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
     """
     options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
                                  settings)
-    options.update(_line_options(tolerance, monochromator))
-    if model is not None:
-        options["--model"] = _text(model)
-    if two_theta is not None:
-        options["--two-theta"] = _triple(two_theta)
-    if caglioti is not None:
-        options["--caglioti"] = _triple(caglioti)
-    if eta is not None:
-        options["--eta"] = _text(eta)
-    if cut is not None:
-        options["--cut"] = _text(cut)
+    _put(options, (("--tolerance", tolerance), ("--monochromator", monochromator), ("--model", model),
+                   ("--eta", eta), ("--cut", cut)))
+    _put(options, (("--two-theta", two_theta), ("--caglioti", caglioti)), _triple)
     if doublet:
         options["--doublet"] = ""
     return _core.powder(options)
@@ -170,10 +153,8 @@ def refine(observed_two_theta, system=None, space_group=None, setting=None, a=No
     """
     options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
                                  settings)
-    options.update(_line_options(tolerance, None))
+    _put(options, (("--tolerance", tolerance), ("--index-tolerance", index_tolerance)))
     options["--refine"] = refine if isinstance(refine, str) else ",".join(refine)
-    if index_tolerance is not None:
-        options["--index-tolerance"] = _text(index_tolerance)
     if doublet:
         options["--doublet"] = ""
     return _core.refine([float(t) for t in observed_two_theta], options)
