@@ -11,6 +11,8 @@
 
 #include "cli/cli_options.hpp"
 #include "cli/commands.hpp"
+#include "cli/powder_measured.hpp"
+#include "cli/powder_options.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
@@ -54,32 +56,33 @@ Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
   --pattern FILE         the profile: CSV when FILE ends in .csv, else XY
                          (two columns, "#" comment header)
 
+Measured pattern (2 or 3 columns: 2theta, intensity[, sigma]; blanks, tabs,
+commas or semicolons between them; "#" and "!" comments; one header line;
+2theta rising or falling throughout):
+  --measured FILE        report its peaks and the least-squares scale of the
+                         simulated profile on it (weighted by 1/sigma^2)
+  --peak-threshold T     a peak's smoothed second derivative must lie T times
+                         its noise below 0 and below its sides, and its top T
+                         times the noise of one intensity above the
+                         background (default 3); the noise comes from sigma
+                         or from the scatter of the pattern
+  --peak-smoothing N     points of the smoothing window, odd, 3..101 (default
+                         5); about the points across a peak's FWHM
+  --refine a[,c][,zero]  index the peaks (each the nearest line) and refine
+                         these parameters (c for the axial systems only) by
+                         least squares on 2theta; with --doublet against
+                         K-alpha1, else the run's wavelength
+  --index-tolerance T    a peak indexes the nearest line within T degrees
+                         (default 0.1)
+  --refine-json FILE     the refinement as JSON (a, a_su, c, c_su, zero,
+                         zero_su, figure_of_merit, peaks, unindexed)
+A refinement that fails (fewer than 3 peaks, no convergence, a parameter the
+indexed peaks do not fix) writes nothing and exits with status 1.
+
   -o FILE                write the report to FILE instead of standard output
   --help                 show this text
 )";
 
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = text.find(',', start);
-    parts.emplace_back(Trim(std::string_view(text).substr(start, comma - start)));
-    if (comma == std::string::npos) return parts;
-    start = comma + 1;
-  }
-}
-
-std::vector<double> NumberList(const Option& option, std::size_t count, const std::string& form) {
-  const std::vector<std::string> parts = SplitList(option.value);
-  if (parts.size() != count) BadValue(option.name, option.value, "must be " + form);
-  std::vector<double> values;
-  for (const std::string& part : parts) {
-    const std::optional<double> value = ParseNumber(part);
-    if (!value) BadValue(option.name, option.value, "must be " + form + " (\"" + EchoText(part) + "\" is not a number)");
-    values.push_back(*value);
-  }
-  return values;
-}
 
 std::string Pad(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
@@ -114,92 +117,46 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
 
 int RunPowder(const std::vector<std::string>& args) {
   std::set<std::string> valued = ParameterOptions::Names();
-  valued.insert({"--model", "--tolerance", "--monochromator", "--lines", "--two-theta", "--caglioti", "--eta", "--cut",
-                 "--pattern", "-o"});
-  const std::vector<Option> options = ReadOptions(args, valued, {"--doublet", "--help"});
+  valued.insert(PowderOptions::Names().begin(), PowderOptions::Names().end());
+  valued.insert({"--model", "--lines", "--pattern", "--measured", "--refine-json", "-o"});
+  std::set<std::string> flags = PowderOptions::Flags();
+  flags.insert("--help");
+  const std::vector<Option> options = ReadOptions(args, valued, flags);
 
   ParameterOptions parameters;
-  LineOptions lineOptions;
-  ProfileOptions profile;
-  std::optional<std::array<double, 3>> range;
-  bool doublet = false;
+  PowderOptions powder;
   std::optional<std::string> modelName;
-  std::string linesFile, patternFile, output;
+  std::string linesFile, patternFile, measuredFile, jsonFile, output;
   for (const Option& option : options) {
     if (option.name == "--help") {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (parameters.Apply(option)) continue;
+    if (parameters.Apply(option) || powder.Apply(option)) continue;
     if (option.name == "--model") {
       if (option.value.empty()) BadValue("--model", option.value, "is not a model name or file");
       modelName = option.value;
-    } else if (option.name == "--tolerance") {
-      const std::optional<double> value = ParseNumber(option.value);
-      lineOptions.tolerance = value ? *value : -1.0;
-      if (!value || !CheckLineOptions(lineOptions).empty())
-        BadValue(option.name, option.value, "is not a relative tolerance from 0 to below 0.1");
-    } else if (option.name == "--monochromator") {
-      const std::optional<double> value = ParseNumber(option.value);
-      lineOptions.monochromatorTwoTheta = value ? *value : -1.0;
-      if (!value || !CheckLineOptions(lineOptions).empty())
-        BadValue(option.name, option.value, "is not an angle from 0 to below 180 degrees");
-    } else if (option.name == "--two-theta") {
-      const std::vector<double> v = NumberList(option, 3, "MIN,MAX,STEP");
-      ProfileOptions check;
-      check.twoThetaMin = v[0];
-      check.twoThetaMax = v[1];
-      check.step = v[2];
-      const std::string problem = CheckProfileOptions(check);
-      if (!problem.empty()) BadValue(option.name, option.value, "is not a usable range: " + problem);
-      range = std::array<double, 3>{v[0], v[1], v[2]};
-    } else if (option.name == "--caglioti") {
-      const std::vector<double> v = NumberList(option, 3, "U,V,W");
-      profile.u = v[0];
-      profile.v = v[1];
-      profile.w = v[2];
-    } else if (option.name == "--eta") {
-      const std::optional<double> value = ParseNumber(option.value);
-      if (!value || !(*value >= 0.0 && *value <= 1.0)) BadValue(option.name, option.value, "is not a number from 0 to 1");
-      profile.eta = *value;
-    } else if (option.name == "--cut") {
-      const std::optional<double> value = ParseNumber(option.value);
-      if (!value || !(*value >= 1.0 && *value <= 1000.0))
-        BadValue(option.name, option.value, "is not a number of widths from 1 to 1000");
-      profile.cutWidths = *value;
-    } else if (option.name == "--doublet") {
-      doublet = true;
-    } else if (option.name == "--lines" || option.name == "--pattern" || option.name == "-o") {
+    } else {
       if (option.value.empty()) BadValue(option.name, option.value, "is not a file name");
-      (option.name == "--lines" ? linesFile : option.name == "--pattern" ? patternFile : output) = option.value;
+      std::string& file = option.name == "--lines"      ? linesFile
+                          : option.name == "--pattern"  ? patternFile
+                          : option.name == "--measured" ? measuredFile
+                          : option.name == "--refine-json" ? jsonFile
+                                                        : output;
+      file = option.value;
     }
   }
+  if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
+  if (!jsonFile.empty() && !powder.refineGiven) throw UsageError("option --refine-json needs --refine");
 
   const std::optional<StructureModel> model = ModelOption(modelName);
 
   const ParameterOptions::Read read = parameters.ReadInputs();
-  const ParameterTexts& texts = read.texts;
   const Summary& summary = read.summary;
   const CalculationInputs& inputs = read.inputs;
-
-  if (doublet) {
-    if (texts.anodeIndex == kTypedAnodeIndex)
-      throw UsageError("option --doublet needs an anode (--anode Mo, Cu, Ni, Co, Fe, Cr or Ag), not a typed wavelength");
-    profile.doublet = AnodeKAlphaPair(texts.anodeIndex);
-  }
-  if (range) {
-    profile.twoThetaMin = (*range)[0];
-    profile.twoThetaMax = (*range)[1];
-    profile.step = (*range)[2];
-  } else {
-    profile.step = 0.01;
-    profile.twoThetaMin = inputs.thetaLow > 0.0 ? 2.0 * inputs.thetaLow : profile.step;
-    profile.twoThetaMax = std::min(2.0 * inputs.thetaHigh, 179.99);
-    const std::string problem = CheckProfileOptions(profile);
-    if (!problem.empty())
-      throw UsageError("option --theta: twice the theta range is no usable 2theta range (" + problem +
-                       "); give --two-theta");
-  }
+  const ProfileOptions profile = powder.Profile(read.texts, inputs);
+  if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
+    throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
 
   CalculationResult result = RunCalculation(inputs);
   if (result.status != RunStatus::Completed) {
@@ -217,19 +174,32 @@ int RunPowder(const std::vector<std::string>& args) {
   }
 
   PowderLines lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr,
-                                       inputs.wavelength, lineOptions);
+                                       inputs.wavelength, powder.lines);
   ScaleLinesToPercent(lines.lines);
   const int nDim = result.lattice.nDim;
 
   // Everything is computed before anything is written.
   std::optional<Profile> pattern;
-  if (!patternFile.empty()) {
+  if (!patternFile.empty() || !measuredFile.empty()) {
     pattern = ComputeProfile(lines.lines, profile);
     if (!pattern->error.empty()) throw UsageError("option --caglioti: " + pattern->error);
   }
-  const std::string report = LinesReport(lines, result.records.size(), summary, nDim, lineOptions, modelLabel);
+  std::string report = LinesReport(lines, result.records.size(), summary, nDim, powder.lines, modelLabel);
+  std::string json;
+  if (!measuredFile.empty()) {
+    CalculationInputs refineInputs = inputs;
+    refineInputs.wavelength = powder.RefineWavelength(read.texts, inputs);
+    const MeasuredOutput measured = AnalyseMeasured(measuredFile, *pattern, powder, refineInputs, result.records, nDim);
+    if (!measured.error.empty()) {
+      std::fprintf(stderr, "lumora-cli: refinement: %s\n", measured.error.c_str());
+      return 1;
+    }
+    report += measured.report;
+    json = measured.json;
+  }
   if (!linesFile.empty() && !WriteOutput(linesFile, PowderLinesCsv(lines, nDim))) return 1;
-  if (pattern && !WriteOutput(patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile)))) return 1;
+  if (!patternFile.empty() && !WriteOutput(patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile)))) return 1;
+  if (!jsonFile.empty() && !WriteOutput(jsonFile, json)) return 1;
   return WriteOutput(output, report) ? 0 : 1;
 }
 

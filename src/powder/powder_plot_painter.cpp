@@ -12,6 +12,8 @@
 #include <cmath>
 #include <functional>
 
+#include "powder/pattern_scale.hpp"
+
 namespace lumora {
 namespace {
 
@@ -34,18 +36,11 @@ std::vector<double> ToAxis(const std::vector<double>& twoTheta, const PowderPlot
 // linearly); points outside the calculated range are left out.
 Polyline Difference(const PowderPlotScene& scene) {
   Polyline out;
-  const auto& cx = scene.calcTwoTheta;
-  const auto& cy = scene.calcIntensity;
-  if (cx.size() < 2 || scene.measTwoTheta.empty()) return out;
-  std::size_t j = 0;
   for (std::size_t i = 0; i < scene.measTwoTheta.size(); ++i) {
-    const double t = scene.measTwoTheta[i];
-    if (t < cx.front() || t > cx.back()) continue;
-    while (j + 2 < cx.size() && cx[j + 1] < t) ++j;
-    const double span = cx[j + 1] - cx[j];
-    const double f = span > 0.0 ? (t - cx[j]) / span : 0.0;
-    out.x.push_back(t);
-    out.y.push_back(scene.measIntensity[i] - (cy[j] + f * (cy[j + 1] - cy[j])));
+    const double calculated = InterpolateLinear(scene.calcTwoTheta, scene.calcIntensity, scene.measTwoTheta[i]);
+    if (!std::isfinite(calculated)) continue;
+    out.x.push_back(scene.measTwoTheta[i]);
+    out.y.push_back(scene.measIntensity[i] - calculated);
   }
   return out;
 }

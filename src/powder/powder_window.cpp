@@ -19,6 +19,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QFontDatabase>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollArea>
@@ -42,6 +44,7 @@
 #include "powder/powder_files.hpp"
 #include "powder/powder_plot_widget.hpp"
 #include "powder/powder_tables.hpp"
+#include "powder/refinement_output.hpp"
 
 namespace lumora {
 namespace {
@@ -301,6 +304,12 @@ void PowderWindow::buildControls() {
   tabs->setObjectName(QStringLiteral("tabPowder"));
   tabs->addTab(tblLines_, QStringLiteral("Lines"));
   tabs->addTab(tblPeaks_, QStringLiteral("Peaks"));
+  txtRefinement_ = new QPlainTextEdit;
+  txtRefinement_->setObjectName(QStringLiteral("txtRefinement"));
+  txtRefinement_->setReadOnly(true);
+  txtRefinement_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  txtRefinement_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  tabs->addTab(txtRefinement_, QStringLiteral("Refinement"));
 
   auto* right = new QSplitter(Qt::Vertical);
   right->addWidget(plot_);
@@ -453,8 +462,8 @@ void PowderWindow::onComputed() {
   profile_ = std::move(computed.profile);
   zero_ = computed.zero;
   lineModel_->setLines(lines_, nDim());
-  scale_ = measured_ ? FitScale(profile_, *measured_) : 1.0;
-  if (!std::isfinite(scale_) || scale_ <= 0.0) scale_ = 1.0;
+  fit_ = measured_ ? FitScaleAndBackground(profile_, *measured_) : ScaleAndBackground{1.0, 0.0};
+  if (!(fit_.scale > 0.0)) fit_ = {1.0, 0.0};
   btRefine_->setEnabled(measured_ && peaks_.size() >= 3 && lines_ && !lines_->lines.empty());
   refreshScene(true);
   if (pending_) {
@@ -471,7 +480,7 @@ void PowderWindow::refreshScene(bool keepView) {
   if (!profile_.twoTheta.empty()) {
     scene.calcTwoTheta = profile_.twoTheta;
     scene.calcIntensity = profile_.intensity;
-    for (double& y : scene.calcIntensity) y *= scale_;
+    for (double& y : scene.calcIntensity) y = fit_.scale * y + fit_.background;
   }
   if (lines_)
     for (const PowderLine& line : lines_->lines) scene.lineTwoTheta.push_back(line.twoTheta + zero_);
@@ -562,7 +571,10 @@ void PowderWindow::refreshPeaks() {
   peakModel_->setPeaks(peaks_, refinement_ ? &*refinement_ : nullptr, nDim());
   btRefine_->setEnabled(measured_ && peaks_.size() >= 3 && lines_ && !lines_->lines.empty());
   btUseRefined_->setEnabled(refinement_ && refinement_->error.empty());
-  if (!refinement_) lblRefined_->setText(QStringLiteral("%1 peaks").arg(peaks_.size()));
+  if (!refinement_) {
+    lblRefined_->setText(QStringLiteral("%1 peaks").arg(peaks_.size()));
+    txtRefinement_->clear();
+  }
   refreshScene(true);
 }
 
@@ -615,12 +627,17 @@ void PowderWindow::refine() {
     return;
   }
   lblStatus_->setText(QStringLiteral("indexing and refining ..."));
+  refinedWith_ = options;
+  refinedWavelength_ = values->profile.doublet ? (*values->profile.doublet)[0] : run_.inputs.wavelength;
   btRefine_->setEnabled(false);
   const Run run = run_;
+  CalculationInputs inputs = run_.inputs;
+  // A resolved doublet's peaks are found on K-alpha1.
+  if (values->profile.doublet) inputs.wavelength = (*values->profile.doublet)[0];
   const std::vector<double> peaks = peaks_;
   const LineOptions lineOptions = values->lines;
-  refineWatcher_.setFuture(QtConcurrent::run([run, peaks, lineOptions, options]() {
-    return RefineLattice(peaks, run.inputs, run.result->records, lineOptions, options);
+  refineWatcher_.setFuture(QtConcurrent::run([run, inputs, peaks, lineOptions, options]() {
+    return RefineLattice(peaks, inputs, run.result->records, lineOptions, options);
   }));
 }
 
@@ -634,16 +651,18 @@ void PowderWindow::onRefined() {
   }
   refinement_ = std::move(result);
   const RefinementResult& r = *refinement_;
-  QString text = QStringLiteral("a = %1(%2) \u00c5").arg(r.a, 0, 'f', 6).arg(r.aSu, 0, 'g', 2);
-  if (HasAxisC(run_.inputs.system)) text += QStringLiteral("\nc = %1(%2) \u00c5").arg(r.c, 0, 'f', 6).arg(r.cSu, 0, 'g', 2);
-  text += QStringLiteral("\nzero = %1(%2)\u00b0").arg(r.zero, 0, 'f', 4).arg(r.zeroSu, 0, 'g', 2);
+  QString text = QStringLiteral("a = %1 \u00c5").arg(QString::fromStdString(ValueWithSu(r.a, r.aSu, 6)));
+  if (HasAxisC(run_.inputs.system))
+    text += QStringLiteral("\nc = %1 \u00c5").arg(QString::fromStdString(ValueWithSu(r.c, r.cSu, 6)));
+  text += QStringLiteral("\nzero = %1\u00b0").arg(QString::fromStdString(ValueWithSu(r.zero, r.zeroSu, 4)));
   text += QStringLiteral("\n%1 of %2 peaks indexed, %3 = %4")
               .arg(r.indexed.size())
               .arg(peaks_.size())
               .arg(QString::fromStdString(r.figureOfMeritName))
-              .arg(r.figureOfMerit, 0, 'g', 4);
+              .arg(r.figureOfMerit, 0, 'f', 1);
   lblRefined_->setText(text);
   lblStatus_->setText(QStringLiteral("refined in %1 iterations").arg(r.iterations));
+  txtRefinement_->setPlainText(QString::fromStdString(RefinementReport(r, refinedWith_, nDim(), refinedWavelength_)));
   refreshPeaks();
 }
 

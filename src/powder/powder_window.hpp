@@ -12,6 +12,7 @@
 #include "app/app_paths.hpp"
 #include "intensity/structure_factor.hpp"
 #include "powder/measured_pattern.hpp"
+#include "powder/pattern_scale.hpp"
 #include "powder/powder_lines.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/powder_refinement.hpp"
@@ -22,6 +23,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 class QTableView;
@@ -65,7 +67,8 @@ class PowderWindow : public QMainWindow {
   const std::vector<double>& peaks() const { return peaks_; }
   void setPeaks(std::vector<double> twoTheta);
   const std::optional<RefinementResult>& refinement() const { return refinement_; }
-  double fittedScale() const { return scale_; }
+  // The scale and background that lay the calculated pattern on the measured one.
+  const ScaleAndBackground& fit() const { return fit_; }
   PowderPlotWidget* plot() const { return plot_; }
   // Adds a peak near twoTheta (at the measured maximum within a few pixels),
   // or removes the peak already there.
@@ -118,7 +121,9 @@ class PowderWindow : public QMainWindow {
   QString measuredName_;
   std::vector<double> peaks_;
   std::optional<RefinementResult> refinement_;
-  double scale_ = 1.0;
+  ScaleAndBackground fit_{1.0, 0.0};
+  RefineOptions refinedWith_;
+  double refinedWavelength_ = 0.0;
   double zero_ = 0.0;  // the zero shift of the pattern on show
   bool pending_ = false;  // fields changed while a computation ran
 
@@ -157,6 +162,7 @@ class PowderWindow : public QMainWindow {
   QLabel* lblStatus_ = nullptr;
   QTableView* tblLines_ = nullptr;
   QTableView* tblPeaks_ = nullptr;
+  QPlainTextEdit* txtRefinement_ = nullptr;
 };
 
 }  // namespace lumora

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -121,13 +122,14 @@ class PowderWindowTest : public QObject {
     QVERIFY(!powder->profile().twoTheta.empty());
 
     const double aTrue = 2.8312, cTrue = 12.06, zero = 0.03;
+    powder->findChild<QLineEdit*>(QStringLiteral("tfW"))->setText(QStringLiteral("0.004"));  // the file's width
     nextOpenPath_ = writeSynthetic(DecagonalInputs(w.get()), aTrue, cTrue, zero);
     powder->findChild<QPushButton*>(QStringLiteral("btOpenMeasured"))->click();
     powder->waitForIdle();
     QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
     QVERIFY(powder->measured().has_value());
     QVERIFY(powder->peaks().size() >= 5);
-    QVERIFY(powder->fittedScale() > 0.0);
+    QVERIFY(powder->fit().scale > 0.0);
 
     powder->findChild<QCheckBox*>(QStringLiteral("chkRefineC"))->setChecked(false);
     QVERIFY(powder->findChild<QPushButton*>(QStringLiteral("btRefine"))->isEnabled());
@@ -138,6 +140,7 @@ class PowderWindowTest : public QObject {
     QVERIFY(std::abs(powder->refinement()->a - aTrue) < 1e-4 * aTrue);
     QVERIFY(std::abs(powder->refinement()->zero - zero) < 0.005);
     QVERIFY(powder->findChild<QLabel*>(QStringLiteral("lblRefined"))->text().contains(QStringLiteral("a = 2.831")));
+    QVERIFY(powder->findChild<QPlainTextEdit*>(QStringLiteral("txtRefinement"))->toPlainText().contains(QStringLiteral("F(N)")));
 
     auto* use = powder->findChild<QPushButton*>(QStringLiteral("btUseRefined"));
     QVERIFY(use->isEnabled());
@@ -152,6 +155,9 @@ class PowderWindowTest : public QObject {
     powder->waitForIdle();
     for (const IndexedPeak& peak : powder->refinement()->indexed) worst = std::max(worst, std::abs(peak.difference));
     QVERIFY(worst < 0.02);
+    // On the refined run the overlay's scale and background are those the file was made with (x1, +5).
+    QVERIFY(std::abs(powder->fit().scale - 1.0) < 0.02);
+    QVERIFY(std::abs(powder->fit().background - 5.0) < 0.5);
   }
 
   void peaksAreEditedByClicking() {
