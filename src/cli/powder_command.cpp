@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_options.hpp"
+#include "cli/gui_application.hpp"
 #include "cli/commands.hpp"
 #include "cli/powder_measured.hpp"
 #include "cli/powder_options.hpp"
@@ -18,6 +19,7 @@
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
 #include "powder/powder_files.hpp"
+#include "powder/powder_plot_painter.hpp"
 #include "powder/powder_lines.hpp"
 #include "powder/powder_profile.hpp"
 
@@ -76,6 +78,10 @@ commas or semicolons between them; "#" and "!" comments; one header line;
                          (default 0.1)
   --refine-json FILE     the refinement as JSON (a, a_su, c, c_su, zero,
                          zero_su, figure_of_merit, peaks, unindexed)
+  --plot FILE            the pattern as a picture (.png, .svg or .pdf; 1200 x 700):
+                         calculated in red with the line marks, with
+                         --measured the measurement in blue under the scaled
+                         profile, its peaks and the difference
 A refinement that fails (fewer than 3 peaks, no convergence, a parameter the
 indexed peaks do not fix) writes nothing and exits with status 1.
 
@@ -113,12 +119,22 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
   return out;
 }
 
+// The picture's format from the file name: png, svg or pdf.
+std::string PlotFormat(const std::string& file) {
+  const std::size_t dot = file.rfind('.');
+  std::string suffix = dot == std::string::npos ? std::string() : file.substr(dot + 1);
+  for (char& ch : suffix) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (suffix != "png" && suffix != "svg" && suffix != "pdf")
+    BadValue("--plot", file, "must end in .png, .svg or .pdf");
+  return suffix;
+}
+
 }  // namespace
 
 int RunPowder(const std::vector<std::string>& args) {
   std::set<std::string> valued = ParameterOptions::Names();
   valued.insert(PowderOptions::Names().begin(), PowderOptions::Names().end());
-  valued.insert({"--model", "--lines", "--pattern", "--measured", "--refine-json", "-o"});
+  valued.insert({"--model", "--lines", "--pattern", "--measured", "--refine-json", "--plot", "-o"});
   std::set<std::string> flags = PowderOptions::Flags();
   flags.insert("--help");
   const std::vector<Option> options = ReadOptions(args, valued, flags);
@@ -126,7 +142,7 @@ int RunPowder(const std::vector<std::string>& args) {
   ParameterOptions parameters;
   PowderOptions powder;
   std::optional<std::string> modelName;
-  std::string linesFile, patternFile, measuredFile, jsonFile, output;
+  std::string linesFile, patternFile, measuredFile, jsonFile, plotFile, output;
   for (const Option& option : options) {
     if (option.name == "--help") {
       std::fputs(kHelp, stdout);
@@ -142,12 +158,14 @@ int RunPowder(const std::vector<std::string>& args) {
                           : option.name == "--pattern"  ? patternFile
                           : option.name == "--measured" ? measuredFile
                           : option.name == "--refine-json" ? jsonFile
+                          : option.name == "--plot"     ? plotFile
                                                         : output;
       file = option.value;
     }
   }
   if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
   if (!jsonFile.empty() && !powder.refineGiven) throw UsageError("option --refine-json needs --refine");
+  const std::string plotFormat = plotFile.empty() ? std::string() : PlotFormat(plotFile);
 
   const std::optional<StructureModel> model = ModelOption(modelName);
 
@@ -158,38 +176,46 @@ int RunPowder(const std::vector<std::string>& args) {
   if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
 
-  CalculationResult result = RunCalculation(inputs);
-  if (result.status != RunStatus::Completed) {
-    std::fprintf(stderr, "lumora-cli: %s\n", result.error.c_str());
-    return 1;
-  }
-  std::optional<IntensityResult> intensities;
+  // The run's lines, with the model's intensities when there is one.
   std::string modelLabel;
-  if (model) {
-    const auto resolved = ResolveModel(*model, result.lattice);
-    if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
-    intensities.emplace();
-    modelLabel = model->name.empty() ? *modelName : model->name;
-    ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength, *intensities);
-  }
-
-  PowderLines lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr,
-                                       inputs.wavelength, powder.lines);
-  ScaleLinesToPercent(lines.lines);
+  auto runLines = [&](const CalculationInputs& in, CalculationResult& result) -> std::optional<PowderLines> {
+    result = RunCalculation(in);
+    if (result.status != RunStatus::Completed) {
+      std::fprintf(stderr, "lumora-cli: %s\n", result.error.c_str());
+      return std::nullopt;
+    }
+    std::optional<IntensityResult> intensities;
+    if (model) {
+      const auto resolved = ResolveModel(*model, result.lattice);
+      if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
+      intensities.emplace();
+      modelLabel = model->name.empty() ? *modelName : model->name;
+      ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, in.wavelength, *intensities);
+    }
+    PowderLines made = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, in.wavelength,
+                                        powder.lines);
+    ScaleLinesToPercent(made.lines);
+    return made;
+  };
+  CalculationResult result;
+  std::optional<PowderLines> computed = runLines(inputs, result);
+  if (!computed) return 1;
+  PowderLines& lines = *computed;
   const int nDim = result.lattice.nDim;
 
   // Everything is computed before anything is written.
   std::optional<Profile> pattern;
-  if (!patternFile.empty() || !measuredFile.empty()) {
+  if (!patternFile.empty() || !measuredFile.empty() || !plotFile.empty()) {
     pattern = ComputeProfile(lines.lines, profile);
     if (!pattern->error.empty()) throw UsageError("option --caglioti: " + pattern->error);
   }
   std::string report = LinesReport(lines, result.records.size(), summary, nDim, powder.lines, modelLabel);
   std::string json;
+  MeasuredOutput measured;
   if (!measuredFile.empty()) {
     CalculationInputs refineInputs = inputs;
     refineInputs.wavelength = powder.RefineWavelength(read.texts, inputs);
-    const MeasuredOutput measured = AnalyseMeasured(measuredFile, *pattern, powder, refineInputs, result.records, nDim);
+    measured = AnalyseMeasured(measuredFile, *pattern, powder, refineInputs, result.records, nDim);
     if (!measured.error.empty()) {
       std::fprintf(stderr, "lumora-cli: refinement: %s\n", measured.error.c_str());
       return 1;
@@ -200,6 +226,45 @@ int RunPowder(const std::vector<std::string>& args) {
   if (!linesFile.empty() && !WriteOutput(linesFile, PowderLinesCsv(lines, nDim))) return 1;
   if (!patternFile.empty() && !WriteOutput(patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile)))) return 1;
   if (!jsonFile.empty() && !WriteOutput(jsonFile, json)) return 1;
+  if (!plotFile.empty()) {
+    PowderPlotData data;
+    data.profile = &*pattern;
+    data.lines = &lines.lines;
+    // After a refinement the picture shows the pattern of the refined constants.
+    CalculationResult refinedRun;
+    std::optional<PowderLines> refinedLines;
+    Profile refinedPattern;
+    if (measured.refined) {
+      CalculationInputs refinedInputs = inputs;
+      refinedInputs.a = measured.a;
+      refinedInputs.c = measured.c;
+      refinedLines = runLines(refinedInputs, refinedRun);
+      if (!refinedLines) return 1;
+      ProfileOptions shifted = profile;
+      shifted.zeroShift = measured.zero;
+      refinedPattern = ComputeProfile(refinedLines->lines, shifted);
+      if (!refinedPattern.error.empty()) throw UsageError("option --caglioti: " + refinedPattern.error);
+      data.profile = &refinedPattern;
+      data.lines = &refinedLines->lines;
+      data.zero = measured.zero;
+      measured.fit = FitScaleAndBackground(refinedPattern, measured.pattern);
+    }
+    if (!measuredFile.empty()) {
+      data.fit = measured.fit;
+      data.measured = &measured.pattern;
+      data.peaks = measured.peaks;
+      if (measured.refined) data.unindexed = &measured.unindexed;
+    }
+    EnsureGuiApplication();
+    QString problem;
+    const QByteArray bytes = RenderPowderPlot(MakePowderScene(data, PowderAxis::TwoTheta, IntensityScale::Linear, inputs.wavelength),
+                                              QString::fromStdString(plotFormat), QSize(1200, 700), &problem);
+    if (bytes.isEmpty()) {
+      std::fprintf(stderr, "lumora-cli: %s: %s\n", plotFile.c_str(), problem.toUtf8().constData());
+      return 1;
+    }
+    if (!WriteOutput(plotFile, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())))) return 1;
+  }
   return WriteOutput(output, report) ? 0 : 1;
 }
 

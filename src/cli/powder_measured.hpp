@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "cli/powder_options.hpp"
+#include "powder/measured_pattern.hpp"
+#include "powder/pattern_scale.hpp"
 #include "reflections/calculation.hpp"
 
 namespace lumora::cli {
@@ -14,6 +16,14 @@ struct MeasuredOutput {
   std::string report;  // the sections for the report
   std::string json;    // the refinement as JSON (with --refine)
   std::string error;   // why the refinement failed; nothing else is then of use
+  // For the picture: the pattern, its peaks, the overlay's fit and, after a
+  // refinement, its zero shift and the peaks it left unindexed.
+  MeasuredPattern pattern;
+  std::vector<double> peaks;
+  ScaleAndBackground fit{1.0, 0.0};
+  bool refined = false;
+  double a = 0.0, c = 0.0, zero = 0.0;
+  std::vector<double> unindexed;
 };
 
 // Reads path (a UsageError names it when it cannot be read), finds its peaks,

@@ -124,6 +124,46 @@ PowderPlotLayout Frame(const PowderPlotScene& scene, const QRectF& bounds, const
 
 }  // namespace
 
+PowderPlotScene MakePowderScene(const PowderPlotData& data, PowderAxis axis, IntensityScale scale, double wavelength) {
+  PowderPlotScene scene;
+  scene.axis = axis;
+  scene.scale = scale;
+  scene.wavelength = wavelength;
+  if (data.profile) {
+    scene.calcTwoTheta = data.profile->twoTheta;
+    scene.calcIntensity = data.profile->intensity;
+    for (double& y : scene.calcIntensity) y = data.fit.scale * y + data.fit.background;
+  }
+  if (data.lines)
+    for (const PowderLine& line : *data.lines) scene.lineTwoTheta.push_back(line.twoTheta + data.zero);
+  if (data.measured) {
+    scene.measTwoTheta = data.measured->twoTheta;
+    scene.measIntensity = data.measured->intensity;
+  }
+  scene.peakTwoTheta = data.peaks;
+  if (data.unindexed)
+    for (const double t : data.peaks)
+      scene.peakIndexed.push_back(std::none_of(data.unindexed->begin(), data.unindexed->end(),
+                                               [t](double u) { return std::abs(u - t) < 1e-9; }));
+  scene.view = SceneLimits(scene);
+  return scene;
+}
+
+AxisRange SceneLimits(const PowderPlotScene& scene) {
+  double low = 1e300, high = -1e300;
+  for (const std::vector<double>* curve : {&scene.calcTwoTheta, &scene.measTwoTheta}) {
+    if (curve->empty()) continue;
+    for (const double t : {curve->front(), curve->back()}) {
+      const double v = AxisFromTwoTheta(t, scene.wavelength, scene.axis);
+      if (!std::isfinite(v)) continue;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+  }
+  if (scene.axis == PowderAxis::D) high = std::min(high, 50.0);
+  return high > low ? AxisRange{low, high} : AxisRange{0.0, 1.0};
+}
+
 double PowderPlotLayout::xToPixel(double value, const AxisRange& view) const {
   return data.left() + (value - view.low) / view.width() * data.width();
 }

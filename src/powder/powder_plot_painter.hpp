@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "powder/measured_pattern.hpp"
+#include "powder/pattern_scale.hpp"
 #include "powder/powder_axis.hpp"
+#include "powder/powder_lines.hpp"
+#include "powder/powder_profile.hpp"
 
 class QFontMetricsF;
 class QPainter;
@@ -31,6 +35,20 @@ struct PowderPlotScene {
   int highlightedLine = -1;          // index into lineTwoTheta, or -1
   std::string message;               // shown in the middle when there is no curve
 };
+
+// What a powder plot shows, as the window and the command line hold it.
+struct PowderPlotData {
+  const Profile* profile = nullptr;                // calculated, or null
+  ScaleAndBackground fit{1.0, 0.0};                // laid on the measured pattern as scale * I + background
+  const std::vector<PowderLine>* lines = nullptr;  // tick marks, or null
+  double zero = 0.0;                               // added to the lines' 2 theta
+  const MeasuredPattern* measured = nullptr;       // or null
+  std::vector<double> peaks;                       // found in the measured pattern
+  const std::vector<double>* unindexed = nullptr;  // after a refinement: the peaks it left unindexed
+};
+PowderPlotScene MakePowderScene(const PowderPlotData& data, PowderAxis axis, IntensityScale scale, double wavelength);
+// The abscissa range of everything the scene holds (d stops at 50 A, where it runs away towards 2 theta = 0).
+AxisRange SceneLimits(const PowderPlotScene& scene);
 
 // Where the parts of the plot lie inside bounds, and the ordinate's range in
 // the scaled unit, for painting and for turning a mouse position into values.

@@ -103,6 +103,8 @@ std::string CheckProfileOptions(const ProfileOptions& o) {
   if (!(o.eta >= 0.0 && o.eta <= 1.0)) return "eta " + text(o.eta) + " is not from 0 to 1";
   if (!(o.cutWidths >= 1.0 && o.cutWidths <= 1000.0))
     return "cut " + text(o.cutWidths) + " is not from 1 to 1000 widths";
+  if (!(std::fabs(o.zeroShift) < 10.0))
+    return "zero shift " + text(o.zeroShift) + " is not within 10 degrees of 0";
   if (o.doublet) {
     for (double lambda : *o.doublet)
       if (!(lambda > 0.0 && std::isfinite(lambda))) return "doublet wavelength " + text(lambda) + " is not above 0";
@@ -119,14 +121,14 @@ Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOption
   peaks.reserve(lines.size() * (o.doublet ? 2 : 1));
   for (const PowderLine& line : lines) {
     if (!o.doublet) {
-      peaks.push_back({line.twoTheta, line.intensity});
+      peaks.push_back({line.twoTheta + o.zeroShift, line.intensity});
       continue;
     }
     // Bragg's law for each wavelength; a component beyond 2 theta = 180 is not seen.
     const double weights[2] = {2.0 / 3.0, 1.0 / 3.0};
     for (std::size_t k = 0; k < 2; ++k) {
       const double s = (*o.doublet)[k] / (2.0 * line.d);
-      if (s < 1.0) peaks.push_back({2.0 * std::asin(s) / kDegree, weights[k] * line.intensity});
+      if (s < 1.0) peaks.push_back({2.0 * std::asin(s) / kDegree + o.zeroShift, weights[k] * line.intensity});
     }
   }
 

@@ -398,9 +398,9 @@ std::optional<PowderWindow::FieldValues> PowderWindow::readFields() {
       !read(tfZero_, QStringLiteral("Zero shift"), values.zero))
     return std::nullopt;
   if (chkDoublet_->isChecked() && run_.kAlpha) values.profile.doublet = run_.kAlpha;
+  values.profile.zeroShift = values.zero;
   std::string problem = CheckLineOptions(values.lines);
   if (problem.empty()) problem = CheckProfileOptions(values.profile);
-  if (problem.empty() && std::abs(values.zero) >= 10.0) problem = "zero shift " + ShortestText(values.zero) + " must lie within \u00b110\u00b0";
   if (!problem.empty()) {
     showMessage(QString::fromStdString(problem));
     return std::nullopt;
@@ -427,20 +427,7 @@ bool PowderWindow::recalculate() {
     auto lines = std::make_shared<PowderLines>(BuildPowderLines(
         run.result->records, run.intensities ? &run.intensities->intensity : nullptr, run.inputs.wavelength, fields.lines));
     ScaleLinesToPercent(lines->lines);
-    // The zero shift moves the calculated pattern onto the measured one.
-    std::vector<PowderLine> shifted = lines->lines;
-    if (fields.zero != 0.0)
-      for (PowderLine& line : shifted) line.twoTheta += fields.zero;
-    ProfileOptions profile = fields.profile;
-    if (profile.doublet && fields.zero != 0.0) {
-      // The doublet places lines by their d; shift through the range instead.
-      profile.twoThetaMin -= fields.zero;
-      profile.twoThetaMax -= fields.zero;
-      out.profile = ComputeProfile(lines->lines, profile);
-      for (double& t : out.profile.twoTheta) t += fields.zero;
-    } else {
-      out.profile = ComputeProfile(shifted, profile);
-    }
+    out.profile = ComputeProfile(lines->lines, fields.profile);  // with the zero shift
     out.lines = std::move(lines);
     out.zero = fields.zero;
     return out;
@@ -473,44 +460,21 @@ void PowderWindow::onComputed() {
 }
 
 void PowderWindow::refreshScene(bool keepView) {
-  PowderPlotScene scene;
-  scene.axis = static_cast<PowderAxis>(std::max(0, cmbAxis_->currentIndex()));
-  scene.scale = static_cast<IntensityScale>(std::max(0, cmbScale_->currentIndex()));
-  scene.wavelength = run_.result ? run_.inputs.wavelength : 1.5406;
-  if (!profile_.twoTheta.empty()) {
-    scene.calcTwoTheta = profile_.twoTheta;
-    scene.calcIntensity = profile_.intensity;
-    for (double& y : scene.calcIntensity) y = fit_.scale * y + fit_.background;
-  }
-  if (lines_)
-    for (const PowderLine& line : lines_->lines) scene.lineTwoTheta.push_back(line.twoTheta + zero_);
-  if (measured_) {
-    scene.measTwoTheta = measured_->twoTheta;
-    scene.measIntensity = measured_->intensity;
-  }
-  scene.peakTwoTheta = peaks_;
-  if (refinement_) {
-    for (const double t : peaks_)
-      scene.peakIndexed.push_back(std::none_of(refinement_->unindexed.begin(), refinement_->unindexed.end(),
-                                               [t](double u) { return std::abs(u - t) < 1e-9; }));
-  }
+  PowderPlotData shown;
+  if (!profile_.twoTheta.empty()) shown.profile = &profile_;
+  shown.fit = fit_;
+  if (lines_) shown.lines = &lines_->lines;
+  shown.zero = zero_;
+  if (measured_) shown.measured = &*measured_;
+  shown.peaks = peaks_;
+  if (refinement_) shown.unindexed = &refinement_->unindexed;
+  PowderPlotScene scene = MakePowderScene(shown, static_cast<PowderAxis>(std::max(0, cmbAxis_->currentIndex())),
+                                          static_cast<IntensityScale>(std::max(0, cmbScale_->currentIndex())),
+                                          run_.result ? run_.inputs.wavelength : 1.5406);
   if (!run_.result && !measured_)
     scene.message = "Run a calculation in the main window to see its powder pattern, or open a measured pattern.";
-
   // Zoom and pan reach over everything on show.
-  double low = 1e300, high = -1e300;
-  auto widen = [&](const std::vector<double>& twoTheta) {
-    for (const double t : {twoTheta.empty() ? kNaN : twoTheta.front(), twoTheta.empty() ? kNaN : twoTheta.back()}) {
-      const double v = AxisFromTwoTheta(t, scene.wavelength, scene.axis);
-      if (!std::isfinite(v)) continue;
-      low = std::min(low, v);
-      high = std::max(high, v);
-    }
-  };
-  widen(scene.calcTwoTheta);
-  widen(scene.measTwoTheta);
-  if (scene.axis == PowderAxis::D) high = std::min(high, 50.0);  // d runs away towards 2 theta = 0
-  const AxisRange limits = high > low ? AxisRange{low, high} : AxisRange{0.0, 1.0};
+  const AxisRange limits = SceneLimits(scene);
   plot_->setScene(std::move(scene), keepView);
   plot_->setLimits(limits);
 }

@@ -112,6 +112,7 @@ TEST_F(CliPowder, BadOptionsExit2NamingTheOptionAndWriteNothing) {
       {"--tolerance 0.5", "--tolerance"},        {"--monochromator 200", "--monochromator"},
       {"--wavelength 1.5 --doublet", "--doublet"}, {"--caglioti 0,-1,0.01", "--caglioti"},
       {"-a x", "-a"},                            {"--model nosuchmodel", "--model"},
+      {"--plot " + File("p.gif"), "--plot"},
   };
   for (const auto& [arguments, option] : cases) {
     const auto run = RunCli("powder " + arguments + pattern, true);
@@ -119,6 +120,7 @@ TEST_F(CliPowder, BadOptionsExit2NamingTheOptionAndWriteNothing) {
     EXPECT_NE(run.out.find(option), std::string::npos) << arguments << ": " << run.out;
     EXPECT_FALSE(fs::exists(File("bad.xy"))) << arguments;
   }
+  EXPECT_FALSE(fs::exists(File("p.gif")));
 }
 
 // The number after "key": in a JSON text (the first such key).
@@ -176,6 +178,20 @@ TEST_F(CliPowder, MeasuredPatternPeaksScaleAndRefinement) {
   EXPECT_NE(json.find("\"figure_of_merit_name\": \"F(N) (Smith-Snyder)\""), std::string::npos);
   EXPECT_NE(json.find("\"peaks\": [\n    {\"observed\": "), std::string::npos);
   EXPECT_NE(json.find("\"unindexed\": ["), std::string::npos);
+
+  // The scale with a background: the file is three times the profile and nothing more.
+  const std::string withBackground = "with a constant background: scale = ";
+  ASSERT_NE(scaled.out.find(withBackground), std::string::npos);
+  EXPECT_NEAR(std::stod(scaled.out.substr(scaled.out.find(withBackground) + withBackground.size())), 3.0, 1e-6);
+
+  // The picture in each format, with the refinement drawn.
+  for (const char* name : {"r.png", "r.svg", "r.pdf"}) {
+    ASSERT_EQ(RunCli("powder" + narrow + "-a 2.821 --measured " + File("m.xye") + " --refine a,zero --plot " + File(name)).status, 0)
+        << name;
+    const std::string bytes = ReadAll(File(name));
+    const std::string magic = name[2] == 'p' && name[3] == 'n' ? "\x89PNG" : name[2] == 's' ? "<svg" : "%PDF";
+    EXPECT_NE(bytes.find(magic), std::string::npos) << name;
+  }
 }
 
 TEST_F(CliPowder, ResolvedDoubletsRefineWithKAlpha1) {

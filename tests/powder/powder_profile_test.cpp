@@ -148,6 +148,18 @@ TEST(PowderProfile, DoubletFollowsBraggsLawWithHalfStrength) {
   const auto peak1 = std::max_element(p.intensity.begin(), p.intensity.begin() + static_cast<std::ptrdiff_t>(middle)) -
                      p.intensity.begin();
   EXPECT_NEAR(p.twoTheta[static_cast<std::size_t>(peak1)], 140.0, 0.0006);
+
+  // A zero shift moves both components by the same angle, keeping their areas.
+  o.zeroShift = 0.25;
+  const Profile shifted = ComputeProfile({Line(140.0, 90.0, d)}, o);
+  ASSERT_EQ(shifted.error, "");
+  const auto shift = static_cast<std::size_t>(std::lround(0.25 / o.step));
+  const auto top1 = std::max_element(shifted.intensity.begin(), shifted.intensity.begin() + static_cast<std::ptrdiff_t>(middle + shift)) -
+                    shifted.intensity.begin();
+  EXPECT_NEAR(shifted.twoTheta[static_cast<std::size_t>(top1)], 140.25, 0.0006);
+  EXPECT_NEAR(Area(shifted, middle + shift, shifted.intensity.size(), o.step), a2, 1e-6);
+  o.zeroShift = 12.0;
+  EXPECT_NE(ComputeProfile({Line(140.0, 90.0, d)}, o).error.find("zero shift 12"), std::string::npos);
 }
 
 TEST(PowderProfile, CagliotiWidthAndRejectedOptions) {
