@@ -14,10 +14,14 @@
 #include <variant>
 
 #include "cli/cli_options.hpp"
+#include "cli/powder_options.hpp"
 #include "common/number_text.hpp"
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
 #include "lattice/lattice.hpp"
+#include "powder/powder_lines.hpp"
+#include "powder/powder_profile.hpp"
+#include "powder/powder_refinement.hpp"
 #include "reflections/parameters.hpp"
 #include "reflections/space_groups.hpp"
 #include "tiling/multigrid.hpp"
@@ -150,6 +154,141 @@ py::dict Reflections(Options options) {
   return out;
 }
 
+// The powder options taken out of options (the rest are the run's).
+cli::PowderOptions TakePowderOptions(Options& options) {
+  cli::PowderOptions powder;
+  for (auto it = options.begin(); it != options.end();) {
+    if (powder.Apply({it->first, it->second})) {
+      it = options.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return powder;
+}
+
+// The run of the parameter options in options, released from the GIL.
+CalculationResult PowderRun(const CalculationInputs& inputs) {
+  CalculationResult result;
+  {
+    py::gil_scoped_release release;
+    result = RunCalculation(inputs);
+  }
+  if (result.status != RunStatus::Completed) throw cli::UsageError(result.error);
+  return result;
+}
+
+py::dict Powder(Options options) {
+  std::optional<std::string> modelName;
+  if (const auto it = options.find("--model"); it != options.end()) {
+    modelName = it->second;
+    options.erase(it);
+  }
+  const cli::PowderOptions powder = TakePowderOptions(options);
+  const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  const CalculationInputs& inputs = typed.inputs;
+  const ProfileOptions profileOptions = powder.Profile(typed.texts, inputs);
+  const std::optional<StructureModel> model = cli::ModelOption(modelName);
+
+  CalculationResult result = PowderRun(inputs);
+  std::optional<IntensityResult> intensities;
+  if (model) {
+    const auto resolved = ResolveModel(*model, result.lattice);
+    if (const std::string* error = std::get_if<std::string>(&resolved)) throw cli::UsageError("option --model: " + *error);
+    intensities.emplace();
+    ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
+                       *intensities);
+  }
+  PowderLines lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr,
+                                       inputs.wavelength, powder.lines);
+  ScaleLinesToPercent(lines.lines);
+  Profile profile;
+  {
+    py::gil_scoped_release release;
+    profile = ComputeProfile(lines.lines, profileOptions);
+  }
+  if (!profile.error.empty()) throw cli::UsageError("option --caglioti: " + profile.error);
+
+  const auto n = static_cast<py::ssize_t>(lines.lines.size());
+  const int nDim = result.lattice.nDim;
+  py::array_t<double> twoTheta(n), d(n), intensity(n);
+  py::array_t<std::int32_t> multiplicity(n);
+  py::array_t<std::int32_t> index({n, static_cast<py::ssize_t>(nDim)});
+  auto idx = index.mutable_unchecked<2>();
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const PowderLine& line = lines.lines[static_cast<std::size_t>(i)];
+    twoTheta.mutable_data()[i] = line.twoTheta;
+    d.mutable_data()[i] = line.d;
+    intensity.mutable_data()[i] = line.intensity;
+    multiplicity.mutable_data()[i] = line.multiplicity;
+    for (int k = 0; k < nDim; ++k) idx(i, k) = line.indices.front()[static_cast<std::size_t>(k)];
+  }
+  py::dict out;
+  out["two_theta"] = twoTheta;
+  out["d"] = d;
+  out["multiplicity"] = multiplicity;
+  out["intensity"] = intensity;
+  out["index"] = index;
+  out["dropped_at_backscatter"] = lines.droppedAtBackscatter;
+  py::dict pattern;
+  pattern["two_theta"] = Doubles(profile.twoTheta);
+  pattern["intensity"] = Doubles(profile.intensity);
+  out["profile"] = pattern;
+  return out;
+}
+
+py::dict Refine(const std::vector<double>& observed, Options options) {
+  const cli::PowderOptions powder = TakePowderOptions(options);
+  const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  const CalculationInputs& inputs = typed.inputs;
+  if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
+    throw cli::UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
+  const CalculationResult run = PowderRun(inputs);
+  CalculationInputs refineInputs = inputs;
+  refineInputs.wavelength = powder.RefineWavelength(typed.texts, inputs);
+  RefinementResult r;
+  {
+    py::gil_scoped_release release;
+    r = RefineLattice(observed, refineInputs, run.records, powder.lines, powder.refine);
+  }
+  if (!r.error.empty()) throw cli::UsageError("refinement: " + r.error);
+  const int nDim = run.lattice.nDim;
+  py::dict out;
+  out["a"] = r.a;
+  out["a_su"] = r.aSu;
+  out["c"] = r.c;
+  out["c_su"] = r.cSu;
+  out["zero"] = r.zero;
+  out["zero_su"] = r.zeroSu;
+  py::list refined;
+  for (const auto& [on, name] : {std::pair{powder.refine.refineA, "a"}, {powder.refine.refineC, "c"},
+                                 {powder.refine.refineZero, "zero"}})
+    if (on) refined.append(name);
+  out["refined"] = refined;
+  out["figure_of_merit"] = r.figureOfMerit;
+  out["figure_of_merit_name"] = r.figureOfMeritName;
+  out["mean_difference"] = r.meanDifference;
+  out["possible_lines"] = r.possibleLines;
+  out["index_tolerance"] = powder.refine.tolerance;
+  out["iterations"] = r.iterations;
+  py::list peaks;
+  for (const IndexedPeak& p : r.indexed) {
+    py::dict peak;
+    peak["observed"] = p.observed;
+    peak["calculated"] = p.calculated;
+    peak["difference"] = p.difference;
+    py::list index;
+    for (int k = 0; k < nDim; ++k) index.append(p.index[static_cast<std::size_t>(k)]);
+    peak["index"] = index;
+    peak["multiplicity"] = p.multiplicity;
+    peak["d"] = p.d;
+    peaks.append(peak);
+  }
+  out["peaks"] = peaks;
+  out["unindexed"] = py::cast(r.unindexed);
+  return out;
+}
+
 py::array_t<double> MatrixArray(const Matrix7& m, int n) {
   py::array_t<double> out({n, n});
   auto a = out.mutable_unchecked<2>();
@@ -258,6 +397,10 @@ PYBIND11_MODULE(_core, m) {
   m.def("matrices", &Matrices, py::arg("options"),
         "The direct and inverse lattice matrices for options named as on lumora-cli's command line.");
   m.def("space_groups", &SpaceGroups, py::arg("options"), "The space-group symbols of a system, in list order.");
+  m.def("powder", &Powder, py::arg("options"),
+        "Powder lines and the simulated profile for options named as on lumora-cli's command line.");
+  m.def("refine", &Refine, py::arg("observed"), py::arg("options"),
+        "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
   m.def("tiling", &MakeTilingDict, py::arg("options"),
         "A multigrid tiling for options named as on lumora-cli's command line: vertices and tiles as arrays.");
 }

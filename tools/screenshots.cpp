@@ -1,6 +1,10 @@
 // Makes the pictures of the documentation: the main window after runs of the
-// start-up inputs and of the icosahedral system, and the large 3D view.
-// Usage: lumora-screenshots OUTPUT_FOLDER
+// start-up inputs and of the icosahedral system, the large 3D view, and the
+// powder window with a measured pattern.
+// Usage: lumora-screenshots OUTPUT_FOLDER [MEASURED_PATTERN]
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -8,6 +12,7 @@
 
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
+#include "powder/powder_window.hpp"
 #include "plots/plot_controller.hpp"
 
 namespace {
@@ -61,5 +66,44 @@ int main(int argc, char** argv) {
   window.waitForRun();
   ok = Save(&window, out, QStringLiteral("main-penrose-intensities.png")) && ok;
   window.chooseModel(QString());
+
+  // The powder window with a measured pattern indexed (the file given second):
+  // the Penrose model, Cu, and a and c typed a percent off.
+  if (argc >= 3) {
+    window.parameters()->setTexts(lumora::StartupParameters());
+    window.parameters()->chooseAnode(1);
+    texts = window.parameters()->texts();
+    texts.a = "2.80";
+    texts.c = "12.0";
+    texts.loops = {"4", "4", "4", "4", "4", "0"};
+    texts.thetaMin = "5";
+    texts.thetaMax = "40";
+    window.parameters()->setTexts(texts);
+    ok = window.chooseModel(QStringLiteral("penrose")) && ok;
+    window.executeCalculation();
+    window.waitForRun();
+    window.findChild<QAction*>(QStringLiteral("mnuView12"))->trigger();
+    lumora::PowderWindow* powder = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (auto* found = qobject_cast<lumora::PowderWindow*>(top)) powder = found;
+    if (!powder) return 1;
+    powder->resize(1280, 860);
+    powder->show();
+    powder->waitForIdle();
+    powder->findChild<QLineEdit*>(QStringLiteral("tfW"))->setText(QStringLiteral("0.003"));
+    powder->findChild<QCheckBox*>(QStringLiteral("chkDoublet"))->setChecked(true);
+    ok = powder->openMeasured(QString::fromLocal8Bit(argv[2])) && ok;
+    powder->waitForIdle();
+    powder->refine();
+    powder->waitForIdle();
+    ok = powder->refinement().has_value() && ok;
+    // Use Refined Constants: the main window runs again and the pattern follows.
+    powder->useRefined();
+    window.waitForRun();
+    powder->waitForIdle();
+    powder->refine();
+    powder->waitForIdle();
+    ok = Save(powder, out, QStringLiteral("powder-window.png")) && ok;
+  }
   return ok ? 0 : 1;
 }

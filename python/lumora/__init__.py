@@ -12,7 +12,7 @@ the same core; bad input raises ``ValueError`` with the message
 
 from . import _core
 
-__all__ = ["reflections", "matrices", "space_groups", "tiling"]
+__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine"]
 
 
 def _text(value):
@@ -22,15 +22,20 @@ def _text(value):
     return value if isinstance(value, str) else repr(value) if isinstance(value, float) else str(value)
 
 
+def _put(options, pairs, convert=_text):
+    """Adds the option text of each (name, value) whose value is not None."""
+    for name, value in pairs:
+        if value is not None:
+            options[name] = convert(value)
+    return options
+
+
 def _parameter_options(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
                        theta=None, qi_max=None, loops=None, settings=None):
     """The lattice and calculation arguments as lumora-cli options (name -> text)."""
-    options = {}
-    for name, value in (("--system", system), ("--space-group", space_group), ("--setting", setting),
-                        ("-a", a), ("-c", c), ("--wavelength", wavelength), ("--anode", anode),
-                        ("--qi-max", qi_max), ("--settings", settings)):
-        if value is not None:
-            options[name] = _text(value)
+    options = _put({}, (("--system", system), ("--space-group", space_group), ("--setting", setting), ("-a", a),
+                        ("-c", c), ("--wavelength", wavelength), ("--anode", anode), ("--qi-max", qi_max),
+                        ("--settings", settings)))
     if theta is not None:
         if isinstance(theta, str):
             options["--theta"] = theta
@@ -81,13 +86,78 @@ def reflections(system=None, space_group=None, setting=None, a=None, c=None, wav
     """
     options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
                                  settings)
-    if model is not None:
-        options["--model"] = _text(model)
-    if algorithm is not None:
-        options["--algorithm"] = _text(algorithm)
-    if min_intensity is not None:
-        options["--min-intensity"] = _text(min_intensity)
+    _put(options, (("--model", model), ("--algorithm", algorithm), ("--min-intensity", min_intensity)))
     return _core.reflections(options)
+
+
+def _triple(value):
+    """Three numbers as "x,y,z" (or a text as given)."""
+    return value if isinstance(value, str) else ",".join(_text(v) for v in value)
+
+
+def powder(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None, theta=None,
+           qi_max=None, loops=None, model=None, tolerance=None, monochromator=None, two_theta=None, caglioti=None,
+           eta=None, cut=None, doublet=False, settings=None):
+    """The run's reflections merged into powder lines, and the simulated profile.
+
+    Takes the arguments of reflections() (without algorithm and
+    min_intensity) and those of lumora-cli powder:
+      tolerance      relative d tolerance for merging (default 1e-6)
+      monochromator  2theta of the monochromator crystal, degrees (default 0: none)
+      two_theta      (min, max, step) of the profile in degrees (default twice
+                     the theta range, step 0.01)
+      caglioti       (U, V, W) in degrees^2 (default (0, 0, 0.01))
+      eta            Lorentzian fraction 0..1 (default 0.5)
+      cut            each peak reaches this many FWHM either side (default 20)
+      doublet        True: the anode's K-alpha1/K-alpha2 doublet
+
+    Returns a dict, for n lines by ascending 2theta: "two_theta", "d",
+    "intensity" (percent of the strongest, LP included) (n,) float64,
+    "multiplicity" (n,) int32, "index" (n, 5) or (n, 6) int32 (the first index
+    vector of each line), "dropped_at_backscatter", and "profile": a dict of
+    "two_theta" and "intensity" arrays. Raises ValueError for bad input.
+    """
+    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
+                                 settings)
+    _put(options, (("--tolerance", tolerance), ("--monochromator", monochromator), ("--model", model),
+                   ("--eta", eta), ("--cut", cut)))
+    _put(options, (("--two-theta", two_theta), ("--caglioti", caglioti)), _triple)
+    if doublet:
+        options["--doublet"] = ""
+    return _core.powder(options)
+
+
+def refine(observed_two_theta, system=None, space_group=None, setting=None, a=None, c=None, wavelength=None,
+           anode=None, theta=None, qi_max=None, loops=None, refine=("a", "zero"), index_tolerance=None,
+           tolerance=None, doublet=False, settings=None):
+    """Indexes observed peak positions against the run's powder lines and
+    refines the lattice by least squares on 2theta, as lumora-cli powder
+    --refine does with the peaks of a measured pattern.
+
+      observed_two_theta  peak positions in degrees (a sequence or array)
+      a, c                the start values (and the rest of the run, as reflections())
+      refine              the parameters to refine: any of "a", "c" (axial
+                          systems), "zero" (default ("a", "zero"))
+      index_tolerance     a peak indexes the nearest line within this many degrees (default 0.1)
+      tolerance           relative d tolerance for merging lines (default 1e-6)
+      doublet             True: the peaks are those of K-alpha1 (a resolved
+                          doublet); refines with the anode's K-alpha1
+                          wavelength instead of the run's
+
+    Returns a dict like lumora-cli's --refine-json: a, a_su, c, c_su, zero,
+    zero_su, refined, figure_of_merit, figure_of_merit_name, mean_difference,
+    possible_lines, index_tolerance, iterations, peaks (a list of dicts with
+    observed, calculated, difference, index, multiplicity, d) and unindexed.
+    Raises ValueError for bad input and for a refinement that fails (fewer
+    than 3 peaks, no convergence, a parameter the peaks do not determine).
+    """
+    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
+                                 settings)
+    _put(options, (("--tolerance", tolerance), ("--index-tolerance", index_tolerance)))
+    options["--refine"] = refine if isinstance(refine, str) else ",".join(refine)
+    if doublet:
+        options["--doublet"] = ""
+    return _core.refine([float(t) for t in observed_two_theta], options)
 
 
 def matrices(system=None, setting=None, a=None, c=None, settings=None):

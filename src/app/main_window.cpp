@@ -52,6 +52,7 @@
 #include "report/reflection_table_pane.hpp"
 #include "report/report_lines.hpp"
 #include "report/table_export.hpp"
+#include "powder/powder_window.hpp"
 #include "tiling/tiling_window.hpp"
 
 namespace lumora {
@@ -96,6 +97,7 @@ MainWindow::~MainWindow() {
   runner_.cancel();
   runner_.waitForFinished();
   delete tilingWindow_;  // it refers back to this window
+  delete powderWindow_;
 }
 
 QAction* MainWindow::makeAction(const char* name, const QString& text) {
@@ -169,6 +171,8 @@ void MainWindow::buildActions() {
     plots_->bindOption(flags[i], makeAction(views[i].first, QString::fromLatin1(views[i].second)));
   connect(makeAction("mnuView9", QStringLiteral("Tiling Vertices + FT")), &QAction::triggered, this,
           &MainWindow::showTilingWindow);
+  connect(makeAction("mnuView12", QStringLiteral("Powder Pattern")), &QAction::triggered, this,
+          &MainWindow::showPowderWindow);
 
   // Help
   connect(makeAction("mnuHelp6", QStringLiteral("Contents")), &QAction::triggered, this, &MainWindow::showHelp);
@@ -220,6 +224,7 @@ void MainWindow::buildMenus() {
   for (const char* name : {"mnuView10", "mnuView11"}) add(view, name);
   separator(view, "mnuView02");
   add(view, "mnuView9");
+  add(view, "mnuView12");
 
   buildModelMenu();
 
@@ -432,6 +437,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   OpenWindowPreferences()->setValue(QString::fromLatin1(prefs::kSplitter), splitter_->saveState());
   saveSettings();
   if (tilingWindow_) tilingWindow_->close();
+  if (powderWindow_) powderWindow_->close();
   event->accept();
 }
 
@@ -477,6 +483,8 @@ void MainWindow::startRun(const CalculationInputs& inputs) {
   lprog_->setText(QStringLiteral("calculating ..."));
   progress_->setValue(0);
   runJob_ = plots_->captureJob();
+  runInputs_ = inputs;
+  runAnode_ = panel_->texts().anodeIndex;
   std::optional<StructureModel> model;
   if (model_ && model_->system == inputs.system) {
     model = model_;
@@ -585,6 +593,7 @@ void MainWindow::onRunFinished(FinishedRun run) {
   setBusy(false);
   table_->showRun(result_, reportContext());
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(true);
+  handRunToPowderWindow();
 }
 
 void MainWindow::abortRun(bool cancelled) {
@@ -808,6 +817,46 @@ void MainWindow::showTilingWindow() {
   tilingWindow_->show();
   tilingWindow_->raise();
   tilingWindow_->activateWindow();
+}
+
+void MainWindow::showPowderWindow() {
+  if (!powderWindow_) {
+    powderWindow_ = new PowderWindow(paths_);
+    powderWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(powderWindow_, &PowderWindow::constantsChosen, this, &MainWindow::applyRefinedConstants);
+    handRunToPowderWindow();
+  }
+  powderWindow_->show();
+  powderWindow_->raise();
+  powderWindow_->activateWindow();
+}
+
+void MainWindow::handRunToPowderWindow() {
+  if (!powderWindow_ || !calculated_ || !result_) return;
+  PowderWindow::Run run;
+  run.result = result_;
+  run.intensities = intensities_;
+  run.inputs = runInputs_;
+  if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
+  powderWindow_->setRun(std::move(run));
+}
+
+void MainWindow::applyRefinedConstants(double a, double c) {
+  if (busy_) {
+    Dialogs().message(this, QStringLiteral("A calculation is running; use the refined constants when it has ended."));
+    return;
+  }
+  if (panel_->system() != runInputs_.system) {
+    Dialogs().message(this, QStringLiteral("The system has been changed since the run the powder pattern shows; "
+                                           "the refined constants were not used."));
+    return;
+  }
+  ParameterTexts texts = panel_->texts();
+  texts.a = FormatFixed(a, 6);
+  if (std::isfinite(c)) texts.c = FormatFixed(c, 6);
+  panel_->setTexts(texts);
+  raise();
+  executeCalculation();
 }
 
 void MainWindow::showHelp() {

@@ -27,6 +27,7 @@ class ReflectionTablePane;
 class PlotController;
 class PlotOutput;
 class TilingWindow;
+class PowderWindow;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -63,6 +64,7 @@ class MainWindow : public QMainWindow {
   void findReflection();
   void showUsedMatrices();
   void showTilingWindow();
+  void showPowderWindow();
   // The structure model: "" for none, a built-in name, or a model file's path.
   bool chooseModel(const QString& nameOrPath);
   void openModelFile();
@@ -91,6 +93,8 @@ class MainWindow : public QMainWindow {
   void onRunFinished(FinishedRun run);
   void onProgress(RunStage stage, double fraction);
   void abortRun(bool cancelled);
+  void handRunToPowderWindow();
+  void applyRefinedConstants(double a, double c);
   void refreshTable();
   bool writeTemporaryReport();
   ReportContext reportContext() const;
@@ -107,6 +111,7 @@ class MainWindow : public QMainWindow {
   PlotController* plots_ = nullptr;
   PlotOutput* outputs_ = nullptr;
   QPointer<TilingWindow> tilingWindow_;
+  QPointer<PowderWindow> powderWindow_;
   QStackedWidget* pages_ = nullptr;  // the normal layout, or the large view
   QStackedWidget* strip_ = nullptr;  // frPlot, or frPROG while a run is going
   QLabel* lprog_ = nullptr;
@@ -127,6 +132,8 @@ class MainWindow : public QMainWindow {
   QString modelSource_;  // "" none, a built-in name or a file path
   std::shared_ptr<const IntensityResult> intensities_;
   CalculationInputs pendingInputs_;  // counted, waiting for the user's answer
+  CalculationInputs runInputs_;      // of the run going or last shown
+  int runAnode_ = 0;                 // its anode list index
   PlotJob runJob_;                   // the pictures the running job draws
   QSplitter* splitter_ = nullptr;
 };

@@ -22,6 +22,14 @@ std::string Lower(std::string s) {
   return s;
 }
 
+bool IsWholeNumberText(const std::string& text) {
+  std::string_view t = Trim(text);
+  if (t.empty()) return false;
+  return std::all_of(t.begin(), t.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+}  // namespace
+
 std::vector<std::string> SplitCommas(const std::string& s) {
   std::vector<std::string> parts;
   std::size_t start = 0;
@@ -33,14 +41,6 @@ std::vector<std::string> SplitCommas(const std::string& s) {
   }
   return parts;
 }
-
-bool IsWholeNumberText(const std::string& text) {
-  std::string_view t = Trim(text);
-  if (t.empty()) return false;
-  return std::all_of(t.begin(), t.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
-}
-
-}  // namespace
 
 std::vector<Option> ReadOptions(const std::vector<std::string>& args, const std::set<std::string>& valued,
                                 const std::set<std::string>& flags) {

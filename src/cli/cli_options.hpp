@@ -30,6 +30,9 @@ struct Option {
 std::vector<Option> ReadOptions(const std::vector<std::string>& args, const std::set<std::string>& valued,
                                 const std::set<std::string>& flags);
 
+// The comma-separated parts of s, each trimmed (one part when s has no comma).
+std::vector<std::string> SplitCommas(const std::string& s);
+
 // "option -a: "abc" is not a number"; the value shown escaped and cut.
 [[noreturn]] void BadValue(const std::string& option, const std::string& value, const std::string& problem);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli_options.hpp"
+#include "cli/gui_application.hpp"
 #include "cli/commands.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
@@ -97,19 +98,6 @@ std::string ImageBytes(const QImage& image, const char* format) {
   return bytes.toStdString();
 }
 
-// Fonts and painters need a GUI application; no display is needed.
-void EnsureGuiApplication() {
-  if (QGuiApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Qt's notes about the session (no runtime folder, ...) are not the user's concern here.
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "lumora-cli: %s\n", qPrintable(message));
-  });
-  static int argc = 1;
-  static char name[] = "lumora-cli";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
-}
 
 }  // namespace
 

@@ -10,11 +10,16 @@
 #include <vector>
 
 #include "cli/cli_options.hpp"
+#include "cli/gui_application.hpp"
 #include "cli/commands.hpp"
+#include "cli/powder_measured.hpp"
+#include "cli/powder_options.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
+#include "powder/powder_files.hpp"
+#include "powder/powder_plot_painter.hpp"
 #include "powder/powder_lines.hpp"
 #include "powder/powder_profile.hpp"
 
@@ -53,41 +58,37 @@ Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
   --pattern FILE         the profile: CSV when FILE ends in .csv, else XY
                          (two columns, "#" comment header)
 
+Measured pattern (2 or 3 columns: 2theta, intensity[, sigma]; blanks, tabs,
+commas or semicolons between them; "#" and "!" comments; one header line;
+2theta rising or falling throughout):
+  --measured FILE        report its peaks and the least-squares scale of the
+                         simulated profile on it (weighted by 1/sigma^2)
+  --peak-threshold T     a peak's smoothed second derivative must lie T times
+                         its noise below 0 and below its sides, and its top T
+                         times the noise of one intensity above the
+                         background (default 3); the noise comes from sigma
+                         or from the scatter of the pattern
+  --peak-smoothing N     points of the smoothing window, odd, 3..101 (default
+                         5); about the points across a peak's FWHM
+  --refine a[,c][,zero]  index the peaks (each the nearest line) and refine
+                         these parameters (c for the axial systems only) by
+                         least squares on 2theta; with --doublet against
+                         K-alpha1, else the run's wavelength
+  --index-tolerance T    a peak indexes the nearest line within T degrees
+                         (default 0.1)
+  --refine-json FILE     the refinement as JSON (a, a_su, c, c_su, zero,
+                         zero_su, figure_of_merit, peaks, unindexed)
+  --plot FILE            the pattern as a picture (.png, .svg or .pdf; 1200 x 700):
+                         calculated in red with the line marks, with
+                         --measured the measurement in blue under the scaled
+                         profile, its peaks and the difference
+A refinement that fails (fewer than 3 peaks, no convergence, a parameter the
+indexed peaks do not fix) writes nothing and exits with status 1.
+
   -o FILE                write the report to FILE instead of standard output
   --help                 show this text
 )";
 
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = text.find(',', start);
-    parts.emplace_back(Trim(std::string_view(text).substr(start, comma - start)));
-    if (comma == std::string::npos) return parts;
-    start = comma + 1;
-  }
-}
-
-std::vector<double> NumberList(const Option& option, std::size_t count, const std::string& form) {
-  const std::vector<std::string> parts = SplitList(option.value);
-  if (parts.size() != count) BadValue(option.name, option.value, "must be " + form);
-  std::vector<double> values;
-  for (const std::string& part : parts) {
-    const std::optional<double> value = ParseNumber(part);
-    if (!value) BadValue(option.name, option.value, "must be " + form + " (\"" + EchoText(part) + "\" is not a number)");
-    values.push_back(*value);
-  }
-  return values;
-}
-
-std::string IndexText(const std::array<int, 6>& h, int nDim, const char* separator) {
-  std::string text;
-  for (int i = 0; i < nDim; ++i) {
-    if (i) text += separator;
-    text += std::to_string(h[static_cast<std::size_t>(i)]);
-  }
-  return text;
-}
 
 std::string Pad(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
@@ -118,154 +119,152 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
   return out;
 }
 
-std::string LinesCsv(const PowderLines& lines, int nDim) {
-  std::string out = "two_theta,d,multiplicity,intensity,indices,qi\n";
-  for (const PowderLine& line : lines.lines) {
-    out += ShortestText(line.twoTheta) + "," + ShortestText(line.d) + "," + std::to_string(line.multiplicity) + "," +
-           ShortestText(line.intensity) + ",";
-    for (std::size_t k = 0; k < line.indices.size(); ++k) out += (k ? ";" : "") + IndexText(line.indices[k], nDim, " ");
-    out += ",";
-    for (std::size_t k = 0; k < line.qi.size(); ++k) out += (k ? ";" : "") + ShortestText(line.qi[k]);
-    out += "\n";
-  }
-  return out;
-}
-
-std::string PatternText(const Profile& profile, bool csv) {
-  std::string out = csv ? "two_theta,intensity\n" : "# 2theta intensity\n";
-  const char* separator = csv ? "," : " ";
-  for (std::size_t i = 0; i < profile.twoTheta.size(); ++i)
-    out += FormatFixed(profile.twoTheta[i], 6) + separator + ShortestText(profile.intensity[i]) + "\n";
-  return out;
-}
-
-bool EndsWithCsv(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  for (char& ch : tail) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return tail == ".csv";
+// The picture's format from the file name: png, svg or pdf.
+std::string PlotFormat(const std::string& file) {
+  const std::size_t dot = file.rfind('.');
+  std::string suffix = dot == std::string::npos ? std::string() : file.substr(dot + 1);
+  for (char& ch : suffix) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (suffix != "png" && suffix != "svg" && suffix != "pdf")
+    BadValue("--plot", file, "must end in .png, .svg or .pdf");
+  return suffix;
 }
 
 }  // namespace
 
 int RunPowder(const std::vector<std::string>& args) {
   std::set<std::string> valued = ParameterOptions::Names();
-  valued.insert({"--model", "--tolerance", "--monochromator", "--lines", "--two-theta", "--caglioti", "--eta", "--cut",
-                 "--pattern", "-o"});
-  const std::vector<Option> options = ReadOptions(args, valued, {"--doublet", "--help"});
+  valued.insert(PowderOptions::Names().begin(), PowderOptions::Names().end());
+  valued.insert({"--model", "--lines", "--pattern", "--measured", "--refine-json", "--plot", "-o"});
+  std::set<std::string> flags = PowderOptions::Flags();
+  flags.insert("--help");
+  const std::vector<Option> options = ReadOptions(args, valued, flags);
 
   ParameterOptions parameters;
-  LineOptions lineOptions;
-  ProfileOptions profile;
-  std::optional<std::array<double, 3>> range;
-  bool doublet = false;
+  PowderOptions powder;
   std::optional<std::string> modelName;
-  std::string linesFile, patternFile, output;
+  std::string linesFile, patternFile, measuredFile, jsonFile, plotFile, output;
   for (const Option& option : options) {
     if (option.name == "--help") {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (parameters.Apply(option)) continue;
+    if (parameters.Apply(option) || powder.Apply(option)) continue;
     if (option.name == "--model") {
       if (option.value.empty()) BadValue("--model", option.value, "is not a model name or file");
       modelName = option.value;
-    } else if (option.name == "--tolerance") {
-      const std::optional<double> value = ParseNumber(option.value);
-      lineOptions.tolerance = value ? *value : -1.0;
-      if (!value || !CheckLineOptions(lineOptions).empty())
-        BadValue(option.name, option.value, "is not a relative tolerance from 0 to below 0.1");
-    } else if (option.name == "--monochromator") {
-      const std::optional<double> value = ParseNumber(option.value);
-      lineOptions.monochromatorTwoTheta = value ? *value : -1.0;
-      if (!value || !CheckLineOptions(lineOptions).empty())
-        BadValue(option.name, option.value, "is not an angle from 0 to below 180 degrees");
-    } else if (option.name == "--two-theta") {
-      const std::vector<double> v = NumberList(option, 3, "MIN,MAX,STEP");
-      ProfileOptions check;
-      check.twoThetaMin = v[0];
-      check.twoThetaMax = v[1];
-      check.step = v[2];
-      const std::string problem = CheckProfileOptions(check);
-      if (!problem.empty()) BadValue(option.name, option.value, "is not a usable range: " + problem);
-      range = std::array<double, 3>{v[0], v[1], v[2]};
-    } else if (option.name == "--caglioti") {
-      const std::vector<double> v = NumberList(option, 3, "U,V,W");
-      profile.u = v[0];
-      profile.v = v[1];
-      profile.w = v[2];
-    } else if (option.name == "--eta") {
-      const std::optional<double> value = ParseNumber(option.value);
-      if (!value || !(*value >= 0.0 && *value <= 1.0)) BadValue(option.name, option.value, "is not a number from 0 to 1");
-      profile.eta = *value;
-    } else if (option.name == "--cut") {
-      const std::optional<double> value = ParseNumber(option.value);
-      if (!value || !(*value >= 1.0 && *value <= 1000.0))
-        BadValue(option.name, option.value, "is not a number of widths from 1 to 1000");
-      profile.cutWidths = *value;
-    } else if (option.name == "--doublet") {
-      doublet = true;
-    } else if (option.name == "--lines" || option.name == "--pattern" || option.name == "-o") {
+    } else {
       if (option.value.empty()) BadValue(option.name, option.value, "is not a file name");
-      (option.name == "--lines" ? linesFile : option.name == "--pattern" ? patternFile : output) = option.value;
+      std::string& file = option.name == "--lines"      ? linesFile
+                          : option.name == "--pattern"  ? patternFile
+                          : option.name == "--measured" ? measuredFile
+                          : option.name == "--refine-json" ? jsonFile
+                          : option.name == "--plot"     ? plotFile
+                                                        : output;
+      file = option.value;
     }
   }
+  if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
+  if (!jsonFile.empty() && !powder.refineGiven) throw UsageError("option --refine-json needs --refine");
+  const std::string plotFormat = plotFile.empty() ? std::string() : PlotFormat(plotFile);
 
   const std::optional<StructureModel> model = ModelOption(modelName);
 
   const ParameterOptions::Read read = parameters.ReadInputs();
-  const ParameterTexts& texts = read.texts;
   const Summary& summary = read.summary;
   const CalculationInputs& inputs = read.inputs;
+  const ProfileOptions profile = powder.Profile(read.texts, inputs);
+  if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
+    throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
 
-  if (doublet) {
-    if (texts.anodeIndex == kTypedAnodeIndex)
-      throw UsageError("option --doublet needs an anode (--anode Mo, Cu, Ni, Co, Fe, Cr or Ag), not a typed wavelength");
-    profile.doublet = AnodeKAlphaPair(texts.anodeIndex);
-  }
-  if (range) {
-    profile.twoThetaMin = (*range)[0];
-    profile.twoThetaMax = (*range)[1];
-    profile.step = (*range)[2];
-  } else {
-    profile.step = 0.01;
-    profile.twoThetaMin = inputs.thetaLow > 0.0 ? 2.0 * inputs.thetaLow : profile.step;
-    profile.twoThetaMax = std::min(2.0 * inputs.thetaHigh, 179.99);
-    const std::string problem = CheckProfileOptions(profile);
-    if (!problem.empty())
-      throw UsageError("option --theta: twice the theta range is no usable 2theta range (" + problem +
-                       "); give --two-theta");
-  }
-
-  CalculationResult result = RunCalculation(inputs);
-  if (result.status != RunStatus::Completed) {
-    std::fprintf(stderr, "lumora-cli: %s\n", result.error.c_str());
-    return 1;
-  }
-  std::optional<IntensityResult> intensities;
+  // The run's lines, with the model's intensities when there is one.
   std::string modelLabel;
-  if (model) {
-    const auto resolved = ResolveModel(*model, result.lattice);
-    if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
-    intensities.emplace();
-    modelLabel = model->name.empty() ? *modelName : model->name;
-    ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength, *intensities);
-  }
-
-  PowderLines lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr,
-                                       inputs.wavelength, lineOptions);
-  ScaleLinesToPercent(lines.lines);
+  auto runLines = [&](const CalculationInputs& in, CalculationResult& result) -> std::optional<PowderLines> {
+    result = RunCalculation(in);
+    if (result.status != RunStatus::Completed) {
+      std::fprintf(stderr, "lumora-cli: %s\n", result.error.c_str());
+      return std::nullopt;
+    }
+    std::optional<IntensityResult> intensities;
+    if (model) {
+      const auto resolved = ResolveModel(*model, result.lattice);
+      if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
+      intensities.emplace();
+      modelLabel = model->name.empty() ? *modelName : model->name;
+      ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, in.wavelength, *intensities);
+    }
+    PowderLines made = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, in.wavelength,
+                                        powder.lines);
+    ScaleLinesToPercent(made.lines);
+    return made;
+  };
+  CalculationResult result;
+  std::optional<PowderLines> computed = runLines(inputs, result);
+  if (!computed) return 1;
+  PowderLines& lines = *computed;
   const int nDim = result.lattice.nDim;
 
   // Everything is computed before anything is written.
   std::optional<Profile> pattern;
-  if (!patternFile.empty()) {
+  if (!patternFile.empty() || !measuredFile.empty() || !plotFile.empty()) {
     pattern = ComputeProfile(lines.lines, profile);
     if (!pattern->error.empty()) throw UsageError("option --caglioti: " + pattern->error);
   }
-  const std::string report = LinesReport(lines, result.records.size(), summary, nDim, lineOptions, modelLabel);
-  if (!linesFile.empty() && !WriteOutput(linesFile, LinesCsv(lines, nDim))) return 1;
-  if (pattern && !WriteOutput(patternFile, PatternText(*pattern, EndsWithCsv(patternFile)))) return 1;
+  std::string report = LinesReport(lines, result.records.size(), summary, nDim, powder.lines, modelLabel);
+  std::string json;
+  MeasuredOutput measured;
+  if (!measuredFile.empty()) {
+    CalculationInputs refineInputs = inputs;
+    refineInputs.wavelength = powder.RefineWavelength(read.texts, inputs);
+    measured = AnalyseMeasured(measuredFile, *pattern, powder, refineInputs, result.records, nDim);
+    if (!measured.error.empty()) {
+      std::fprintf(stderr, "lumora-cli: refinement: %s\n", measured.error.c_str());
+      return 1;
+    }
+    report += measured.report;
+    json = measured.json;
+  }
+  if (!linesFile.empty() && !WriteOutput(linesFile, PowderLinesCsv(lines, nDim))) return 1;
+  if (!patternFile.empty() && !WriteOutput(patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile)))) return 1;
+  if (!jsonFile.empty() && !WriteOutput(jsonFile, json)) return 1;
+  if (!plotFile.empty()) {
+    PowderPlotData data;
+    data.profile = &*pattern;
+    data.lines = &lines.lines;
+    // After a refinement the picture shows the pattern of the refined constants.
+    CalculationResult refinedRun;
+    std::optional<PowderLines> refinedLines;
+    Profile refinedPattern;
+    if (measured.refined) {
+      CalculationInputs refinedInputs = inputs;
+      refinedInputs.a = measured.a;
+      refinedInputs.c = measured.c;
+      refinedLines = runLines(refinedInputs, refinedRun);
+      if (!refinedLines) return 1;
+      ProfileOptions shifted = profile;
+      shifted.zeroShift = measured.zero;
+      refinedPattern = ComputeProfile(refinedLines->lines, shifted);
+      if (!refinedPattern.error.empty()) throw UsageError("option --caglioti: " + refinedPattern.error);
+      data.profile = &refinedPattern;
+      data.lines = &refinedLines->lines;
+      data.zero = measured.zero;
+      measured.fit = FitScaleAndBackground(refinedPattern, measured.pattern);
+    }
+    if (!measuredFile.empty()) {
+      data.fit = measured.fit;
+      data.measured = &measured.pattern;
+      data.peaks = measured.peaks;
+      if (measured.refined) data.unindexed = &measured.unindexed;
+    }
+    EnsureGuiApplication();
+    QString problem;
+    const QByteArray bytes = RenderPowderPlot(MakePowderScene(data, PowderAxis::TwoTheta, IntensityScale::Linear, inputs.wavelength),
+                                              QString::fromStdString(plotFormat), QSize(1200, 700), &problem);
+    if (bytes.isEmpty()) {
+      std::fprintf(stderr, "lumora-cli: %s: %s\n", plotFile.c_str(), problem.toUtf8().constData());
+      return 1;
+    }
+    if (!WriteOutput(plotFile, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())))) return 1;
+  }
   return WriteOutput(output, report) ? 0 : 1;
 }
 

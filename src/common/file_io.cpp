@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -335,9 +336,13 @@ ReadOutcome ReadSmallRegularFile(const fs::path& path, std::size_t maxBytes) {
   if (auto problem = kind(info)) return refuse(*problem);
   const std::string tooLarge = "is larger than " + std::to_string(maxBytes) + " bytes";
   if (static_cast<std::size_t>(info.st_size) > maxBytes) return refuse(tooLarge);
-  std::string text(maxBytes + 1, '\0');
+  // Sized by the file, grown only if it grows while read (one byte beyond the
+  // limit tells a too-large file), so that a large limit costs nothing.
+  const std::size_t limit = maxBytes + 1;
+  std::string text(std::min(limit, static_cast<std::size_t>(info.st_size) + 1), '\0');
   std::size_t got = 0;
-  while (got < text.size()) {
+  while (got < limit) {
+    if (got == text.size()) text.resize(std::min(limit, 2 * text.size()));
     const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
     if (n < 0) {
       if (errno == EINTR) continue;

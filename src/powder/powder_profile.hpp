@@ -36,6 +36,9 @@ struct ProfileOptions {
   // its intensity in K-alpha1 and 1/3 in K-alpha2. Empty: one peak per line
   // at the line's 2 theta.
   std::optional<std::array<double, 2>> doublet;
+  // Degrees added to every peak's position: the instrument's zero error, so
+  // that the calculated pattern lies where a measured one has its peaks.
+  double zeroShift = 0.0;
 };
 
 // Why the options cannot be used, naming the value, or an empty string.

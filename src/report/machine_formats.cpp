@@ -44,28 +44,6 @@ std::vector<NamedValue> Description(const CalculationResult& result, const Summa
   };
 }
 
-std::string JsonString(std::string_view s) {
-  std::string out = "\"";
-  for (char ch : s) {
-    switch (ch) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(ch) < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(ch)));
-          out += buf;
-        } else {
-          out += ch;
-        }
-    }
-  }
-  return out + "\"";
-}
-
 std::string CsvField(std::string_view s) {
   if (s.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(s);
   std::string out = "\"";
@@ -91,6 +69,28 @@ std::vector<std::string> IntensityFields(const IntensityResult& r, std::size_t i
 }
 
 }  // namespace
+
+std::string JsonString(std::string_view s) {
+  std::string out = "\"";
+  for (char ch : s) {
+    switch (ch) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(ch) < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(ch)));
+          out += buf;
+        } else {
+          out += ch;
+        }
+    }
+  }
+  return out + "\"";
+}
 
 std::string CsvText(const CalculationResult& result, const Summary& summary, const IntensityResult* intensities) {
   std::string out;

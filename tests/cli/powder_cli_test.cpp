@@ -1,8 +1,10 @@
 // lumora-cli powder: lines report, lines CSV, pattern files and bad options.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -110,6 +112,7 @@ TEST_F(CliPowder, BadOptionsExit2NamingTheOptionAndWriteNothing) {
       {"--tolerance 0.5", "--tolerance"},        {"--monochromator 200", "--monochromator"},
       {"--wavelength 1.5 --doublet", "--doublet"}, {"--caglioti 0,-1,0.01", "--caglioti"},
       {"-a x", "-a"},                            {"--model nosuchmodel", "--model"},
+      {"--plot " + File("p.gif"), "--plot"},
   };
   for (const auto& [arguments, option] : cases) {
     const auto run = RunCli("powder " + arguments + pattern, true);
@@ -117,6 +120,131 @@ TEST_F(CliPowder, BadOptionsExit2NamingTheOptionAndWriteNothing) {
     EXPECT_NE(run.out.find(option), std::string::npos) << arguments << ": " << run.out;
     EXPECT_FALSE(fs::exists(File("bad.xy"))) << arguments;
   }
+  EXPECT_FALSE(fs::exists(File("p.gif")));
+}
+
+// The number after "key": in a JSON text (the first such key).
+double JsonNumber(const std::string& json, const std::string& key) {
+  const std::size_t at = json.find("\"" + key + "\": ");
+  if (at == std::string::npos) return std::nan("");
+  return std::stod(json.substr(at + key.size() + 4));
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(CliPowder, MeasuredPatternPeaksScaleAndRefinement) {
+  // A narrow-line pattern of the default run, then the same pattern three
+  // times as strong and shifted by 0.05 degrees, as a measurement would be.
+  const std::string narrow = " --caglioti 0,0,0.0004 --two-theta 4,60,0.004 ";
+  ASSERT_EQ(RunCli("powder" + narrow + "--pattern " + File("p.xy")).status, 0);
+  {
+    std::ofstream shifted(File("m.xye")), same(File("s.csv"));
+    same << "2theta;I\n";
+    for (const std::string& line : Lines(File("p.xy"))) {
+      if (line[0] == '#') continue;
+      const auto f = Fields(line, ' ');
+      const double y = 3.0 * std::stod(f[1]);
+      shifted << std::stod(f[0]) + 0.05 << " " << y << " " << 1.0 + std::sqrt(y) << "\n";
+      same << f[0] << ";" << y << "\n";
+    }
+  }
+  const auto scaled = RunCli("powder" + narrow + "--measured " + File("s.csv"));
+  ASSERT_EQ(scaled.status, 0);
+  const std::string scaleText = "scale of the simulated pattern (least squares over the common range) = ";
+  const std::size_t at = scaled.out.find(scaleText);
+  ASSERT_NE(at, std::string::npos) << scaled.out;
+  EXPECT_NEAR(std::stod(scaled.out.substr(at + scaleText.size())), 3.0, 1e-6);
+  EXPECT_NE(scaled.out.find("MEASURED PATTERN - " + File("s.csv") + ": 14001 points, 2theta 4 to 60, no sigma column"),
+            std::string::npos);
+  EXPECT_EQ(scaled.out.find("REFINEMENT"), std::string::npos);
+
+  // The default run: a = 2.82 A (decagonal, Mo).
+  const auto refined = RunCli("powder" + narrow + "-a 2.821 --measured " + File("m.xye") +
+                              " --refine a,c,zero --refine-json " + File("r.json") + " -o " + File("r.txt"));
+  ASSERT_EQ(refined.status, 0);
+  const std::string report = ReadAll(File("r.txt")), json = ReadAll(File("r.json"));
+  EXPECT_NE(report.find("REFINEMENT - "), std::string::npos);
+  EXPECT_NE(report.find("F(N) (Smith-Snyder) = "), std::string::npos);
+  EXPECT_NEAR(JsonNumber(json, "a"), 2.82, 2.82e-4);
+  EXPECT_NEAR(JsonNumber(json, "zero"), 0.05, 0.005);
+  EXPECT_GT(JsonNumber(json, "a_su"), 0.0);
+  EXPECT_GT(JsonNumber(json, "figure_of_merit"), 0.0);
+  for (const char* key : {"c", "c_su", "zero_su", "mean_difference", "possible_lines", "iterations"})
+    EXPECT_FALSE(std::isnan(JsonNumber(json, key))) << key;
+  EXPECT_NE(json.find("\"refined\": [\"a\", \"c\", \"zero\"]"), std::string::npos) << json.substr(0, 400);
+  EXPECT_NE(json.find("\"figure_of_merit_name\": \"F(N) (Smith-Snyder)\""), std::string::npos);
+  EXPECT_NE(json.find("\"peaks\": [\n    {\"observed\": "), std::string::npos);
+  EXPECT_NE(json.find("\"unindexed\": ["), std::string::npos);
+
+  // The scale with a background: the file is three times the profile and nothing more.
+  const std::string withBackground = "with a constant background: scale = ";
+  ASSERT_NE(scaled.out.find(withBackground), std::string::npos);
+  EXPECT_NEAR(std::stod(scaled.out.substr(scaled.out.find(withBackground) + withBackground.size())), 3.0, 1e-6);
+
+  // The picture in each format, with the refinement drawn.
+  for (const char* name : {"r.png", "r.svg", "r.pdf"}) {
+    ASSERT_EQ(RunCli("powder" + narrow + "-a 2.821 --measured " + File("m.xye") + " --refine a,zero --plot " + File(name)).status, 0)
+        << name;
+    const std::string bytes = ReadAll(File(name));
+    const std::string magic = name[2] == 'p' && name[3] == 'n' ? "\x89PNG" : name[2] == 's' ? "<svg" : "%PDF";
+    EXPECT_NE(bytes.find(magic), std::string::npos) << name;
+  }
+}
+
+TEST_F(CliPowder, ResolvedDoubletsRefineWithKAlpha1) {
+  // Cu K-alpha1 and K-alpha2 apart: the peaks found are K-alpha1 peaks, so
+  // --doublet refines with 1.5405982 A; the run's K-alpha mean would put a
+  // 0.08 % off.
+  ASSERT_EQ(RunCli("powder --anode Cu --theta 5,60 --caglioti 0.002,0,0.002 --two-theta 10,120,0.01 --doublet --pattern " +
+                   File("cu.xy")).status, 0);
+  {
+    std::ofstream measured(File("m.xy"));
+    for (const std::string& line : Lines(File("cu.xy")))
+      if (line[0] != '#') measured << std::stod(Fields(line, ' ')[0]) + 0.02 << " " << Fields(line, ' ')[1] << "\n";
+  }
+  const auto run = RunCli("powder --anode Cu --theta 5,60 --two-theta 10,120,0.01 --doublet -a 2.8205 --measured " +
+                          File("m.xy") + " --refine a,c,zero --refine-json " + File("r.json"));
+  ASSERT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("wavelength = 1.540598 A"), std::string::npos);
+  const std::string json = ReadAll(File("r.json"));
+  EXPECT_NEAR(JsonNumber(json, "a"), 2.82, 2e-5 * 2.82);
+  EXPECT_NEAR(JsonNumber(json, "zero"), 0.02, 0.002);
+}
+
+TEST_F(CliPowder, MeasuredAndRefinementProblems) {
+  std::ofstream(File("bad.xy")) << "10 5\n11 x\n";
+  {
+    std::ofstream two(File("two.xy"));  // two spikes
+    for (int i = 0; i < 16; ++i) two << 10.0 + 0.1 * i << " " << (i == 5 || i == 10 ? 50 : 0) << "\n";
+  }
+  const std::string out = " --refine-json " + File("out.json") + " -o " + File("out.txt");
+  const std::vector<std::pair<std::string, std::string>> usage = {
+      {"--refine a", "option --refine needs --measured"},
+      {"--measured " + File("two.xy") + " --refine-json " + File("x.json"), "option --refine-json needs --refine"},
+      {"--measured " + File("two.xy") + " --refine a,b", "option --refine: \"a,b\" is not a list of a, c and zero"},
+      {"--measured " + File("two.xy") + " --refine a,a", "option --refine: \"a,a\""},
+      {"--system icosahedral --measured " + File("two.xy") + " --refine a,c",
+       "option --refine: c cannot be refined: the icosahedral system has no c"},
+      {"--measured " + File("bad.xy"), "option --measured: " + File("bad.xy") + ", line 2: \"x\" is not a number"},
+      {"--measured " + File("none.xy"), "option --measured: " + File("none.xy") + ": no such file"},
+      {"--measured " + File("two.xy") + " --peak-threshold 0", "option --peak-threshold: \"0\""},
+      {"--measured " + File("two.xy") + " --peak-smoothing 4", "option --peak-smoothing: \"4\""},
+      {"--measured " + File("two.xy") + " --index-tolerance -1", "option --index-tolerance: \"-1\""},
+  };
+  for (const auto& [arguments, message] : usage) {
+    const auto run = RunCli("powder " + arguments + " -o " + File("out.txt"), true);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_NE(run.out.find(message), std::string::npos) << arguments << ": " << run.out;
+    EXPECT_FALSE(fs::exists(File("out.txt"))) << arguments;
+  }
+  // Two peaks cannot be refined: exit 1, nothing written.
+  const auto failed = RunCli("powder --measured " + File("two.xy") + " --refine a,zero" + out, true);
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.out.find("lumora-cli: refinement: fewer than 3 peaks"), std::string::npos) << failed.out;
+  EXPECT_FALSE(fs::exists(File("out.txt")) || fs::exists(File("out.json")));
 }
 
 }  // namespace

@@ -84,6 +84,46 @@ TEST(PowderProfile, LineAreaPositionAndWidth) {
   EXPECT_NEAR(Area(edge, 0, edge.intensity.size(), o.step), 5.0, 0.1);
 }
 
+TEST(PowderProfile, EverySampleAsTheClosedFormsGiveIt) {
+  // Each sample against the pseudo-Voigt written out here with an exp per
+  // point, over the cut window and scaled to the line's area: far tails,
+  // pure Gaussians (whose tails run into underflow) and pure Lorentzians too.
+  const double ln2 = std::log(2.0);
+  for (double eta : {0.0, 0.4, 1.0}) {
+    for (double w : {1e-4, 0.01, 0.3}) {  // H = 0.01, 0.1 and 0.55 degrees at a step of 0.01
+      ProfileOptions o;
+      o.twoThetaMin = 20.0;
+      o.twoThetaMax = 60.0;
+      o.step = 0.01;
+      o.w = w;
+      o.eta = eta;
+      const std::vector<PowderLine> lines = {Line(31.2345, 7.0), Line(44.0, 3.0)};
+      const Profile p = ComputeProfile(lines, o);
+      ASSERT_EQ(p.error, "");
+      std::vector<double> expected(p.twoTheta.size(), 0.0);
+      const double h = std::sqrt(w);
+      for (const PowderLine& line : lines) {
+        const double centre = (line.twoTheta - o.twoThetaMin) / o.step, reach = o.cutWidths * h / o.step;
+        const auto first = static_cast<long long>(std::ceil(centre - reach));
+        const auto last = static_cast<long long>(std::floor(centre + reach));
+        std::vector<double> shape;
+        double sum = 0.0;
+        for (long long i = first; i <= last; ++i) {
+          const double x = (static_cast<double>(i) - centre) * o.step;
+          const double g = (2.0 / h) * std::sqrt(ln2 / std::numbers::pi) * std::exp(-4.0 * ln2 * x * x / (h * h));
+          const double l = (2.0 / (std::numbers::pi * h)) / (1.0 + 4.0 * x * x / (h * h));
+          shape.push_back(eta * l + (1.0 - eta) * g);
+          sum += shape.back();
+        }
+        for (long long i = first; i <= last; ++i)
+          expected[static_cast<std::size_t>(i)] += line.intensity * shape[static_cast<std::size_t>(i - first)] / (sum * o.step);
+      }
+      for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_NEAR(p.intensity[i], expected[i], 1e-12 * expected[i] + 1e-300) << "eta " << eta << " w " << w << " at " << i;
+    }
+  }
+}
+
 TEST(PowderProfile, DoubletFollowsBraggsLawWithHalfStrength) {
   const double l1 = 1.5405982, l2 = 1.544438;  // Cu K-alpha1, K-alpha2
   const double d = l1 / (2.0 * std::sin(70.0 * kDeg));  // K-alpha1 at 2theta = 140
@@ -108,6 +148,18 @@ TEST(PowderProfile, DoubletFollowsBraggsLawWithHalfStrength) {
   const auto peak1 = std::max_element(p.intensity.begin(), p.intensity.begin() + static_cast<std::ptrdiff_t>(middle)) -
                      p.intensity.begin();
   EXPECT_NEAR(p.twoTheta[static_cast<std::size_t>(peak1)], 140.0, 0.0006);
+
+  // A zero shift moves both components by the same angle, keeping their areas.
+  o.zeroShift = 0.25;
+  const Profile shifted = ComputeProfile({Line(140.0, 90.0, d)}, o);
+  ASSERT_EQ(shifted.error, "");
+  const auto shift = static_cast<std::size_t>(std::lround(0.25 / o.step));
+  const auto top1 = std::max_element(shifted.intensity.begin(), shifted.intensity.begin() + static_cast<std::ptrdiff_t>(middle + shift)) -
+                    shifted.intensity.begin();
+  EXPECT_NEAR(shifted.twoTheta[static_cast<std::size_t>(top1)], 140.25, 0.0006);
+  EXPECT_NEAR(Area(shifted, middle + shift, shifted.intensity.size(), o.step), a2, 1e-6);
+  o.zeroShift = 12.0;
+  EXPECT_NE(ComputeProfile({Line(140.0, 90.0, d)}, o).error.find("zero shift 12"), std::string::npos);
 }
 
 TEST(PowderProfile, CagliotiWidthAndRejectedOptions) {

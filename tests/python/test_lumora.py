@@ -2,6 +2,7 @@
 # the arrays' types and shapes.
 import csv
 import io
+import json
 import math
 import os
 import subprocess
@@ -174,3 +175,57 @@ def test_runs_in_threads_agree():
 def test_every_function_has_a_docstring():
     for name in lumora.__all__:
         assert getattr(lumora, name).__doc__.strip()
+
+
+@needs_cli
+def test_powder_lines_and_profile_equal_lumora_cli(tmp_path):
+    args = ("--system", "octagonal", "--model", "ammann-beenker", "--anode", "Cu", "--theta", "5,40",
+            "--caglioti", "0.01,0,0.004", "--two-theta", "10,80,0.02", "--doublet")
+    result = cli("powder", *args, "--lines", str(tmp_path / "l.csv"), "--pattern", str(tmp_path / "p.xy"))
+    assert result.returncode == 0, result.stderr
+    run = lumora.powder(system="octagonal", model="ammann-beenker", anode="Cu", theta=(5, 40),
+                        caglioti=(0.01, 0, 0.004), two_theta=(10, 80, 0.02), doublet=True)
+    with open(tmp_path / "l.csv") as f:
+        rows = list(csv.DictReader(f))
+    assert len(rows) == len(run["d"]) > 10
+    for name in ("two_theta", "d", "intensity"):
+        assert np.array_equal(np.array([float(r[name]) for r in rows]), run[name]), name
+    assert np.array_equal(np.array([int(r["multiplicity"]) for r in rows]), run["multiplicity"])
+    first = np.array([[int(v) for v in r["indices"].split(";")[0].split()] for r in rows])
+    assert run["index"].dtype == np.int32 and np.array_equal(first, run["index"])
+    xy = np.loadtxt(tmp_path / "p.xy")
+    assert np.allclose(xy[:, 0], run["profile"]["two_theta"], atol=5e-7)
+    assert np.array_equal(xy[:, 1], run["profile"]["intensity"])
+    # Bragg's law, independently: the run's wavelength for Cu, the K-alpha mean (2 x 1.5405982 + 1.544438) / 3.
+    assert np.allclose(np.degrees(2 * np.arcsin(1.541878 / (2 * run["d"]))), run["two_theta"], atol=1e-4)
+    with pytest.raises(ValueError, match="option --eta"):
+        lumora.powder(eta=2)
+
+
+@needs_cli
+def test_refine_equals_lumora_cli(tmp_path):
+    narrow = ("--caglioti", "0,0,0.0004", "--two-theta", "4,60,0.004")
+    assert cli("powder", *narrow, "--pattern", str(tmp_path / "p.xy")).returncode == 0
+    pattern = np.loadtxt(tmp_path / "p.xy")
+    pattern[:, 0] += 0.03
+    np.savetxt(tmp_path / "m.xy", pattern)
+    result = cli("powder", *narrow, "-a", "2.8215", "--measured", str(tmp_path / "m.xy"), "--refine", "a,zero",
+                 "--refine-json", str(tmp_path / "r.json"))
+    assert result.returncode == 0, result.stderr
+    with open(tmp_path / "r.json") as f:
+        expected = json.load(f)
+    observed = [p["observed"] for p in expected["peaks"]] + expected["unindexed"]
+    got = lumora.refine(observed, a=2.8215, refine=("a", "zero"))
+    assert set(got) == set(expected)
+    for key in ("a", "a_su", "c", "zero", "zero_su", "figure_of_merit", "mean_difference"):
+        assert got[key] == pytest.approx(expected[key], rel=1e-9, abs=1e-12), key
+    assert got["refined"] == expected["refined"] == ["a", "zero"]
+    assert len(got["peaks"]) == len(expected["peaks"]) > 10
+    for p, q in zip(got["peaks"], expected["peaks"]):
+        assert p["index"] == q["index"] and p["multiplicity"] == q["multiplicity"]
+        assert p["calculated"] == pytest.approx(q["calculated"], abs=1e-9)
+    assert got["a"] == pytest.approx(2.82, rel=1e-4) and got["zero"] == pytest.approx(0.03, abs=0.005)
+    with pytest.raises(ValueError, match="refinement: fewer than 3 peaks"):
+        lumora.refine([10.0, 20.0])
+    with pytest.raises(ValueError, match="option --refine"):
+        lumora.refine(observed, refine=("a", "b"))

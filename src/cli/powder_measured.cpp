@@ -1,0 +1,56 @@
+#include "cli/powder_measured.hpp"
+
+#include "common/number_text.hpp"
+#include "common/text.hpp"
+#include "powder/measured_pattern.hpp"
+#include "powder/pattern_scale.hpp"
+#include "powder/refinement_output.hpp"
+
+namespace lumora::cli {
+
+MeasuredOutput AnalyseMeasured(const std::string& path, const Profile& simulated, const PowderOptions& options,
+                               const CalculationInputs& inputs, const std::vector<ReflectionRecord>& records, int nDim) {
+  const MeasuredRead read = ReadMeasuredPattern(path);
+  if (!read.error.empty()) throw UsageError("option --measured: " + read.error);
+  const MeasuredPattern& pattern = read.pattern;
+  const std::vector<MeasuredPeak> peaks = FindPeaks(pattern, options.peaks);
+
+  MeasuredOutput out;
+  std::string& r = out.report;
+  r += "\nMEASURED PATTERN - " + path + ": " + std::to_string(pattern.twoTheta.size()) + " points, 2theta " +
+       ShortestText(pattern.twoTheta.front()) + " to " + ShortestText(pattern.twoTheta.back()) +
+       (pattern.sigma.empty() ? ", no sigma column\n" : ", with sigma column\n");
+  out.fit = FitScaleAndBackground(simulated, pattern);
+  r += "scale of the simulated pattern (least squares over the common range) = " +
+       ShortestText(FitScale(simulated, pattern)) + "\n";
+  r += "with a constant background: scale = " + ShortestText(out.fit.scale) +
+       ", background = " + ShortestText(out.fit.background) + "\n";
+  r += std::to_string(peaks.size()) + " peaks (second derivative over " + std::to_string(options.peaks.smoothingPoints) +
+       " points, threshold " + ShortestText(options.peaks.threshold) + " x noise)\n";
+  const std::string header = "#       2Theta             I";
+  r += std::string(header.size(), '-') + "\n" + header + "\n" + std::string(header.size(), '-') + "\n";
+  for (std::size_t i = 0; i < peaks.size(); ++i)
+    r += PadRight(std::to_string(i + 1), 6) + PadLeft(FormatFixed(peaks[i].twoTheta, 5), 9) +
+         PadLeft(FormatFixed(peaks[i].intensity, 4), 14) + "\n";
+  std::vector<double> observed;
+  for (const MeasuredPeak& peak : peaks) observed.push_back(peak.twoTheta);
+  out.pattern = pattern;
+  out.peaks = observed;
+  if (!options.refineGiven) return out;
+
+  const RefinementResult result = RefineLattice(observed, inputs, records, options.lines, options.refine);
+  if (!result.error.empty()) {
+    out.error = result.error;
+    return out;
+  }
+  out.refined = true;
+  out.a = result.a;
+  out.c = result.c;
+  out.zero = result.zero;
+  out.unindexed = result.unindexed;
+  r += "\n" + RefinementReport(result, options.refine, nDim, inputs.wavelength);
+  out.json = RefinementJson(result, options.refine, nDim);
+  return out;
+}
+
+}  // namespace lumora::cli

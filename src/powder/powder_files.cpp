@@ -1,0 +1,46 @@
+#include "powder/powder_files.hpp"
+
+#include <cctype>
+
+#include "common/number_text.hpp"
+
+namespace lumora {
+
+std::string IndexText(const std::array<int, 6>& h, int nDim, const char* separator) {
+  std::string text;
+  for (int i = 0; i < nDim; ++i) {
+    if (i) text += separator;
+    text += std::to_string(h[static_cast<std::size_t>(i)]);
+  }
+  return text;
+}
+
+std::string PowderLinesCsv(const PowderLines& lines, int nDim) {
+  std::string out = "two_theta,d,multiplicity,intensity,indices,qi\n";
+  for (const PowderLine& line : lines.lines) {
+    out += ShortestText(line.twoTheta) + "," + ShortestText(line.d) + "," + std::to_string(line.multiplicity) + "," +
+           ShortestText(line.intensity) + ",";
+    for (std::size_t k = 0; k < line.indices.size(); ++k) out += (k ? ";" : "") + IndexText(line.indices[k], nDim, " ");
+    out += ",";
+    for (std::size_t k = 0; k < line.qi.size(); ++k) out += (k ? ";" : "") + ShortestText(line.qi[k]);
+    out += "\n";
+  }
+  return out;
+}
+
+std::string PowderPatternText(const Profile& profile, bool csv) {
+  std::string out = csv ? "two_theta,intensity\n" : "# 2theta intensity\n";
+  const char* separator = csv ? "," : " ";
+  for (std::size_t i = 0; i < profile.twoTheta.size(); ++i)
+    out += FormatFixed(profile.twoTheta[i], 6) + separator + ShortestText(profile.intensity[i]) + "\n";
+  return out;
+}
+
+bool EndsWithCsv(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  for (char& ch : tail) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return tail == ".csv";
+}
+
+}  // namespace lumora

@@ -1,0 +1,24 @@
+// Text files of the powder pattern: the lines as CSV and the profile as XY or CSV.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "powder/powder_lines.hpp"
+#include "powder/powder_profile.hpp"
+
+namespace lumora {
+
+// "1 -2 0 1 1" for nDim indices joined by separator.
+std::string IndexText(const std::array<int, 6>& h, int nDim, const char* separator);
+
+// Every line with all its index vectors (";"-separated) and qi values.
+std::string PowderLinesCsv(const PowderLines& lines, int nDim);
+
+// Two columns, 2 theta and intensity: CSV with a header row, or XY with a "#" comment header.
+std::string PowderPatternText(const Profile& profile, bool csv);
+
+// True when name ends in ".csv" (any case).
+bool EndsWithCsv(const std::string& name);
+
+}  // namespace lumora

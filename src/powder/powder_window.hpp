@@ -1,0 +1,168 @@
+// The "Powder Pattern" window: the main window's run as powder lines and a
+// simulated profile, a measured pattern laid over it with a fitted scale, its
+// peaks found and edited, indexed, and the lattice constants refined from them.
+#pragma once
+
+#include <QFutureWatcher>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "app/app_paths.hpp"
+#include "intensity/structure_factor.hpp"
+#include "powder/measured_pattern.hpp"
+#include "powder/pattern_scale.hpp"
+#include "powder/powder_lines.hpp"
+#include "powder/powder_profile.hpp"
+#include "powder/powder_refinement.hpp"
+#include "reflections/calculation.hpp"
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+
+namespace lumora {
+
+class PowderPlotWidget;
+class PowderLineModel;
+class PeakModel;
+
+class PowderWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  // What the main window hands over after each run.
+  struct Run {
+    std::shared_ptr<const CalculationResult> result;
+    std::shared_ptr<const IntensityResult> intensities;  // null without a model
+    CalculationInputs inputs;
+    std::optional<std::array<double, 2>> kAlpha;  // the anode's doublet; none for a typed wavelength
+  };
+
+  explicit PowderWindow(const AppPaths& paths, QWidget* parent = nullptr);
+  ~PowderWindow() override;
+
+  void setRun(Run run);
+  // Reads a measured pattern; false (with a message) when it cannot be used.
+  bool openMeasured(const QString& path);
+  // Recomputes lines and profile from the fields; false (with a message naming
+  // the field) when a field holds a bad value.
+  bool recalculate();
+  void findPeaks();
+  void refine();
+  void useRefined();
+  // Blocks until background work has ended and its result is shown.
+  void waitForIdle();
+  bool busy() const;
+
+  std::shared_ptr<const PowderLines> lines() const { return lines_; }
+  const Profile& profile() const { return profile_; }
+  const std::optional<MeasuredPattern>& measured() const { return measured_; }
+  const std::vector<double>& peaks() const { return peaks_; }
+  void setPeaks(std::vector<double> twoTheta);
+  const std::optional<RefinementResult>& refinement() const { return refinement_; }
+  // The scale and background that lay the calculated pattern on the measured one.
+  const ScaleAndBackground& fit() const { return fit_; }
+  PowderPlotWidget* plot() const { return plot_; }
+  // Adds a peak near twoTheta (at the measured maximum within a few pixels),
+  // or removes the peak already there.
+  void togglePeak(double twoTheta);
+
+  void savePattern();
+  void saveLines();
+  void savePicture();
+  void printPlot();
+  void copyPlot();
+
+ signals:
+  // The refined constants for the main window's inputs (c is NaN for the icosahedral system).
+  void constantsChosen(double a, double c);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  struct Computed {
+    std::shared_ptr<const PowderLines> lines;
+    Profile profile;
+    double zero = 0.0;
+  };
+  struct FieldValues {
+    LineOptions lines;
+    ProfileOptions profile;
+    double zero = 0.0;
+  };
+
+  void buildControls();
+  void buildMenus();
+  QList<QLineEdit*> keptFields() const;
+  void loadPreferences();
+  void savePreferences() const;
+  std::optional<FieldValues> readFields();
+  void onComputed();
+  void onRefined();
+  void refreshScene(bool keepView);
+  void refreshPeaks();
+  void showMessage(const QString& text);
+  QString describeLine(int line) const;
+  int nDim() const;
+
+  AppPaths paths_;
+  Run run_;
+  std::shared_ptr<const PowderLines> lines_;
+  Profile profile_;
+  std::optional<MeasuredPattern> measured_;
+  QString measuredName_;
+  std::vector<double> peaks_;
+  std::optional<RefinementResult> refinement_;
+  ScaleAndBackground fit_{1.0, 0.0};
+  RefineOptions refinedWith_;
+  double refinedWavelength_ = 0.0;
+  double zero_ = 0.0;  // the zero shift of the pattern on show
+  bool pending_ = false;  // fields changed while a computation ran
+
+  QFutureWatcher<Computed> computeWatcher_;
+  QFutureWatcher<RefinementResult> refineWatcher_;
+
+  PowderPlotWidget* plot_ = nullptr;
+  PowderLineModel* lineModel_ = nullptr;
+  PeakModel* peakModel_ = nullptr;
+  QLineEdit* tfTolerance_ = nullptr;
+  QLineEdit* tfMono_ = nullptr;
+  QLineEdit* tfMin_ = nullptr;
+  QLineEdit* tfMax_ = nullptr;
+  QLineEdit* tfStep_ = nullptr;
+  QLineEdit* tfU_ = nullptr;
+  QLineEdit* tfV_ = nullptr;
+  QLineEdit* tfW_ = nullptr;
+  QLineEdit* tfEta_ = nullptr;
+  QLineEdit* tfCut_ = nullptr;
+  QLineEdit* tfZero_ = nullptr;
+  QCheckBox* chkDoublet_ = nullptr;
+  QComboBox* cmbAxis_ = nullptr;
+  QComboBox* cmbScale_ = nullptr;
+  QSpinBox* spSmoothing_ = nullptr;
+  QDoubleSpinBox* spThreshold_ = nullptr;
+  QLineEdit* tfIndexTolerance_ = nullptr;
+  QCheckBox* chkRefineA_ = nullptr;
+  QCheckBox* chkRefineC_ = nullptr;
+  QCheckBox* chkRefineZero_ = nullptr;
+  QPushButton* btRefine_ = nullptr;
+  QPushButton* btUseRefined_ = nullptr;
+  QPushButton* btFindPeaks_ = nullptr;
+  QLabel* lblMeasured_ = nullptr;
+  QLabel* lblRefined_ = nullptr;
+  QLabel* lblReadout_ = nullptr;
+  QLabel* lblStatus_ = nullptr;
+  QTableView* tblLines_ = nullptr;
+  QTableView* tblPeaks_ = nullptr;
+  QPlainTextEdit* txtRefinement_ = nullptr;
+};
+
+}  // namespace lumora

@@ -1,0 +1,305 @@
+// The Powder Pattern window: the main window's run as a pattern, a measured
+// file laid over it, peaks found and edited, indexing and refinement, the
+// refined constants handed back, the plot's navigation and its files.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+#include <random>
+#include <variant>
+
+#include "app/dialogs.hpp"
+#include "app/main_window.hpp"
+#include "app/parameter_panel.hpp"
+#include "powder/powder_lines.hpp"
+#include "powder/powder_plot_widget.hpp"
+#include "powder/powder_profile.hpp"
+#include "powder/powder_window.hpp"
+#include "reflections/calculation.hpp"
+#include "reflections/parameters.hpp"
+
+using namespace lumora;
+
+class PowderWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> folder_;
+  QStringList messages_;
+  QString nextOpenPath_;
+  QString nextSavePath_;
+
+  std::unique_ptr<MainWindow> makeMainWindow() {
+    auto window = std::make_unique<MainWindow>(AppPaths(folder_->path()));
+    window->show();
+    window->executeCalculation();
+    window->waitForRun();
+    return window;
+  }
+  static PowderWindow* openPowder(MainWindow* w) {
+    w->findChild<QAction*>(QStringLiteral("mnuView12"))->trigger();
+    auto* powder = w->findChild<PowderWindow*>() ? w->findChild<PowderWindow*>() : nullptr;
+    if (!powder)
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<PowderWindow*>(top)) powder = found;
+    if (!powder) qFatal("no powder window");
+    powder->waitForIdle();
+    return powder;
+  }
+  // A measured pattern of the run's lines at lattice constant aTrue (and cTrue)
+  // with a zero shift and a little noise, made from a run of its own.
+  QString writeSynthetic(const CalculationInputs& base, double aTrue, double cTrue, double zero) {
+    CalculationInputs inputs = base;
+    inputs.a = aTrue;
+    inputs.c = cTrue;
+    const CalculationResult run = RunCalculation(inputs);
+    if (run.status != RunStatus::Completed) qFatal("synthetic run failed");
+    PowderLines lines = BuildPowderLines(run.records, nullptr, inputs.wavelength);
+    ScaleLinesToPercent(lines.lines);
+    for (PowderLine& line : lines.lines) line.twoTheta += zero;
+    ProfileOptions options;
+    options.twoThetaMin = 10.0;
+    options.twoThetaMax = 50.0;
+    options.step = 0.01;
+    options.w = 0.004;
+    const Profile profile = ComputeProfile(lines.lines, options);
+    std::mt19937 random(7);
+    std::normal_distribution<double> noise(0.0, 0.2);
+    QString text = QStringLiteral("# synthetic\n");
+    for (std::size_t i = 0; i < profile.twoTheta.size(); ++i)
+      text += QStringLiteral("%1 %2\n").arg(profile.twoTheta[i], 0, 'f', 4).arg(5.0 + profile.intensity[i] + noise(random), 0, 'f', 4);
+    const QString path = folder_->filePath(QStringLiteral("measured.xy"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0) qFatal("cannot write %s", qPrintable(path));
+    return path;
+  }
+  // The main window's inputs as a run reads them.
+  static CalculationInputs DecagonalInputs(const MainWindow* w) {
+    const auto read = ReadInputs(w->parameters()->texts());
+    if (!std::holds_alternative<CalculationInputs>(read)) qFatal("start-up inputs unreadable");
+    return std::get<CalculationInputs>(read);
+  }
+  static int CountColour(const QImage& image, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb p = image.pixel(x, y);
+        n += std::abs(qRed(p) - qRed(colour)) < 30 && std::abs(qGreen(p) - qGreen(colour)) < 30 &&
+             std::abs(qBlue(p) - qBlue(colour)) < 30;
+      }
+    return n;
+  }
+
+ private slots:
+  void init() {
+    folder_ = std::make_unique<QTemporaryDir>();
+    qputenv("TMP", folder_->path().toLocal8Bit());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder_->path());
+    messages_.clear();
+    Dialogs().message = [this](QWidget*, const QString& text) { messages_ << text; };
+    Dialogs().warning = [this](QWidget*, const QString& text) { messages_ << text; };
+    Dialogs().openFileName = [this](QWidget*, const QString&, const QString&, const QString&) { return nextOpenPath_; };
+    Dialogs().saveFileName = [this](QWidget*, const QString&, const QString&, const QString&) { return nextSavePath_; };
+    Dialogs().openUrl = [](const QUrl&) { return true; };
+    Dialogs().confirm = [](QWidget*, const QString&, bool&) { return true; };
+  }
+
+  void measuredPatternIsIndexedAndTheConstantGoesBack() {
+    auto w = makeMainWindow();
+    QCOMPARE(w->parameters()->texts().systemIndex, 1);  // decagonal at start-up
+    PowderWindow* powder = openPowder(w.get());
+    QVERIFY(powder->lines() && !powder->lines()->lines.empty());
+    QVERIFY(!powder->profile().twoTheta.empty());
+
+    const double aTrue = 2.8312, cTrue = 12.06, zero = 0.03;
+    powder->findChild<QLineEdit*>(QStringLiteral("tfW"))->setText(QStringLiteral("0.004"));  // the file's width
+    nextOpenPath_ = writeSynthetic(DecagonalInputs(w.get()), aTrue, cTrue, zero);
+    powder->findChild<QPushButton*>(QStringLiteral("btOpenMeasured"))->click();
+    powder->waitForIdle();
+    QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
+    QVERIFY(powder->measured().has_value());
+    QVERIFY(powder->peaks().size() >= 5);
+    QVERIFY(powder->fit().scale > 0.0);
+
+    powder->findChild<QCheckBox*>(QStringLiteral("chkRefineC"))->setChecked(false);
+    QVERIFY(powder->findChild<QPushButton*>(QStringLiteral("btRefine"))->isEnabled());
+    powder->findChild<QPushButton*>(QStringLiteral("btRefine"))->click();
+    powder->waitForIdle();
+    QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
+    QVERIFY(powder->refinement().has_value());
+    QVERIFY(std::abs(powder->refinement()->a - aTrue) < 1e-4 * aTrue);
+    QVERIFY(std::abs(powder->refinement()->zero - zero) < 0.005);
+    QVERIFY(powder->findChild<QLabel*>(QStringLiteral("lblRefined"))->text().contains(QStringLiteral("a = 2.831")));
+    QVERIFY(powder->findChild<QPlainTextEdit*>(QStringLiteral("txtRefinement"))->toPlainText().contains(QStringLiteral("F(N)")));
+
+    auto* use = powder->findChild<QPushButton*>(QStringLiteral("btUseRefined"));
+    QVERIFY(use->isEnabled());
+    use->click();
+    w->waitForRun();
+    powder->waitForIdle();
+    QCOMPARE(QString::fromStdString(w->parameters()->texts().a).left(5), QStringLiteral("2.831"));
+    // The pattern now follows the refined a: indexed again, every peak sits on its line.
+    QVERIFY(std::abs(powder->findChild<QLineEdit*>(QStringLiteral("tfZero"))->text().toDouble() - zero) < 0.005);
+    double worst = 0.0;
+    powder->refine();
+    powder->waitForIdle();
+    for (const IndexedPeak& peak : powder->refinement()->indexed) worst = std::max(worst, std::abs(peak.difference));
+    QVERIFY(worst < 0.02);
+    // On the refined run the overlay's scale and background are those the file was made with (x1, +5).
+    QVERIFY(std::abs(powder->fit().scale - 1.0) < 0.02);
+    QVERIFY(std::abs(powder->fit().background - 5.0) < 0.5);
+  }
+
+  void peaksAreEditedByClicking() {
+    auto w = makeMainWindow();
+    PowderWindow* powder = openPowder(w.get());
+    powder->resize(1000, 700);
+    QVERIFY(powder->openMeasured(writeSynthetic(DecagonalInputs(w.get()), 2.82, 12.06, 0.0)));
+    powder->waitForIdle();
+    const std::vector<double> found = powder->peaks();
+    QVERIFY(found.size() >= 3);
+    // Clicking a peak removes it; clicking beside a measured maximum adds a
+    // peak on it. The most isolated peak, so that no neighbour is in reach.
+    std::size_t lone = 0;
+    double gap = 0.0;
+    for (std::size_t i = 1; i + 1 < found.size(); ++i) {
+      const double g = std::min(found[i] - found[i - 1], found[i + 1] - found[i]);
+      if (g > gap) {
+        gap = g;
+        lone = i;
+      }
+    }
+    powder->plot()->setView({found[lone] - 1.0, found[lone] + 1.0});  // zoomed in, as a user picks peaks
+    QVERIFY(std::abs(powder->plot()->pixelOf(found[lone] + gap / 2) - powder->plot()->pixelOf(found[lone])) > 12.0);
+    const double picked = found[lone];
+    powder->togglePeak(picked);
+    QCOMPARE(powder->peaks().size(), found.size() - 1);
+    QVERIFY(std::find(powder->peaks().begin(), powder->peaks().end(), picked) == powder->peaks().end());
+    powder->togglePeak(picked + 0.01);
+    QCOMPARE(powder->peaks().size(), found.size());
+    QVERIFY(std::abs(powder->peaks()[lone] - picked) < 0.02);
+    // With fewer than 3 peaks nothing is refined and the user is told.
+    powder->setPeaks({found[0], found[1]});
+    QVERIFY(!powder->findChild<QPushButton*>(QStringLiteral("btRefine"))->isEnabled());
+    powder->refine();
+    QVERIFY(!powder->refinement().has_value());
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY(messages_.first().contains(QStringLiteral("3 peaks")));
+  }
+
+  void badInputIsNamedAndChangesNothing() {
+    auto w = makeMainWindow();
+    PowderWindow* powder = openPowder(w.get());
+    const std::size_t points = powder->profile().twoTheta.size();
+    auto* step = powder->findChild<QLineEdit*>(QStringLiteral("tf2ThStep"));
+    step->setText(QStringLiteral("abc"));
+    QVERIFY(!powder->recalculate());
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY(messages_.first().contains(QStringLiteral("Step")) && messages_.first().contains(QStringLiteral("abc")));
+    QCOMPARE(powder->profile().twoTheta.size(), points);
+    step->setText(QStringLiteral("0,02"));  // a decimal comma is read as a point
+    QVERIFY(powder->recalculate());
+    powder->waitForIdle();
+    QVERIFY(powder->profile().twoTheta.size() < points);
+
+    // A file with a bad line names it, and the window keeps what it had.
+    const QString bad = folder_->filePath(QStringLiteral("bad.xy"));
+    QFile file(bad);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("10 5\n10.01 6\n10.02 seven\n");
+    file.close();
+    messages_.clear();
+    QVERIFY(!powder->openMeasured(bad));
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY(messages_.first().contains(QStringLiteral("line 3")));
+    QVERIFY(!powder->measured().has_value());
+  }
+
+  void plotShowsBothPatternsAndNavigates() {
+    auto w = makeMainWindow();
+    PowderWindow* powder = openPowder(w.get());
+    powder->resize(1000, 700);
+    // Off the calculated a, so that the two patterns do not cover each other.
+    QVERIFY(powder->openMeasured(writeSynthetic(DecagonalInputs(w.get()), 2.86, 12.06, 0.0)));
+    powder->waitForIdle();
+    PowderPlotWidget* plot = powder->plot();
+    QImage image(plot->size(), QImage::Format_RGB32);
+    plot->render(&image);
+    QVERIFY(CountColour(image, qRgb(0, 70, 200)) > 50);   // measured
+    QVERIFY(CountColour(image, qRgb(210, 30, 30)) > 50);  // calculated
+    QVERIFY(CountColour(image, qRgb(0, 120, 0)) > 10);    // line ticks
+
+    // The wheel zooms about the cursor; Home shows everything again.
+    const AxisRange whole = plot->scene().view;
+    const QPointF at(plot->width() / 2.0, plot->height() / 3.0);
+    const double before = plot->twoThetaAt(at);
+    QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &wheel);
+    QVERIFY(plot->scene().view.width() < whole.width() * 0.7);
+    QVERIFY(std::abs(plot->twoThetaAt(at) - before) < 1e-6);
+    QTest::keyClick(plot, Qt::Key_Home);
+    QCOMPARE(plot->scene().view.width(), whole.width());
+
+    // On the d axis the limits are the d of the ends.
+    powder->findChild<QComboBox*>(QStringLiteral("cmbAxis"))->setCurrentIndex(1);
+    const double lambda = std::stod(w->parameters()->texts().wavelength);
+    const double dHigh = lambda / (2.0 * std::sin(powder->measured()->twoTheta.front() * M_PI / 360.0));
+    QVERIFY(std::abs(plot->limits().high - std::min(dHigh, 50.0)) < 1e-3 * dHigh);
+  }
+
+  void settingsOutliveTheWindow() {
+    auto w = makeMainWindow();
+    PowderWindow* powder = openPowder(w.get());
+    powder->findChild<QLineEdit*>(QStringLiteral("tfW"))->setText(QStringLiteral("0.02"));
+    powder->findChild<QComboBox*>(QStringLiteral("cmbScale"))->setCurrentIndex(2);
+    powder->close();  // deletes itself
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    PowderWindow* again = openPowder(w.get());
+    QVERIFY(again != nullptr);
+    QCOMPARE(again->findChild<QLineEdit*>(QStringLiteral("tfW"))->text(), QStringLiteral("0.02"));
+    QCOMPARE(again->plot()->scene().scale, IntensityScale::Log);
+  }
+
+  void patternLinesAndPicturesAreSaved() {
+    auto w = makeMainWindow();
+    PowderWindow* powder = openPowder(w.get());
+    nextSavePath_ = folder_->filePath(QStringLiteral("pattern.xy"));
+    powder->savePattern();
+    QFile pattern(nextSavePath_);
+    QVERIFY(pattern.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = pattern.readAll().split('\n');
+    QCOMPARE(rows.first(), QByteArray("# 2theta intensity"));
+    QCOMPARE(static_cast<std::size_t>(rows.size() - 2), powder->profile().twoTheta.size());
+    nextSavePath_ = folder_->filePath(QStringLiteral("lines.csv"));
+    powder->saveLines();
+    QFile lines(nextSavePath_);
+    QVERIFY(lines.open(QIODevice::ReadOnly));
+    QVERIFY(lines.readLine().startsWith("two_theta,d,multiplicity,intensity,indices,qi"));
+    const std::pair<const char*, QByteArray> pictures[] = {{"plot.png", "\x89PNG"}, {"plot.svg", "<svg"}, {"plot.pdf", "%PDF"}};
+    for (const auto& [name, magic] : pictures) {
+      nextSavePath_ = folder_->filePath(QString::fromLatin1(name));
+      powder->savePicture();
+      QFile picture(nextSavePath_);
+      QVERIFY2(picture.open(QIODevice::ReadOnly), name);
+      QVERIFY2(picture.readAll().contains(magic), name);
+    }
+    QVERIFY(messages_.isEmpty());
+    // A write that cannot happen is reported, never silent.
+    nextSavePath_ = folder_->filePath(QStringLiteral("missing/pattern.xy"));
+    powder->savePattern();
+    QCOMPARE(messages_.size(), 1);
+  }
+};
+
+QTEST_MAIN(PowderWindowTest)
+#include "powder_window_test.moc"
