@@ -23,8 +23,9 @@ std::optional<std::size_t> NearestModulePoint(const std::vector<ModulePoint>& po
 }
 
 std::optional<ModulePoint> ModulePointNear(int n, double qx, double qy, double within, double internalMax,
-                                           std::size_t maxPoints) {
-  const auto points = FourierModulePoints(n, std::hypot(qx, qy) + within, internalMax, maxPoints);
+                                           std::size_t maxPoints, bool* tooDense) {
+  const auto points = ModulePointsNear(n, qx, qy, within, internalMax, maxPoints);
+  if (tooDense) *tooDense = !points;
   if (!points) return std::nullopt;
   const auto chosen = NearestModulePoint(*points, qx, qy, within);
   if (!chosen) return std::nullopt;

@@ -17,11 +17,12 @@ std::optional<std::size_t> NearestModulePoint(const std::vector<ModulePoint>& po
                                               double within, const std::vector<double>* intensity = nullptr,
                                               double minIntensity = 0.0);
 
-// The module point of symmetry n within `within` of (qx, qy) whose internal
-// component is at most internalMax, if there is one; nothing when the search
-// would be too large (more than maxPoints candidates inside |q| + within).
+// The module point of symmetry n nearest to (qx, qy), at most `within` away,
+// whose internal component is at most internalMax, if there is one; nothing
+// when more than maxPoints points lie that near or the search for them runs
+// past its bound (then *tooDense is set).
 std::optional<ModulePoint> ModulePointNear(int n, double qx, double qy, double within, double internalMax,
-                                           std::size_t maxPoints);
+                                           std::size_t maxPoints, bool* tooDense = nullptr);
 
 // "k = (qx, qy), |k| = .., internal .., indices (a0 a1 ..)" with four decimals.
 std::string ModulePointText(const ModulePoint& point);

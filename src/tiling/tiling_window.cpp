@@ -62,6 +62,7 @@ constexpr int kStripHeight = 100;  // inner height of the profile strip
 constexpr int kBrightnessRepeatMs = 10;
 constexpr std::size_t kMaxModulePoints = 20000;
 constexpr int kFtPickRadius = 6;  // pixels around a click on the transform searched for its peak
+constexpr std::size_t kMaxPickedNear = 64;  // module points within a pixel of a picked peak
 const char* const kFtPickHint = "Click a peak for its k and, at a module point, its indices";
 
 QString SwatchStyle(ColorValue c) {
@@ -819,9 +820,14 @@ void TilingWindow::pickFtPeak(QPoint pos) {
                      .arg(ratio * ratio, 0, 'g', 4);
   // The pixel holds k to half a pixel each way: a module point within one
   // pixel (and the internal limit of the diffraction tab) is this peak's.
-  const auto point = ModulePointNear(tiling_->inputs.symmetry, kx, ky, perPixel, internalMax_->value(), kMaxModulePoints);
+  // Where dozens lie that near (high N), none of them is this peak's.
+  bool tooDense = false;
+  const auto point = ModulePointNear(tiling_->inputs.symmetry, kx, ky, perPixel, internalMax_->value(),
+                                     kMaxPickedNear, &tooDense);
   if (point)
     text += QStringLiteral("\nModule point: %1").arg(QString::fromStdString(ModulePointText(*point)));
+  else if (tooDense)
+    text += QStringLiteral("\nModule points too dense here to name one (internal \u2264 %1)").arg(internalMax_->value());
   else
     text += QStringLiteral("\nNo module point within a pixel (internal \u2264 %1)").arg(internalMax_->value());
   ftPeakLabel_->setText(text);

@@ -88,7 +88,29 @@ TEST(PeakPicking, FindsTheModulePointOfAWaveVector) {
   EXPECT_NEAR(found->internal, std::hypot(ux, uy), 1e-12);
   // With the partner beyond the internal limit, or nothing near, there is none.
   EXPECT_FALSE(ModulePointNear(5, qx, qy, 0.01, std::hypot(ux, uy) * 0.9, 20000).has_value());
-  EXPECT_FALSE(ModulePointNear(5, 0.2, 0.0, 0.01, 0.5, 20000).has_value());
+  bool tooDense = true;
+  EXPECT_FALSE(ModulePointNear(5, 0.2, 0.0, 0.01, 0.5, 20000, &tooDense).has_value());
+  EXPECT_FALSE(tooDense);
+  // The rank-8 module of N = 20 is dense: too many points lie within 0.05 to name one.
+  EXPECT_FALSE(ModulePointNear(20, 1.0, 0.3, 0.05, 1.0, 64, &tooDense).has_value());
+  EXPECT_TRUE(tooDense);
+}
+
+TEST(PeakPicking, PointsNearAWaveVectorAreThoseOfTheWholeDiscAroundIt) {
+  // The search about a centre against the points of the disc about the
+  // origin that holds it, sorted out by distance.
+  struct Case { int n; double qx, qy, within, internal; };
+  for (const Case& c : {Case{5, 1.3, -0.7, 0.25, 1.0}, Case{8, -0.4, 1.1, 0.2, 0.8}, Case{12, 0.9, 0.2, 0.15, 0.7}}) {
+    const auto near = ModulePointsNear(c.n, c.qx, c.qy, c.within, c.internal, 100000);
+    const auto disc = FourierModulePoints(c.n, std::hypot(c.qx, c.qy) + c.within, c.internal, 100000);
+    ASSERT_TRUE(near && disc) << "N = " << c.n;
+    std::set<std::vector<int>> expected, found;
+    for (const ModulePoint& p : *disc)
+      if (std::hypot(p.qx - c.qx, p.qy - c.qy) <= c.within) expected.insert(p.index);
+    for (const ModulePoint& p : *near) found.insert(p.index);
+    EXPECT_EQ(found, expected) << "N = " << c.n;
+    EXPECT_FALSE(expected.empty()) << "N = " << c.n;
+  }
 }
 
 TEST(PeakPicking, StrongestCoefficientNearAClickIsThePeriodOfThePicture) {
