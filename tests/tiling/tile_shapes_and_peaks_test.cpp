@@ -51,25 +51,6 @@ TEST(ColourTilesByShape, OneColourPerShapeInIncreasingAngleWithItsName) {
   EXPECT_EQ(ShapeName(20, 10), "Square");
 }
 
-ModulePoint Point(double qx, double qy, std::vector<int> index = {}) {
-  ModulePoint p;
-  p.qx = qx;
-  p.qy = qy;
-  p.index = std::move(index);
-  return p;
-}
-
-TEST(PeakPicking, NearestPointWithinReachAndStrongEnough) {
-  const std::vector<ModulePoint> points = {Point(0, 0), Point(1, 0), Point(1.05, 0.02), Point(0, 2)};
-  EXPECT_EQ(NearestModulePoint(points, 1.04, 0.0, 0.1), std::optional<std::size_t>(2));
-  EXPECT_EQ(NearestModulePoint(points, 0.5, 1.0, 0.3), std::nullopt);
-  // A point too weak to be drawn is not picked: the next one is.
-  const std::vector<double> intensity = {1.0, 0.5, 1e-9, 0.2};
-  EXPECT_EQ(NearestModulePoint(points, 1.04, 0.0, 0.1, &intensity, 1e-5), std::optional<std::size_t>(1));
-  EXPECT_EQ(ModulePointText(Point(0.4, -0.00001, {1, 0, 0, 0})),
-            "k = (0.4000, 0.0000), |k| = 0.4000, internal 0.0000, indices (1 0 0 0)");
-}
-
 TEST(PeakPicking, FindsTheModulePointOfAWaveVector) {
   // Penrose: (2/5)(a . e) with e_i at 72 i degrees; its partner (2/5)(a . e')
   // with e'_i at 144 i degrees, worked out here.
