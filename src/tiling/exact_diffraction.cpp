@@ -39,6 +39,30 @@ std::vector<std::vector<double>> Cholesky(const std::vector<std::vector<double>>
   return u;
 }
 
+// The solution of m x = b by elimination with partial pivoting (m square, invertible).
+std::vector<double> Solve(std::vector<std::vector<double>> m, std::vector<double> b) {
+  const std::size_t r = b.size();
+  for (std::size_t c = 0; c < r; ++c) {
+    std::size_t pivot = c;
+    for (std::size_t i = c + 1; i < r; ++i)
+      if (std::abs(m[i][c]) > std::abs(m[pivot][c])) pivot = i;
+    std::swap(m[c], m[pivot]);
+    std::swap(b[c], b[pivot]);
+    for (std::size_t i = c + 1; i < r; ++i) {
+      const double f = m[i][c] / m[c][c];
+      for (std::size_t j = c; j < r; ++j) m[i][j] -= f * m[c][j];
+      b[i] -= f * b[c];
+    }
+  }
+  std::vector<double> x(r, 0.0);
+  for (std::size_t c = r; c-- > 0;) {
+    double v = b[c];
+    for (std::size_t j = c + 1; j < r; ++j) v -= m[c][j] * x[j];
+    x[c] = v / m[c][c];
+  }
+  return x;
+}
+
 }  // namespace
 
 int ModuleRank(int n) {
@@ -49,12 +73,18 @@ int ModuleRank(int n) {
 
 std::optional<std::vector<ModulePoint>> FourierModulePoints(int n, double kMax, double internalMax,
                                                             std::size_t maxPoints, std::string* problem) {
+  return ModulePointsNear(n, 0.0, 0.0, kMax, internalMax, maxPoints, problem);
+}
+
+std::optional<std::vector<ModulePoint>> ModulePointsNear(int n, double qx, double qy, double kMax, double internalMax,
+                                                         std::size_t maxPoints, std::string* problem) {
   auto fail = [&](std::string why) -> std::optional<std::vector<ModulePoint>> {
     if (problem) *problem = std::move(why);
     return std::nullopt;
   };
   if (n < 3) return fail("symmetry " + std::to_string(n) + " has no Fourier module of a tiling");
   if (!(std::isfinite(kMax) && kMax > 0.0)) return fail("the |k| limit must be a positive number");
+  if (!(std::isfinite(qx) && std::isfinite(qy))) return fail("the centre must be a finite wave vector");
   if (!(std::isfinite(internalMax) && internalMax > 0.0))
     return fail("the internal-component limit must be a positive number");
 
@@ -79,8 +109,13 @@ std::optional<std::vector<ModulePoint>> FourierModulePoints(int n, double kMax, 
             embed[static_cast<std::size_t>(k)][static_cast<std::size_t>(i)] *
             embed[static_cast<std::size_t>(k)][static_cast<std::size_t>(j)];
   const auto u = Cholesky(gram);
+  // The centre in index space: embed t = (q / kMax, 0, ..., 0).
+  std::vector<double> rhs(static_cast<std::size_t>(r), 0.0);
+  rhs[0] = qx / kMax;
+  rhs[1] = qy / kMax;
+  const std::vector<double> t = Solve(embed, rhs);
 
-  // Fincke-Pohst enumeration of the integer vectors with |embed a|^2 <= 2.
+  // Fincke-Pohst enumeration of the integer vectors with |embed (a - t)|^2 <= 2.
   const double radius2 = 2.0 * (1.0 + 1e-9);
   const std::size_t candidateLimit = std::max<std::size_t>(maxPoints, 1) * 64 + 100000;
   std::size_t candidates = 0;
@@ -106,7 +141,8 @@ std::optional<std::vector<ModulePoint>> FourierModulePoints(int n, double kMax, 
       }
     }
     point.internal = std::sqrt(point.internal);
-    if (std::hypot(point.qx, point.qy) > kMax * (1 + 1e-12) || point.internal > internalMax * (1 + 1e-12)) return;
+    if (std::hypot(point.qx - qx, point.qy - qy) > kMax * (1 + 1e-12) || point.internal > internalMax * (1 + 1e-12))
+      return;
     if (points.size() >= maxPoints) {
       tooMany = true;
       return;
@@ -118,8 +154,9 @@ std::optional<std::vector<ModulePoint>> FourierModulePoints(int n, double kMax, 
     if (tooMany) return;
     const auto ui = static_cast<std::size_t>(i);
     double centre = 0.0;
-    for (int j = i + 1; j < r; ++j) centre -= u[ui][static_cast<std::size_t>(j)] * a[static_cast<std::size_t>(j)];
-    centre /= u[ui][ui];
+    for (int j = i + 1; j < r; ++j)
+      centre -= u[ui][static_cast<std::size_t>(j)] * (a[static_cast<std::size_t>(j)] - t[static_cast<std::size_t>(j)]);
+    centre = t[ui] + centre / u[ui][ui];
     const double half = std::sqrt(std::max(rest, 0.0)) / u[ui][ui];
     const auto lo = static_cast<long long>(std::ceil(centre - half));
     const auto hi = static_cast<long long>(std::floor(centre + half));

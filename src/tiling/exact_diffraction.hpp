@@ -31,6 +31,11 @@ struct ModulePoint {
 std::optional<std::vector<ModulePoint>> FourierModulePoints(int n, double kMax, double internalMax,
                                                             std::size_t maxPoints, std::string* problem = nullptr);
 
+// The same about the wave vector (qx, qy): the points with |q - (qx, qy)| <= within.
+std::optional<std::vector<ModulePoint>> ModulePointsNear(int n, double qx, double qy, double within,
+                                                         double internalMax, std::size_t maxPoints,
+                                                         std::string* problem = nullptr);
+
 // Positions in edge lengths about the canvas centre (y down) of the exact
 // vertex set of the tiling.
 std::vector<std::array<double, 2>> LatticeVertexPositions(const Tiling& tiling);

@@ -97,6 +97,16 @@ Tiling Generator::Run() {
 void Generator::ScanGridPair() {
   const double gj = shift_[static_cast<std::size_t>(j_)];
   const double gk = shift_[static_cast<std::size_t>(kk_)];
+  // Most intersections give tiles far outside the canvas. The tile's base
+  // point is sum (e_i.p + gamma_i + d_i) e_i with 0 <= d_i <= 1, that is
+  // (N/2) p plus at most sum(|gamma_i| + 1), and the corners add at most 2
+  // edges: so a tile whose estimate lies farther out than that (and the
+  // margin) has every corner outside and would be dropped. Such tiles are
+  // passed over before their N index computations; 2 pixels cover rounding.
+  double spread = 2.0;
+  for (double g : shift_) spread += std::abs(g) + 1.0;
+  const double reach = spread * scale_ + 2.0;
+  const double half = n_ / 2.0 * scale_;
   for (int r = -loop_; r <= loop_; ++r) {
     for (int s = -loop_; s <= loop_; ++s) {
       // The intersection of line r of grid j with line s of grid k.
@@ -104,6 +114,12 @@ void Generator::ScanGridPair() {
       const double d1 = s - gk;
       const double px = inverse_[0][0] * d0 + inverse_[0][1] * d1;
       const double py = inverse_[1][0] * d0 + inverse_[1][1] * d1;
+      // The margin is set by the first tile, which is always drawn.
+      if (result_.margin > 0.0f) {
+        const double m = result_.margin;
+        const double ex = xc_ + half * px, ey = yc_ + half * py;
+        if (ex + reach < -m || ey + reach < -m || ex - reach > in_.width + m || ey - reach > in_.height + m) continue;
+      }
       for (std::size_t i = 0; i < dir_.size(); ++i)
         k_[i] = FloorInt(dir_[i].x * px + dir_[i].y * py + shift_[i]) + 1;
       k_[static_cast<std::size_t>(j_)] = r;
@@ -217,11 +233,6 @@ int TileShape(int n, int gridJ, int gridK) {
   int v = ((2 * (gridK - gridJ)) % (2 * n) + 2 * n) % (2 * n);
   if (v > n) v = 2 * n - v;
   return std::min(v, n - v);
-}
-
-long long FloorInt(double t) {
-  const double whole = std::trunc(t);
-  return static_cast<long long>(t >= 0.0 ? whole : whole - 1.0);
 }
 
 Matrix2 InvertMatrix2(const Matrix2& a) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <random>
 
 #include "tiling/tiling.hpp"
@@ -13,7 +14,10 @@ using Matrix2 = std::array<std::array<double, 2>, 2>;
 
 // Truncation toward zero for t >= 0; truncation minus one for t < 0, so a
 // negative whole number t gives t - 1.
-long long FloorInt(double t);
+inline long long FloorInt(double t) {
+  const double whole = std::trunc(t);
+  return static_cast<long long>(t >= 0.0 ? whole : whole - 1.0);
+}
 
 // The inverse by the adjugate; the caller never passes a singular matrix
 // (parallel grid pairs are skipped).

@@ -20,7 +20,19 @@ PictureBox::PictureBox(int w, int h, int frameWidth, QWidget* parent) : QFrame(p
 
 void PictureBox::setImage(const QImage& image) {
   image_ = image;
+  viewImage_ = QImage();
   update();
+}
+
+void PictureBox::setViewImage(const QImage& image, double zoom, QPointF offset) {
+  viewImage_ = image;
+  viewImageZoom_ = zoom;
+  viewImageOffset_ = offset;
+  update();
+}
+
+bool PictureBox::viewIsSharp() const {
+  return zoom_ == 1.0 || (!viewImage_.isNull() && viewImageZoom_ == zoom_ && viewImageOffset_ == offset_);
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
@@ -28,6 +40,10 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   if (zoom_ == 1.0) {
     painter.drawImage(contentsRect().topLeft(), image_);
+    return;
+  }
+  if (viewIsSharp()) {
+    painter.drawImage(contentsRect().topLeft(), viewImage_);
     return;
   }
   const QSizeF seen(size_.width() / zoom_, size_.height() / zoom_);
@@ -51,6 +67,7 @@ void PictureBox::resetView() {
   zoom_ = 1.0;
   offset_ = QPointF();
   update();
+  emit viewChanged();
 }
 
 void PictureBox::clampOffset() {
@@ -71,6 +88,7 @@ void PictureBox::wheelEvent(QWheelEvent* event) {
   offset_ = under - inside / zoom_;
   clampOffset();
   update();
+  emit viewChanged();
   emit moved(toPicture(event->position()), event->buttons());
   event->accept();
 }
@@ -90,6 +108,7 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event) {
     panFrom_ = event->position();
     clampOffset();
     update();
+    emit viewChanged();
   }
   // A pan is not a drag of the left button's kind.
   emit moved(toPicture(event->position()), navigable_ ? event->buttons() & Qt::LeftButton : event->buttons());

@@ -24,6 +24,13 @@ class PictureBox : public QFrame {
   double viewZoom() const { return zoom_; }
   QPointF viewOffset() const { return offset_; }
   void resetView();
+  // A picture drawn for the view at that zoom and offset (at the screen's
+  // pixel ratio): shown instead of the magnified image while the view stays
+  // there. A new image or another view drops it.
+  void setViewImage(const QImage& image, double zoom, QPointF offset);
+  // The view shows pixels of its own resolution: unzoomed, or zoomed with a
+  // picture drawn for it.
+  bool viewIsSharp() const;
   // Widget y of the picture row y under the current view.
   int widgetY(int pictureY) const;
 
@@ -33,6 +40,8 @@ class PictureBox : public QFrame {
   void moved(QPoint pos, Qt::MouseButtons buttons);
   void released(QPoint pos, Qt::MouseButton button);
   void clicked();
+  // The zoom or the offset changed.
+  void viewChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -53,6 +62,9 @@ class PictureBox : public QFrame {
   QPointF offset_;  // picture point at the top left of the view
   bool panning_ = false;
   QPointF panFrom_;
+  QImage viewImage_;
+  double viewImageZoom_ = 0.0;
+  QPointF viewImageOffset_;
 };
 
 }  // namespace lumora

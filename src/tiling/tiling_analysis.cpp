@@ -111,15 +111,18 @@ InternalView InternalSpaceView(const Tiling& tiling) {
       view.exponent = m;
       break;
     }
+  // The conjugate directions e_(m i), once for all vertices.
+  std::vector<std::array<double, 2>> dirs;
+  for (int i = 0; i < n; ++i)
+    dirs.push_back({std::cos(2.0 * kPi * view.exponent * i / n), std::sin(2.0 * kPi * view.exponent * i / n)});
   for (std::size_t v = 0; v < tiling.nLatticeVertices(); ++v) {
     double x = 0.0, y = 0.0;
     int level = 0;
     for (int i = 0; i < n; ++i) {
       const int k = tiling.latticeVertices[v * static_cast<std::size_t>(n) + static_cast<std::size_t>(i)];
       level += k;
-      if (view.exponent == 0) continue;
-      x += k * std::cos(2.0 * kPi * view.exponent * i / n);
-      y += k * std::sin(2.0 * kPi * view.exponent * i / n);
+      x += k * dirs[static_cast<std::size_t>(i)][0];
+      y += k * dirs[static_cast<std::size_t>(i)][1];
     }
     if (view.exponent != 0) view.points.push_back({x, y});
     view.levels.push_back(level);

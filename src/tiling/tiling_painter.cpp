@@ -28,23 +28,69 @@ QImage BlackPicture(int w, int h, double pixelRatio) {
 
 }  // namespace
 
+namespace {
+
+// The painter of a tiling: outlines in the grid colour, no antialiasing, and
+// one brush per type, made once, since brushes change only with the type.
+class TilePainter {
+ public:
+  TilePainter(QImage& image, const Tiling& tiling) : painter_(&image), colors_(tiling.tileColors) {
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    QPen pen(ToColor(tiling.inputs.gridColor));
+    pen.setWidth(0);
+    painter_.setPen(pen);
+    for (ColorValue c : colors_) brushes_.emplace_back(ToColor(c));
+  }
+  template <typename Point>
+  void draw(const Tile& tile, const Point* corners) {
+    const std::size_t type = static_cast<std::size_t>(tile.type);
+    if (type < brushes_.size() && colors_[type] == tile.color) painter_.setBrush(brushes_[type]);
+    else painter_.setBrush(ToColor(tile.color));
+    painter_.drawPolygon(corners, 4);
+  }
+
+ private:
+  QPainter painter_;
+  const std::vector<ColorValue>& colors_;
+  std::vector<QBrush> brushes_;
+};
+
+}  // namespace
+
 QImage PaintTiling(const Tiling& tiling, double pixelRatio) {
   QImage image = BlackPicture(tiling.inputs.width, tiling.inputs.height, pixelRatio);
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  QPen pen(ToColor(tiling.inputs.gridColor));
-  pen.setWidth(0);
-  painter.setPen(pen);
-  // Brushes change only with the type, so keep one per type.
-  std::vector<QBrush> brushes;
-  for (ColorValue c : tiling.tileColors) brushes.emplace_back(ToColor(c));
+  TilePainter painter(image, tiling);
   QPoint corners[4];
   for (const Tile& tile : tiling.tiles) {
     for (std::size_t c = 0; c < 4; ++c) corners[c] = QPoint(tile.corners[c].x, tile.corners[c].y);
-    const std::size_t type = static_cast<std::size_t>(tile.type);
-    if (type < brushes.size() && tiling.tileColors[type] == tile.color) painter.setBrush(brushes[type]);
-    else painter.setBrush(ToColor(tile.color));
-    painter.drawPolygon(corners, 4);
+    painter.draw(tile, corners);
+  }
+  return image;
+}
+
+QImage PaintTilingView(const Tiling& tiling, double zoom, QPointF offset, QSize size, double pixelRatio) {
+  QImage image = BlackPicture(size.width(), size.height(), pixelRatio);
+  if (!(zoom > 0.0) || !std::isfinite(zoom)) return image;
+  TilePainter painter(image, tiling);
+  const double scale = tiling.inputs.zoom * 3.0;  // canvas pixels per edge length
+  // The canvas centre as the generator rounds it (half to even).
+  const double xc = std::nearbyint(tiling.inputs.width / 2.0), yc = std::nearbyint(tiling.inputs.height / 2.0);
+  // Tiles wholly outside the view (with a pixel to spare for the outline) are passed over.
+  const QRectF view(-1.0, -1.0, size.width() + 2.0, size.height() + 2.0);
+  QPointF corners[4];
+  for (const Tile& tile : tiling.tiles) {
+    double left = 1e300, right = -1e300, top = 1e300, bottom = -1e300;
+    for (std::size_t c = 0; c < 4; ++c) {
+      const double x = (xc + tile.position[c][0] * scale - offset.x()) * zoom;
+      const double y = (yc + tile.position[c][1] * scale - offset.y()) * zoom;
+      corners[c] = QPointF(x, y);
+      left = std::min(left, x);
+      right = std::max(right, x);
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    }
+    if (right < view.left() || left > view.right() || bottom < view.top() || top > view.bottom()) continue;
+    painter.draw(tile, corners);
   }
   return image;
 }

@@ -16,6 +16,12 @@ namespace lumora {
 // many device pixels per pixel and is drawn at that resolution.
 QImage PaintTiling(const Tiling& tiling, double pixelRatio = 1.0);
 
+// The part of the tiling a zoomed view shows, drawn afresh at that zoom: the
+// canvas pixel `offset` at the top left, `zoom` pixels of the picture
+// (size x size pixels at the pixel ratio) per canvas pixel. Corners come from
+// the unrounded positions, so edges stay straight and outlines one pixel wide.
+QImage PaintTilingView(const Tiling& tiling, double zoom, QPointF offset, QSize size, double pixelRatio = 1.0);
+
 // A raster (vertex image, transform picture) as an RGB image.
 QImage RasterToImage(const RasterImage& raster);
 

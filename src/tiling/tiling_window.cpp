@@ -39,14 +39,18 @@
 #include "app/theme_icon.hpp"
 #include "common/file_io.hpp"
 #include "common/numeric.hpp"
+#include "fourier/ft_peak.hpp"
 #include "fourier/ft_profile.hpp"
-#include "fourier/hsb_to_rgb.hpp"
 #include "tiling/multigrid.hpp"
+#include "tiling/peak_pick.hpp"
 #include "tiling/picture_box.hpp"
 #include "tiling/tile_colors.hpp"
+#include "tiling/tile_shapes.hpp"
+#include "tiling/tiling_analysis_view.hpp"
 #include "tiling/tiling_export.hpp"
 #include "tiling/tiling_painter.hpp"
 #include "tiling/tiling_status.hpp"
+#include "tiling/tiling_zoom.hpp"
 #include "tiling/vertex_list_model.hpp"
 #include "tiling/xy_file.hpp"
 
@@ -57,6 +61,9 @@ constexpr int kPictureSize = TilingLimits::kCanvasSize;
 constexpr int kStripHeight = 100;  // inner height of the profile strip
 constexpr int kBrightnessRepeatMs = 10;
 constexpr std::size_t kMaxModulePoints = 20000;
+constexpr int kFtPickRadius = 6;  // pixels around a click on the transform searched for its peak
+constexpr std::size_t kMaxPickedNear = 64;  // module points within a pixel of a picked peak
+const char* const kFtPickHint = "Click a peak for its k and, at a module point, its indices";
 
 QString SwatchStyle(ColorValue c) {
   return QStringLiteral("background-color: rgb(%1, %2, %3); border: 1px solid gray;")
@@ -86,18 +93,25 @@ QLabel* MakeLabel(const QString& name, const QString& text) {
 // What the worker hands back: the tiling, the random source after the run and
 // the pictures, painted off the GUI thread.
 struct TilingWindow::Generated {
-  std::unique_ptr<Tiling> tiling;
+  std::shared_ptr<Tiling> tiling;
   std::mt19937 random;
   QImage tilingImage;
   QImage vertexImage;
-  QImage internalImage;
-  QString statistics;
+  std::vector<int> legendShapes;
+  std::vector<std::array<double, 2>> latticePositions;
   QString error;
+};
+
+// The statistics and internal view of one tiling, worked out after its picture is on show.
+// Each result holds its tiling, so no later tiling can take its address.
+struct TilingWindow::Analysed {
+  std::shared_ptr<const Tiling> source;
+  TilingAnalysisView view;
 };
 
 // The exact diffraction, computed and painted on a worker.
 struct TilingWindow::Diffracted {
-  const Tiling* source = nullptr;
+  std::shared_ptr<const Tiling> source;
   Peaks peaks;
   QImage picture;
   QString error;
@@ -112,89 +126,6 @@ QImage PaintPeaks(const TilingWindow::Peaks& peaks, int size, double pixelRatio)
 }  // namespace
 
 namespace {
-
-// The vertices' internal points, coloured by level, scaled to fit.
-QImage PaintInternalView(const InternalView& view, int size) {
-  QImage image(size, size, QImage::Format_RGB32);
-  image.fill(Qt::black);
-  QPainter painter(&image);
-  if (view.points.empty()) {
-    painter.setPen(Qt::white);
-    painter.drawText(image.rect(), Qt::AlignCenter | Qt::TextWordWrap,
-                     QStringLiteral("No internal plane: the vertices lie on a lattice."));
-    return image;
-  }
-  double extent = 1e-9;
-  for (const auto& p : view.points) extent = std::max({extent, std::abs(p[0]), std::abs(p[1])});
-  const auto [lowest, highest] = std::minmax_element(view.levels.begin(), view.levels.end());
-  const int span = std::max(1, *highest - *lowest);
-  // Up to four levels get a quarter each (the pentagons of a Penrose tiling
-  // lie on top of each other); more share the whole picture.
-  std::vector<int> levels = view.levels;
-  std::sort(levels.begin(), levels.end());
-  levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
-  const bool quarters = levels.size() <= 4;
-  const double half = quarters ? size / 4.0 : size / 2.0;
-  const double scale = (half - 10) / extent;
-  for (std::size_t v = 0; v < view.points.size(); ++v) {
-    const int hue = static_cast<int>(std::lround(158.0 * (view.levels[v] - *lowest) / span));
-    const ColorValue c = ToColorValue(HSBtoRGB(hue, 239, 150));
-    double cx = half, cy = half;
-    if (quarters) {
-      const auto q = std::lower_bound(levels.begin(), levels.end(), view.levels[v]) - levels.begin();
-      cx = half * static_cast<double>(1 + 2 * (q % 2));
-      cy = half * static_cast<double>(1 + 2 * (q / 2)) + 8;
-    }
-    painter.fillRect(QRectF(cx + view.points[v][0] * scale - 1, cy + view.points[v][1] * scale - 1, 2, 2),
-                     QColor(RedOf(c), GreenOf(c), BlueOf(c)));
-  }
-  painter.setPen(Qt::white);
-  painter.drawText(QRect(6, 4, size - 12, 20), Qt::AlignLeft,
-                   QStringLiteral("Internal space (e_i \u2192 e_%1i), colour by level \u03a3K_i = %2..%3")
-                       .arg(view.exponent)
-                       .arg(*lowest)
-                       .arg(*highest));
-  return image;
-}
-
-QString StatisticsText(const Tiling& tiling, const TilingStatistics& stats, const std::optional<std::string>& note) {
-  const int n = tiling.inputs.symmetry;
-  QString text = QStringLiteral("<b>%1-fold tiling</b>, %2 exact vertices, %3 tiles drawn<br>")
-                     .arg(n)
-                     .arg(tiling.nLatticeVertices())
-                     .arg(tiling.nTiles());
-  if (note) text += QStringLiteral("<i>%1</i><br>").arg(QString::fromStdString(*note).toHtmlEscaped());
-  text += QStringLiteral("<br><b>Tiles wholly inside the picture, by shape</b><table cellspacing=4>");
-  std::size_t total = 0;
-  for (const auto& [shape, count] : stats.tilesByShape) total += count;
-  for (const auto& [shape, count] : stats.tilesByShape)
-    text += QStringLiteral("<tr><td>%1\u00b0 rhombus</td><td align=right>%2</td><td align=right>%3 %</td></tr>")
-                .arg(180.0 * shape / n, 0, 'f', 2)
-                .arg(count)
-                .arg(100.0 * static_cast<double>(count) / static_cast<double>(std::max<std::size_t>(total, 1)), 0, 'f', 2);
-  text += QStringLiteral("</table>");
-  if (stats.tilesByShape.size() == 2) {
-    const double a = static_cast<double>(stats.tilesByShape.begin()->second);
-    const double b = static_cast<double>(stats.tilesByShape.rbegin()->second);
-    if (a > 0 && b > 0)
-      text += QStringLiteral("Ratio %1\u00b0 : %2\u00b0 = %3 (golden ratio 1.6180, \u221a2 = 1.4142)<br>")
-                  .arg(180.0 * stats.tilesByShape.rbegin()->first / n, 0, 'f', 0)
-                  .arg(180.0 * stats.tilesByShape.begin()->first / n, 0, 'f', 0)
-                  .arg(b / a, 0, 'f', 4);
-  }
-  text += QStringLiteral("<br><b>Vertex coordination</b> (%1 vertices at least two edges inside)<table cellspacing=4>")
-              .arg(stats.interiorVertices);
-  for (const auto& [edges, count] : stats.coordination)
-    text += QStringLiteral("<tr><td>%1 edges</td><td align=right>%2</td><td align=right>%3 %</td></tr>")
-                .arg(edges)
-                .arg(count)
-                .arg(100.0 * static_cast<double>(count) / static_cast<double>(std::max<std::size_t>(stats.interiorVertices, 1)),
-                     0, 'f', 3);
-  text += QStringLiteral("</table>");
-  if (stats.coordination.count(2))
-    text += QStringLiteral("<br>Vertices with two edges mark gaps: increase the loop order.");
-  return text;
-}
 
 // Gives the shifts typed in the editor, or says which entry is wrong.
 std::optional<std::vector<double>> ParseShifts(const QString& text, int n, QString& problem) {
@@ -286,6 +217,8 @@ TilingWindow::TilingWindow(const AppPaths& paths, QWidget* mainWindow, QWidget* 
   connect(watcher_, &QFutureWatcherBase::finished, this, &TilingWindow::showGenerated);
   peakWatcher_ = new QFutureWatcher<std::shared_ptr<Diffracted>>(this);
   connect(peakWatcher_, &QFutureWatcherBase::finished, this, &TilingWindow::showDiffraction);
+  analysisWatcher_ = new QFutureWatcher<std::shared_ptr<Analysed>>(this);
+  connect(analysisWatcher_, &QFutureWatcherBase::finished, this, &TilingWindow::showAnalysis);
   saveAction_->setEnabled(false);
   copyAction_->setEnabled(false);
   pictureAction_->setEnabled(false);
@@ -305,6 +238,10 @@ TilingWindow::~TilingWindow() {
   if (computingPeaks_) {
     peakWatcher_->disconnect(this);
     peakWatcher_->waitForFinished();
+  }
+  if (analysing_) {
+    analysisWatcher_->disconnect(this);
+    analysisWatcher_->waitForFinished();
   }
 }
 
@@ -482,6 +419,7 @@ void TilingWindow::buildViews(QWidget* area) {
   views_->setFixedSize(kPictureSize, kPictureSize);
   pb_ = new PictureBox(kPictureSize, kPictureSize);
   pb_->setObjectName(QStringLiteral("pb"));
+  zoom_ = new TilingZoom(pb_);
   pb2_ = new PictureBox(kPictureSize, kPictureSize);
   pb2_->setObjectName(QStringLiteral("pb2"));
   lst_ = new QTableView;
@@ -520,6 +458,13 @@ void TilingWindow::buildViews(QWidget* area) {
   peakLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   peakLabel_->hide();
   column->addWidget(peakLabel_);
+  ftPeakLabel_ = MakeLabel(QStringLiteral("lbFtPeak"), QString::fromLatin1(kFtPickHint));
+  ftPeakLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  ftPeakLabel_->setWordWrap(true);
+  // The peak and its module point take a line each.
+  ftPeakLabel_->setMinimumHeight(2 * ftPeakLabel_->fontMetrics().lineSpacing() + 4);
+  ftPeakLabel_->hide();
+  column->addWidget(ftPeakLabel_);
 
   profileLine_ = new QWidget(pb3_);
   profileLine_->setObjectName(QStringLiteral("Line1_0"));
@@ -536,7 +481,9 @@ void TilingWindow::buildViews(QWidget* area) {
   connect(tabs_, &QTabBar::currentChanged, this, &TilingWindow::tabChanged);
   for (PictureBox* picture : {pb_, pb2_}) connect(picture, &PictureBox::clicked, this, &TilingWindow::makeTiling);
   connect(pb3_, &PictureBox::pressed, this, [this](QPoint pos, Qt::MouseButton button) {
-    if (button == Qt::LeftButton) showProfile(pos);
+    if (button != Qt::LeftButton) return;
+    showProfile(pos);
+    pickFtPeak(pos);
   });
   connect(pb3_, &PictureBox::moved, this, [this](QPoint pos, Qt::MouseButtons buttons) {
     if (buttons & Qt::LeftButton) showProfile(pos);
@@ -583,7 +530,9 @@ void TilingWindow::makeTiling() {
   const bool byShape = colourByShape_->isChecked();
 
   // Large tilings take a while: generate and paint on a worker while the
-  // window stays responsive, with Draw disabled meanwhile.
+  // window stays responsive, with Draw disabled meanwhile. Only what the
+  // tiling tab shows is made here; the statistics and the internal view
+  // follow once the picture is on show.
   generating_ = true;
   drawAction_->setEnabled(false);
   QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -591,25 +540,12 @@ void TilingWindow::makeTiling() {
   watcher_->setFuture(QtConcurrent::run([inputs, byShape, ratio, random = random_]() mutable {
     auto out = std::make_shared<Generated>();
     try {
-      out->tiling = std::make_unique<Tiling>(MakeTiling(inputs, random));
+      out->tiling = std::make_shared<Tiling>(MakeTiling(inputs, random));
       Tiling& t = *out->tiling;
-      if (byShape) {
-        // Shapes in increasing angle take the legend colours in order.
-        std::vector<int> shapes;
-        for (const Tile& tile : t.tiles) shapes.push_back(TileShape(t.inputs.symmetry, tile.gridJ, tile.gridK));
-        std::vector<int> distinct = shapes;
-        std::sort(distinct.begin(), distinct.end());
-        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-        for (std::size_t i = 0; i < t.tiles.size(); ++i) {
-          const auto rank = static_cast<std::size_t>(std::lower_bound(distinct.begin(), distinct.end(), shapes[i]) -
-                                                     distinct.begin()) + 1;
-          t.tiles[i].color = t.tileColors[std::min(rank, t.tileColors.size() - 1)];
-        }
-      }
+      if (byShape) out->legendShapes = ColourTilesByShape(t);
       out->tilingImage = PaintTiling(t, ratio);
-      out->internalImage = PaintInternalView(InternalSpaceView(t), kPictureSize);
-      out->statistics = StatisticsText(t, ComputeTilingStatistics(t), TilingNote(t.inputs.symmetry, t.gridShift));
-      out->vertexImage = RasterToImage(out->tiling->vertexImage);
+      out->vertexImage = RasterToImage(t.vertexImage);
+      out->latticePositions = LatticeVertexPositions(t);
     } catch (const std::exception& error) {
       out->tiling.reset();
       out->error = QString::fromUtf8(error.what());
@@ -630,24 +566,24 @@ void TilingWindow::showGenerated() {
   }
   random_ = out->random;
   tiling_ = std::move(out->tiling);
+  legendShapes_ = std::move(out->legendShapes);
   transformCurrent_ = false;
   peaksCurrent_ = false;
   listModel_->clear();
+  ftPeakLabel_->setText(QString::fromLatin1(kFtPickHint));
   pb_->setImage(out->tilingImage);
+  zoom_->setTiling(tiling_);
   pb2_->setImage(out->vertexImage);
-  pb5_->setImage(out->internalImage);
-  latticePositions_ = LatticeVertexPositions(*tiling_);
-  statistics_->setText(out->statistics);
+  latticePositions_ = std::move(out->latticePositions);
   const auto note = TilingNote(tiling_->inputs.symmetry, tiling_->gridShift);
   note_->setText(note ? QString::fromStdString(*note) : QString());
   note_->setVisible(note.has_value());
+  showLegend();
 
-  for (int i = 0; i < 9; ++i) {
-    const bool used = i < tiling_->nTileTypes;
-    if (used) swatches_[i]->setStyleSheet(SwatchStyle(tiling_->tileColors[static_cast<std::size_t>(i + 1)]));
-    swatches_[i]->setVisible(used);
-    legendTexts_[i]->setVisible(used);
-  }
+  // The analysis tabs wait for their worker; a later tiling supersedes it.
+  pb5_->setImage(QImage());
+  statistics_->setText(QStringLiteral("Working out the statistics\u2026"));
+  if (!analysing_) startAnalysis();
   const auto texts = TilingStatusTexts(*tiling_);
   for (int i = 0; i < 4; ++i) statusPanels_[i]->setText(QString::fromStdString(texts[static_cast<std::size_t>(i)]));
   saveAction_->setEnabled(true);
@@ -671,6 +607,7 @@ void TilingWindow::tabChanged(int index) {
   ftOptions_->hide();
   diffractionOptions_->hide();
   peakLabel_->hide();
+  ftPeakLabel_->hide();
   switch (index) {
     case TilingTab: views_->setCurrentWidget(pb_); break;
     case VerticesTab: views_->setCurrentWidget(pb2_); break;
@@ -683,6 +620,7 @@ void TilingWindow::tabChanged(int index) {
       darker_->show();
       brighter_->show();
       ftOptions_->show();
+      ftPeakLabel_->show();
       updateFT();
       break;
     case InternalTab: views_->setCurrentWidget(pb5_); break;
@@ -737,7 +675,7 @@ void TilingWindow::updateDiffraction() {
   const int n = tiling_->inputs.symmetry;
   const double kMax = kMax_->value();
   const double internalMax = internalMax_->value();
-  const Tiling* source = tiling_.get();
+  std::shared_ptr<const Tiling> source = tiling_;
   // The positions are copied: the worker never reads the window's tiling.
   const double ratio = pb4_->devicePixelRatioF();
   peakWatcher_->setFuture(QtConcurrent::run([n, kMax, internalMax, source, ratio,
@@ -762,7 +700,7 @@ void TilingWindow::updateDiffraction() {
 void TilingWindow::showDiffraction() {
   const std::shared_ptr<Diffracted> out = peakWatcher_->result();
   computingPeaks_ = false;
-  if (out->source != tiling_.get() || !peaksCurrent_) {
+  if (out->source != tiling_ || !peaksCurrent_) {
     // The tiling or the limits changed meanwhile: compute again if on show.
     peaksCurrent_ = false;
     if (selectedTab_ == DiffractionTab) updateDiffraction();
@@ -854,29 +792,81 @@ void TilingWindow::showCursor(int view, QPoint pos) {
 
 void TilingWindow::pickPeak(QPoint pos) {
   if (peaks_.points.empty()) return;
-  const double scale = (kPictureSize / 2 - 6) / peaks_.kMax;
-  double best = 1e300;
-  std::size_t chosen = 0;
-  for (std::size_t p = 0; p < peaks_.points.size(); ++p) {
-    if (!(peaks_.intensity[p] >= kPeakIntensityMin)) continue;
-    const double d = std::hypot(kPictureSize / 2 + peaks_.points[p].qx * scale - pos.x(),
-                                kPictureSize / 2 + peaks_.points[p].qy * scale - pos.y());
-    if (d < best) {
-      best = d;
-      chosen = p;
+  // The drawn peak nearest to the click, within 10 pixels.
+  const double unit = (kPictureSize / 2 - 6) / peaks_.kMax;  // pixels per reciprocal edge length
+  const auto chosen = NearestModulePoint(peaks_.points, (pos.x() - kPictureSize / 2) / unit,
+                                         (pos.y() - kPictureSize / 2) / unit, 10.0 / unit, &peaks_.intensity,
+                                         kPeakIntensityMin);
+  if (!chosen) return;
+  peakLabel_->setText(QStringLiteral("%1, I = %2")
+                          .arg(QString::fromStdString(ModulePointText(peaks_.points[*chosen])))
+                          .arg(peaks_.intensity[*chosen], 0, 'g', 5));
+}
+
+void TilingWindow::pickFtPeak(QPoint pos) {
+  if (!tiling_ || !transformCurrent_) return;
+  const FtArray& ft = transform_.ft();
+  const auto peak = StrongestNear(ft, pos.x(), pos.y(), kFtPickRadius);
+  const double origin = ft.width > 0 ? ft.Magnitude(0, 0) : 0.0;  // the number of vertices
+  if (!peak || !(origin > 0.0)) return;
+  // Transform pixels -> reciprocal edge lengths, as the cursor readout.
+  const double perPixel = tiling_->inputs.zoom * 3.0 / ft.width;
+  const double kx = peak->fx * perPixel, ky = peak->fy * perPixel;
+  const double ratio = peak->magnitude / origin;
+  QString text = QStringLiteral("Peak at k = (%1, %2), |k| = %3, I \u2248 %4")
+                     .arg(kx, 0, 'f', 4)
+                     .arg(ky, 0, 'f', 4)
+                     .arg(std::hypot(kx, ky), 0, 'f', 4)
+                     .arg(ratio * ratio, 0, 'g', 4);
+  // The pixel holds k to half a pixel each way: a module point within one
+  // pixel (and the internal limit of the diffraction tab) is this peak's.
+  // Where dozens lie that near (high N), none of them is this peak's.
+  bool tooDense = false;
+  const auto point = ModulePointNear(tiling_->inputs.symmetry, kx, ky, perPixel, internalMax_->value(),
+                                     kMaxPickedNear, &tooDense);
+  if (point)
+    text += QStringLiteral("\nModule point: %1").arg(QString::fromStdString(ModulePointText(*point)));
+  else if (tooDense)
+    text += QStringLiteral("\nModule points too dense here to name one (internal \u2264 %1)").arg(internalMax_->value());
+  else
+    text += QStringLiteral("\nNo module point within a pixel (internal \u2264 %1)").arg(internalMax_->value());
+  ftPeakLabel_->setText(text);
+}
+
+void TilingWindow::showLegend() {
+  // By type as ever; with colour by shape, one entry for each shape present, named.
+  const bool byShape = !legendShapes_.empty();
+  const int entries = byShape ? static_cast<int>(legendShapes_.size()) : tiling_->nTileTypes;
+  for (int i = 0; i < 9; ++i) {
+    const bool used = i < entries && static_cast<std::size_t>(i + 1) < tiling_->tileColors.size();
+    if (used) {
+      swatches_[i]->setStyleSheet(SwatchStyle(tiling_->tileColors[static_cast<std::size_t>(i + 1)]));
+      legendTexts_[i]->setText(
+          byShape ? QString::fromStdString(ShapeName(tiling_->inputs.symmetry, legendShapes_[static_cast<std::size_t>(i)]))
+                  : QStringLiteral("Tile %1").arg(i + 1));
     }
+    swatches_[i]->setVisible(used);
+    legendTexts_[i]->setVisible(used);
   }
-  if (best > 10.0) return;
-  const ModulePoint& point = peaks_.points[chosen];
-  QStringList index;
-  for (int a : point.index) index << QString::number(a);
-  peakLabel_->setText(QStringLiteral("k = (%1, %2), |k| = %3, internal %4, indices (%5), I = %6")
-                          .arg(point.qx, 0, 'f', 4)
-                          .arg(point.qy, 0, 'f', 4)
-                          .arg(std::hypot(point.qx, point.qy), 0, 'f', 4)
-                          .arg(point.internal, 0, 'f', 4)
-                          .arg(index.join(QLatin1Char(' ')))
-                          .arg(peaks_.intensity[chosen], 0, 'g', 5));
+}
+
+void TilingWindow::startAnalysis() {
+  analysing_ = true;
+  analysisWatcher_->setFuture(QtConcurrent::run([tiling = tiling_] {
+    return std::make_shared<Analysed>(Analysed{tiling, AnalyseTiling(*tiling, kPictureSize)});
+  }));
+}
+
+void TilingWindow::showAnalysis() {
+  const std::shared_ptr<Analysed> out = analysisWatcher_->result();
+  analysing_ = false;
+  if (!tiling_) return;
+  if (out->source != tiling_) {
+    startAnalysis();  // a newer tiling arrived meanwhile
+    return;
+  }
+  pb5_->setImage(out->view.internal);
+  statistics_->setText(out->view.statistics);
 }
 
 void TilingWindow::brightnessPressed(int which) {

@@ -33,6 +33,7 @@ class QTimer;
 namespace lumora {
 
 class PictureBox;
+class TilingZoom;
 class VertexListModel;
 
 class TilingWindow : public QMainWindow {
@@ -46,6 +47,9 @@ class TilingWindow : public QMainWindow {
   // The tiling on show; empty until the first generation has finished.
   const Tiling* tiling() const { return tiling_.get(); }
   bool isGenerating() const { return generating_; }
+  // The statistics and the internal-space view follow the picture: true
+  // while they are being worked out.
+  bool isAnalysing() const { return analysing_; }
   // The transform object and whether it holds the transform of the current tiling.
   const ComplexImage& transform() const { return transform_; }
   bool transformCurrent() const { return transformCurrent_; }
@@ -80,6 +84,7 @@ class TilingWindow : public QMainWindow {
  private:
   struct Generated;
   struct Diffracted;
+  struct Analysed;
 
   void buildOptions(QWidget* frame);
   void buildViews(QWidget* area);
@@ -99,6 +104,10 @@ class TilingWindow : public QMainWindow {
   void updateDiffraction();
   void showDiffraction();
   void pickPeak(QPoint pos);
+  void pickFtPeak(QPoint pos);
+  void showLegend();
+  void startAnalysis();
+  void showAnalysis();
   void applyPreset(int index);
   void showShiftSum();
   void exportCsv(bool vertices);
@@ -107,9 +116,13 @@ class TilingWindow : public QMainWindow {
   AppPaths paths_;
   QPointer<QWidget> mainWindow_;
   std::mt19937 random_{kTilingRandomSeed};
-  std::unique_ptr<Tiling> tiling_;
+  std::shared_ptr<const Tiling> tiling_;  // shared with the workers that draw and analyse it
+  std::vector<int> legendShapes_;          // with colour by shape: the shapes in legend order
   bool generating_ = false;
   QFutureWatcher<std::shared_ptr<Generated>>* watcher_ = nullptr;
+  bool analysing_ = false;
+  QFutureWatcher<std::shared_ptr<Analysed>>* analysisWatcher_ = nullptr;
+  TilingZoom* zoom_ = nullptr;
   ComplexImage transform_;
   bool transformCurrent_ = false;
   int selectedTab_ = TilingTab;
@@ -153,6 +166,7 @@ class TilingWindow : public QMainWindow {
   QDoubleSpinBox* kMax_ = nullptr;
   QDoubleSpinBox* internalMax_ = nullptr;
   QLabel* peakLabel_ = nullptr;
+  QLabel* ftPeakLabel_ = nullptr;
   QLineEdit* shiftEdit_ = nullptr;
   QLabel* shiftSum_ = nullptr;
   QComboBox* preset_ = nullptr;

@@ -16,15 +16,18 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
+#include <QRegularExpression>
 #include <QtTest>
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <memory>
 #include <set>
 
 #include "app/dialogs.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
+#include "fourier/ft_array.hpp"
 #include "fourier/ft_profile.hpp"
 #include "tiling/multigrid.hpp"
 #include "tiling/picture_box.hpp"
@@ -58,12 +61,12 @@ class TilingWindowTest : public QObject {
     window_ = std::make_unique<TilingWindow>(AppPaths(dir_.path()), mainWindow);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() != nullptr && !window_->isGenerating(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() != nullptr && !window_->isGenerating() && !window_->isAnalysing(), 10000);
   }
   void draw() {
     const Tiling* before = window_->tiling();
     action("actDraw")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() != before && !window_->isGenerating(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() != before && !window_->isGenerating() && !window_->isAnalysing(), 20000);
   }
   // The line rasteriser may step past a polyline corner by a pixel on steep segments.
   static bool InkNear(const QImage& image, int x, int y) {
@@ -280,6 +283,22 @@ class TilingWindowTest : public QObject {
     for (const Tile& tile : window_->tiling()->tiles) colours[TileShape(8, tile.gridJ, tile.gridK)].insert(tile.color);
     QCOMPARE(colours.size(), std::size_t{2});
     for (const auto& [shape, set] : colours) QCOMPARE(set.size(), std::size_t{1});
+    // The legend names the two shapes, one entry each, where it had three tile types.
+    QCOMPARE(child<QLabel>("lt0")->text(), QStringLiteral("Rhombus 45\u00b0"));
+    QCOMPARE(child<QLabel>("lt1")->text(), QStringLiteral("Square"));
+    QVERIFY(child<QLabel>("lt1")->isVisible());
+    QVERIFY(!child<QLabel>("lt2")->isVisible());
+    const ColorValue square = *colours[4].begin();
+    QVERIFY(child<QLabel>("lbcol1")->styleSheet().contains(
+        QStringLiteral("rgb(%1, %2, %3)").arg(RedOf(square)).arg(GreenOf(square)).arg(BlueOf(square))));
+    emit child<QComboBox>("cboPreset")->activated(1);  // Penrose
+    draw();
+    QCOMPARE(child<QLabel>("lt0")->text(), QStringLiteral("Thin rhombus 36\u00b0"));
+    QCOMPARE(child<QLabel>("lt1")->text(), QStringLiteral("Thick rhombus 72\u00b0"));
+    child<QCheckBox>("chkColourByShape")->setChecked(false);
+    draw();
+    QCOMPARE(child<QLabel>("lt0")->text(), QStringLiteral("Tile 1"));
+    emit child<QComboBox>("cboPreset")->activated(3);
 
     // A shift that is not a number is named, and nothing is generated.
     child<QLineEdit>("edShifts")->setText(QStringLiteral("0.1 0.2 x 0 0 0 0 0"));
@@ -350,6 +369,108 @@ class TilingWindowTest : public QObject {
     for (int i = 0; i < 30; ++i) wheel(QPoint(10, 10), -120);
     QCOMPARE(picture->viewZoom(), 1.0);
     QCOMPARE(picture->viewOffset(), QPointF(0, 0));
+  }
+
+  void zoomDrawsTheVisiblePartAfresh() {
+    auto* picture = child<PictureBox>("pb");
+    const QImage classic = picture->image();
+    const Tiling* t = window_->tiling();
+    auto wheel = [&](QPoint at, int delta) {
+      QWheelEvent event(QPointF(at), picture->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(picture, &event);
+    };
+    auto outlineShare = [](const QImage& image) {
+      int black = 0;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) black += image.pixel(x, y) == qRgb(0, 0, 0);
+      return static_cast<double>(black) / (image.width() * image.height());
+    };
+    // Every tile whose centre is in view shows its own colour there.
+    auto tilesInPlace = [&](const QImage& shown) {
+      const double zoom = picture->viewZoom();
+      const QPointF offset = picture->viewOffset();
+      int checked = 0;
+      for (const Tile& tile : t->tiles) {
+        double x = 0, y = 0;
+        for (const auto& p : tile.position) {
+          // Canvas pixels: 24 per edge length at scale 8, about (256, 256).
+          x += (256 + p[0] * 24) / 4.0;
+          y += (256 + p[1] * 24) / 4.0;
+        }
+        const QPoint at(static_cast<int>(std::floor((x - offset.x()) * zoom)), static_cast<int>(std::floor((y - offset.y()) * zoom)));
+        if (!QRect(3, 3, shown.width() - 6, shown.height() - 6).contains(at)) continue;
+        if (shown.pixel(at) != qRgb(RedOf(tile.color), GreenOf(tile.color), BlueOf(tile.color))) return -1;
+        ++checked;
+      }
+      return checked;
+    };
+    for (int i = 0; i < 6; ++i) wheel(QPoint(200, 300), 120);
+    // Until the new picture arrives the magnified one stands in.
+    QVERIFY(!picture->viewIsSharp());
+    QTRY_VERIFY_WITH_TIMEOUT(picture->viewIsSharp(), 10000);
+    QImage shown = picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // Outlines stay one pixel wide, so they cover a share of the view that
+    // falls with the zoom (3.8 times here); magnified pixels would keep it.
+    QVERIFY2(outlineShare(shown) < 0.5 * outlineShare(classic),
+             qPrintable(QStringLiteral("%1 vs %2").arg(outlineShare(shown)).arg(outlineShare(classic))));
+    QVERIFY(tilesInPlace(shown) > 5);
+
+    // A pan draws the new part as well.
+    QTest::mousePress(picture, Qt::RightButton, {}, QPoint(300, 300));
+    QMouseEvent move(QEvent::MouseMove, QPointF(200, 250), picture->mapToGlobal(QPointF(200, 250)), Qt::NoButton,
+                     Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(picture, &move);
+    QTest::mouseRelease(picture, Qt::RightButton, {}, QPoint(200, 250));
+    QVERIFY(!picture->viewIsSharp());
+    QTRY_VERIFY_WITH_TIMEOUT(picture->viewIsSharp(), 10000);
+    shown = picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QVERIFY(tilesInPlace(shown) > 5);
+
+    // Back at 1x the classic picture is on show, pixel for pixel.
+    for (int i = 0; i < 10; ++i) wheel(QPoint(10, 10), -120);
+    QCOMPARE(picture->viewZoom(), 1.0);
+    QCOMPARE(picture->grab().toImage().convertToFormat(QImage::Format_RGB32), classic);
+  }
+
+  void clickOnTheTransformNamesThePeak() {
+    tabs()->setCurrentIndex(TilingWindow::FtTab);
+    auto* label = child<QLabel>("lbFtPeak");
+    QVERIFY(label->isVisible());
+    // The strongest coefficient off the origin, found here by a scan of the transform.
+    const FtArray& ft = window_->transform().ft();
+    int fx = 0, fy = 0;
+    double best = 0;
+    for (int x = 0; x < ft.width; ++x)
+      for (int y = 0; y < ft.height; ++y) {
+        const int kx = x < ft.width / 2 ? x : x - ft.width, ky = y < ft.height / 2 ? y : y - ft.height;
+        if (std::abs(kx) + std::abs(ky) < 4 || std::abs(kx) > 200 || std::abs(ky) > 200) continue;
+        if (ft.Magnitude(x, y) > best) {
+          best = ft.Magnitude(x, y);
+          fx = kx;
+          fy = ky;
+        }
+      }
+    // A click two pixels off it, on the picture with the zero frequency at (255, 255).
+    QTest::mouseClick(child<PictureBox>("pb3"), Qt::LeftButton, {}, QPoint(255 + fx + 2, 255 + fy - 1));
+    const QString text = label->text();
+    const double perPixel = 24.0 / 512;  // reciprocal edge lengths per pixel at scale 8
+    QVERIFY2(text.startsWith(QStringLiteral("Peak at k = (%1, %2)").arg(fx * perPixel, 0, 'f', 4).arg(fy * perPixel, 0, 'f', 4)),
+             qPrintable(text));
+    // Its module indices give, by q = (2/5) sum a_i e_i, a wave vector within a pixel of it.
+    const QRegularExpressionMatch indices = QRegularExpression(QStringLiteral("indices \\((-?\\d+) (-?\\d+) (-?\\d+) (-?\\d+)\\)")).match(text);
+    QVERIFY2(indices.hasMatch(), qPrintable(text));
+    double qx = 0, qy = 0;
+    for (int i = 0; i < 4; ++i) {
+      qx += 0.4 * indices.captured(i + 1).toInt() * std::cos(2 * std::numbers::pi * i / 5);
+      qy += 0.4 * indices.captured(i + 1).toInt() * std::sin(2 * std::numbers::pi * i / 5);
+    }
+    QVERIFY(std::hypot(qx - fx * perPixel, qy - fy * perPixel) <= perPixel);
+    QVERIFY(std::hypot(qx, qy) > 0.1);
+    // The zero frequency is the origin of the module, with the whole intensity.
+    QTest::mouseClick(child<PictureBox>("pb3"), Qt::LeftButton, {}, QPoint(256, 254));
+    QVERIFY2(label->text().startsWith(QStringLiteral("Peak at k = (0.0000, 0.0000), |k| = 0.0000, I \u2248 1\nModule point: k = (0.0000, 0.0000)")), qPrintable(label->text()));
+    QVERIFY(label->text().contains(QStringLiteral("indices (0 0 0 0)")));
   }
 
   void everyClickOfADoubleClickCounts() {

@@ -152,6 +152,78 @@ TEST(MakeTiling, FirstTileIsAlwaysDrawnAndSetsTheMargin) {
   EXPECT_GT(t.nTiles(), 400u);
 }
 
+TEST(MakeTiling, KeepsExactlyTheTilesWithinTheMarginOfEveryIntersection) {
+  // Every intersection worked out directly, each tile's corners rounded and
+  // tested against the margin of the first tile: the generator keeps the same
+  // tiles, however far most intersections lie outside the canvas.
+  struct Case { int n, loop, zoom; std::vector<double> shifts; };
+  // The last shifts move every tile 4 edges from where its intersection alone would put it.
+  const std::vector<Case> cases = {{20, 40, 8, {}},
+                                   {12, 25, 1, {}},
+                                   {7, 30, 10, {-0.9, 0.7, -0.3, 1.0, -1.0, 0.2, 0.55}},
+                                   {6, 30, 10, {1, 1, 1, -1, -1, -1}}};
+  for (const Case& c : cases) {
+    TilingInputs in = Inputs(c.n, c.loop, c.zoom);
+    if (!c.shifts.empty()) {
+      in.shiftMode = ShiftMode::Given;
+      in.shifts = c.shifts;
+    }
+    const Tiling t = Generate(in);
+    const double pi = 3.141592654, scale = c.zoom / 10.0 * 30.0;
+    std::vector<double> ex, ey;
+    for (int i = 0; i < c.n; ++i) {
+      ex.push_back(std::cos(2 * pi * i / c.n));
+      ey.push_back(std::sin(2 * pi * i / c.n));
+    }
+    const std::vector<double>& g = t.gridShift;
+    std::multiset<std::vector<int>> expected;
+    double margin = 0.0;
+    for (int j = 0; j < c.n - 1; ++j)
+      for (int k = j + 1; k < c.n; ++k) {
+        if (c.n % 2 == 0 && k == j + c.n / 2) continue;
+        const double det = ex[j] * ey[k] - ey[j] * ex[k];
+        for (int r = -c.loop; r <= c.loop; ++r)
+          for (int s = -c.loop; s <= c.loop; ++s) {
+            // p.e_j + g_j = r and p.e_k + g_k = s, by the inverse as the grids
+            // take it, so that lines through one point round alike.
+            const double d0 = r - g[j], d1 = s - g[k];
+            const double px = ey[k] / det * d0 + -ey[j] / det * d1;
+            const double py = -ex[k] / det * d0 + ex[j] / det * d1;
+            double bx = 0, by = 0;
+            for (int i = 0; i < c.n; ++i) {
+              const double v = ex[i] * px + ey[i] * py + g[i];
+              // Whole negative values go one further down, as the classic floor does.
+              const double ki = i == j ? r : i == k ? s : (v >= 0 ? std::floor(v) : std::ceil(v) - 1) + 1;
+              bx += ki * ex[i];
+              by += ki * ey[i];
+            }
+            std::vector<int> corners{j, k};
+            bool inside = true;
+            for (const auto& [a, b] : {std::pair{0, 0}, {0, 1}, {1, 1}, {1, 0}}) {
+              const int x = static_cast<int>(std::nearbyint(256 + (bx + a * ex[j] + b * ex[k]) * scale));
+              const int y = static_cast<int>(std::nearbyint(256 + (by + a * ey[j] + b * ey[k]) * scale));
+              if (margin > 0 && (x < -margin || y < -margin || x > 512 + margin || y > 512 + margin)) inside = false;
+              corners.push_back(x);
+              corners.push_back(y);
+            }
+            if (margin == 0) margin = 2.0 * std::hypot(corners[4] - corners[2], corners[5] - corners[3]);
+            if (inside) expected.insert(corners);
+          }
+      }
+    std::multiset<std::vector<int>> kept;
+    for (const Tile& tile : t.tiles) {
+      std::vector<int> corners{tile.gridJ, tile.gridK};
+      for (const PixelPoint& p : tile.corners) {
+        corners.push_back(p.x);
+        corners.push_back(p.y);
+      }
+      kept.insert(corners);
+    }
+    EXPECT_EQ(kept.size(), expected.size()) << "N = " << c.n;
+    EXPECT_TRUE(kept == expected) << "N = " << c.n;
+  }
+}
+
 TEST(MakeTiling, RandomTilingsRepeatAfterEveryStart) {
   const TilingInputs in = Inputs(9, 5, 8, ShiftMode::Random);
   std::mt19937 first(kTilingRandomSeed), second(kTilingRandomSeed);
