@@ -184,7 +184,7 @@ py::dict Powder(Options options) {
     modelName = it->second;
     options.erase(it);
   }
-  const cli::PowderOptions powder = TakePowderOptions(options);
+  cli::PowderOptions powder = TakePowderOptions(options);
   const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   const ProfileOptions profileOptions = powder.Profile(typed.texts, inputs);
@@ -238,7 +238,7 @@ py::dict Powder(Options options) {
 }
 
 py::dict Refine(const std::vector<double>& observed, Options options) {
-  const cli::PowderOptions powder = TakePowderOptions(options);
+  cli::PowderOptions powder = TakePowderOptions(options);
   const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
@@ -246,6 +246,7 @@ py::dict Refine(const std::vector<double>& observed, Options options) {
   const CalculationResult run = PowderRun(inputs);
   CalculationInputs refineInputs = inputs;
   refineInputs.wavelength = powder.RefineWavelength(typed.texts, inputs);
+  powder.refine.secondWavelength = powder.SecondWavelength(typed.texts);
   RefinementResult r;
   {
     py::gil_scoped_release release;
@@ -282,6 +283,7 @@ py::dict Refine(const std::vector<double>& observed, Options options) {
     peak["index"] = index;
     peak["multiplicity"] = p.multiplicity;
     peak["d"] = p.d;
+    peak["k_alpha2"] = p.secondWavelength;
     peaks.append(peak);
   }
   out["peaks"] = peaks;

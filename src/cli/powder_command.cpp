@@ -215,6 +215,7 @@ int RunPowder(const std::vector<std::string>& args) {
   if (!measuredFile.empty()) {
     CalculationInputs refineInputs = inputs;
     refineInputs.wavelength = powder.RefineWavelength(read.texts, inputs);
+    powder.refine.secondWavelength = powder.SecondWavelength(read.texts);
     measured = AnalyseMeasured(measuredFile, *pattern, powder, refineInputs, result.records, nDim);
     if (!measured.error.empty()) {
       std::fprintf(stderr, "lumora-cli: refinement: %s\n", measured.error.c_str());

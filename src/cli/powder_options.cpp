@@ -107,6 +107,11 @@ double PowderOptions::RefineWavelength(const ParameterTexts& texts, const Calcul
   return pair ? (*pair)[0] : inputs.wavelength;
 }
 
+double PowderOptions::SecondWavelength(const ParameterTexts& texts) const {
+  const std::optional<std::array<double, 2>> pair = Doublet(texts);
+  return pair ? (*pair)[1] : 0.0;
+}
+
 ProfileOptions PowderOptions::Profile(const ParameterTexts& texts, const CalculationInputs& inputs) const {
   ProfileOptions profile = profile_;
   profile.doublet = Doublet(texts);

@@ -28,6 +28,8 @@ class PowderOptions {
   // stronger peak of a resolved doublet, which the peak search finds), else
   // the run's.
   double RefineWavelength(const ParameterTexts& texts, const CalculationInputs& inputs) const;
+  // With --doublet the anode's K-alpha2, whose peaks are indexed too; else 0.
+  double SecondWavelength(const ParameterTexts& texts) const;
 
   LineOptions lines;
   PeakSearchOptions peaks;

@@ -30,12 +30,20 @@ struct Problem {
   double wavelength;
   bool hasC;              // the axial systems
   std::vector<int> free;  // refined parameters, in the order a, c, zero
+  double second = 0.0;    // K-alpha2, or 0
+
+  // Candidate m of the indexing: line m at the first wavelength, and with a
+  // second one, line m - lines.size() at that.
+  const ScalableLine& line(int m) const { return lines[static_cast<std::size_t>(m) % lines.size()]; }
+  double wavelengthOf(int m) const { return static_cast<std::size_t>(m) < lines.size() ? wavelength : second; }
+  double twoTheta(int m, const State& s) const;
 };
 
+double Problem::twoTheta(int m, const State& s) const { return LineTwoTheta(line(m), s.a, s.c, wavelengthOf(m)) + s.zero; }
+
 std::vector<double> Positions(const Problem& problem, const State& s) {
-  std::vector<double> positions(problem.lines.size());
-  for (std::size_t i = 0; i < positions.size(); ++i)
-    positions[i] = LineTwoTheta(problem.lines[i], s.a, s.c, problem.wavelength) + s.zero;
+  std::vector<double> positions(problem.lines.size() * (problem.second > 0.0 ? 2 : 1));
+  for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = problem.twoTheta(static_cast<int>(i), s);
   return positions;
 }
 
@@ -50,12 +58,12 @@ void Linearise(const Problem& problem, const std::vector<int>& match, const Stat
   residuals.clear();
   for (std::size_t k = 0; k < match.size(); ++k) {
     if (match[k] < 0) continue;
-    const ScalableLine& line = problem.lines[static_cast<std::size_t>(match[k])];
-    const std::array<double, 2> slopes = LineSlopes(line, s.a, s.c, problem.wavelength);
+    const std::array<double, 2> slopes =
+        LineSlopes(problem.line(match[k]), s.a, s.c, problem.wavelengthOf(match[k]));
     std::vector<double> row;
     for (int p : problem.free) row.push_back(p == kZero ? 1.0 : slopes[static_cast<std::size_t>(p)]);
     jacobian.push_back(std::move(row));
-    residuals.push_back(problem.observed[k] - (LineTwoTheta(line, s.a, s.c, problem.wavelength) + s.zero));
+    residuals.push_back(problem.observed[k] - problem.twoTheta(match[k], s));
   }
 }
 
@@ -93,7 +101,7 @@ std::string GaussNewton(const Problem& problem, const std::vector<int>& match, S
              ")";
     for (std::size_t k = 0; k < match.size(); ++k)
       if (match[k] >= 0 &&
-          !std::isfinite(LineTwoTheta(problem.lines[static_cast<std::size_t>(match[k])], s.a, s.c, problem.wavelength)))
+          !std::isfinite(problem.twoTheta(match[k], s)))
         return "diverged (a = " + ShortestText(s.a) + " puts an indexed line beyond 2theta = 180)";
     if (converged) return {};
   }
@@ -109,10 +117,11 @@ void Describe(const Problem& problem, const std::vector<int>& match, const State
       result.unindexed.push_back(observed);
       continue;
     }
-    const ScalableLine& line = problem.lines[static_cast<std::size_t>(match[k])];
+    const ScalableLine& line = problem.line(match[k]);
     IndexedPeak peak;
     peak.observed = observed;
-    peak.calculated = LineTwoTheta(line, s.a, s.c, problem.wavelength) + s.zero;
+    peak.calculated = problem.twoTheta(match[k], s);
+    peak.secondWavelength = problem.wavelengthOf(match[k]) != problem.wavelength;
     peak.difference = observed - peak.calculated;
     peak.index = line.index;
     peak.multiplicity = line.multiplicity;
@@ -136,6 +145,8 @@ std::string CheckRequest(const std::vector<double>& observed, const CalculationI
     return "index tolerance " + ShortestText(options.tolerance) + " is not above 0 and below 180 degrees";
   if (options.maxIterations < 1) return "iterations " + std::to_string(options.maxIterations) + " is not at least 1";
   if (!std::isfinite(options.zero)) return "zero shift is not a number";
+  if (!(options.secondWavelength >= 0.0 && std::isfinite(options.secondWavelength)))
+    return "second wavelength " + ShortestText(options.secondWavelength) + " is not 0 or above";
   if (options.refineC && icosahedral) return "c cannot be refined: the icosahedral system has no c";
   if (!options.refineA && !options.refineC && !options.refineZero) return "nothing to refine";
   if (observed.size() < 3) return "fewer than 3 peaks";
@@ -193,10 +204,11 @@ RefinementResult RefineFrom(const Problem& problem, const State& begin, const Re
   result.zero = s.zero;
   Describe(problem, match, s, result);
 
-  // F(N): the calculated lines up to the last observed peak.
+  // F(N): the lines up to the last observed peak, each once (at the first wavelength).
   const std::vector<double> positions = Positions(problem, s);
   const double last = observed.back();
-  const auto possible = std::count_if(positions.begin(), positions.end(), [last](double t) { return t <= last; });
+  const auto possible = std::count_if(positions.begin(), positions.begin() + static_cast<std::ptrdiff_t>(problem.lines.size()),
+                                      [last](double t) { return t <= last; });
   double sumDifferences = options.tolerance * static_cast<double>(result.unindexed.size());
   for (const IndexedPeak& peak : result.indexed) sumDifferences += std::fabs(peak.difference);
   const double mean = std::max(sumDifferences / static_cast<double>(observed.size()), 1e-6);
@@ -244,7 +256,8 @@ RefinementResult RefineLattice(const std::vector<double>& observedTwoTheta, cons
     return result;
   }
 
-  Problem problem{lines.lines, observed, inputs.wavelength, inputs.system != CrystalSystem::Icosahedral, {}};
+  Problem problem{lines.lines, observed, inputs.wavelength, inputs.system != CrystalSystem::Icosahedral, {},
+                  options.secondWavelength};
   if (options.refineA) problem.free.push_back(kA);
   if (options.refineC) problem.free.push_back(kC);
   if (options.refineZero) problem.free.push_back(kZero);

@@ -23,6 +23,10 @@ struct RefineOptions {
   // The refined constants are first looked for within this relative change
   // of the start (see refinement_start.hpp); 0 starts at the given values.
   double searchRange = 0.02;
+  // K-alpha2 in A when the pattern shows a resolved doublet (the run's
+  // wavelength then being K-alpha1): a peak may also index a line's K-alpha2
+  // position. 0: one wavelength.
+  double secondWavelength = 0.0;
 };
 
 struct IndexedPeak {
@@ -30,6 +34,7 @@ struct IndexedPeak {
   std::array<int, 6> index{};  // first index vector of the matched line
   int multiplicity = 0;
   double d = 0;  // calculated d of the line, A
+  bool secondWavelength = false;  // indexed as the line's K-alpha2 peak
 };
 
 // The figure of merit: F(N) of Smith and Snyder, (N / Nposs) / mean |d2theta|,

@@ -72,7 +72,9 @@ QVariant PeakModel::data(const QModelIndex& index, int role) const {
     case 1: return QString::number(row.match->calculated, 'f', 4);
     case 2: return QString::number(row.match->difference, 'f', 4);
     case 3: return QString::number(row.match->d, 'f', 5);
-    case 4: return QString::fromStdString(IndexText(row.match->index, nDim_, " "));
+    case 4:
+      return QString::fromStdString(IndexText(row.match->index, nDim_, " ")) +
+             (row.match->secondWavelength ? QStringLiteral("  K\u03b12") : QString());
     case 5: return row.match->multiplicity;
   }
   return {};

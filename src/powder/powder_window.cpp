@@ -597,7 +597,10 @@ void PowderWindow::refine() {
   const Run run = run_;
   CalculationInputs inputs = run_.inputs;
   // A resolved doublet's peaks are found on K-alpha1.
-  if (values->profile.doublet) inputs.wavelength = (*values->profile.doublet)[0];
+  if (values->profile.doublet) {
+    inputs.wavelength = (*values->profile.doublet)[0];
+    options.secondWavelength = (*values->profile.doublet)[1];  // K-alpha2 peaks are indexed as such
+  }
   const std::vector<double> peaks = peaks_;
   const LineOptions lineOptions = values->lines;
   refineWatcher_.setFuture(QtConcurrent::run([run, inputs, peaks, lineOptions, options]() {

@@ -44,7 +44,7 @@ std::string RefinementReport(const RefinementResult& r, const RefineOptions& o, 
                        PadLeft(FormatFixed(p.calculated, 5), 13) + PadLeft(FormatFixed(p.difference, 5), 9) +
                        PadLeft(FormatFixed(p.d, 5), 10) + PadLeft(std::to_string(p.multiplicity), 6);
     for (int i = 0; i < nDim; ++i) line += PadLeft(std::to_string(p.index[static_cast<std::size_t>(i)]), 4);
-    out += line + "\n";
+    out += line + (p.secondWavelength ? "  K-alpha2" : "") + "\n";
   }
   out += "unindexed:";
   if (r.unindexed.empty()) out += " none";
@@ -73,7 +73,7 @@ std::string RefinementJson(const RefinementResult& r, const RefineOptions& o, in
     out += std::string(k ? "," : "") + "\n    {\"observed\": " + number(p.observed) +
            ", \"calculated\": " + number(p.calculated) + ", \"difference\": " + number(p.difference) +
            ", \"index\": [" + IndexText(p.index, nDim, ", ") + "], \"multiplicity\": " + std::to_string(p.multiplicity) +
-           ", \"d\": " + number(p.d) + "}";
+           ", \"d\": " + number(p.d) + ", \"k_alpha2\": " + (p.secondWavelength ? "true" : "false") + "}";
   }
   out += r.indexed.empty() ? "],\n" : "\n  ],\n";
   out += "  \"unindexed\": [";

@@ -238,6 +238,42 @@ TEST(PowderRefinement, RoughStartsAreFoundByTheSearch) {
   }
 }
 
+TEST(PowderRefinement, KAlpha2PeaksOfAResolvedDoubletAreIndexedAsSuch) {
+  // Every peak again at K-alpha2 (Bragg's law with the Cu ratio of the two
+  // wavelengths), as a laboratory tube's resolved doublet shows it.
+  const Case& k = kCases[1];
+  const double shift = 0.03, second = kWavelength * (1.544438 / 1.5405982);
+  const std::vector<double> first = SyntheticPeaks(Inputs(k.system, k.a, k.c, k.qiLimit, k.loops), k.a, k.c, shift, 5);
+  std::vector<double> peaks = first;
+  std::size_t doubled = 0;
+  for (const double t : first) {
+    const double d = kWavelength / (2.0 * std::sin((t - shift) / 2.0 * kPi / 180.0));
+    const double t2 = 2.0 * std::asin(second / (2.0 * d)) * 180.0 / kPi + shift;
+    if (t2 - t < 0.12) continue;  // resolved ones only
+    peaks.push_back(t2);
+    ++doubled;
+  }
+  ASSERT_GE(doubled, 5u);
+  const CalculationInputs start = Inputs(k.system, k.a * 1.0005, k.c * 0.9995, k.qiLimit, k.loops);
+  RefineOptions options;
+  options.refineC = true;
+  options.secondWavelength = second;
+  const RefinementResult r = RefineLattice(peaks, start, {}, {}, options);
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.indexed.size(), peaks.size());
+  EXPECT_EQ(static_cast<std::size_t>(std::count_if(r.indexed.begin(), r.indexed.end(),
+                                                   [](const IndexedPeak& p) { return p.secondWavelength; })),
+            doubled);
+  EXPECT_NEAR(r.a / k.a, 1.0, 1e-4);
+  EXPECT_NEAR(r.zero, shift, 0.005);
+  // Without the second wavelength those peaks stay unindexed and the figure of merit drops.
+  options.secondWavelength = 0.0;
+  const RefinementResult single = RefineLattice(peaks, start, {}, {}, options);
+  ASSERT_EQ(single.error, "");
+  EXPECT_GE(single.unindexed.size(), doubled / 2);
+  EXPECT_LT(single.figureOfMerit, r.figureOfMerit);
+}
+
 TEST(PowderRefinement, FailuresSayWhyAndKeepTheStartValues) {
   const Case& k = kCases[1];
   const CalculationInputs start = Inputs(k.system, k.a * 1.0005, k.c * 0.9995, k.qiLimit, k.loops);
