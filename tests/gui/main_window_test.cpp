@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "app/dialogs.hpp"
+#include "test_sandbox.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
 #include "app/up_down_buttons.hpp"
@@ -64,11 +65,9 @@ class MainWindowTest : public QObject {
 
  private slots:
   void init() {
-    folder_ = std::make_unique<QTemporaryDir>();
-    qputenv("TMP", folder_->path().toLocal8Bit());
-    // Window preferences (splitter, "don't ask again") go to this test's folder.
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder_->path());
-    messages_.clear();
+    // Temporary files and window preferences (splitter, "don't ask again") go to this test's folder.
+    folder_ = testing::MakeScratchFolder();
+    testing::RecordMessages(messages_);
     openSucceeds_ = true;
     confirmations_.clear();
     confirmAnswer_ = true;
@@ -81,8 +80,6 @@ class MainWindowTest : public QObject {
     saveDialogs_ = 0;
     opened_.clear();
     nextSavePath_.clear();
-    Dialogs().message = [this](QWidget*, const QString& text) { messages_ << text; };
-    Dialogs().warning = [this](QWidget*, const QString& text) { messages_ << text; };
     Dialogs().question = [this](QWidget*, const QString&, const QString& text) {
       messages_ << text;
       return false;

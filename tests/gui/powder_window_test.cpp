@@ -19,6 +19,7 @@
 #include <variant>
 
 #include "app/dialogs.hpp"
+#include "test_sandbox.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
 #include "powder/powder_lines.hpp"
@@ -102,12 +103,8 @@ class PowderWindowTest : public QObject {
 
  private slots:
   void init() {
-    folder_ = std::make_unique<QTemporaryDir>();
-    qputenv("TMP", folder_->path().toLocal8Bit());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder_->path());
-    messages_.clear();
-    Dialogs().message = [this](QWidget*, const QString& text) { messages_ << text; };
-    Dialogs().warning = [this](QWidget*, const QString& text) { messages_ << text; };
+    folder_ = testing::MakeScratchFolder();
+    testing::RecordMessages(messages_);
     Dialogs().openFileName = [this](QWidget*, const QString&, const QString&, const QString&) { return nextOpenPath_; };
     Dialogs().saveFileName = [this](QWidget*, const QString&, const QString&, const QString&) { return nextSavePath_; };
     Dialogs().openUrl = [](const QUrl&) { return true; };

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/dialogs.hpp"
+#include "test_sandbox.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
 #include "plots/plot_box.hpp"
@@ -52,12 +53,8 @@ class StructureModelWindowTest : public QObject {
 
  private slots:
   void init() {
-    folder_ = std::make_unique<QTemporaryDir>();
-    qputenv("TMP", folder_->path().toLocal8Bit());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder_->path());
-    messages_.clear();
-    Dialogs().message = [this](QWidget*, const QString& text) { messages_ << text; };
-    Dialogs().warning = [this](QWidget*, const QString& text) { messages_ << text; };
+    folder_ = testing::MakeScratchFolder();
+    testing::RecordMessages(messages_);
     Dialogs().openFileName = [this](QWidget*, const QString&, const QString&, const QString&) { return nextOpenPath_; };
     Dialogs().openUrl = [](const QUrl&) { return true; };
     Dialogs().confirm = [](QWidget*, const QString&, bool&) { return true; };
