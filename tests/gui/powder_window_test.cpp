@@ -3,6 +3,8 @@
 // refined constants handed back, the plot's navigation and its files.
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QPrinter>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -291,6 +293,19 @@ class PowderWindowTest : public QObject {
       QVERIFY2(picture.readAll().contains(magic), name);
     }
     QVERIFY(messages_.isEmpty());
+    // Printing paints the plot on the page; copying puts the plot's picture on the clipboard.
+    const QString printed = folder_->filePath(QStringLiteral("printed.pdf"));
+    Dialogs().setUpPrinter = [&printed](QWidget*, QPrinter& printer) {
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(printed);
+      return true;
+    };
+    powder->printPlot();
+    QFile page(printed);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QVERIFY(page.readAll().startsWith("%PDF"));
+    powder->copyPlot();
+    QCOMPARE(QApplication::clipboard()->image().size(), powder->plot()->size());
     // A write that cannot happen is reported, never silent.
     nextSavePath_ = folder_->filePath(QStringLiteral("missing/pattern.xy"));
     powder->savePattern();
