@@ -441,9 +441,15 @@ void PowderWindow::onComputed() {
     lblStatus_->setText(QStringLiteral("no pattern: %1").arg(QString::fromStdString(computed.profile.error)));
     showMessage(QString::fromStdString(computed.profile.error));
   } else {
-    lblStatus_->setText(QStringLiteral("%1 lines from %2 reflections")
-                            .arg(computed.lines->lines.size())
-                            .arg(run_.result ? run_.result->records.size() : 0));
+    QString text = QStringLiteral("%1 lines from %2 reflections")
+                       .arg(computed.lines->lines.size())
+                       .arg(run_.result ? run_.result->records.size() : 0);
+    // Peaks beyond the run's reach can never be indexed: say where it ends.
+    const double reach = 2.0 * run_.inputs.thetaHigh;
+    if (measured_ && measured_->twoTheta.back() > reach + 1e-9)
+      text += QStringLiteral("; the run reaches 2\u03b8 = %1\u00b0 only: raise the upper theta in the main window")
+                  .arg(reach, 0, 'f', 2);
+    lblStatus_->setText(text);
   }
   lines_ = std::move(computed.lines);
   profile_ = std::move(computed.profile);

@@ -190,10 +190,21 @@ class PowderWindowTest : public QObject {
     // With fewer than 3 peaks nothing is refined and the user is told.
     powder->setPeaks({found[0], found[1]});
     QVERIFY(!powder->findChild<QPushButton*>(QStringLiteral("btRefine"))->isEnabled());
+    // The measurement reaches 50 degrees, the start-up run 2 x 30 = 60: nothing to warn of.
+    QVERIFY(!powder->findChild<QLabel*>(QStringLiteral("lblStatus"))->text().contains(QStringLiteral("reaches")));
     powder->refine();
     QVERIFY(!powder->refinement().has_value());
     QCOMPARE(messages_.size(), 1);
     QVERIFY(messages_.first().contains(QStringLiteral("3 peaks")));
+
+    // A run that stops short of the measurement says how far it reaches.
+    ParameterTexts texts = w->parameters()->texts();
+    texts.thetaMax = "20";
+    w->parameters()->setTexts(texts);
+    w->executeCalculation();
+    w->waitForRun();
+    powder->waitForIdle();
+    QVERIFY(powder->findChild<QLabel*>(QStringLiteral("lblStatus"))->text().contains(QString::fromUtf8("reaches 2θ = 40.00°")));
   }
 
   void badInputIsNamedAndChangesNothing() {
