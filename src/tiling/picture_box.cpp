@@ -59,6 +59,10 @@ QPoint PictureBox::toPicture(const QPointF& widgetPos) const {
   return QPoint(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
 }
 
+QPointF PictureBox::toPicturePoint(const QPointF& widgetPos) const {
+  return offset_ + (widgetPos - contentsRect().topLeft()) / zoom_;
+}
+
 int PictureBox::widgetY(int pictureY) const {
   return static_cast<int>(std::lround((pictureY - offset_.y()) * zoom_)) + contentsRect().top();
 }
@@ -90,6 +94,7 @@ void PictureBox::wheelEvent(QWheelEvent* event) {
   update();
   emit viewChanged();
   emit moved(toPicture(event->position()), event->buttons());
+  emit pointMoved(toPicturePoint(event->position()));
   event->accept();
 }
 
@@ -100,6 +105,7 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
     return;
   }
   emit pressed(toPicture(event->position()), event->button());
+  emit pointPressed(toPicturePoint(event->position()), event->button());
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
@@ -112,6 +118,7 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event) {
   }
   // A pan is not a drag of the left button's kind.
   emit moved(toPicture(event->position()), navigable_ ? event->buttons() & Qt::LeftButton : event->buttons());
+  emit pointMoved(toPicturePoint(event->position()));
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {

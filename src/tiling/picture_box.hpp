@@ -40,6 +40,10 @@ class PictureBox : public QFrame {
   void moved(QPoint pos, Qt::MouseButtons buttons);
   void released(QPoint pos, Qt::MouseButton button);
   void clicked();
+  // The same positions unrounded, for pictures that a zoomed view draws
+  // finer than their pixels.
+  void pointMoved(QPointF pos);
+  void pointPressed(QPointF pos, Qt::MouseButton button);
   // The zoom or the offset changed.
   void viewChanged();
 
@@ -52,6 +56,7 @@ class PictureBox : public QFrame {
 
  private:
   QPoint toPicture(const QPointF& widgetPos) const;
+  QPointF toPicturePoint(const QPointF& widgetPos) const;
 
   void clampOffset();
 

@@ -107,19 +107,33 @@ QImage RasterToImage(const RasterImage& raster) {
   return image;
 }
 
+PeakFrame PeakPictureFrame(int size, double kMax) {
+  return PeakFrame{static_cast<double>(size / 2), (size / 2 - 6) / kMax};
+}
+
 QImage PaintPeaks(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax,
                   int size, double pixelRatio) {
+  return PaintPeaksView(points, intensity, kMax, size, 1.0, QPointF(), pixelRatio);
+}
+
+QImage PaintPeaksView(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax,
+                      int size, double zoom, QPointF offset, double pixelRatio) {
   QImage image = BlackPicture(size, size, pixelRatio);
+  if (!(zoom > 0.0) || !std::isfinite(zoom)) return image;
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
   painter.setBrush(Qt::white);
-  const double scale = (size / 2 - 6) / kMax;
+  const PeakFrame frame = PeakPictureFrame(size, kMax);
   for (std::size_t p = 0; p < points.size() && p < intensity.size(); ++p) {
     const double in = intensity[p];
     if (!(in >= kPeakIntensityMin)) continue;
-    const double radius = std::max(0.7, kPeakRadiusMax * std::sqrt(std::min(in, 1.0)));
-    painter.drawEllipse(QPointF(size / 2 + points[p].qx * scale, size / 2 + points[p].qy * scale), radius, radius);
+    const double radius = std::max(0.7, kPeakRadiusMax * std::sqrt(std::min(in, 1.0))) * zoom;
+    const double x = (frame.centre + points[p].qx * frame.pixelsPerK - offset.x()) * zoom;
+    const double y = (frame.centre + points[p].qy * frame.pixelsPerK - offset.y()) * zoom;
+    // Spots wholly outside the view (with a pixel to spare for the smoothing) are passed over.
+    if (x + radius < -1.0 || x - radius > size + 1.0 || y + radius < -1.0 || y - radius > size + 1.0) continue;
+    painter.drawEllipse(QPointF(x, y), radius, radius);
   }
   return image;
 }

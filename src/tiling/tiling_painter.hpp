@@ -34,4 +34,19 @@ inline constexpr double kPeakIntensityMin = 1e-5;
 QImage PaintPeaks(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax,
                   int size, double pixelRatio = 1.0);
 
+// Where a diffraction picture size pixels wide puts k: picture point
+// (centre + qx * pixelsPerK, centre + qy * pixelsPerK).
+struct PeakFrame {
+  double centre = 0.0;
+  double pixelsPerK = 1.0;
+};
+PeakFrame PeakPictureFrame(int size, double kMax);
+
+// The part of that picture a zoomed view shows, drawn afresh: the picture
+// point `offset` at the top left, `zoom` pixels per picture pixel, spots
+// `zoom` times their radius, so the same picture larger with sharp edges
+// (size x size pixels at the pixel ratio). Zoom 1 at offset 0 is PaintPeaks.
+QImage PaintPeaksView(const std::vector<ModulePoint>& points, const std::vector<double>& intensity, double kMax,
+                      int size, double zoom, QPointF offset, double pixelRatio = 1.0);
+
 }  // namespace lumora

@@ -44,13 +44,13 @@
 #include "tiling/multigrid.hpp"
 #include "tiling/peak_pick.hpp"
 #include "tiling/picture_box.hpp"
+#include "tiling/sharp_zoom.hpp"
 #include "tiling/tile_colors.hpp"
 #include "tiling/tile_shapes.hpp"
 #include "tiling/tiling_analysis_view.hpp"
 #include "tiling/tiling_export.hpp"
 #include "tiling/tiling_painter.hpp"
 #include "tiling/tiling_status.hpp"
-#include "tiling/tiling_zoom.hpp"
 #include "tiling/vertex_list_model.hpp"
 #include "tiling/xy_file.hpp"
 
@@ -419,7 +419,7 @@ void TilingWindow::buildViews(QWidget* area) {
   views_->setFixedSize(kPictureSize, kPictureSize);
   pb_ = new PictureBox(kPictureSize, kPictureSize);
   pb_->setObjectName(QStringLiteral("pb"));
-  zoom_ = new TilingZoom(pb_);
+  tilingZoom_ = new SharpZoom(pb_);
   pb2_ = new PictureBox(kPictureSize, kPictureSize);
   pb2_->setObjectName(QStringLiteral("pb2"));
   lst_ = new QTableView;
@@ -440,6 +440,7 @@ void TilingWindow::buildViews(QWidget* area) {
   views_->addWidget(pb3_);
   pb4_ = new PictureBox(kPictureSize, kPictureSize);
   pb4_->setObjectName(QStringLiteral("pb4"));
+  peaksZoom_ = new SharpZoom(pb4_);
   views_->addWidget(pb4_);
   pb5_ = new PictureBox(kPictureSize, kPictureSize);
   pb5_->setObjectName(QStringLiteral("pb5"));
@@ -493,13 +494,17 @@ void TilingWindow::buildViews(QWidget* area) {
   });
   connect(profileStrip_, &PictureBox::pressed, profileStrip_, &QWidget::hide);
   // The cursor readout: position on the tiling, k on the transforms.
-  const std::pair<PictureBox*, int> readouts[] = {{pb_, TilingTab}, {pb2_, VerticesTab}, {pb3_, FtTab}, {pb4_, DiffractionTab}};
+  const std::pair<PictureBox*, int> readouts[] = {{pb_, TilingTab}, {pb2_, VerticesTab}, {pb3_, FtTab}};
   for (const auto& [box, view] : readouts) {
     box->setMouseTracking(true);
     box->setNavigable(true);
     connect(box, &PictureBox::moved, this, [this, view = view](QPoint pos, Qt::MouseButtons) { showCursor(view, pos); });
   }
-  connect(pb4_, &PictureBox::pressed, this, [this](QPoint pos, Qt::MouseButton button) {
+  // The spots are drawn afresh under zoom, finer than the picture's pixels: so are k and the picked peak.
+  pb4_->setMouseTracking(true);
+  pb4_->setNavigable(true);
+  connect(pb4_, &PictureBox::pointMoved, this, &TilingWindow::showPeakCursor);
+  connect(pb4_, &PictureBox::pointPressed, this, [this](QPointF pos, Qt::MouseButton button) {
     if (button == Qt::LeftButton) pickPeak(pos);
   });
 }
@@ -572,7 +577,9 @@ void TilingWindow::showGenerated() {
   listModel_->clear();
   ftPeakLabel_->setText(QString::fromLatin1(kFtPickHint));
   pb_->setImage(out->tilingImage);
-  zoom_->setTiling(tiling_);
+  tilingZoom_->setPainter([tiling = tiling_](double zoom, QPointF offset, QSize size, double ratio) {
+    return PaintTilingView(*tiling, zoom, offset, size, ratio);
+  });
   pb2_->setImage(out->vertexImage);
   latticePositions_ = std::move(out->latticePositions);
   const auto note = TilingNote(tiling_->inputs.symmetry, tiling_->gridShift);
@@ -707,14 +714,19 @@ void TilingWindow::showDiffraction() {
     return;
   }
   if (!out->error.isEmpty()) {
-    peaks_ = Peaks{};
+    peaks_ = std::make_shared<const Peaks>();
     pb4_->setImage(QImage());
+    peaksZoom_->setPainter(nullptr);
     peakLabel_->setText(out->error);
     return;
   }
-  peaks_ = std::move(out->peaks);
+  peaks_ = std::make_shared<const Peaks>(std::move(out->peaks));
   pb4_->setImage(out->picture);
-  peakLabel_->setText(QStringLiteral("%1 module points; click a peak for its k and indices").arg(peaks_.points.size()));
+  peaksZoom_->setPainter([peaks = peaks_](double zoom, QPointF offset, QSize size, double ratio) {
+    return PaintPeaksView(peaks->points, peaks->intensity, peaks->kMax, size.width(), zoom, offset, ratio);
+  });
+  peakLabel_->setText(
+      QStringLiteral("%1 module points; click a peak for its k and indices").arg(peaks_->points.size()));
 }
 
 void TilingWindow::showShiftSum() {
@@ -780,27 +792,31 @@ void TilingWindow::showCursor(int view, QPoint pos) {
                               .arg(kx, 0, 'f', 4)
                               .arg(ky, 0, 'f', 4)
                               .arg(std::hypot(kx, ky), 0, 'f', 4));
-  } else if (view == DiffractionTab && peaks_.kMax > 0.0) {
-    const double unit = (kPictureSize / 2 - 6) / peaks_.kMax;
-    const double kx = (pos.x() - kPictureSize / 2) / unit, ky = (pos.y() - kPictureSize / 2) / unit;
-    cursorLabel_->setText(QStringLiteral("k = (%1, %2), |k| = %3 per edge length")
-                              .arg(kx, 0, 'f', 4)
-                              .arg(ky, 0, 'f', 4)
-                              .arg(std::hypot(kx, ky), 0, 'f', 4));
   }
 }
 
-void TilingWindow::pickPeak(QPoint pos) {
-  if (peaks_.points.empty()) return;
-  // The drawn peak nearest to the click, within 10 pixels.
-  const double unit = (kPictureSize / 2 - 6) / peaks_.kMax;  // pixels per reciprocal edge length
-  const auto chosen = NearestModulePoint(peaks_.points, (pos.x() - kPictureSize / 2) / unit,
-                                         (pos.y() - kPictureSize / 2) / unit, 10.0 / unit, &peaks_.intensity,
-                                         kPeakIntensityMin);
+void TilingWindow::showPeakCursor(QPointF pos) {
+  if (!tiling_ || !(peaks_->kMax > 0.0)) return;
+  const PeakFrame frame = PeakPictureFrame(kPictureSize, peaks_->kMax);
+  const double kx = (pos.x() - frame.centre) / frame.pixelsPerK, ky = (pos.y() - frame.centre) / frame.pixelsPerK;
+  cursorLabel_->setText(QStringLiteral("k = (%1, %2), |k| = %3 per edge length")
+                            .arg(kx, 0, 'f', 4)
+                            .arg(ky, 0, 'f', 4)
+                            .arg(std::hypot(kx, ky), 0, 'f', 4));
+}
+
+void TilingWindow::pickPeak(QPointF pos) {
+  const Peaks& peaks = *peaks_;
+  if (peaks.points.empty()) return;
+  // The drawn peak nearest to the click, within 10 picture pixels.
+  const PeakFrame frame = PeakPictureFrame(kPictureSize, peaks.kMax);
+  const auto chosen = NearestModulePoint(peaks.points, (pos.x() - frame.centre) / frame.pixelsPerK,
+                                         (pos.y() - frame.centre) / frame.pixelsPerK, 10.0 / frame.pixelsPerK,
+                                         &peaks.intensity, kPeakIntensityMin);
   if (!chosen) return;
   peakLabel_->setText(QStringLiteral("%1, I = %2")
-                          .arg(QString::fromStdString(ModulePointText(peaks_.points[*chosen])))
-                          .arg(peaks_.intensity[*chosen], 0, 'g', 5));
+                          .arg(QString::fromStdString(ModulePointText(peaks.points[*chosen])))
+                          .arg(peaks.intensity[*chosen], 0, 'g', 5));
 }
 
 void TilingWindow::pickFtPeak(QPoint pos) {

@@ -33,7 +33,7 @@ class QTimer;
 namespace lumora {
 
 class PictureBox;
-class TilingZoom;
+class SharpZoom;
 class VertexListModel;
 
 class TilingWindow : public QMainWindow {
@@ -61,7 +61,7 @@ class TilingWindow : public QMainWindow {
     std::vector<double> intensity;
     double kMax = 0.0;
   };
-  const Peaks& peaks() const { return peaks_; }
+  const Peaks& peaks() const { return *peaks_; }
   bool isComputingPeaks() const { return computingPeaks_; }
 
  public slots:
@@ -103,7 +103,8 @@ class TilingWindow : public QMainWindow {
   void showGain();
   void updateDiffraction();
   void showDiffraction();
-  void pickPeak(QPoint pos);
+  void pickPeak(QPointF pos);
+  void showPeakCursor(QPointF pos);
   void pickFtPeak(QPoint pos);
   void showLegend();
   void startAnalysis();
@@ -122,7 +123,7 @@ class TilingWindow : public QMainWindow {
   QFutureWatcher<std::shared_ptr<Generated>>* watcher_ = nullptr;
   bool analysing_ = false;
   QFutureWatcher<std::shared_ptr<Analysed>>* analysisWatcher_ = nullptr;
-  TilingZoom* zoom_ = nullptr;
+  SharpZoom* tilingZoom_ = nullptr;
   ComplexImage transform_;
   bool transformCurrent_ = false;
   int selectedTab_ = TilingTab;
@@ -178,7 +179,9 @@ class TilingWindow : public QMainWindow {
   QLabel* cursorLabel_ = nullptr;
   std::vector<std::array<double, 2>> latticePositions_;  // of the tiling on show
   PictureBox* pb4_ = nullptr;
-  Peaks peaks_;
+  SharpZoom* peaksZoom_ = nullptr;
+  // Shared with the worker that draws them zoomed.
+  std::shared_ptr<const Peaks> peaks_ = std::make_shared<const Peaks>();
   bool peaksCurrent_ = false;
   bool computingPeaks_ = false;
   QFutureWatcher<std::shared_ptr<Diffracted>>* peakWatcher_ = nullptr;

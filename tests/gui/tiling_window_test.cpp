@@ -30,6 +30,7 @@
 #include "fourier/ft_array.hpp"
 #include "fourier/ft_profile.hpp"
 #include "tiling/multigrid.hpp"
+#include "tiling/peak_pick.hpp"
 #include "tiling/picture_box.hpp"
 #include "tiling/tiling_analysis.hpp"
 #include "tiling/tiling_export.hpp"
@@ -74,6 +75,24 @@ class TilingWindowTest : public QObject {
       for (int dy = -1; dy <= 1; ++dy)
         if (image.valid(x + dx, y + dy) && image.pixel(x + dx, y + dy) != qRgb(255, 255, 255)) return true;
     return false;
+  }
+  // Mouse events as a user's: a wheel step, a hover, a drag with the right (pan) button.
+  static void wheelOn(QWidget* widget, QPoint at, int delta) {
+    QWheelEvent event(QPointF(at), widget->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+  }
+  static void hoverOn(QWidget* widget, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+  }
+  static void dragOn(QWidget* widget, QPoint from, QPoint to) {
+    QTest::mousePress(widget, Qt::RightButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), widget->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::RightButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QTest::mouseRelease(widget, Qt::RightButton, {}, to);
   }
   static int WhitePixels(const QImage& image) {
     int count = 0;
@@ -313,42 +332,32 @@ class TilingWindowTest : public QObject {
   }
 
   void cursorReadoutGivesPositionsAndK() {
-    auto hover = [](QWidget* widget, QPoint at) {
-      QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
-                       Qt::NoModifier);
-      QApplication::sendEvent(widget, &move);
-    };
     auto* label = child<QLabel>("lbCursor");
     // At scale 8 an edge is 24 pixels; 48 pixels right of the centre is x = 2.
-    hover(child<PictureBox>("pb"), QPoint(256 + 48, 256 - 12));
+    hoverOn(child<PictureBox>("pb"), QPoint(256 + 48, 256 - 12));
     QVERIFY(label->text().startsWith(QStringLiteral("x = 2.0000, y = -0.5000")));
     // Over a recorded vertex the readout names it with its index vector.
     const Tiling* t = window_->tiling();
-    hover(child<PictureBox>("pb"), QPoint(static_cast<int>(std::lround(t->vertX[0])), static_cast<int>(std::lround(t->vertY[0]))));
+    hoverOn(child<PictureBox>("pb"), QPoint(static_cast<int>(std::lround(t->vertX[0])), static_cast<int>(std::lround(t->vertY[0]))));
     QVERIFY(label->text().contains(QStringLiteral("K = (")));
     // The transform: 64 pixels right of the zero frequency is 1/8 cycle per
     // pixel, 3 per edge length; the exact peaks use the same unit.
     tabs()->setCurrentIndex(TilingWindow::FtTab);
-    hover(child<PictureBox>("pb3"), QPoint(255 + 64, 255));
+    hoverOn(child<PictureBox>("pb3"), QPoint(255 + 64, 255));
     QVERIFY(label->text().startsWith(QStringLiteral("k = (3.0000, 0.0000)")));
     tabs()->setCurrentIndex(TilingWindow::DiffractionTab);
     QTRY_VERIFY_WITH_TIMEOUT(!window_->isComputingPeaks() && !window_->peaks().points.empty(), 20000);
-    hover(child<PictureBox>("pb4"), QPoint(256 + 125, 256));
+    hoverOn(child<PictureBox>("pb4"), QPoint(256 + 125, 256));
     QVERIFY(label->text().startsWith(QStringLiteral("k = (1.0000, 0.0000)")));
   }
 
   void wheelZoomsAndRightDragPans() {
     auto* picture = child<PictureBox>("pb");
-    auto wheel = [&](QPoint at, int delta) {
-      QWheelEvent event(QPointF(at), picture->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                        Qt::NoModifier, Qt::NoScrollPhase, false);
-      QApplication::sendEvent(picture, &event);
-    };
     // Zooming about a point keeps that point under the cursor.
-    wheel(QPoint(300, 200), 120);
+    wheelOn(picture, QPoint(300, 200), 120);
     QCOMPARE(picture->viewZoom(), 1.25);
     QVERIFY(child<QLabel>("lbCursor")->text().startsWith(QStringLiteral("x = 1.8333, y = -2.3333")));
-    for (int i = 0; i < 20; ++i) wheel(QPoint(300, 200), 120);
+    for (int i = 0; i < 20; ++i) wheelOn(picture, QPoint(300, 200), 120);
     QCOMPARE(picture->viewZoom(), 16.0);
     // The picture shows the enlarged neighbourhood of that point.
     const QImage shown = picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -357,16 +366,12 @@ class TilingWindowTest : public QObject {
     // Right drag pans and does not regenerate; the left click still does.
     const Tiling* before = window_->tiling();
     const QPointF offset = picture->viewOffset();
-    QTest::mousePress(picture, Qt::RightButton, {}, QPoint(300, 200));
-    QMouseEvent move(QEvent::MouseMove, QPointF(340, 200), picture->mapToGlobal(QPointF(340, 200)), Qt::NoButton,
-                     Qt::RightButton, Qt::NoModifier);
-    QApplication::sendEvent(picture, &move);
-    QTest::mouseRelease(picture, Qt::RightButton, {}, QPoint(340, 200));
+    dragOn(picture, QPoint(300, 200), QPoint(340, 200));
     QCOMPARE(picture->viewOffset().x(), offset.x() - 40.0 / 16.0);
     QTest::qWait(50);
     QCOMPARE(window_->tiling(), before);
     QVERIFY(!window_->isGenerating());
-    for (int i = 0; i < 30; ++i) wheel(QPoint(10, 10), -120);
+    for (int i = 0; i < 30; ++i) wheelOn(picture, QPoint(10, 10), -120);
     QCOMPARE(picture->viewZoom(), 1.0);
     QCOMPARE(picture->viewOffset(), QPointF(0, 0));
   }
@@ -375,11 +380,6 @@ class TilingWindowTest : public QObject {
     auto* picture = child<PictureBox>("pb");
     const QImage classic = picture->image();
     const Tiling* t = window_->tiling();
-    auto wheel = [&](QPoint at, int delta) {
-      QWheelEvent event(QPointF(at), picture->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                        Qt::NoModifier, Qt::NoScrollPhase, false);
-      QApplication::sendEvent(picture, &event);
-    };
     auto outlineShare = [](const QImage& image) {
       int black = 0;
       for (int y = 0; y < image.height(); ++y)
@@ -405,7 +405,7 @@ class TilingWindowTest : public QObject {
       }
       return checked;
     };
-    for (int i = 0; i < 6; ++i) wheel(QPoint(200, 300), 120);
+    for (int i = 0; i < 6; ++i) wheelOn(picture, QPoint(200, 300), 120);
     // Until the new picture arrives the magnified one stands in.
     QVERIFY(!picture->viewIsSharp());
     QTRY_VERIFY_WITH_TIMEOUT(picture->viewIsSharp(), 10000);
@@ -417,20 +417,110 @@ class TilingWindowTest : public QObject {
     QVERIFY(tilesInPlace(shown) > 5);
 
     // A pan draws the new part as well.
-    QTest::mousePress(picture, Qt::RightButton, {}, QPoint(300, 300));
-    QMouseEvent move(QEvent::MouseMove, QPointF(200, 250), picture->mapToGlobal(QPointF(200, 250)), Qt::NoButton,
-                     Qt::RightButton, Qt::NoModifier);
-    QApplication::sendEvent(picture, &move);
-    QTest::mouseRelease(picture, Qt::RightButton, {}, QPoint(200, 250));
+    dragOn(picture, QPoint(300, 300), QPoint(200, 250));
     QVERIFY(!picture->viewIsSharp());
     QTRY_VERIFY_WITH_TIMEOUT(picture->viewIsSharp(), 10000);
     shown = picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
     QVERIFY(tilesInPlace(shown) > 5);
 
     // Back at 1x the classic picture is on show, pixel for pixel.
-    for (int i = 0; i < 10; ++i) wheel(QPoint(10, 10), -120);
+    for (int i = 0; i < 10; ++i) wheelOn(picture, QPoint(10, 10), -120);
     QCOMPARE(picture->viewZoom(), 1.0);
     QCOMPARE(picture->grab().toImage().convertToFormat(QImage::Format_RGB32), classic);
+  }
+
+  // Zoomed, the exact diffraction is the same picture drawn larger and
+  // afresh; k and the picked peak follow the spots on screen.
+  void zoomedDiffractionIsDrawnAfresh() {
+    tabs()->setCurrentIndex(TilingWindow::DiffractionTab);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isComputingPeaks() && !window_->peaks().points.empty(), 20000);
+    auto* picture = child<PictureBox>("pb4");
+    const QImage classic = picture->image();
+    const TilingWindow::Peaks& peaks = window_->peaks();
+    // At |k| <= 2 a reciprocal edge length is 125 pixels, zero at (256, 256).
+    auto screenAt = [&](const ModulePoint& p) {
+      return (QPointF(256 + 125 * p.qx, 256 + 125 * p.qy) - picture->viewOffset()) * picture->viewZoom();
+    };
+    auto pick = [&](QPointF at) {
+      QTest::mouseClick(picture, Qt::LeftButton, {}, at.toPoint());
+      return child<QLabel>("lbPeak")->text();
+    };
+    auto grab = [&] { return picture->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    // Smoothed edge pixels (grey) per lit pixel: a spot drawn afresh keeps a
+    // one-pixel edge, so the share falls with the zoom; magnified it stays.
+    auto edgeShare = [](const QImage& image) {
+      double grey = 0, lit = 0;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+          const int v = qRed(image.pixel(x, y));
+          grey += v > 0 && v < 255;
+          lit += v > 0;
+        }
+      return grey / lit;
+    };
+    // Lit area (smoothed pixels in part) within `half` pixels of a point.
+    auto litArea = [](const QImage& image, QPointF at, double half) {
+      double sum = 0;
+      for (int y = static_cast<int>(at.y() - half); y <= static_cast<int>(at.y() + half); ++y)
+        for (int x = static_cast<int>(at.x() - half); x <= static_cast<int>(at.x() + half); ++x)
+          sum += qRed(image.pixel(x, y)) / 255.0;
+      return sum;
+    };
+    // The strongest peak off the centre and away from the edge.
+    std::size_t target = peaks.points.size();
+    for (std::size_t p = 0; p < peaks.points.size(); ++p)
+      if (std::abs(std::hypot(peaks.points[p].qx, peaks.points[p].qy) - 0.8) < 0.5 &&
+          (target == peaks.points.size() || peaks.intensity[p] > peaks.intensity[target]))
+        target = p;
+    QVERIFY(target < peaks.points.size());
+    const ModulePoint& spot = peaks.points[target];
+    const QString atOne = pick(screenAt(spot));
+    QVERIFY(atOne.contains(QString::fromStdString(ModulePointText(spot))));
+    const double half = kPeakRadiusMax * std::sqrt(peaks.intensity[target]) + 3;
+    const double areaAtOne = litArea(classic, screenAt(spot), half);
+
+    for (int i = 0; i < 6; ++i) wheelOn(picture, (screenAt(spot) + QPointF(30, -20)).toPoint(), 120);
+    const double zoom = picture->viewZoom();
+    QVERIFY(!picture->viewIsSharp());
+    const double magnified = edgeShare(grab());
+    QTRY_VERIFY_WITH_TIMEOUT(picture->viewIsSharp(), 10000);
+    QImage shown = grab();
+    QVERIFY2(edgeShare(shown) < 0.5 * magnified,
+             qPrintable(QStringLiteral("%1 vs %2").arg(edgeShare(shown)).arg(magnified)));
+    // Area times zoom squared: the same spot larger, not more spots of its size.
+    const double reach = half * zoom;
+    QVERIFY(QRectF(0, 0, 512, 512).contains(QRectF(screenAt(spot), QSizeF()).adjusted(-reach, -reach, reach, reach)));
+    const double areaRatio = litArea(shown, screenAt(spot), reach) / areaAtOne / (zoom * zoom);
+    QVERIFY2(std::abs(areaRatio - 1) < 0.03, qPrintable(QString::number(areaRatio)));
+
+    // Every spot in view is drawn where the readout puts its k; the pick there names it.
+    for (int pan = 0; pan < 2; ++pan) {
+      if (pan == 1) {
+        // A right drag pans; the new part is drawn afresh as well.
+        dragOn(picture, QPoint(300, 300), QPoint(250, 280));
+        QVERIFY(!picture->viewIsSharp());
+        QTRY_VERIFY_WITH_TIMEOUT(picture->viewIsSharp(), 10000);
+        shown = grab();
+      }
+      int lit = 0;
+      for (std::size_t p = 0; p < peaks.points.size(); ++p) {
+        const QPointF at = screenAt(peaks.points[p]);
+        if (peaks.intensity[p] < kPeakIntensityMin || !QRectF(0, 0, 511, 511).contains(at)) continue;
+        QCOMPARE(shown.pixel(static_cast<int>(at.x()), static_cast<int>(at.y())), qRgb(255, 255, 255));
+        ++lit;
+      }
+      QVERIFY(lit > 3);
+      QCOMPARE(pick(screenAt(spot)), atOne);
+      hoverOn(picture, screenAt(spot).toPoint());
+      const auto k =
+          QRegularExpression(QStringLiteral("^k = \\((\\S+), (\\S+)\\)")).match(child<QLabel>("lbCursor")->text());
+      QVERIFY(k.hasMatch());
+      QVERIFY(std::hypot(k.captured(1).toDouble() - spot.qx, k.captured(2).toDouble() - spot.qy) < 1 / (125 * zoom));
+    }
+
+    // Back at 1x the classic picture is on show, pixel for pixel.
+    for (int i = 0; i < 10; ++i) wheelOn(picture, QPoint(10, 10), -120);
+    QCOMPARE(grab(), classic);
   }
 
   void clickOnTheTransformNamesThePeak() {
