@@ -20,8 +20,9 @@ double TwoThetaFromAxis(double value, double wavelength, PowderAxis axis);
 // "2θ (°)", "d (Å)", "q (1/Å)" in UTF-8.
 std::string AxisTitle(PowderAxis axis);
 
-// The log scale shows log10(max(I, floor)), with floor a fixed fraction of
-// the largest intensity on show, so zeros and noise below it sit on the floor.
+// The log scale shows log10(max(I, floor)), with floor at least a fixed
+// fraction of the largest intensity on show, so zeros and noise below it sit
+// on the floor.
 inline constexpr double kLogFloorFraction = 1e-4;
 double ScaleIntensity(double intensity, IntensityScale scale, double logFloor);
 double UnscaleIntensity(double shown, IntensityScale scale);

@@ -88,6 +88,14 @@ void FitOrdinate(PowderPlotLayout& layout, const PowderPlotScene& scene, const V
   if (!any || !(high > 0.0)) high = 1.0;
   layout.logFloor = high * kLogFloorFraction;
   if (scene.scale == IntensityScale::Log) {
+    // The log scale starts at the weakest positive value on show (a measured
+    // background), unless that lies below the floor.
+    double weakest = high;
+    for (const Polyline* line : {&curves.calc, &curves.meas})
+      for (std::size_t i = 0; i < line->x.size(); ++i)
+        if (line->x[i] >= scene.view.low && line->x[i] <= scene.view.high && line->y[i] > 0.0)
+          weakest = std::min(weakest, line->y[i]);
+    layout.logFloor = std::max(layout.logFloor, weakest / 2.0);
     layout.yLow = std::log10(layout.logFloor);
     layout.yHigh = std::log10(high) + 0.05 * (std::log10(high) - layout.yLow);
   } else {

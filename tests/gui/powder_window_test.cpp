@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QComboBox>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -265,6 +266,10 @@ class PowderWindowTest : public QObject {
     const double lambda = std::stod(w->parameters()->texts().wavelength);
     const double dHigh = lambda / (2.0 * std::sin(powder->measured()->twoTheta.front() * M_PI / 360.0));
     QVERIFY(std::abs(plot->limits().high - std::min(dHigh, 50.0)) < 1e-3 * dHigh);
+    // The log scale starts near the weakest value on show (the file's background of 5), not decades below it.
+    powder->findChild<QComboBox*>(QStringLiteral("cmbScale"))->setCurrentIndex(2);
+    const PowderPlotLayout layout = LayoutPowderPlot(plot->scene(), QRectF(plot->rect()), QFontMetricsF(plot->font()));
+    QVERIFY(layout.yLow > 0.0 && layout.yLow < std::log10(5.0));
   }
 
   void settingsOutliveTheWindow() {
