@@ -598,6 +598,7 @@ void PowderWindow::refine() {
   }
   lblStatus_->setText(QStringLiteral("indexing and refining ..."));
   refinedWith_ = options;
+  refinedRun_ = run_.result;
   refinedWavelength_ = values->profile.doublet ? (*values->profile.doublet)[0] : run_.inputs.wavelength;
   btRefine_->setEnabled(false);
   const Run run = run_;
@@ -617,6 +618,10 @@ void PowderWindow::refine() {
 void PowderWindow::onRefined() {
   RefinementResult result = refineWatcher_.result();
   btRefine_->setEnabled(true);
+  if (refinedRun_ != run_.result) {  // a new run came meanwhile: the result belongs to the old one
+    lblStatus_->setText(QStringLiteral("the run changed while refining: refine again"));
+    return;
+  }
   if (!result.error.empty()) {
     lblStatus_->setText(QStringLiteral("refinement failed"));
     showMessage(QStringLiteral("The refinement gave no result: %1").arg(QString::fromStdString(result.error)));

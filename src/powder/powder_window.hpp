@@ -123,6 +123,7 @@ class PowderWindow : public QMainWindow {
   std::optional<RefinementResult> refinement_;
   ScaleAndBackground fit_{1.0, 0.0};
   RefineOptions refinedWith_;
+  std::shared_ptr<const CalculationResult> refinedRun_;  // the run the refinement going on indexes against
   double refinedWavelength_ = 0.0;
   double zero_ = 0.0;  // the zero shift of the pattern on show
   bool pending_ = false;  // fields changed while a computation ran

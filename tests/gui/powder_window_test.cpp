@@ -188,6 +188,15 @@ class PowderWindowTest : public QObject {
     powder->togglePeak(picked + 0.01);
     QCOMPARE(powder->peaks().size(), found.size());
     QVERIFY(std::abs(powder->peaks()[lone] - picked) < 0.02);
+    // A refinement overtaken by a new run is not shown as the new run's.
+    powder->refine();
+    PowderWindow::Run newer;
+    newer.inputs = DecagonalInputs(w.get());
+    newer.result = std::make_shared<CalculationResult>(RunCalculation(newer.inputs));
+    powder->setRun(newer);
+    powder->waitForIdle();
+    QVERIFY(!powder->refinement().has_value());
+
     // With fewer than 3 peaks nothing is refined and the user is told.
     powder->setPeaks({found[0], found[1]});
     QVERIFY(!powder->findChild<QPushButton*>(QStringLiteral("btRefine"))->isEnabled());
