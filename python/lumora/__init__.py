@@ -97,7 +97,7 @@ def _triple(value):
 
 def powder(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None, theta=None,
            qi_max=None, loops=None, model=None, tolerance=None, monochromator=None, two_theta=None, caglioti=None,
-           eta=None, cut=None, doublet=False, settings=None):
+           eta=None, cut=None, doublet=False, zero=None, settings=None):
     """The run's reflections merged into powder lines, and the simulated profile.
 
     Takes the arguments of reflections() (without algorithm and
@@ -110,6 +110,7 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
       eta            Lorentzian fraction 0..1 (default 0.5)
       cut            each peak reaches this many FWHM either side (default 20)
       doublet        True: the anode's K-alpha1/K-alpha2 doublet
+      zero           zero shift in degrees added to the profile's peak positions
 
     Returns a dict, for n lines by ascending 2theta: "two_theta", "d",
     "intensity" (percent of the strongest, LP included) (n,) float64,
@@ -120,7 +121,7 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
     options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
                                  settings)
     _put(options, (("--tolerance", tolerance), ("--monochromator", monochromator), ("--model", model),
-                   ("--eta", eta), ("--cut", cut)))
+                   ("--eta", eta), ("--cut", cut), ("--zero", zero)))
     _put(options, (("--two-theta", two_theta), ("--caglioti", caglioti)), _triple)
     if doublet:
         options["--doublet"] = ""
@@ -129,7 +130,7 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
 
 def refine(observed_two_theta, system=None, space_group=None, setting=None, a=None, c=None, wavelength=None,
            anode=None, theta=None, qi_max=None, loops=None, refine=("a", "zero"), index_tolerance=None,
-           tolerance=None, doublet=False, settings=None):
+           tolerance=None, doublet=False, zero=None, settings=None):
     """Indexes observed peak positions against the run's powder lines and
     refines the lattice by least squares on 2theta, as lumora-cli powder
     --refine does with the peaks of a measured pattern.
@@ -142,18 +143,20 @@ def refine(observed_two_theta, system=None, space_group=None, setting=None, a=No
       tolerance           relative d tolerance for merging lines (default 1e-6)
       doublet             True: the peaks are those of K-alpha1 (a resolved
                           doublet); refines with the anode's K-alpha1
-                          wavelength instead of the run's
+                          wavelength instead of the run's, and peaks may
+                          also index a line's K-alpha2 position
+      zero                the zero shift to start from, degrees (default 0)
 
     Returns a dict like lumora-cli's --refine-json: a, a_su, c, c_su, zero,
     zero_su, refined, figure_of_merit, figure_of_merit_name, mean_difference,
     possible_lines, index_tolerance, iterations, peaks (a list of dicts with
-    observed, calculated, difference, index, multiplicity, d) and unindexed.
+    observed, calculated, difference, index, multiplicity, d, k_alpha2) and unindexed.
     Raises ValueError for bad input and for a refinement that fails (fewer
     than 3 peaks, no convergence, a parameter the peaks do not determine).
     """
     options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
                                  settings)
-    _put(options, (("--tolerance", tolerance), ("--index-tolerance", index_tolerance)))
+    _put(options, (("--tolerance", tolerance), ("--index-tolerance", index_tolerance), ("--zero", zero)))
     options["--refine"] = refine if isinstance(refine, str) else ",".join(refine)
     if doublet:
         options["--doublet"] = ""

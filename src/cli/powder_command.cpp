@@ -53,6 +53,8 @@ Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
   --caglioti U,V,W       width parameters in degrees^2 (default 0,0,0.01)
   --eta E                Lorentzian fraction 0..1 (default 0.5)
   --cut N                each peak reaches N FWHM either side (default 20)
+  --zero Z               zero shift in degrees added to every calculated 2theta
+                         (-10 < Z < 10; default 0); also the refinement's start
   --doublet              K-alpha1 and K-alpha2 of the anode (K-alpha2 at half
                          the strength of K-alpha1) instead of one peak
   --pattern FILE         the profile: CSV when FILE ends in .csv, else XY

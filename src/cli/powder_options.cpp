@@ -32,7 +32,7 @@ double NumberIn(const Option& option, double low, double high, bool openLow, con
 const std::set<std::string>& PowderOptions::Names() {
   static const std::set<std::string> names = {"--tolerance", "--monochromator", "--two-theta",       "--caglioti",
                                               "--eta",       "--cut",           "--refine",          "--index-tolerance",
-                                              "--peak-threshold", "--peak-smoothing"};
+                                              "--peak-threshold", "--peak-smoothing", "--zero"};
   return names;
 }
 
@@ -77,6 +77,10 @@ bool PowderOptions::Apply(const Option& option) {
       *slot = true;
     }
     refineGiven = true;
+  } else if (name == "--zero") {
+    // The instrument's zero: where the simulated pattern lies, and the refinement's start.
+    profile_.zeroShift = refine.zero = NumberIn(option, -10.0, 10.0, true, "is not an angle between -10 and 10 degrees");
+    if (profile_.zeroShift >= 10.0) BadValue(name, option.value, "is not an angle between -10 and 10 degrees");
   } else if (name == "--index-tolerance") {
     refine.tolerance = NumberIn(option, 0.0, 10.0, true, "is not an angle above 0 and at most 10 degrees");
   } else if (name == "--peak-threshold") {

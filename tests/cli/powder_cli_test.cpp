@@ -113,6 +113,7 @@ TEST_F(CliPowder, BadOptionsExit2NamingTheOptionAndWriteNothing) {
       {"--wavelength 1.5 --doublet", "--doublet"}, {"--caglioti 0,-1,0.01", "--caglioti"},
       {"-a x", "-a"},                            {"--model nosuchmodel", "--model"},
       {"--plot " + File("p.gif"), "--plot"},
+      {"--zero 10", "--zero"},                   {"--zero x", "--zero"},
   };
   for (const auto& [arguments, option] : cases) {
     const auto run = RunCli("powder " + arguments + pattern, true);

@@ -200,6 +200,13 @@ def test_powder_lines_and_profile_equal_lumora_cli(tmp_path):
     assert np.allclose(np.degrees(2 * np.arcsin(1.541878 / (2 * run["d"]))), run["two_theta"], atol=1e-4)
     with pytest.raises(ValueError, match="option --eta"):
         lumora.powder(eta=2)
+    # A zero shift moves the whole profile by itself: here by 25 steps of 0.02 degrees.
+    shifted = lumora.powder(system="octagonal", model="ammann-beenker", anode="Cu", theta=(5, 40),
+                            caglioti=(0.01, 0, 0.004), two_theta=(10, 80, 0.02), doublet=True, zero=0.5)
+    top = np.argmax(run["profile"]["intensity"])
+    assert np.argmax(shifted["profile"]["intensity"]) == top + 25
+    with pytest.raises(ValueError, match="option --zero"):
+        lumora.powder(zero=10)
 
 
 @needs_cli
