@@ -30,36 +30,51 @@ void PowderPlotWidget::setScene(PowderPlotScene scene, bool keepView) {
   scene_ = std::move(scene);
   scene_.view = keep ? view : limits_;
   if (!keep) whole_ = true;
+  layout_.reset();
   update();
 }
 
 void PowderPlotWidget::setLimits(const AxisRange& limits) {
   limits_ = limits.width() > 0.0 ? limits : AxisRange{0.0, 1.0};
   scene_.view = whole_ ? limits_ : PanRange(scene_.view, 0.0, limits_);
+  layout_.reset();
   update();
 }
 
 void PowderPlotWidget::setView(const AxisRange& view) {
   scene_.view = PanRange(view, 0.0, limits_);
   whole_ = scene_.view.width() >= limits_.width() * (1.0 - 1e-12);
+  layout_.reset();
   update();
   emit viewChanged();
 }
 
 void PowderPlotWidget::showWholeRange() { setView(limits_); }
 
-PowderPlotLayout PowderPlotWidget::layout() const {
-  return LayoutPowderPlot(scene_, QRectF(rect()), QFontMetricsF(font()));
+const PowderPlotLayout& PowderPlotWidget::layout() const {
+  // Every mouse move asks for it several times; the curves are thinned once per change.
+  if (!layout_) layout_ = LayoutPowderPlot(scene_, QRectF(rect()), QFontMetricsF(font()));
+  return *layout_;
+}
+
+void PowderPlotWidget::resizeEvent(QResizeEvent* event) {
+  layout_.reset();
+  QWidget::resizeEvent(event);
+}
+
+void PowderPlotWidget::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange) layout_.reset();
+  QWidget::changeEvent(event);
 }
 
 double PowderPlotWidget::twoThetaAt(QPointF position) const {
-  const PowderPlotLayout l = layout();
+  const PowderPlotLayout& l = layout();
   if (position.x() < l.data.left() || position.x() > l.data.right()) return kNaN;
   return TwoThetaFromAxis(l.pixelToX(position.x(), scene_.view), scene_.wavelength, scene_.axis);
 }
 
 double PowderPlotWidget::intensityAt(QPointF position) const {
-  const PowderPlotLayout l = layout();
+  const PowderPlotLayout& l = layout();
   if (!l.data.contains(position)) return kNaN;
   return UnscaleIntensity(l.pixelToY(position.y()), scene_.scale);
 }
@@ -69,7 +84,7 @@ double PowderPlotWidget::pixelOf(double twoTheta) const {
 }
 
 int PowderPlotWidget::lineAt(QPointF position) const {
-  const PowderPlotLayout l = layout();
+  const PowderPlotLayout& l = layout();
   if (!l.ticks.adjusted(0, -2, 0, 2).contains(position)) return -1;
   int best = -1;
   double bestDistance = 4.0;  // pixels
@@ -90,7 +105,7 @@ void PowderPlotWidget::paintEvent(QPaintEvent*) {
 }
 
 void PowderPlotWidget::wheelEvent(QWheelEvent* event) {
-  const PowderPlotLayout l = layout();
+  const PowderPlotLayout& l = layout();
   const double steps = event->angleDelta().y() / 120.0;
   if (steps == 0.0) return;
   const double at = l.pixelToX(event->position().x(), scene_.view);
@@ -110,7 +125,7 @@ void PowderPlotWidget::mouseMoveEvent(QMouseEvent* event) {
   if (pressed_ && (event->buttons() & Qt::LeftButton)) {
     if (!dragging_ && std::abs(at.x() - pressAt_.x()) >= kDragStart) dragging_ = true;
     if (dragging_) {
-      const PowderPlotLayout l = layout();
+      const PowderPlotLayout& l = layout();
       const double delta = (pressAt_.x() - at.x()) / l.data.width() * pressView_.width();
       setView(PanRange(pressView_, delta, limits_));
     }
@@ -131,7 +146,7 @@ void PowderPlotWidget::mouseReleaseEvent(QMouseEvent* event) {
   pressed_ = false;
   dragging_ = false;
   if (!click) return;
-  const PowderPlotLayout l = layout();
+  const PowderPlotLayout& l = layout();
   if (!l.data.contains(event->position())) return;
   const double twoTheta = twoThetaAt(event->position());
   if (std::isfinite(twoTheta)) emit clicked(twoTheta, event->button(), event->modifiers());

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "powder/powder_plot_painter.hpp"
 
@@ -54,13 +55,16 @@ class PowderPlotWidget : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
-  PowderPlotLayout layout() const;
+  const PowderPlotLayout& layout() const;
 
   PowderPlotScene scene_;
   AxisRange limits_{0.0, 1.0};
-  bool whole_ = true;  // the view follows the limits until the user zooms
+  bool whole_ = true;
+  mutable std::optional<PowderPlotLayout> layout_;  // of the scene, view and size on show  // the view follows the limits until the user zooms
   std::function<QString(int)> describe_;
   bool pressed_ = false;
   bool dragging_ = false;

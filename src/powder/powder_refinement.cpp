@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <string_view>
 
 #include "common/number_text.hpp"
 #include "powder/normal_equations.hpp"
@@ -73,8 +74,11 @@ std::vector<double> Scales(const Problem& problem, const State& s) {
   return scale;
 }
 
+// How every error of a parameter the indexed peaks do not fix begins.
+constexpr std::string_view kSingular = "singular normal matrix: ";
+
 std::string Undetermined(int parameter) {
-  return std::string("singular normal matrix: ") + kParameterNames[parameter] +
+  return std::string(kSingular) + kParameterNames[parameter] +
          " is not determined by the indexed peaks" + (parameter == kC ? " (no indexed line has a z component)" : "");
 }
 
@@ -223,7 +227,7 @@ RefinementResult RefineFrom(const Problem& problem, const State& begin, const Re
 // normal matrix is singular lacks peaks that fix a parameter: a search would
 // only find lines that fit by chance.
 bool WorthASearch(const RefinementResult& r, std::size_t peaks) {
-  if (!r.error.empty()) return r.error.rfind("singular", 0) != 0;
+  if (!r.error.empty()) return !r.error.starts_with(kSingular);
   return r.unindexed.size() * 10 > peaks;
 }
 

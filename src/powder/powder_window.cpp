@@ -580,14 +580,13 @@ void PowderWindow::refine() {
   const std::optional<FieldValues> values = readFields();
   if (!values) return;
   RefineOptions options;
-  double tolerance = 0.0;
-  const std::optional<double> parsed = ParseNumber(tfIndexTolerance_->text().toStdString());
-  if (!parsed || !(*parsed > 0.0) || *parsed > 10.0) {
+  const QString toleranceText = tfIndexTolerance_->text().replace(QLatin1Char(','), QLatin1Char('.'));
+  const std::optional<double> tolerance = ParseNumber(toleranceText.toStdString());
+  if (!tolerance || !(*tolerance > 0.0) || *tolerance > 10.0) {
     showMessage(QStringLiteral("Tolerance: \"%1\" must be a number of degrees above 0 and at most 10.").arg(tfIndexTolerance_->text()));
     return;
   }
-  tolerance = *parsed;
-  options.tolerance = tolerance;
+  options.tolerance = *tolerance;
   options.refineA = chkRefineA_->isChecked();
   options.refineC = chkRefineC_->isChecked() && HasAxisC(run_.inputs.system);
   options.refineZero = chkRefineZero_->isChecked();
@@ -596,22 +595,19 @@ void PowderWindow::refine() {
     showMessage(QStringLiteral("Choose at least one of a, c and the zero shift to refine."));
     return;
   }
+  CalculationInputs inputs = run_.inputs;
+  if (values->profile.doublet) {
+    // A resolved doublet's peaks are found on K-alpha1, and its K-alpha2 peaks are indexed as such.
+    inputs.wavelength = (*values->profile.doublet)[0];
+    options.secondWavelength = (*values->profile.doublet)[1];
+  }
   lblStatus_->setText(QStringLiteral("indexing and refining ..."));
   refinedWith_ = options;
+  refinedWavelength_ = inputs.wavelength;
   refinedRun_ = run_.result;
-  refinedWavelength_ = values->profile.doublet ? (*values->profile.doublet)[0] : run_.inputs.wavelength;
   btRefine_->setEnabled(false);
-  const Run run = run_;
-  CalculationInputs inputs = run_.inputs;
-  // A resolved doublet's peaks are found on K-alpha1.
-  if (values->profile.doublet) {
-    inputs.wavelength = (*values->profile.doublet)[0];
-    options.secondWavelength = (*values->profile.doublet)[1];  // K-alpha2 peaks are indexed as such
-  }
-  const std::vector<double> peaks = peaks_;
-  const LineOptions lineOptions = values->lines;
-  refineWatcher_.setFuture(QtConcurrent::run([run, inputs, peaks, lineOptions, options]() {
-    return RefineLattice(peaks, inputs, run.result->records, lineOptions, options);
+  refineWatcher_.setFuture(QtConcurrent::run([result = run_.result, inputs, peaks = peaks_, lines = values->lines, options]() {
+    return RefineLattice(peaks, inputs, result->records, lines, options);
   }));
 }
 
@@ -677,17 +673,26 @@ void PowderWindow::waitForIdle() {
 
 bool PowderWindow::busy() const { return computeWatcher_.isRunning() || refineWatcher_.isRunning(); }
 
+void PowderWindow::saveFile(const QString& title, const QString& proposed, const QString& filter, const QString& what,
+                            const std::function<std::optional<std::string>(const QString& chosen)>& content) {
+  const QString chosen =
+      Dialogs().saveFileName(this, title, QDir(paths_.exportFolder()).filePath(proposed), filter);
+  if (chosen.isEmpty()) return;
+  const std::optional<std::string> text = content(chosen);
+  if (!text) return;  // content has said why
+  const WriteOutcome outcome = WriteFileAtomically(LocalPath(chosen), *text);
+  if (!outcome.ok) showMessage(QStringLiteral("The %1 was not saved.\n%2").arg(what, QString::fromStdString(outcome.error)));
+}
+
 void PowderWindow::savePattern() {
   if (profile_.twoTheta.empty()) {
     showMessage(QStringLiteral("There is no calculated pattern to save."));
     return;
   }
-  const QString chosen = Dialogs().saveFileName(this, QStringLiteral("Save Pattern"),
-                                                QDir(paths_.exportFolder()).filePath(QStringLiteral("powder.xy")),
-                                                QStringLiteral("XY file (*.xy);;CSV table (*.csv)"));
-  if (chosen.isEmpty()) return;
-  const WriteOutcome outcome = WriteFileAtomically(LocalPath(chosen), PowderPatternText(profile_, EndsWithCsv(chosen.toStdString())));
-  if (!outcome.ok) showMessage(QStringLiteral("The pattern was not saved.\n%1").arg(QString::fromStdString(outcome.error)));
+  saveFile(QStringLiteral("Save Pattern"), QStringLiteral("powder.xy"), QStringLiteral("XY file (*.xy);;CSV table (*.csv)"),
+           QStringLiteral("pattern"), [this](const QString& chosen) {
+             return std::optional<std::string>(PowderPatternText(profile_, EndsWithCsv(chosen.toStdString())));
+           });
 }
 
 void PowderWindow::saveLines() {
@@ -695,30 +700,25 @@ void PowderWindow::saveLines() {
     showMessage(QStringLiteral("There are no lines to save."));
     return;
   }
-  const QString chosen = Dialogs().saveFileName(this, QStringLiteral("Save Lines"),
-                                                QDir(paths_.exportFolder()).filePath(QStringLiteral("powder_lines.csv")),
-                                                QStringLiteral("CSV table (*.csv)"));
-  if (chosen.isEmpty()) return;
-  const WriteOutcome outcome = WriteFileAtomically(LocalPath(chosen), PowderLinesCsv(*lines_, nDim()));
-  if (!outcome.ok) showMessage(QStringLiteral("The lines were not saved.\n%1").arg(QString::fromStdString(outcome.error)));
+  saveFile(QStringLiteral("Save Lines"), QStringLiteral("powder_lines.csv"), QStringLiteral("CSV table (*.csv)"),
+           QStringLiteral("table of lines"),
+           [this](const QString&) { return std::optional<std::string>(PowderLinesCsv(*lines_, nDim())); });
 }
 
 void PowderWindow::savePicture() {
-  const QString chosen = Dialogs().saveFileName(
-      this, QStringLiteral("Save Picture"), QDir(paths_.exportFolder()).filePath(QStringLiteral("powder.png")),
-      QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
-  if (chosen.isEmpty()) return;
-  QString format = QFileInfo(chosen).suffix().toLower();
-  if (format != QLatin1String("svg") && format != QLatin1String("pdf")) format = QStringLiteral("png");
-  QString error;
-  const QByteArray bytes = RenderPowderPlot(plot_->scene(), format, plot_->size(), &error);
-  if (bytes.isEmpty()) {
-    showMessage(QStringLiteral("The picture was not saved: %1.").arg(error));
-    return;
-  }
-  const WriteOutcome outcome =
-      WriteFileAtomically(LocalPath(chosen), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-  if (!outcome.ok) showMessage(QStringLiteral("The picture was not saved.\n%1").arg(QString::fromStdString(outcome.error)));
+  saveFile(QStringLiteral("Save Picture"), QStringLiteral("powder.png"),
+           QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"), QStringLiteral("picture"),
+           [this](const QString& chosen) -> std::optional<std::string> {
+             QString format = QFileInfo(chosen).suffix().toLower();
+             if (format != QLatin1String("svg") && format != QLatin1String("pdf")) format = QStringLiteral("png");
+             QString error;
+             const QByteArray bytes = RenderPowderPlot(plot_->scene(), format, plot_->size(), &error);
+             if (bytes.isEmpty()) {
+               showMessage(QStringLiteral("The picture was not saved: %1.").arg(error));
+               return std::nullopt;
+             }
+             return bytes.toStdString();
+           });
 }
 
 void PowderWindow::printPlot() {

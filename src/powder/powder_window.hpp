@@ -6,6 +6,8 @@
 #include <QFutureWatcher>
 #include <QMainWindow>
 #include <array>
+#include <functional>
+#include <string>
 #include <memory>
 #include <optional>
 
@@ -110,6 +112,10 @@ class PowderWindow : public QMainWindow {
   void refreshScene(bool keepView);
   void refreshPeaks();
   void showMessage(const QString& text);
+  // Asks for a file name, makes the content for it (nullopt: not made, and
+  // said why) and writes it whole, reporting a failed write as "The <what> was not saved".
+  void saveFile(const QString& title, const QString& proposed, const QString& filter, const QString& what,
+                const std::function<std::optional<std::string>(const QString& chosen)>& content);
   QString describeLine(int line) const;
   int nDim() const;
 

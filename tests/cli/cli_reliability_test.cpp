@@ -12,10 +12,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <thread>
 
+#include "scratch_test.hpp"
 #include "common/file_io.hpp"
 
 extern char** environ;
@@ -46,16 +46,9 @@ Shell RunShell(const std::string& line) {
   return run;
 }
 
-class CliReliability : public ::testing::Test {
+class CliReliability : public lumora::testing::ScratchTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lumora-cli-rel-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::size_t Entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {})); }
-  fs::path dir_;
 };
 
 TEST_F(CliReliability, EveryWriteToStandardOutputIsChecked) {

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <sstream>
 
+#include "scratch_test.hpp"
 #include "cli/cli_run.hpp"
 
 namespace lumora {
@@ -16,14 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::RunCli;
 
-class CliPowder : public ::testing::Test {
+class CliPowder : public lumora::testing::ScratchTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lumora-powder-cli-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
   static std::vector<std::string> Lines(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::string> lines;
@@ -36,7 +30,6 @@ class CliPowder : public ::testing::Test {
     for (std::string field; std::getline(in, field, separator);) fields.push_back(field);
     return fields;
   }
-  fs::path dir_;
 };
 
 TEST_F(CliPowder, LinesTakeEveryReflectionOnceAndThePatternKeepsTheirArea) {
@@ -46,12 +39,12 @@ TEST_F(CliPowder, LinesTakeEveryReflectionOnceAndThePatternKeepsTheirArea) {
   ASSERT_EQ(reflections.out.rfind(count, 0), 0u);
   const std::size_t records = std::stoul(reflections.out.substr(count.size()));
 
-  const auto run = RunCli("powder --two-theta 0.5,70,0.005 --lines " + File("l.csv") + " --pattern " + File("p.xy"));
+  const auto run = RunCli("powder --two-theta 0.5,70,0.005 --lines " + Path("l.csv") + " --pattern " + Path("p.xy"));
   ASSERT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("LUMORA POWDER LINES - "), std::string::npos);
   EXPECT_NE(run.out.find("from " + std::to_string(records) + " reflections"), std::string::npos) << run.out.substr(0, 200);
 
-  const auto csv = Lines(File("l.csv"));
+  const auto csv = Lines(Path("l.csv"));
   ASSERT_GT(csv.size(), 2u);
   EXPECT_EQ(csv[0], "two_theta,d,multiplicity,intensity,indices,qi");
   std::size_t merged = 0;
@@ -76,7 +69,7 @@ TEST_F(CliPowder, LinesTakeEveryReflectionOnceAndThePatternKeepsTheirArea) {
 
   // Every line lies inside 2..60 degrees, well within the range: the
   // pattern's sum times the step is the sum of the line intensities.
-  const auto xy = Lines(File("p.xy"));
+  const auto xy = Lines(Path("p.xy"));
   ASSERT_EQ(xy.size(), 1u + 13901u);
   EXPECT_EQ(xy[0][0], '#');
   double area = 0.0;
@@ -84,8 +77,8 @@ TEST_F(CliPowder, LinesTakeEveryReflectionOnceAndThePatternKeepsTheirArea) {
   EXPECT_NEAR(area * 0.005, sumI, 1e-6 * sumI);
 
   // The doublet keeps the area too; CSV by the name's ending.
-  ASSERT_EQ(RunCli("powder --anode Cu --doublet --two-theta 0.5,150,0.01 --pattern " + File("p.CSV")).status, 0);
-  const auto doublet = Lines(File("p.CSV"));
+  ASSERT_EQ(RunCli("powder --anode Cu --doublet --two-theta 0.5,150,0.01 --pattern " + Path("p.CSV")).status, 0);
+  const auto doublet = Lines(Path("p.CSV"));
   EXPECT_EQ(doublet[0], "two_theta,intensity");
   EXPECT_EQ(Fields(doublet[1], ',').size(), 2u);
 }
@@ -103,7 +96,7 @@ TEST_F(CliPowder, ModelIntensitiesAndMonochromatorChangeTheLines) {
 }
 
 TEST_F(CliPowder, BadOptionsExit2NamingTheOptionAndWriteNothing) {
-  const std::string pattern = " --pattern " + File("bad.xy");
+  const std::string pattern = " --pattern " + Path("bad.xy");
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"--two-theta 10,5,0.01", "--two-theta"}, {"--two-theta 1,2", "--two-theta"},
       {"--two-theta 1,2,0", "--two-theta"},      {"--caglioti 1,2", "--caglioti"},
@@ -112,16 +105,16 @@ TEST_F(CliPowder, BadOptionsExit2NamingTheOptionAndWriteNothing) {
       {"--tolerance 0.5", "--tolerance"},        {"--monochromator 200", "--monochromator"},
       {"--wavelength 1.5 --doublet", "--doublet"}, {"--caglioti 0,-1,0.01", "--caglioti"},
       {"-a x", "-a"},                            {"--model nosuchmodel", "--model"},
-      {"--plot " + File("p.gif"), "--plot"},
+      {"--plot " + Path("p.gif"), "--plot"},
       {"--zero 10", "--zero"},                   {"--zero x", "--zero"},
   };
   for (const auto& [arguments, option] : cases) {
     const auto run = RunCli("powder " + arguments + pattern, true);
     EXPECT_EQ(run.status, 2) << arguments;
     EXPECT_NE(run.out.find(option), std::string::npos) << arguments << ": " << run.out;
-    EXPECT_FALSE(fs::exists(File("bad.xy"))) << arguments;
+    EXPECT_FALSE(fs::exists(Path("bad.xy"))) << arguments;
   }
-  EXPECT_FALSE(fs::exists(File("p.gif")));
+  EXPECT_FALSE(fs::exists(Path("p.gif")));
 }
 
 // The number after "key": in a JSON text (the first such key).
@@ -140,11 +133,11 @@ TEST_F(CliPowder, MeasuredPatternPeaksScaleAndRefinement) {
   // A narrow-line pattern of the default run, then the same pattern three
   // times as strong and shifted by 0.05 degrees, as a measurement would be.
   const std::string narrow = " --caglioti 0,0,0.0004 --two-theta 4,60,0.004 ";
-  ASSERT_EQ(RunCli("powder" + narrow + "--pattern " + File("p.xy")).status, 0);
+  ASSERT_EQ(RunCli("powder" + narrow + "--pattern " + Path("p.xy")).status, 0);
   {
-    std::ofstream shifted(File("m.xye")), same(File("s.csv"));
+    std::ofstream shifted(Path("m.xye")), same(Path("s.csv"));
     same << "2theta;I\n";
-    for (const std::string& line : Lines(File("p.xy"))) {
+    for (const std::string& line : Lines(Path("p.xy"))) {
       if (line[0] == '#') continue;
       const auto f = Fields(line, ' ');
       const double y = 3.0 * std::stod(f[1]);
@@ -152,21 +145,21 @@ TEST_F(CliPowder, MeasuredPatternPeaksScaleAndRefinement) {
       same << f[0] << ";" << y << "\n";
     }
   }
-  const auto scaled = RunCli("powder" + narrow + "--measured " + File("s.csv"));
+  const auto scaled = RunCli("powder" + narrow + "--measured " + Path("s.csv"));
   ASSERT_EQ(scaled.status, 0);
   const std::string scaleText = "scale of the simulated pattern (least squares over the common range) = ";
   const std::size_t at = scaled.out.find(scaleText);
   ASSERT_NE(at, std::string::npos) << scaled.out;
   EXPECT_NEAR(std::stod(scaled.out.substr(at + scaleText.size())), 3.0, 1e-6);
-  EXPECT_NE(scaled.out.find("MEASURED PATTERN - " + File("s.csv") + ": 14001 points, 2theta 4 to 60, no sigma column"),
+  EXPECT_NE(scaled.out.find("MEASURED PATTERN - " + Path("s.csv") + ": 14001 points, 2theta 4 to 60, no sigma column"),
             std::string::npos);
   EXPECT_EQ(scaled.out.find("REFINEMENT"), std::string::npos);
 
   // The default run: a = 2.82 A (decagonal, Mo).
-  const auto refined = RunCli("powder" + narrow + "-a 2.821 --measured " + File("m.xye") +
-                              " --refine a,c,zero --refine-json " + File("r.json") + " -o " + File("r.txt"));
+  const auto refined = RunCli("powder" + narrow + "-a 2.821 --measured " + Path("m.xye") +
+                              " --refine a,c,zero --refine-json " + Path("r.json") + " -o " + Path("r.txt"));
   ASSERT_EQ(refined.status, 0);
-  const std::string report = ReadAll(File("r.txt")), json = ReadAll(File("r.json"));
+  const std::string report = ReadAll(Path("r.txt")), json = ReadAll(Path("r.json"));
   EXPECT_NE(report.find("REFINEMENT - "), std::string::npos);
   EXPECT_NE(report.find("F(N) (Smith-Snyder) = "), std::string::npos);
   EXPECT_NEAR(JsonNumber(json, "a"), 2.82, 2.82e-4);
@@ -187,9 +180,9 @@ TEST_F(CliPowder, MeasuredPatternPeaksScaleAndRefinement) {
 
   // The picture in each format, with the refinement drawn.
   for (const char* name : {"r.png", "r.svg", "r.pdf"}) {
-    ASSERT_EQ(RunCli("powder" + narrow + "-a 2.821 --measured " + File("m.xye") + " --refine a,zero --plot " + File(name)).status, 0)
+    ASSERT_EQ(RunCli("powder" + narrow + "-a 2.821 --measured " + Path("m.xye") + " --refine a,zero --plot " + Path(name)).status, 0)
         << name;
-    const std::string bytes = ReadAll(File(name));
+    const std::string bytes = ReadAll(Path(name));
     const std::string magic = name[2] == 'p' && name[3] == 'n' ? "\x89PNG" : name[2] == 's' ? "<svg" : "%PDF";
     EXPECT_NE(bytes.find(magic), std::string::npos) << name;
   }
@@ -200,52 +193,52 @@ TEST_F(CliPowder, ResolvedDoubletsRefineWithKAlpha1) {
   // --doublet refines with 1.5405982 A; the run's K-alpha mean would put a
   // 0.08 % off.
   ASSERT_EQ(RunCli("powder --anode Cu --theta 5,60 --caglioti 0.002,0,0.002 --two-theta 10,120,0.01 --doublet --pattern " +
-                   File("cu.xy")).status, 0);
+                   Path("cu.xy")).status, 0);
   {
-    std::ofstream measured(File("m.xy"));
-    for (const std::string& line : Lines(File("cu.xy")))
+    std::ofstream measured(Path("m.xy"));
+    for (const std::string& line : Lines(Path("cu.xy")))
       if (line[0] != '#') measured << std::stod(Fields(line, ' ')[0]) + 0.02 << " " << Fields(line, ' ')[1] << "\n";
   }
   const auto run = RunCli("powder --anode Cu --theta 5,60 --two-theta 10,120,0.01 --doublet -a 2.8205 --measured " +
-                          File("m.xy") + " --refine a,c,zero --refine-json " + File("r.json"));
+                          Path("m.xy") + " --refine a,c,zero --refine-json " + Path("r.json"));
   ASSERT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("wavelength = 1.540598 A"), std::string::npos);
-  const std::string json = ReadAll(File("r.json"));
+  const std::string json = ReadAll(Path("r.json"));
   EXPECT_NEAR(JsonNumber(json, "a"), 2.82, 2e-5 * 2.82);
   EXPECT_NEAR(JsonNumber(json, "zero"), 0.02, 0.002);
 }
 
 TEST_F(CliPowder, MeasuredAndRefinementProblems) {
-  std::ofstream(File("bad.xy")) << "10 5\n11 x\n";
+  std::ofstream(Path("bad.xy")) << "10 5\n11 x\n";
   {
-    std::ofstream two(File("two.xy"));  // two spikes
+    std::ofstream two(Path("two.xy"));  // two spikes
     for (int i = 0; i < 16; ++i) two << 10.0 + 0.1 * i << " " << (i == 5 || i == 10 ? 50 : 0) << "\n";
   }
-  const std::string out = " --refine-json " + File("out.json") + " -o " + File("out.txt");
+  const std::string out = " --refine-json " + Path("out.json") + " -o " + Path("out.txt");
   const std::vector<std::pair<std::string, std::string>> usage = {
       {"--refine a", "option --refine needs --measured"},
-      {"--measured " + File("two.xy") + " --refine-json " + File("x.json"), "option --refine-json needs --refine"},
-      {"--measured " + File("two.xy") + " --refine a,b", "option --refine: \"a,b\" is not a list of a, c and zero"},
-      {"--measured " + File("two.xy") + " --refine a,a", "option --refine: \"a,a\""},
-      {"--system icosahedral --measured " + File("two.xy") + " --refine a,c",
+      {"--measured " + Path("two.xy") + " --refine-json " + Path("x.json"), "option --refine-json needs --refine"},
+      {"--measured " + Path("two.xy") + " --refine a,b", "option --refine: \"a,b\" is not a list of a, c and zero"},
+      {"--measured " + Path("two.xy") + " --refine a,a", "option --refine: \"a,a\""},
+      {"--system icosahedral --measured " + Path("two.xy") + " --refine a,c",
        "option --refine: c cannot be refined: the icosahedral system has no c"},
-      {"--measured " + File("bad.xy"), "option --measured: " + File("bad.xy") + ", line 2: \"x\" is not a number"},
-      {"--measured " + File("none.xy"), "option --measured: " + File("none.xy") + ": no such file"},
-      {"--measured " + File("two.xy") + " --peak-threshold 0", "option --peak-threshold: \"0\""},
-      {"--measured " + File("two.xy") + " --peak-smoothing 4", "option --peak-smoothing: \"4\""},
-      {"--measured " + File("two.xy") + " --index-tolerance -1", "option --index-tolerance: \"-1\""},
+      {"--measured " + Path("bad.xy"), "option --measured: " + Path("bad.xy") + ", line 2: \"x\" is not a number"},
+      {"--measured " + Path("none.xy"), "option --measured: " + Path("none.xy") + ": no such file"},
+      {"--measured " + Path("two.xy") + " --peak-threshold 0", "option --peak-threshold: \"0\""},
+      {"--measured " + Path("two.xy") + " --peak-smoothing 4", "option --peak-smoothing: \"4\""},
+      {"--measured " + Path("two.xy") + " --index-tolerance -1", "option --index-tolerance: \"-1\""},
   };
   for (const auto& [arguments, message] : usage) {
-    const auto run = RunCli("powder " + arguments + " -o " + File("out.txt"), true);
+    const auto run = RunCli("powder " + arguments + " -o " + Path("out.txt"), true);
     EXPECT_EQ(run.status, 2) << arguments;
     EXPECT_NE(run.out.find(message), std::string::npos) << arguments << ": " << run.out;
-    EXPECT_FALSE(fs::exists(File("out.txt"))) << arguments;
+    EXPECT_FALSE(fs::exists(Path("out.txt"))) << arguments;
   }
   // Two peaks cannot be refined: exit 1, nothing written.
-  const auto failed = RunCli("powder --measured " + File("two.xy") + " --refine a,zero" + out, true);
+  const auto failed = RunCli("powder --measured " + Path("two.xy") + " --refine a,zero" + out, true);
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.out.find("lumora-cli: refinement: fewer than 3 peaks"), std::string::npos) << failed.out;
-  EXPECT_FALSE(fs::exists(File("out.txt")) || fs::exists(File("out.json")));
+  EXPECT_FALSE(fs::exists(Path("out.txt")) || fs::exists(Path("out.json")));
 }
 
 }  // namespace

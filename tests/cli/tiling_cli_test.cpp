@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "scratch_test.hpp"
 #include "common/file_io.hpp"
 #include "tiling/multigrid.hpp"
 #include "tiling/tiling_analysis.hpp"
@@ -17,13 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TilingCli : public ::testing::Test {
+class TilingCli : public lumora::testing::ScratchTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lumora-tiling-cli-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Exit status of lumora-cli tiling with the arguments, output discarded.
   int Run(const std::string& args) const {
@@ -32,10 +28,8 @@ class TilingCli : public ::testing::Test {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::string Read(const std::string& name) const { return ReadWholeFile(dir_ / name).value_or("<missing>"); }
 
-  fs::path dir_;
 };
 
 std::string CoreXy(const TilingInputs& inputs) {
