@@ -10,7 +10,8 @@ PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchm
             qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation fonts-dejavu-core \
             libwmf-bin fonts-urw-base35 xdg-utils libxrl-dev help2man dpkg-dev file \
             python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-setuptools \
-            python3-venv python3-pip python3-wheel
+            python3-venv python3-pip python3-wheel \
+            ccache gemmi-dev libxy-dev libeigen3-dev
 
 .PHONY: all deps build test run bench mutate clean install deb
 PREFIX ?= /usr/local
