@@ -14,7 +14,7 @@
 
 #include <initializer_list>
 
-#include "app/up_down_buttons.hpp"
+#include "ui/up_down_buttons.hpp"
 
 namespace lumora {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <variant>
 
-#include "app/settings_file.hpp"
+#include "inputs/settings_file.hpp"
 #include "cli/process_guard.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "plots/plot_box.hpp"
-#include "app/theme_icon.hpp"
+#include "ui/theme_icon.hpp"
 #include "plots/drag_rotation.hpp"
 #include "plots/raster_painter.hpp"
 

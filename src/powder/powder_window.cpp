@@ -35,8 +35,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/dialogs.hpp"
-#include "app/window_preferences.hpp"
+#include "ui/dialogs.hpp"
+#include "ui/window_preferences.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "powder/pattern_scale.hpp"

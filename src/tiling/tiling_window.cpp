@@ -35,16 +35,16 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
-#include "app/dialogs.hpp"
-#include "app/theme_icon.hpp"
+#include "ui/dialogs.hpp"
+#include "ui/theme_icon.hpp"
 #include "common/file_io.hpp"
 #include "common/numeric.hpp"
 #include "fourier/ft_peak.hpp"
 #include "fourier/ft_profile.hpp"
 #include "tiling/multigrid.hpp"
 #include "tiling/peak_pick.hpp"
-#include "tiling/picture_box.hpp"
-#include "tiling/sharp_zoom.hpp"
+#include "ui/picture_box.hpp"
+#include "ui/sharp_zoom.hpp"
 #include "tiling/tile_colors.hpp"
 #include "tiling/tile_shapes.hpp"
 #include "tiling/tiling_analysis_view.hpp"

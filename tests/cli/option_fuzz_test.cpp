@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/settings_file.hpp"
+#include "inputs/settings_file.hpp"
 #include "cli/cli_options.hpp"
 #include "common/text.hpp"
 

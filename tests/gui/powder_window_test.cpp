@@ -21,7 +21,7 @@
 #include <random>
 #include <variant>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "test_sandbox.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
