@@ -22,7 +22,7 @@
 #include "powder/powder_lines.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/powder_refinement.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 #include "reflections/space_groups.hpp"
 #include "tiling/multigrid.hpp"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 namespace lumora::cli {
 

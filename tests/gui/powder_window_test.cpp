@@ -30,7 +30,7 @@
 #include "powder/powder_profile.hpp"
 #include "powder/powder_window.hpp"
 #include "reflections/calculation.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 using namespace lumora;
 

@@ -1,4 +1,4 @@
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 #include <algorithm>
 #include <cctype>
