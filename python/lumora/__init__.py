@@ -15,39 +15,13 @@ from . import _core
 __all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine"]
 
 
-def _text(value):
-    """The option text of a value: numbers as Python writes them, texts as given."""
-    if isinstance(value, bool):
-        raise TypeError("expected a number or a text, not a bool")
-    return value if isinstance(value, str) else repr(value) if isinstance(value, float) else str(value)
+def _given(arguments):
+    """The keyword arguments of a call, by name, without those left at None.
 
-
-def _put(options, pairs, convert=_text):
-    """Adds the option text of each (name, value) whose value is not None."""
-    for name, value in pairs:
-        if value is not None:
-            options[name] = convert(value)
-    return options
-
-
-def _parameter_options(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
-                       theta=None, qi_max=None, loops=None, settings=None):
-    """The lattice and calculation arguments as lumora-cli options (name -> text)."""
-    options = _put({}, (("--system", system), ("--space-group", space_group), ("--setting", setting), ("-a", a),
-                        ("-c", c), ("--wavelength", wavelength), ("--anode", anode), ("--qi-max", qi_max),
-                        ("--settings", settings)))
-    if theta is not None:
-        if isinstance(theta, str):
-            options["--theta"] = theta
-        else:
-            low, high = theta
-            options["--theta"] = _text(low) + "," + _text(high)
-    if loops is not None:
-        if isinstance(loops, (str, int)) and not isinstance(loops, bool):
-            options["--loops"] = _text(loops)
-        else:
-            options["--loops"] = ",".join(_text(limit) for limit in loops)
-    return options
+    The core turns each into the text lumora-cli would be given (numbers as
+    Python writes them, sequences joined by commas) and reads it as lumora-cli
+    does, so that bad input raises ValueError with lumora-cli's message."""
+    return {name: value for name, value in arguments.items() if value is not None}
 
 
 def reflections(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
@@ -84,15 +58,7 @@ def reflections(system=None, space_group=None, setting=None, a=None, c=None, wav
       space_group, summary   the report's header lines
     The run releases the GIL. Raises ValueError for bad input.
     """
-    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
-                                 settings)
-    _put(options, (("--model", model), ("--algorithm", algorithm), ("--min-intensity", min_intensity)))
-    return _core.reflections(options)
-
-
-def _triple(value):
-    """Three numbers as "x,y,z" (or a text as given)."""
-    return value if isinstance(value, str) else ",".join(_text(v) for v in value)
+    return _core.reflections(_given(locals()))
 
 
 def powder(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None, theta=None,
@@ -118,14 +84,7 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
     vector of each line), "dropped_at_backscatter", and "profile": a dict of
     "two_theta" and "intensity" arrays. Raises ValueError for bad input.
     """
-    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
-                                 settings)
-    _put(options, (("--tolerance", tolerance), ("--monochromator", monochromator), ("--model", model),
-                   ("--eta", eta), ("--cut", cut), ("--zero", zero)))
-    _put(options, (("--two-theta", two_theta), ("--caglioti", caglioti)), _triple)
-    if doublet:
-        options["--doublet"] = ""
-    return _core.powder(options)
+    return _core.powder(_given(locals()))
 
 
 def refine(observed_two_theta, system=None, space_group=None, setting=None, a=None, c=None, wavelength=None,
@@ -154,13 +113,9 @@ def refine(observed_two_theta, system=None, space_group=None, setting=None, a=No
     Raises ValueError for bad input and for a refinement that fails (fewer
     than 3 peaks, no convergence, a parameter the peaks do not determine).
     """
-    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
-                                 settings)
-    _put(options, (("--tolerance", tolerance), ("--index-tolerance", index_tolerance), ("--zero", zero)))
-    options["--refine"] = refine if isinstance(refine, str) else ",".join(refine)
-    if doublet:
-        options["--doublet"] = ""
-    return _core.refine([float(t) for t in observed_two_theta], options)
+    keywords = _given(locals())
+    del keywords["observed_two_theta"]
+    return _core.refine([float(t) for t in observed_two_theta], keywords)
 
 
 def matrices(system=None, setting=None, a=None, c=None, settings=None):
@@ -170,14 +125,14 @@ def matrices(system=None, setting=None, a=None, c=None, settings=None):
     "direct" and "inverse", each an (n, n) float64 array (n = 5 for the axial
     systems, 6 for the icosahedral one). Raises ValueError for bad input.
     """
-    return _core.matrices(_parameter_options(system=system, setting=setting, a=a, c=c, settings=settings))
+    return _core.matrices(_given(locals()))
 
 
 def space_groups(system="decagonal"):
     """The space-group symbols of a system ("octagonal", "decagonal",
     "dodecagonal" or "icosahedral"), in the order the program lists them.
     Raises ValueError for an unknown system."""
-    return _core.space_groups(_parameter_options(system=system))
+    return _core.space_groups(_given(locals()))
 
 
 def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None):
@@ -197,9 +152,4 @@ def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None):
     "vertex_table_full" (bool: more vertices existed than were recorded).
     The run releases the GIL. Raises ValueError for bad input.
     """
-    options = {}
-    for name, value in (("--symmetry", symmetry), ("--loop-order", loop_order), ("--scale", scale),
-                        ("--shift-mode", shift_mode)):
-        if value is not None:
-            options[name] = _text(value)
-    return _core.tiling(options)
+    return _core.tiling(_given(locals()))
