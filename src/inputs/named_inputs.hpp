@@ -96,7 +96,8 @@ inline constexpr NamedInput kThetaMin{.option = "--theta", .field = "tfTH1", .la
 inline constexpr NamedInput kThetaMax{.option = "--theta", .field = "tfTH2", .label = "Theta Range (maximum)",
                                       .type = InputType::Number, .defaultText = "30.0", .settingsLine = 14};
 inline constexpr NamedInput kQiMax{.option = "--qi-max", .keyword = "qi_max", .field = "tfQI", .label = "qi-Max",
-                                   .type = InputType::Number, .defaultText = "1.0", .settingsLine = 15};
+                                   .type = InputType::Number, .defaultText = "1.0", .range = {.low = 0.0},
+                                   .problem = "must not be negative", .settingsLine = 15};
 
 // ---- The run and its outputs ---------------------------------------------
 inline constexpr NamedInput kModel{.option = "--model", .keyword = "model", .type = InputType::Text,

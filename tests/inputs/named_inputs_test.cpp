@@ -213,5 +213,18 @@ TEST(InputReading, ChoicesListsAndNames) {
   EXPECT_EQ(FlagOptions({&kEta, &kDoublet}), (std::set<std::string>{"--doublet"}));
 }
 
+TEST(ReadInputs, ANegativeQiMaxIsRefusedAndZeroIsNot) {
+  // A negative limit on |qi| keeps no reflection at all; it is refused.
+  ParameterTexts texts = StartupParameters();
+  texts.qiMax = "-0.5";
+  const auto negative = ReadInputs(texts);
+  ASSERT_TRUE(std::holds_alternative<InputError>(negative));
+  EXPECT_EQ(std::get<InputError>(negative).Message(), "qi-Max: \"-0.5\" must not be negative");
+  for (const char* text : {"0", "-0", "1e300"}) {
+    texts.qiMax = text;
+    EXPECT_TRUE(std::holds_alternative<CalculationInputs>(ReadInputs(texts))) << text;
+  }
+}
+
 }  // namespace
 }  // namespace lumora

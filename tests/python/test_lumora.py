@@ -253,3 +253,11 @@ def test_keyword_values_reach_the_core_as_lumora_cli_texts():
     # A flag is given by a true value only.
     assert lumora.powder(doublet=False, loops=1)["profile"]["two_theta"].size > 0
 
+
+@needs_cli
+def test_a_negative_qi_max_is_refused_as_lumora_cli_refuses_it():
+    result = cli("reflections", "--qi-max", "-1")
+    assert result.returncode == 2
+    with pytest.raises(ValueError) as error:
+        lumora.reflections(qi_max=-1)
+    assert str(error.value) == result.stderr.strip()[len("lumora-cli: "):] == 'option --qi-max: "-1" must not be negative'
