@@ -78,6 +78,13 @@ NamedInputs WithParameters(const NamedInputs& more) {
   return inputs;
 }
 
+// Hands reader the options it reads and leaves the rest.
+template <typename Reader>
+void Take(Options& options, Reader& reader) {
+  for (auto it = options.begin(); it != options.end();)
+    it = reader.Apply({it->first, it->second}) ? options.erase(it) : std::next(it);
+}
+
 // The lattice and calculation options.
 ParameterOptions ApplyParameters(const Options& options) {
   ParameterOptions parameters;
@@ -102,23 +109,16 @@ py::array_t<double> Doubles(const std::vector<double>& values) {
 
 py::dict Reflections(const py::dict& keywords) {
   using namespace input;
-  Options options = KeywordOptions(keywords, WithParameters({&kModel, &kAlgorithm, &kMinIntensity}));
-  // The options beyond the lattice and calculation ones, read as lumora-cli reads them.
-  auto take = [&options](const NamedInput& named) -> std::optional<std::string> {
-    const auto it = options.find(std::string(named.option));
-    if (it == options.end()) return std::nullopt;
-    std::string value = it->second;
+  Options options = KeywordOptions(keywords, WithParameters({&kModel, &kMinIntensity, &kAlgorithm}));
+  ModelOptions modelOptions;
+  Take(options, modelOptions);
+  std::string algorithm(kAlgorithm.defaultText);
+  if (const auto it = options.find(std::string(kAlgorithm.option)); it != options.end()) {
+    algorithm = ReadChoice(kAlgorithm, it->second);
     options.erase(it);
-    return value;
-  };
-  const std::optional<std::string> modelName = take(kModel);
-  const std::string algorithm = ReadChoice(kAlgorithm, take(kAlgorithm).value_or(std::string(kAlgorithm.defaultText)));
-  const std::optional<std::string> minText = take(kMinIntensity);
+  }
   ParameterOptions parameters = ApplyParameters(options);
-  std::optional<double> minIntensity;
-  if (minText) minIntensity = ReadNumber(kMinIntensity, *minText);
-  if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
-  const std::optional<StructureModel> model = ModelOption(modelName);
+  const std::optional<StructureModel> model = modelOptions.Model();
 
   const ParameterOptions::Read typed = parameters.ReadInputs();
   const Summary& summary = typed.summary;
@@ -138,10 +138,10 @@ py::dict Reflections(const py::dict& keywords) {
         modelError = *error;
       } else {
         intensities.emplace();
-        intensities->model = model->name.empty() ? *modelName : model->name;
+        intensities->model = modelOptions.Label(*model);
         ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
                            *intensities);
-        if (minIntensity) KeepStrongReflections(result, *intensities, *minIntensity);
+        if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
       }
     }
   }
@@ -197,19 +197,6 @@ py::dict Reflections(const py::dict& keywords) {
   return out;
 }
 
-// The powder options taken out of options (the rest are the run's).
-PowderOptions TakePowderOptions(Options& options) {
-  PowderOptions powder;
-  for (auto it = options.begin(); it != options.end();) {
-    if (powder.Apply({it->first, it->second})) {
-      it = options.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  return powder;
-}
-
 // The run of the parameter options in options, released from the GIL.
 CalculationResult PowderRun(const CalculationInputs& inputs) {
   CalculationResult result;
@@ -225,16 +212,14 @@ py::dict Powder(const py::dict& keywords) {
   using namespace input;
   Options options = KeywordOptions(keywords, WithParameters({&kModel, &kTolerance, &kMonochromator, &kTwoTheta,
                                                              &kCaglioti, &kEta, &kCut, &kDoublet, &kZero}));
-  std::optional<std::string> modelName;
-  if (const auto it = options.find(std::string(kModel.option)); it != options.end()) {
-    modelName = it->second;
-    options.erase(it);
-  }
-  PowderOptions powder = TakePowderOptions(options);
+  ModelOptions modelOptions;
+  Take(options, modelOptions);
+  PowderOptions powder;
+  Take(options, powder);
   const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   const ProfileOptions profileOptions = powder.Profile(typed.texts, inputs);
-  const std::optional<StructureModel> model = ModelOption(modelName);
+  const std::optional<StructureModel> model = modelOptions.Model();
 
   CalculationResult result = PowderRun(inputs);
   std::optional<IntensityResult> intensities;
@@ -287,7 +272,8 @@ py::dict Refine(const std::vector<double>& observed, const py::dict& keywords) {
   using namespace input;
   Options options =
       KeywordOptions(keywords, WithParameters({&kRefine, &kIndexTolerance, &kTolerance, &kDoublet, &kZero}));
-  PowderOptions powder = TakePowderOptions(options);
+  PowderOptions powder;
+  Take(options, powder);
   const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)

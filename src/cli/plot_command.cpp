@@ -105,9 +105,10 @@ std::string ImageBytes(const QImage& image, const char* format) {
 int RunPlot(const std::vector<std::string>& args) {
   using namespace input;
   NamedInputs accepted = ParameterOptions::Inputs();
+  accepted.insert(accepted.end(), ModelOptions::Inputs().begin(), ModelOptions::Inputs().end());
   accepted.insert(accepted.end(), {&kView, &kPlotFormat, &kSize, &kRotate, &kGrey, &kBackground, &kSpots, &kLayer,
-                                   &kOutput, &kModel, &kMinIntensity, &kAlgorithm, &kRings, &kMainSpots,
-                                   &kDirections, &kUniform, &kLabels, &kAreaByIntensity, &kHelpOption});
+                                   &kOutput, &kAlgorithm, &kRings, &kMainSpots, &kDirections, &kUniform, &kLabels,
+                                   &kAreaByIntensity, &kHelpOption});
   const std::vector<Option> options = ReadOptions(args, accepted);
 
   ParameterOptions parameters;
@@ -117,15 +118,14 @@ int RunPlot(const std::vector<std::string>& args) {
   Size size;
   std::vector<Turn> turns;
   RunControl control;
-  std::optional<std::string> modelName;
-  std::optional<double> minIntensity;
+  ModelOptions modelOptions;
   for (const Option& option : options) {
     const std::string& n = option.name;
     if (n == kHelpOption.option) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (parameters.Apply(option)) continue;
+    if (parameters.Apply(option) || modelOptions.Apply(option)) continue;
     if (n == kView.option) {
       threeD = ReadChoice(kView, option.value) == "3d";
     } else if (n == kPlotFormat.option) {
@@ -162,10 +162,6 @@ int RunPlot(const std::vector<std::string>& args) {
       view.layerSlider = static_cast<int>(ReadWholeNumber(kLayer, option.value));
     } else if (n == kOutput.option) {
       output = ReadFileName(kOutput, option.value);
-    } else if (n == kModel.option) {
-      modelName = ReadFileName(kModel, option.value);
-    } else if (n == kMinIntensity.option) {
-      minIntensity = ReadNumber(kMinIntensity, option.value);
     } else if (n == kAlgorithm.option) {
       control.algorithm = ReadChoice(kAlgorithm, option.value) == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
     }
@@ -175,10 +171,9 @@ int RunPlot(const std::vector<std::string>& args) {
     const std::string extension = dot == std::string::npos ? "" : output.substr(dot + 1);
     format = ChoiceIndex(kPlotFormat, extension) ? extension : std::string(kPlotFormat.defaultText);
   }
-  if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
-  if (view.areaByIntensity && !modelName) throw UsageError("option --area-by-intensity needs --model");
-  if (view.greyByIntensity && !modelName) BadValue("--grey", "intensity", "needs --model");
-  const std::optional<StructureModel> model = ModelOption(modelName);
+  const std::optional<StructureModel> model = modelOptions.Model();
+  if (view.areaByIntensity && !model) throw UsageError("option --area-by-intensity needs --model");
+  if (view.greyByIntensity && !model) BadValue("--grey", "intensity", "needs --model");
 
   const CalculationInputs inputs = parameters.ReadInputs().inputs;
   // The window offers mirror directions for the axial systems only.
@@ -196,7 +191,7 @@ int RunPlot(const std::vector<std::string>& args) {
     if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
     ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
                        intensities);
-    if (minIntensity) KeepStrongReflections(result, intensities, *minIntensity);
+    if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, intensities, *least);
   }
 
   // The window's plot data: the 3D scale is that of this run.

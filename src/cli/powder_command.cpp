@@ -142,7 +142,7 @@ int RunPowder(const std::vector<std::string>& args) {
 
   ParameterOptions parameters;
   PowderOptions powder;
-  std::optional<std::string> modelName;
+  ModelOptions modelOptions;
   std::string linesFile, patternFile, measuredFile, jsonFile, plotFile, output;
   for (const Option& option : options) {
     const std::string& n = option.name;
@@ -150,25 +150,21 @@ int RunPowder(const std::vector<std::string>& args) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (parameters.Apply(option) || powder.Apply(option)) continue;
-    if (n == kModel.option) {
-      modelName = ReadFileName(kModel, option.value);
-    } else {
-      if (option.value.empty()) BadValue(n, option.value, std::string(kNotAFileName));
-      std::string& file = n == kLinesFile.option      ? linesFile
-                          : n == kPatternFile.option  ? patternFile
-                          : n == kMeasuredFile.option ? measuredFile
-                          : n == kRefineJson.option   ? jsonFile
-                          : n == kPowderPlot.option   ? plotFile
-                                                      : output;
-      file = option.value;
-    }
+    if (parameters.Apply(option) || powder.Apply(option) || modelOptions.Apply(option)) continue;
+    std::string& file = n == kLinesFile.option      ? linesFile
+                        : n == kPatternFile.option  ? patternFile
+                        : n == kMeasuredFile.option ? measuredFile
+                        : n == kRefineJson.option   ? jsonFile
+                        : n == kPowderPlot.option   ? plotFile
+                                                    : output;
+    if (option.value.empty()) BadValue(n, option.value, std::string(kNotAFileName));
+    file = option.value;
   }
   if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
   if (!jsonFile.empty() && !powder.refineGiven) throw UsageError("option --refine-json needs --refine");
   const std::string plotFormat = plotFile.empty() ? std::string() : PlotFormat(plotFile);
 
-  const std::optional<StructureModel> model = ModelOption(modelName);
+  const std::optional<StructureModel> model = modelOptions.Model();
 
   const ParameterOptions::Read read = parameters.ReadInputs();
   const Summary& summary = read.summary;
@@ -190,7 +186,7 @@ int RunPowder(const std::vector<std::string>& args) {
       const auto resolved = ResolveModel(*model, result.lattice);
       if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
       intensities.emplace();
-      modelLabel = model->name.empty() ? *modelName : model->name;
+      modelLabel = modelOptions.Label(*model);
       ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, in.wavelength, *intensities);
     }
     PowderLines made = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, in.wavelength,

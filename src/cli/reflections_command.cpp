@@ -106,8 +106,9 @@ class ProgressBar {
 int RunReflections(const std::vector<std::string>& args) {
   using namespace input;
   NamedInputs accepted = ParameterOptions::Inputs();
+  accepted.insert(accepted.end(), ModelOptions::Inputs().begin(), ModelOptions::Inputs().end());
   accepted.insert(accepted.end(), {&kColumns, &kReportFormat, &kOutput, &kMaxRecords, &kMaxVisited, &kMaxSeconds,
-                               &kAlgorithm, &kModel, &kMinIntensity, &kProgress, &kHelpOption});
+                                   &kAlgorithm, &kProgress, &kHelpOption});
   const std::vector<Option> options = ReadOptions(args, accepted);
 
   ParameterOptions parameters;
@@ -117,8 +118,7 @@ int RunReflections(const std::vector<std::string>& args) {
   bool progress = false;
   RunControl control;
   WalkAlgorithm algorithm = WalkAlgorithm::Bounded;
-  std::optional<std::string> modelName;
-  std::optional<double> minIntensity;
+  ModelOptions modelOptions;
   std::string columnsText;
   for (const Option& option : options) {
     const std::string& n = option.name;
@@ -126,14 +126,10 @@ int RunReflections(const std::vector<std::string>& args) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (parameters.Apply(option)) continue;
+    if (parameters.Apply(option) || modelOptions.Apply(option)) continue;
     if (n == kColumns.option) {
       columns = ParseColumns(option.value);
       columnsText = option.value;
-    } else if (n == kModel.option) {
-      modelName = ReadFileName(kModel, option.value);
-    } else if (n == kMinIntensity.option) {
-      minIntensity = ReadNumber(kMinIntensity, option.value);
     } else if (n == kReportFormat.option) {
       format = ReadChoice(kReportFormat, option.value);
     } else if (n == kOutput.option) {
@@ -151,10 +147,9 @@ int RunReflections(const std::vector<std::string>& args) {
     }
   }
 
-  if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
-  if (columns.intensity && !columnsText.empty() && !modelName)
+  const std::optional<StructureModel> model = modelOptions.Model();
+  if (columns.intensity && !columnsText.empty() && !model)
     BadValue("--columns", columnsText, "names intensity, which needs --model");
-  const std::optional<StructureModel> model = ModelOption(modelName);
 
   const ParameterOptions::Read read = parameters.ReadInputs();
   const Summary& summary = read.summary;
@@ -175,9 +170,9 @@ int RunReflections(const std::vector<std::string>& args) {
     const auto resolved = ResolveModel(*model, result.lattice);
     if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
     intensities.emplace();
-    intensities->model = model->name.empty() ? *modelName : model->name;
+    intensities->model = modelOptions.Label(*model);
     ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength, *intensities);
-    if (minIntensity) KeepStrongReflections(result, *intensities, *minIntensity);
+    if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
   }
   const IntensityResult* withIntensities = intensities ? &*intensities : nullptr;
 
