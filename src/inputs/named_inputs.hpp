@@ -168,12 +168,15 @@ inline constexpr NamedInput kShiftMode{.option = "--shift-mode", .keyword = "shi
                                        .type = InputType::WholeNumber, .defaultText = "0",
                                        .range = {.low = 0, .high = 2}};
 // Refused as: "..." has "x", which is not a number from -1 to 1
-inline constexpr NamedInput kShifts{.option = "--shifts", .type = InputType::List, .range = {.low = -1, .high = 1},
+inline constexpr NamedInput kShifts{.option = "--shifts", .field = "edShifts", .label = "Shifts",
+                                    .type = InputType::List, .range = {.low = -1, .high = 1},
                                     .problem = "is not a number from -1 to 1"};
 inline constexpr NamedInput kPreset{.option = "--preset", .type = InputType::Choice,
                                     .choices = "penrose generalised-penrose generalized-penrose ammann-beenker",
                                     .problem = "is not penrose, generalised-penrose or ammann-beenker"};
-inline constexpr NamedInput kShiftSum{.option = "--shift-sum", .type = InputType::Number, .defaultText = "0.5",
+inline constexpr NamedInput kShiftSum{.option = "--shift-sum", .field = "spnShiftSum", .label = "Shift sum",
+                                      .type = InputType::Number,
+                                      .defaultText = "0.5",
                                       .range = {.low = -5, .high = 5}, .problem = "is not a number from -5.0 to 5.0"};
 inline constexpr NamedInput kKMax{.option = "--k-max", .type = InputType::Number, .defaultText = "2",
                                   .range = {.low = 0.1, .high = 10}, .problem = "is not a number from 0.1 to 10.0"};
