@@ -266,7 +266,8 @@ inline constexpr NamedInput kRefineJson{.option = "--refine-json", .type = Input
 inline constexpr NamedInput kPowderPlot{.option = "--plot", .type = InputType::FileName, .choices = "png svg pdf",
                                         .problem = kNotAFileName};
 
-// Every named input above, for the rules that hold for all of them.
+// Every named input above (a new one belongs here too), for the rules that
+// hold for all of them.
 inline constexpr const NamedInput* kAll[] = {
     &kSettings,     &kSystem,        &kSpaceGroup,   &kSetting,      &kLatticeA,       &kLatticeC,
     &kLoops,        &kAnode,         &kWavelength,   &kTheta,        &kThetaMin,       &kThetaMax,
