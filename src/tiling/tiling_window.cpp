@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "tiling/exact_diffraction.hpp"
 #include "tiling/multigrid.hpp"
 #include "tiling/tile_shapes.hpp"
 #include "tiling/tiling_file_actions.hpp"

@@ -10,11 +10,10 @@
 #include <QUrl>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "fourier/complex_image.hpp"
-#include "tiling/exact_diffraction.hpp"
 #include "tiling/tiling.hpp"
-#include "tiling/tiling_analysis.hpp"
 #include "tiling/tiling_diffraction_tab.hpp"
 #include "tiling/tiling_views.hpp"
 #include "ui/app_paths.hpp"
