@@ -110,6 +110,38 @@ TEST_F(CliReliability, EchoedValuesAreEscapedAndCut) {
   EXPECT_EQ(RunShell("CLI reflections \"--bo$(printf '\\033')gus\"").err, "lumora-cli: unknown option --bo\\x1Bgus\n");
 }
 
+// Model files that used to abort, hang or fill the memory: refused at once
+// with status 2, naming the line and field (or what the file is).
+TEST_F(CliReliability, UnusableModelsAreBadInput) {
+  const std::string head = "system decagonal\nsetting yamamoto\n";
+  const std::pair<std::string, std::string> files[] = {
+      {head + "A Al 1 0 0 0 0 0 polygon:5:1e300 1 0 0\n", "line 3, field 9 (domain): \"polygon:5:1e300\" needs an angle"},
+      {head + "A Al 1 0 0 0 0 0 polygon:5:0 1e-300 0 0\n", "line 3, field 10 (size): \"1e-300\" must lie from"},
+      {head + "A Al 1 1e308 0 0 0 0 disk 1 0 0\n", "line 3, field 4 (x1): \"1e308\" is not a fractional coordinate"},
+  };
+  for (const auto& [text, message] : files) {
+    std::ofstream(Path("m.qcm")) << text;
+    const Shell run = RunShell("CLI reflections --format json --model " + Path("m.qcm") + " >/dev/null");
+    EXPECT_EQ(run.status, 2) << text;
+    EXPECT_EQ(run.err.rfind("lumora-cli: option --model: " + Path("m.qcm") + ": " + message, 0), 0u) << run.err;
+  }
+  ASSERT_EQ(::mkfifo(Path("model.fifo").c_str(), 0600), 0);
+  const std::pair<std::string, std::string> kinds[] = {
+      {Path("model.fifo"), "is a pipe, not a file"},
+      {"/dev/zero", "is a device, not a file"},
+      {dir_.string(), "is a folder, not a file"},
+  };
+  for (const auto& [file, problem] : kinds) {
+    const Shell run = RunShell("CLI reflections --model " + file + " >/dev/null");
+    EXPECT_EQ(run.status, 2) << file;  // not 124: the pipe is not opened
+    EXPECT_EQ(run.err, "lumora-cli: option --model: \"" + file + "\" " + problem + "\n");
+  }
+  // A lattice on which the built-in domains overflow.
+  const Shell huge = RunShell("CLI reflections --model penrose -a 1e300 >/dev/null");
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_EQ(huge.err, "lumora-cli: option --model: at a = 1e+300 the internal cell volume is beyond what can be computed\n");
+}
+
 TEST_F(CliReliability, NumbersAreCheckedBeforeTheyAreConverted) {
   const std::pair<const char*, const char*> cases[] = {
       {"reflections --max-records 1e300", "option --max-records: \"1e300\" is not a whole number from 1 to"},
