@@ -128,25 +128,15 @@ py::dict Reflections(const py::dict& keywords) {
   control.algorithm = algorithm == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
   CalculationResult result;
   std::optional<IntensityResult> intensities;
-  std::string modelError;
   {
     py::gil_scoped_release release;
     result = RunCalculation(inputs, control);
     if (result.status == RunStatus::Completed && model) {
-      const auto resolved = ResolveModel(*model, result.lattice);
-      if (const std::string* error = std::get_if<std::string>(&resolved)) {
-        modelError = *error;
-      } else {
-        intensities.emplace();
-        intensities->model = modelOptions.Label(*model);
-        ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
-                           *intensities);
-        if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
-      }
+      intensities = ModelIntensities(*model, modelOptions.Label(*model), result, inputs.wavelength);
+      if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
     }
   }
   if (result.status != RunStatus::Completed) throw UsageError(result.error);
-  if (!modelError.empty()) throw UsageError("option --model: " + modelError);
 
   const std::vector<ReflectionRecord>& records = result.records;
   const std::size_t n = records.size();
@@ -224,11 +214,8 @@ py::dict Powder(const py::dict& keywords) {
   CalculationResult result = PowderRun(inputs);
   std::optional<IntensityResult> intensities;
   if (model) {
-    const auto resolved = ResolveModel(*model, result.lattice);
-    if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
-    intensities.emplace();
-    ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
-                       *intensities);
+    py::gil_scoped_release release;
+    intensities = ModelIntensities(*model, model->name, result, inputs.wavelength);
   }
   PowderLines lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr,
                                        inputs.wavelength, powder.lines);

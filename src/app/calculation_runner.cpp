@@ -94,12 +94,15 @@ void CalculationRunner::start(const CalculationInputs& inputs, const PlotJob& jo
             intensities->model = model->name;
             IntensityControl intensityControl;
             intensityControl.cancel = &cancel_;
-            if (!ComputeIntensities(std::get<ResolvedModel>(resolved), run.result->lattice, run.result->records,
-                                    inputs.wavelength, *intensities, intensityControl)) {
+            const IntensityStatus status = ComputeIntensities(std::get<ResolvedModel>(resolved), run.result->lattice,
+                                                              run.result->records, inputs.wavelength, *intensities,
+                                                              intensityControl);
+            if (status == IntensityStatus::Cancelled) {
               run.cancelled = true;
               return run;
             }
-            run.intensities = std::move(intensities);
+            if (status == IntensityStatus::Completed) run.intensities = std::move(intensities);
+            else run.modelProblem = intensities->error;
           }
         }
         report(RunStage::Drawing, 0.0);

@@ -183,11 +183,8 @@ int RunPowder(const std::vector<std::string>& args) {
     }
     std::optional<IntensityResult> intensities;
     if (model) {
-      const auto resolved = ResolveModel(*model, result.lattice);
-      if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
-      intensities.emplace();
       modelLabel = modelOptions.Label(*model);
-      ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, in.wavelength, *intensities);
+      intensities = ModelIntensities(*model, modelLabel, result, in.wavelength);
     }
     PowderLines made = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, in.wavelength,
                                         powder.lines);

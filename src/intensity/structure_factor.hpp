@@ -7,7 +7,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <complex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +23,10 @@ namespace lumora {
 struct IntensityResult {
   std::vector<double> fAbs;       // |F|, electrons per internal cell volume
   std::vector<double> fPhase;     // arg F, degrees in (-180, 180]
-  std::vector<double> intensity;  // 100 |F|^2 / max |F|^2 (0 for an empty or all-zero list)
-  double maxF2 = 0.0;             // the largest |F|^2
+  std::vector<double> intensity;  // 100 (|F| / max |F|)^2 (0 for an empty or all-zero list)
+  double maxF = 0.0;              // the largest |F|
   std::string model;              // the model's name, for the outputs
+  std::string error;              // why the computation stopped, when it did
 };
 
 // F of one index vector (indices in the run's basis).
@@ -32,13 +35,20 @@ std::complex<double> StructureFactor(const ResolvedModel& model, const Lattice& 
 
 struct IntensityControl {
   int threads = 0;  // 0: every core
+  // The work stops soon after this flag is set, or this time has come (a
+  // record's cost grows with the sites: the checks come every few records).
   const std::atomic<bool>* cancel = nullptr;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
 };
 
-// The structure factors of every record. Returns false (leaving the result
-// incomplete) only when cancelled.
-bool ComputeIntensities(const ResolvedModel& model, const Lattice& lattice, const std::vector<ReflectionRecord>& records,
-                        double wavelength, IntensityResult& result, const IntensityControl& control = {});
+enum class IntensityStatus { Completed, Cancelled, TimedOut, NotFinite };
+
+// The structure factors of every record. Anything but Completed leaves the
+// result incomplete; NotFinite (a structure factor that overflowed) names the
+// reflection in result.error.
+IntensityStatus ComputeIntensities(const ResolvedModel& model, const Lattice& lattice,
+                                   const std::vector<ReflectionRecord>& records, double wavelength,
+                                   IntensityResult& result, const IntensityControl& control = {});
 
 // Keeps the records (and their intensities) with intensity >= percent of the
 // strongest, and recomputes the run's statistics over them.

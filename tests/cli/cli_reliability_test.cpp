@@ -174,6 +174,20 @@ TEST_F(CliReliability, RunawayRunsStopWithAMessage) {
   EXPECT_EQ(RunShell("CLI reflections --loops 3 --max-visited 1000 --algorithm box").status, 1);
 }
 
+TEST_F(CliReliability, IntensitiesKeepTheTimeLimit) {
+  // 10,000 sites of distinct domains: minutes of work for a few thousand reflections.
+  std::ofstream model(Path("big.qcm"));
+  model << "system decagonal\nsetting yamamoto\n";
+  for (int i = 0; i < 10000; ++i)
+    model << "S" << i << " Al 1 0." << i << " 0 0 0 0 polygon:7:" << i % 360 << " " << 1 + i * 1e-4 << " 0 0\n";
+  model.close();
+  const Shell run =
+      RunShell("CLI reflections --loops 3 --max-seconds 0.3 --model " + Path("big.qcm") + " -o " + Path("out.hkl"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "lumora-cli: the run was stopped after 0.3 seconds; lower the loop limits, theta maximum or qi-max\n");
+  EXPECT_FALSE(fs::exists(Path("out.hkl")));
+}
+
 TEST_F(CliReliability, ReplacedOutputsKeepTheirMode) {
   const std::string out = Path("private.hkl");
   std::ofstream(out) << "old";
