@@ -50,7 +50,8 @@ Lines:
 Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
   --two-theta MIN,MAX,STEP  range and step in degrees (default twice the theta
                          range, step 0.01)
-  --caglioti U,V,W       width parameters in degrees^2 (default 0,0,0.01)
+  --caglioti U,V,W       width parameters in degrees^2, each within 100 of 0
+                         (default 0,0,0.01)
   --eta E                Lorentzian fraction 0..1 (default 0.5)
   --cut N                each peak reaches N FWHM either side (default 20)
   --zero Z               zero shift in degrees added to every calculated 2theta

@@ -221,12 +221,17 @@ inline constexpr NamedInput kTwoThetaStep{.option = "--two-theta", .field = "tf2
                                           .type = InputType::Number, .defaultText = "0.01"};
 inline constexpr NamedInput kCaglioti{.option = "--caglioti", .keyword = "caglioti", .type = InputType::List,
                                       .defaultText = "0,0,0.01", .problem = "must be U,V,W"};
+// Each within 100 degrees^2 of 0 (a FWHM of 10 degrees at 2theta = 90): wider
+// peaks are no powder pattern.
 inline constexpr NamedInput kCagliotiU{.option = "--caglioti", .field = "tfU", .label = "U",
-                                       .type = InputType::Number, .defaultText = "0"};
+                                       .type = InputType::Number, .defaultText = "0", .range = {.low = -100, .high = 100},
+                                       .problem = "is not within 100 degrees^2 of 0"};
 inline constexpr NamedInput kCagliotiV{.option = "--caglioti", .field = "tfV", .label = "V",
-                                       .type = InputType::Number, .defaultText = "0"};
+                                       .type = InputType::Number, .defaultText = "0", .range = {.low = -100, .high = 100},
+                                       .problem = "is not within 100 degrees^2 of 0"};
 inline constexpr NamedInput kCagliotiW{.option = "--caglioti", .field = "tfW", .label = "W",
-                                       .type = InputType::Number, .defaultText = "0.01"};
+                                       .type = InputType::Number, .defaultText = "0.01",
+                                       .range = {.low = -100, .high = 100}, .problem = "is not within 100 degrees^2 of 0"};
 inline constexpr NamedInput kEta{.option = "--eta", .keyword = "eta", .field = "tfEta", .label = "\u03b7",
                                  .type = InputType::Number, .defaultText = "0.5", .range = {.low = 0, .high = 1},
                                  .problem = "is not a number from 0 to 1"};

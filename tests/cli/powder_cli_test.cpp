@@ -107,6 +107,9 @@ TEST_F(CliPowder, BadOptionsExit2NamingTheOptionAndWriteNothing) {
       {"-a x", "-a"},                            {"--model nosuchmodel", "--model"},
       {"--plot " + Path("p.gif"), "--plot"},
       {"--zero 10", "--zero"},                   {"--zero x", "--zero"},
+      // Widths that used to take minutes and gigabytes, then fail.
+      {"--caglioti 1e12,0,0", "--caglioti: \"1e12,0,0\" Caglioti U 1e+12 is not within 100 degrees^2 of 0"},
+      {"--caglioti 0,0,1e30", "--caglioti: \"0,0,1e30\" Caglioti W 1e+30 is not within"},
   };
   for (const auto& [arguments, option] : cases) {
     const auto run = RunCli("powder " + arguments + pattern, true);
