@@ -219,9 +219,11 @@ int RunPowder(const std::vector<std::string>& args) {
     report += measured.report;
     json = measured.json;
   }
-  if (!linesFile.empty() && !WriteOutput(linesFile, PowderLinesCsv(lines, nDim))) return 1;
-  if (!patternFile.empty() && !WriteOutput(patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile)))) return 1;
-  if (!jsonFile.empty() && !WriteOutput(jsonFile, json)) return 1;
+  // Every file's content, refusals included, before any file is touched.
+  std::vector<OutputFile> files;
+  if (!linesFile.empty()) files.push_back({linesFile, PowderLinesCsv(lines, nDim)});
+  if (!patternFile.empty()) files.push_back({patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile))});
+  if (!jsonFile.empty()) files.push_back({jsonFile, json});
   if (!plotFile.empty()) {
     PowderPlotData data;
     data.profile = &*pattern;
@@ -239,7 +241,11 @@ int RunPowder(const std::vector<std::string>& args) {
       ProfileOptions shifted = profile;
       shifted.zeroShift = measured.zero;
       refinedPattern = ComputeProfile(refinedLines->lines, shifted);
-      if (!refinedPattern.error.empty()) throw UsageError("option --caglioti: " + refinedPattern.error);
+      if (!refinedPattern.error.empty()) {
+        std::fprintf(stderr, "lumora-cli: refinement: the refined pattern cannot be drawn: %s\n",
+                     refinedPattern.error.c_str());
+        return 1;
+      }
       data.profile = &refinedPattern;
       data.lines = &refinedLines->lines;
       data.zero = measured.zero;
@@ -256,12 +262,13 @@ int RunPowder(const std::vector<std::string>& args) {
     const QByteArray bytes = RenderPowderPlot(MakePowderScene(data, PowderAxis::TwoTheta, IntensityScale::Linear, inputs.wavelength),
                                               QString::fromStdString(plotFormat), QSize(1200, 700), &problem);
     if (bytes.isEmpty()) {
-      std::fprintf(stderr, "lumora-cli: %s: %s\n", plotFile.c_str(), problem.toUtf8().constData());
+      std::fprintf(stderr, "lumora-cli: %s: %s\n", EchoText(plotFile, 256).c_str(), problem.toUtf8().constData());
       return 1;
     }
-    if (!WriteOutput(plotFile, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())))) return 1;
+    files.push_back({plotFile, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))});
   }
-  return WriteOutput(output, report) ? 0 : 1;
+  files.push_back({output, report});
+  return WriteOutputs(files) ? 0 : 1;
 }
 
 }  // namespace lumora::cli

@@ -244,5 +244,29 @@ TEST_F(CliPowder, MeasuredAndRefinementProblems) {
   EXPECT_FALSE(fs::exists(Path("out.txt")) || fs::exists(Path("out.json")));
 }
 
+// A refusal found late (the refined pattern for the picture, a picture that
+// cannot be written) leaves every output as it was: the files are all made
+// first, then written together.
+TEST_F(CliPowder, NothingIsWrittenBeforeARefusal) {
+  const std::vector<std::string> names = {"lines.csv", "pattern.xy", "fit.json", "plot.png", "report.txt"};
+  for (const std::string& name : names) std::ofstream(Path(name)) << "old";
+  const std::string outputs = " --lines " + Path("lines.csv") + " --pattern " + Path("pattern.xy") +
+                              " --refine-json " + Path("fit.json") + " --plot " + Path("plot.png") + " -o " +
+                              Path("report.txt");
+  const std::string measured = " --model penrose --anode Cu --theta 5,40 --loops 4 --doublet -a 2.824 -c 12.07"
+                               " --measured " LUMORA_SOURCE_DIR "/docs/examples/synthetic_decagonal.xye";
+  const auto refused = RunCli("powder" + measured + " --refine a,c,zero --zero -9.99" + outputs, true);
+  EXPECT_NE(refused.status, 0) << refused.out;
+  const auto unwritable = RunCli("powder" + measured + " --refine a,c,zero" + outputs + " --plot " +
+                                     Path("missing/plot.png"), true);
+  EXPECT_EQ(unwritable.status, 1) << unwritable.out;
+  EXPECT_NE(unwritable.out.find("no file was written"), std::string::npos) << unwritable.out;
+  for (const std::string& name : names) EXPECT_TRUE(ReadAll(Path(name)) == "old") << name;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), static_cast<std::ptrdiff_t>(names.size()));
+  // And with nothing in the way, every file is replaced.
+  ASSERT_EQ(RunCli("powder" + measured + " --refine a,c,zero" + outputs).status, 0);
+  for (const std::string& name : names) EXPECT_TRUE(ReadAll(Path(name)) != "old") << name;
+}
+
 }  // namespace
 }  // namespace lumora
