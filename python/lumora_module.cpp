@@ -16,6 +16,7 @@
 #include <variant>
 
 #include "common/number_text.hpp"
+#include "common/text.hpp"
 #include "inputs/input_reading.hpp"
 #include "inputs/model_option.hpp"
 #include "inputs/parameter_options.hpp"
@@ -167,7 +168,7 @@ py::dict Reflections(const py::dict& keywords) {
     out["intensity"] = Doubles(intensities->intensity);
     out["f_abs"] = Doubles(intensities->fAbs);
     out["f_phase"] = Doubles(intensities->fPhase);
-    out["model"] = intensities->model;
+    out["model"] = EchoText(intensities->model, kShownNameChars);  // a str: valid UTF-8
   }
   const RunStatistics& s = result.stats;
   py::dict stats;

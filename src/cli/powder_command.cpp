@@ -104,7 +104,8 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
   out += summary.sgSymbol + ", " + summary.paramLine1 + "\n" + summary.paramLine2 + "\n";
   out += "tolerance = " + ShortestText(options.tolerance) +
          ", monochromator 2theta = " + ShortestText(options.monochromatorTwoTheta) +
-         ", intensities: " + (model.empty() ? std::string("1 per reflection") : "model " + model) + " x LP\n";
+         ", intensities: " + (model.empty() ? std::string("1 per reflection") : "model " + EchoText(model, kShownNameChars)) +
+         " x LP\n";
   if (lines.droppedAtBackscatter)
     out += std::to_string(lines.droppedAtBackscatter) + " reflections at 2theta = 180 left out (LP has no value)\n";
   std::string header = "#       2Theta         d  Mult           I";

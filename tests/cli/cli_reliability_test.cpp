@@ -174,6 +174,27 @@ TEST_F(CliReliability, RunawayRunsStopWithAMessage) {
   EXPECT_EQ(RunShell("CLI reflections --loops 3 --max-visited 1000 --algorithm box").status, 1);
 }
 
+// A model's name goes into reports, CSV comments and JSON: escaped by the
+// same rule as a message, so that JSON stays valid UTF-8 and no terminal
+// escape or NUL reaches an output.
+TEST_F(CliReliability, NamesAreEscapedInEveryOutput) {
+  std::ofstream(Path("odd.qcm"), std::ios::binary)
+      << std::string("name Bad\x1B[31m\xFF\0Na\"me\nsystem decagonal\nsetting yamamoto\nA Al 1 0 0 0 0 0 disk 1 0 0\n", 83);
+  const std::string shown = "Bad\\x1B[31m\\xFF\\x00Na\"me";
+  const Shell json = RunShell("CLI reflections --format json --model " + Path("odd.qcm") +
+                              " | python3 -c 'import json, sys; print(json.load(sys.stdin)[\"model\"])'");
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.err, shown + "\n");
+  const Shell csv = RunShell("CLI reflections --format csv --model " + Path("odd.qcm"));
+  EXPECT_NE(csv.err.find("# model: " + shown + "\r\n"), std::string::npos) << csv.err.substr(0, 600);
+  const Shell powder = RunShell("CLI powder --model " + Path("odd.qcm"));
+  EXPECT_NE(powder.err.find("intensities: model " + shown + " x LP\n"), std::string::npos) << powder.err.substr(0, 600);
+  for (const Shell* run : {&json, &csv, &powder}) {
+    EXPECT_EQ(run->err.find('\x1B'), std::string::npos);
+    EXPECT_EQ(run->err.find('\0'), std::string::npos);
+  }
+}
+
 TEST_F(CliReliability, IntensitiesKeepTheTimeLimit) {
   // 10,000 sites of distinct domains: minutes of work for a few thousand reflections.
   std::ofstream model(Path("big.qcm"));
