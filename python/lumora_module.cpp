@@ -327,11 +327,12 @@ py::dict Matrices(const py::dict& keywords) {
   ParameterOptions parameters =
       ApplyParameters(KeywordOptions(keywords, {&kSystem, &kSetting, &kLatticeA, &kLatticeC, &kSettings}));
   ParameterTexts texts = parameters.Resolve();
+  const ParameterTexts typed = texts;
   NormaliseDecimalCommas(texts);
   const auto read = ReadInputs(texts);
   if (const InputError* error = std::get_if<InputError>(&read)) {
     // Only the lattice options matter here, as in "lumora-cli matrices".
-    if (error->field == InputField::A || error->field == InputField::C) parameters.Reject(*error);
+    if (error->field == InputField::A || error->field == InputField::C) parameters.Reject(AsTyped(*error, typed));
   }
   const CrystalSystem system = SystemFromIndex(texts.systemIndex);
   const double a = *ParseNumber(texts.a);

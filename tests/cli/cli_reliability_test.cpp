@@ -97,6 +97,13 @@ TEST_F(CliReliability, ValuesFromTheSettingsFileAreReportedByLine) {
   EXPECT_EQ(RunShell("CLI reflections -a 2.82 --loops 1 --settings " + Path("bad.cfg") + " >/dev/null").status, 0);
   EXPECT_EQ(RunShell("CLI reflections -a x --settings " + Path("bad.cfg")).err,
             "lumora-cli: option -a: \"x\" is not a number\n");
+  // The value as written, not as read (decimal commas turn into points).
+  EXPECT_EQ(RunShell("CLI reflections -a '2,8x'").err, "lumora-cli: option -a: \"2,8x\" is not a number\n");
+  EXPECT_EQ(RunShell("CLI matrices -c '1,5e999'").err, "lumora-cli: option -c: \"1,5e999\" is not a number\n");
+  EXPECT_EQ(RunShell("CLI powder --qi-max ' 1,5x'").err, "lumora-cli: option --qi-max: \" 1,5x\" is not a number\n");
+  std::ofstream(Path("comma.cfg"), std::ios::binary) << "1\r\n5\r\nTrue\r\n2,8x\r\n";
+  EXPECT_EQ(RunShell("CLI reflections --settings " + Path("comma.cfg")).err,
+            "lumora-cli: settings file \"" + Path("comma.cfg") + "\" line 4 (a): \"2,8x\" is not a number\n");
 }
 
 TEST_F(CliReliability, EchoedValuesAreEscapedAndCut) {
