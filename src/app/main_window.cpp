@@ -401,10 +401,22 @@ void MainWindow::loadSettings() {
   }
   applySystemState(settings.parameters.systemIndex, false);
   // The structure model has a file of its own; Lumora.cfg stays as it was.
+  // Its first line names the model; a second line "failed: why" marks a model
+  // whose last run failed, used again only when the user says so.
   const ReadOutcome model = ReadSmallRegularFile(paths_.modelSettingsFile().toStdString(), 64 * 1024);
   if (model.status == ReadStatus::Ok) {
-    const QString source = Q(std::string(Trim(model.text)));
-    if (!source.isEmpty() && !chooseModel(source)) chooseModel(QString());
+    const std::string_view text = model.text;
+    const std::size_t end = text.find('\n');
+    const QString source = Q(std::string(Trim(text.substr(0, end))));
+    const std::string_view rest = end == std::string_view::npos ? std::string_view() : Trim(text.substr(end + 1));
+    bool use = !source.isEmpty();
+    if (use && rest.starts_with("failed")) {
+      use = Dialogs().question(this, QStringLiteral("Structure Model"),
+                               QStringLiteral("The structure model %1 failed at its last run (%2). Use it again?")
+                                   .arg(Q(EchoText(source.toStdString(), kShownNameChars)),
+                                        Q(EchoText(rest.substr(std::min<std::size_t>(rest.size(), 8)), 256))));
+    }
+    if (!use || !chooseModel(source)) chooseModel(QString());
   }
   syncModelMenu();
 }
@@ -583,7 +595,15 @@ void MainWindow::onRunFinished(FinishedRun run) {
   result_ = std::move(run.result);
   intensities_ = std::move(run.intensities);
   statusPanels_[0]->setText(QStringLiteral("%1 reflections").arg(result_->records.size()));
-  if (!run.modelProblem.empty()) statusPanels_[3]->setText(QStringLiteral("no intensities: %1").arg(Q(run.modelProblem)));
+  if (!run.modelProblem.empty()) {
+    statusPanels_[3]->setText(QStringLiteral("no intensities: %1").arg(Q(EchoText(run.modelProblem, 256))));
+    // Not taken again at the next start without asking.
+    WriteFileAtomically(paths_.modelSettingsFile().toStdString(),
+                        modelSource_.toStdString() + "\nfailed: " + EchoText(run.modelProblem, 256) + "\n");
+    const QString name = Q(EchoText(modelSource_.toStdString(), kShownNameChars));
+    Dialogs().warning(this, QStringLiteral("The structure model %1 gave no intensities: %2")
+                                .arg(name, Q(EchoText(run.modelProblem, 512))));
+  }
   plots_->showRun(result_,
                   intensities_ ? std::shared_ptr<const std::vector<double>>(intensities_, &intensities_->intensity)
                                : nullptr,
@@ -779,7 +799,9 @@ bool MainWindow::chooseModel(const QString& nameOrPath) {
   } else {
     auto found = FindModel(nameOrPath.toStdString());
     if (const std::string* problem = std::get_if<std::string>(&found)) {
-      Dialogs().warning(this, QStringLiteral("The structure model %1 cannot be used: %2").arg(nameOrPath, Q(*problem)));
+      // A junk LumoraModel.cfg must not give a box taller than the screen.
+      Dialogs().warning(this, QStringLiteral("The structure model %1 cannot be used: %2")
+                                  .arg(Q(EchoText(nameOrPath.toStdString())), Q(EchoText(*problem, 256))));
       return false;
     }
     model_ = std::get<StructureModel>(std::move(found));

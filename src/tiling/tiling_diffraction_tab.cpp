@@ -1,4 +1,5 @@
 #include "tiling/tiling_diffraction_tab.hpp"
+#include "ui/worker_result.hpp"
 
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
@@ -127,8 +128,15 @@ void TilingDiffractionTab::update() {
 }
 
 void TilingDiffractionTab::showDiffraction() {
-  const std::shared_ptr<Diffracted> out = watcher_->result();
+  auto taken = TakeResult(watcher_->future());
   computing_ = false;
+  if (const QString* thrown = std::get_if<QString>(&taken)) {
+    auto failed = std::make_shared<Diffracted>();
+    failed->source = tiling_;
+    failed->error = QStringLiteral("The diffraction pattern could not be computed: %1").arg(*thrown);
+    taken = failed;
+  }
+  const std::shared_ptr<Diffracted> out = std::get<std::shared_ptr<Diffracted>>(std::move(taken));
   if (out->source != tiling_ || !current_) {
     // The tiling or the limits changed meanwhile: compute again if on show.
     current_ = false;

@@ -1,4 +1,5 @@
 #include "tiling/tiling_views.hpp"
+#include "ui/worker_result.hpp"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -261,9 +262,14 @@ void TilingViews::startAnalysis() {
 }
 
 void TilingViews::showAnalysis() {
-  const std::shared_ptr<Analysed> out = analysisWatcher_->result();
+  auto taken = TakeResult(analysisWatcher_->future());
   analysing_ = false;
   if (!tiling_) return;
+  if (const QString* thrown = std::get_if<QString>(&taken)) {
+    statistics_->setText(QStringLiteral("The tiling could not be analysed: %1").arg(*thrown));
+    return;
+  }
+  const std::shared_ptr<Analysed> out = std::get<std::shared_ptr<Analysed>>(std::move(taken));
   if (out->source != tiling_) {
     startAnalysis();  // a newer tiling arrived meanwhile
     return;

@@ -1,4 +1,5 @@
 #include "tiling/tiling_window.hpp"
+#include "ui/worker_result.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -152,7 +153,13 @@ void TilingWindow::makeTiling() {
 }
 
 void TilingWindow::showGenerated() {
-  const std::shared_ptr<Generated> out = watcher_->result();
+  auto taken = TakeResult(watcher_->future());
+  if (const QString* thrown = std::get_if<QString>(&taken)) {
+    auto failed = std::make_shared<Generated>();
+    failed->error = *thrown;
+    taken = failed;
+  }
+  const std::shared_ptr<Generated> out = std::get<std::shared_ptr<Generated>>(std::move(taken));
   generating_ = false;
   drawAction_->setEnabled(true);
   QApplication::restoreOverrideCursor();
