@@ -7,8 +7,11 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <map>
 #include <optional>
 #include <random>
@@ -86,6 +89,30 @@ void Take(Options& options, Reader& reader) {
     it = reader.Apply({it->first, it->second}) ? options.erase(it) : std::next(it);
 }
 
+// work() on a thread of its own, without the GIL. Every 0.1 s this thread
+// takes the GIL back to run Python's signal handlers: when one raises (Ctrl+C
+// gives KeyboardInterrupt), cancel is set, the work is waited for (it checks
+// cancel every few records) and the exception goes to the caller.
+template <typename Work>
+auto Interruptible(std::atomic<bool>& cancel, Work work) -> decltype(work()) {
+  auto done = std::async(std::launch::async, std::move(work));
+  for (;;) {
+    {
+      py::gil_scoped_release release;
+      if (done.wait_for(std::chrono::milliseconds(100)) == std::future_status::ready) break;
+    }
+    if (PyErr_CheckSignals() != 0) {
+      cancel.store(true);
+      {
+        py::gil_scoped_release release;
+        done.wait();
+      }
+      throw py::error_already_set();
+    }
+  }
+  return done.get();
+}
+
 // The lattice and calculation options.
 ParameterOptions ApplyParameters(const Options& options) {
   ParameterOptions parameters;
@@ -119,24 +146,25 @@ py::dict Reflections(const py::dict& keywords) {
     options.erase(it);
   }
   ParameterOptions parameters = ApplyParameters(options);
-  const std::optional<StructureModel> model = modelOptions.Model();
-
   const ParameterOptions::Read typed = parameters.ReadInputs();
   const Summary& summary = typed.summary;
   const CalculationInputs& inputs = typed.inputs;
 
+  std::atomic<bool> cancel{false};
   RunControl control;
   control.algorithm = algorithm == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
+  control.cancel = &cancel;
   CalculationResult result;
   std::optional<IntensityResult> intensities;
-  {
-    py::gil_scoped_release release;
+  Interruptible(cancel, [&] {
+    const std::optional<StructureModel> model = modelOptions.Model();
     result = RunCalculation(inputs, control);
     if (result.status == RunStatus::Completed && model) {
-      intensities = ModelIntensities(*model, modelOptions.Label(*model), result, inputs.wavelength);
+      intensities = ModelIntensities(*model, modelOptions.Label(*model), result, inputs.wavelength, 0.0,
+                                     std::chrono::steady_clock::now(), &cancel);
       if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
     }
-  }
+  });
   if (result.status != RunStatus::Completed) throw UsageError(result.error);
 
   const std::vector<ReflectionRecord>& records = result.records;
@@ -188,13 +216,11 @@ py::dict Reflections(const py::dict& keywords) {
   return out;
 }
 
-// The run of the parameter options in options, released from the GIL.
-CalculationResult PowderRun(const CalculationInputs& inputs) {
-  CalculationResult result;
-  {
-    py::gil_scoped_release release;
-    result = RunCalculation(inputs);
-  }
+// The run of inputs, released from the GIL and stopped by a signal.
+CalculationResult PowderRun(const CalculationInputs& inputs, std::atomic<bool>& cancel) {
+  RunControl control;
+  control.cancel = &cancel;
+  CalculationResult result = Interruptible(cancel, [&] { return RunCalculation(inputs, control); });
   if (result.status != RunStatus::Completed) throw UsageError(result.error);
   return result;
 }
@@ -210,22 +236,21 @@ py::dict Powder(const py::dict& keywords) {
   const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   const ProfileOptions profileOptions = powder.Profile(typed.texts, inputs);
-  const std::optional<StructureModel> model = modelOptions.Model();
 
-  CalculationResult result = PowderRun(inputs);
-  std::optional<IntensityResult> intensities;
-  if (model) {
-    py::gil_scoped_release release;
-    intensities = ModelIntensities(*model, model->name, result, inputs.wavelength);
-  }
-  PowderLines lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr,
-                                       inputs.wavelength, powder.lines);
-  ScaleLinesToPercent(lines.lines);
+  std::atomic<bool> cancel{false};
+  const CalculationResult result = PowderRun(inputs, cancel);
+  PowderLines lines;
   Profile profile;
-  {
-    py::gil_scoped_release release;
-    profile = ComputeProfile(lines.lines, profileOptions);
-  }
+  Interruptible(cancel, [&] {
+    std::optional<IntensityResult> intensities;
+    if (const std::optional<StructureModel> model = modelOptions.Model())
+      intensities = ModelIntensities(*model, model->name, result, inputs.wavelength, 0.0,
+                                     std::chrono::steady_clock::now(), &cancel);
+    lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, inputs.wavelength,
+                             powder.lines);
+    ScaleLinesToPercent(lines.lines);
+    profile = ComputeProfile(lines.lines, profileOptions, &cancel);
+  });
   if (!profile.error.empty()) throw UsageError("option --caglioti: " + profile.error);
 
   const auto n = static_cast<py::ssize_t>(lines.lines.size());
@@ -266,15 +291,14 @@ py::dict Refine(const std::vector<double>& observed, const py::dict& keywords) {
   const CalculationInputs& inputs = typed.inputs;
   if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
-  const CalculationResult run = PowderRun(inputs);
+  std::atomic<bool> cancel{false};
+  const CalculationResult run = PowderRun(inputs, cancel);
   CalculationInputs refineInputs = inputs;
   refineInputs.wavelength = powder.RefineWavelength(typed.texts, inputs);
   powder.refine.secondWavelength = powder.SecondWavelength(typed.texts);
-  RefinementResult r;
-  {
-    py::gil_scoped_release release;
-    r = RefineLattice(observed, refineInputs, run.records, powder.lines, powder.refine);
-  }
+  // The refinement takes no cancel flag: a signal is taken when it ends.
+  const RefinementResult r =
+      Interruptible(cancel, [&] { return RefineLattice(observed, refineInputs, run.records, powder.lines, powder.refine); });
   if (!r.error.empty()) throw UsageError("refinement: " + r.error);
   const int nDim = run.lattice.nDim;
   py::dict out;

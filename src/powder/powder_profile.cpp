@@ -132,7 +132,7 @@ std::string CheckProfileOptions(const ProfileOptions& o) {
   return {};
 }
 
-Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOptions& o) {
+Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOptions& o, const std::atomic<bool>* cancel) {
   Profile profile;
   profile.error = CheckProfileOptions(o);
   if (!profile.error.empty()) return profile;
@@ -159,7 +159,13 @@ Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOption
 
   const auto count = static_cast<long long>(n);
   std::vector<double> shape;
-  for (const Peak& peak : peaks) {
+  for (std::size_t k = 0; k < peaks.size(); ++k) {
+    const Peak& peak = peaks[k];
+    if (cancel && k % 64 == 0 && cancel->load(std::memory_order_relaxed)) {
+      profile = Profile{};
+      profile.error = "cancelled";
+      return profile;
+    }
     if (!(peak.centre > 0.0 && peak.centre < 180.0) || peak.intensity == 0.0) continue;
     const double fwhm = CagliotiWidth(o.u, o.v, o.w, peak.centre);
     const double reach = o.cutWidths * fwhm;

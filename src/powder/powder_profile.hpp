@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -63,6 +64,8 @@ struct Profile {
 // (the rest of its window enters the unit area by the closed form), so that the
 // work per peak is bounded by the range. The error names a line where the
 // Caglioti width is not positive.
-Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOptions& options);
+// The work stops, with the error "cancelled", soon after cancel is set.
+Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOptions& options,
+                       const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace lumora

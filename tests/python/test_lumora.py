@@ -5,8 +5,11 @@ import io
 import json
 import math
 import os
+import re
+import signal
 import subprocess
 import threading
+import time
 
 import numpy as np
 import pytest
@@ -242,6 +245,9 @@ def test_keyword_values_reach_the_core_as_lumora_cli_texts():
     # Sequences are joined with commas, floats (numpy's too) written as Python writes them;
     # the summary lines show the texts the core was given.
     run = lumora.reflections(theta=[1, 30.0], loops=(1, 1, 1, 1, 1), a=np.float64(2.82), qi_max=2)
+    one = len(lumora.reflections(loops=1)["theta"])
+    assert len(lumora.reflections(loops=np.int64(1))["theta"]) == one
+    assert len(lumora.reflections(loops=np.array([1, 1, 1, 1, 1]))["theta"]) == one
     assert run["summary"] == ("a = 2.82, c = 12.06, loop = 11111, Yamamoto matrices",
                               "wavelength = 0.7106867, thmin = 1, thmax = 30.0, qimax = 2")
     with pytest.raises(ValueError, match=r'^option --theta: "1,2,3" must be MIN,MAX$'):
@@ -261,3 +267,44 @@ def test_a_negative_qi_max_is_refused_as_lumora_cli_refuses_it():
     with pytest.raises(ValueError) as error:
         lumora.reflections(qi_max=-1)
     assert str(error.value) == result.stderr.strip()[len("lumora-cli: "):] == 'option --qi-max: "-1" must not be negative'
+
+
+def big_model(path):
+    """The largest model a file may hold: 10,000 sites of distinct domains."""
+    with open(path, "w") as f:
+        f.write("system decagonal\nsetting yamamoto\n")
+        for i in range(10000):
+            f.write(f"S{i} Al 1 0.{i} 0 0 0 0 polygon:7:{i % 360} {1 + i * 1e-4} 0 0\n")
+    return str(path)
+
+
+@pytest.mark.parametrize("call", ["reflections", "powder"])
+def test_ctrl_c_stops_a_long_run(tmp_path, call):
+    # Minutes of work. Ctrl+C (SIGINT) 0.3 s in must end it with
+    # KeyboardInterrupt at once, not when the work is done.
+    model = big_model(tmp_path / "big.qcm")
+    timer = threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT))
+    start = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        getattr(lumora, call)(model=model, loops=5)
+    timer.join()
+    assert time.monotonic() - start < 10
+
+
+def test_the_gil_is_free_while_a_model_is_read_and_computed(tmp_path):
+    # Seconds of work in another thread: this thread keeps running meanwhile.
+    model = big_model(tmp_path / "big.qcm")
+    worker = threading.Thread(target=lumora.powder, kwargs=dict(model=model, loops=3))
+    ticks = 0
+    worker.start()
+    while worker.is_alive():
+        ticks += 1
+        time.sleep(0.005)
+    assert ticks > 50
+
+
+def test_widths_beyond_any_powder_pattern_are_a_value_error():
+    for caglioti, message in (((1e12, 0, 0), "Caglioti U 1e+12"), ((0, 0, 1e30), "Caglioti W 1e+30")):
+        with pytest.raises(ValueError, match=r"^option --caglioti: .* " + re.escape(message) + " is not within 100"):
+            lumora.powder(caglioti=caglioti)
