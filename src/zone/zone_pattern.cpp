@@ -39,10 +39,14 @@ int LaueZone(double height, double delta) {
 }
 
 std::string CheckZoneInputs(const ZoneInputs& in) {
-  const std::string run = CheckInputs(in.calculation);
-  if (!run.empty()) return run;
   if (!(in.radiation.wavelength > 0.0) || !std::isfinite(in.radiation.wavelength))
-    return "wavelength " + Text(in.radiation.wavelength) + " must be a number above 0";
+    return "wavelength " + Text(in.radiation.wavelength) + " A must be a number above 0";
+  CalculationInputs run = in.calculation;
+  run.wavelength = in.radiation.wavelength;
+  run.thetaLow = 0.0;
+  run.thetaHigh = 90.0;
+  const std::string problem = CheckInputs(run);
+  if (!problem.empty()) return problem;
   if (!(in.thickness > 0.0) || !(in.thickness <= 1e7)) return "thickness " + Text(in.thickness) + " A must be above 0";
   if (!(in.precession >= 0.0 && in.precession <= 10.0))
     return "precession angle " + Text(in.precession) + " must be from 0 to 10 degrees";
