@@ -1,0 +1,91 @@
+// Indexing synthetic images made by the test's own geometry: the fit must
+// give back the camera constant, centre and rotation the image was drawn
+// with, and refuse an image of another zone axis and one of random spots.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "intensity/internal_space.hpp"
+#include "zone/spot_finder.hpp"
+#include "zone/synthetic_pattern.hpp"
+#include "zone/zone_fit.hpp"
+
+namespace lumora {
+namespace {
+
+using testing::DrawPattern;
+using testing::Placement;
+using testing::ZeroLayer;
+
+ZoneInputs FiveFold() {
+  ZoneInputs in;
+  in.calculation.system = CrystalSystem::Icosahedral;
+  in.calculation.groupIndex = FindGroup("P235")->listIndex;
+  in.calculation.a = 5.1;
+  in.calculation.qiLimit = 2.0;
+  in.calculation.loopLimits.fill(6);
+  in.beam.axisName = "5";
+  in.gMax = 1.0;
+  in.sMax = 0.2;  // the whole zero layer
+  return in;
+}
+
+std::array<double, 3> Unit(std::array<double, 3> v) {
+  const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+  return {v[0] / n, v[1] / n, v[2] / n};
+}
+
+std::array<double, 3> Row(const Lattice& l, int i) { return {l.directMatrix[i][0], l.directMatrix[i][1], l.directMatrix[i][2]}; }
+
+TEST(ZoneFit, RecoversTheDrawnGeometry) {
+  const ZonePattern pattern = SimulateZonePattern(FiveFold());
+  ASSERT_EQ(pattern.error, "");
+  const Lattice& lattice = pattern.lattice;
+  // The five-fold axis: the physical part of the first direct basis vector.
+  const auto spots = ZeroLayer(lattice, Unit(Row(lattice, 0)), 1.0, StarLength(lattice));
+  ASSERT_GT(spots.size(), 40u);
+  for (const Placement at : {Placement{450.0, 12.3, 517.3, 498.6}, Placement{380.0, 31.0, 480.8, 530.2}}) {
+    const GreyImage image = DrawPattern(spots, at, 1024, 7);
+    const std::vector<FoundSpot> found = FindSpots(image);
+    const ZoneFit fit = FitZoneImage(pattern, found, image.width, image.height);
+    ASSERT_TRUE(fit.fitted) << fit.verdict;
+    EXPECT_TRUE(fit.reliable) << fit.verdict;
+    EXPECT_EQ(fit.rotationOrder, 10);
+    EXPECT_NEAR(fit.k, at.k, 0.003 * at.k);
+    EXPECT_NEAR(fit.cx, at.cx, 1.0);
+    EXPECT_NEAR(fit.cy, at.cy, 1.0);
+    double dphi = std::fmod(fit.rotation - at.rotation + 36.0 + 18.0, 36.0) - 18.0;
+    EXPECT_NEAR(dphi, 0.0, 0.3);
+    // The uncertainties cover the errors and are not absurdly large.
+    EXPECT_LT(std::fabs(fit.k - at.k), 5.0 * fit.kSu + 1e-9);
+    EXPECT_LT(fit.kSu, 0.003 * at.k);
+    EXPECT_GT(fit.indexed.size(), 30u);
+    EXPECT_LT(fit.rms, 0.5);
+  }
+}
+
+TEST(ZoneFit, RefusesAnotherZoneAndRandomSpots) {
+  const ZonePattern pattern = SimulateZonePattern(FiveFold());
+  ASSERT_EQ(pattern.error, "");
+  const Lattice& lattice = pattern.lattice;
+  // A two-fold axis: the sum of two neighbouring five-fold axes.
+  std::array<double, 3> two{};
+  const auto a0 = Unit(Row(lattice, 0)), a1 = Unit(Row(lattice, 1));
+  const double sign = a0[0] * a1[0] + a0[1] * a1[1] + a0[2] * a1[2] > 0 ? 1.0 : -1.0;
+  for (int i = 0; i < 3; ++i) two[i] = a0[i] + sign * a1[i];
+  const GreyImage other = DrawPattern(ZeroLayer(lattice, Unit(two), 1.0, StarLength(lattice)), {450.0, 5.0, 512.0, 512.0}, 1024, 11);
+  const ZoneFit otherFit = FitZoneImage(pattern, FindSpots(other), 1024, 1024);
+  EXPECT_FALSE(otherFit.reliable) << "K " << otherFit.k << " indexed " << otherFit.indexed.size();
+  EXPECT_FALSE(otherFit.verdict.empty());
+
+  std::mt19937 random(3);
+  std::uniform_real_distribution<double> where(-0.9, 0.9), strength(0.05, 1.0);
+  std::vector<testing::PlaneSpot> scattered;
+  for (int i = 0; i < 150; ++i) scattered.push_back({where(random), where(random), strength(random)});
+  const GreyImage noise = DrawPattern(scattered, {450.0, 0.0, 512.0, 512.0}, 1024, 5);
+  const ZoneFit randomFit = FitZoneImage(pattern, FindSpots(noise), 1024, 1024);
+  EXPECT_FALSE(randomFit.reliable) << "K " << randomFit.k << " indexed " << randomFit.indexed.size();
+}
+
+}  // namespace
+}  // namespace lumora
