@@ -15,6 +15,7 @@
 
 #include "cli/cli_options.hpp"
 #include "cli/powder_options.hpp"
+#include "cli/zone_options.hpp"
 #include "common/number_text.hpp"
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
@@ -25,6 +26,8 @@
 #include "reflections/parameters.hpp"
 #include "reflections/space_groups.hpp"
 #include "tiling/multigrid.hpp"
+#include "zone/grey_image.hpp"
+#include "zone/zone_fit.hpp"
 
 namespace py = pybind11;
 using namespace lumora;
@@ -382,6 +385,185 @@ py::dict MakeTilingDict(const Options& options) {
   return out;
 }
 
+
+// The zone options taken out of options; the rest are the run's (no --theta).
+struct ZoneRequest {
+  ZoneInputs inputs;
+  cli::ZoneOptions zone;
+  std::optional<StructureModel> model;
+  std::string modelName;
+};
+
+ZoneRequest ReadZoneRequest(Options options) {
+  ZoneRequest r;
+  std::optional<std::string> modelName;
+  if (const auto it = options.find("--model"); it != options.end()) {
+    modelName = it->second;
+    options.erase(it);
+  }
+  if (options.count("--theta")) throw cli::UsageError("unknown option --theta (the pattern's extent is --g-max)");
+  cli::ParameterOptions parameters;
+  for (const auto& [name, value] : options) {
+    const cli::Option option{name, value};
+    if (!r.zone.Apply(option) && !parameters.Apply(option)) throw cli::UsageError("unknown option " + name);
+  }
+  r.model = cli::ModelOption(modelName);
+  r.inputs = r.zone.Inputs(parameters.ReadInputs());
+  const std::string problem = CheckZoneInputs(r.inputs);
+  if (!problem.empty()) throw cli::UsageError(problem);
+  if (r.model) r.modelName = r.model->name.empty() ? *modelName : r.model->name;
+  return r;
+}
+
+ZonePattern SimulateFor(const ZoneRequest& r) {
+  ZonePattern p;
+  {
+    py::gil_scoped_release release;
+    p = SimulateZonePattern(r.inputs, r.model ? &*r.model : nullptr);
+  }
+  if (!p.error.empty()) throw cli::UsageError(p.error);
+  return p;
+}
+
+py::array_t<double> Triple(const Direction& d) { return Doubles({d[0], d[1], d[2]}); }
+
+py::dict ZonePatternDict(const Options& options) {
+  const ZoneRequest r = ReadZoneRequest(options);
+  const ZonePattern p = SimulateFor(r);
+  const auto n = static_cast<py::ssize_t>(p.spots.size());
+  const int nDim = p.lattice.nDim;
+  py::array_t<std::int32_t> indices({n, static_cast<py::ssize_t>(nDim)});
+  py::array_t<std::int32_t> zone(n);
+  auto idx = indices.mutable_unchecked<2>();
+  std::vector<double> x, y, s, intensity, d, qPerp, f2, shape, xMm, yMm;
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const ZoneSpot& spot = p.spots[static_cast<std::size_t>(i)];
+    for (int k = 0; k < nDim; ++k) idx(i, k) = spot.h[static_cast<std::size_t>(k)];
+    zone.mutable_data()[i] = spot.laueZone;
+    x.push_back(spot.x), y.push_back(spot.y), s.push_back(spot.excitationError), intensity.push_back(spot.intensity);
+    d.push_back(spot.d), qPerp.push_back(spot.qPerp), f2.push_back(spot.fSquared), shape.push_back(spot.shape);
+    xMm.push_back(spot.xMm), yMm.push_back(spot.yMm);
+  }
+  py::dict out;
+  out["indices"] = indices;
+  out["x"] = Doubles(x);
+  out["y"] = Doubles(y);
+  out["excitation_error"] = Doubles(s);
+  out["laue_zone"] = zone;
+  out["intensity"] = Doubles(intensity);
+  out["d"] = Doubles(d);
+  out["q_perp"] = Doubles(qPerp);
+  out["f_squared"] = Doubles(f2);
+  out["shape_factor"] = Doubles(shape);
+  if (r.inputs.cameraLength > 0.0) {
+    out["x_mm"] = Doubles(xMm);
+    out["y_mm"] = Doubles(yMm);
+  }
+  out["wavelength"] = p.wavelength;
+  out["radiation"] = RadiationName(r.inputs.radiation.kind);
+  out["axis"] = p.axis.name;
+  py::list axisIndex;
+  for (int k = 0; k < nDim; ++k) axisIndex.append(p.axis.index[static_cast<std::size_t>(k)]);
+  out["axis_index"] = axisIndex;
+  out["beam"] = Triple(p.frame.beam);
+  out["pattern_x"] = Triple(p.frame.x);
+  out["pattern_y"] = Triple(p.frame.y);
+  out["layer_spacing"] = p.layerSpacing;
+  out["rotation_order"] = p.rotationOrder;
+  out["model"] = r.modelName;
+  return out;
+}
+
+// image: a file name (str) or a 2-D array of grey values (row 0 at the top).
+py::dict FitZoneImageDict(const py::object& image, const Options& options) {
+  GreyImage grey;
+  if (py::isinstance<py::str>(image)) {
+    auto read = ReadGreyImage(image.cast<std::string>());
+    if (const std::string* error = std::get_if<std::string>(&read)) throw cli::UsageError("image: " + *error);
+    grey = std::get<GreyImage>(std::move(read));
+  } else {
+    const auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(image);
+    if (!array || array.ndim() != 2) throw cli::UsageError("image: expected a file name or a 2-D array of grey values");
+    if (array.shape(0) < 1 || array.shape(1) < 1 || array.shape(0) > kMaxImageSide || array.shape(1) > kMaxImageSide)
+      throw cli::UsageError("image: an array of 1 to " + std::to_string(kMaxImageSide) + " pixels a side is needed");
+    grey.height = static_cast<int>(array.shape(0));
+    grey.width = static_cast<int>(array.shape(1));
+    const double* data = array.data();
+    for (py::ssize_t i = 0; i < array.size(); ++i) {
+      if (!std::isfinite(data[i])) throw cli::UsageError("image: the array holds a value that is not a number");
+      grey.pixels.push_back(static_cast<float>(data[i]));
+    }
+  }
+  const ZoneRequest r = ReadZoneRequest(options);
+  const ZonePattern p = SimulateFor(r);
+  std::vector<FoundSpot> found;
+  ZoneFit f;
+  {
+    py::gil_scoped_release release;
+    found = FindSpots(grey, r.zone.spots);
+    f = FitZoneImage(p, found, grey.width, grey.height, r.zone.fit);
+  }
+  const int nDim = p.lattice.nDim;
+  py::dict out;
+  out["reliable"] = f.reliable;
+  out["verdict"] = f.verdict;
+  out["camera_constant"] = f.k;
+  out["camera_constant_su"] = f.kSu;
+  out["rotation_deg"] = f.rotation;
+  out["rotation_deg_su"] = f.rotationSu;
+  out["centre_x"] = f.cx;
+  out["centre_x_su"] = f.cxSu;
+  out["centre_y"] = f.cy;
+  out["centre_y_su"] = f.cySu;
+  out["rms_px"] = f.rms;
+  out["rotation_order"] = f.rotationOrder;
+  out["spots_found"] = found.size();
+  out["spots_considered"] = f.considered;
+  out["indexed_fraction"] = f.fraction;
+  out["chance_fraction"] = f.chanceFraction;
+  const auto m = static_cast<py::ssize_t>(f.indexed.size());
+  py::array_t<std::int32_t> indices({m, static_cast<py::ssize_t>(nDim)});
+  auto idx = indices.mutable_unchecked<2>();
+  std::vector<double> x, y, xc, yc, res, d, inten, calc;
+  for (py::ssize_t i = 0; i < m; ++i) {
+    const IndexedSpot& s = f.indexed[static_cast<std::size_t>(i)];
+    for (int k = 0; k < nDim; ++k) idx(i, k) = s.h[static_cast<std::size_t>(k)];
+    x.push_back(s.x), y.push_back(s.y), xc.push_back(s.xCalc), yc.push_back(s.yCalc), res.push_back(s.residual);
+    d.push_back(s.d), inten.push_back(s.intensity), calc.push_back(s.calculated);
+  }
+  py::dict indexed;
+  indexed["indices"] = indices;
+  indexed["x"] = Doubles(x);
+  indexed["y"] = Doubles(y);
+  indexed["x_calc"] = Doubles(xc);
+  indexed["y_calc"] = Doubles(yc);
+  indexed["residual"] = Doubles(res);
+  indexed["d"] = Doubles(d);
+  indexed["intensity"] = Doubles(inten);
+  indexed["calculated"] = Doubles(calc);
+  out["indexed"] = indexed;
+  py::array_t<double> unindexed({static_cast<py::ssize_t>(f.unindexed.size()), static_cast<py::ssize_t>(2)});
+  auto u = unindexed.mutable_unchecked<2>();
+  for (std::size_t i = 0; i < f.unindexed.size(); ++i) {
+    u(static_cast<py::ssize_t>(i), 0) = found[f.unindexed[i]].x;
+    u(static_cast<py::ssize_t>(i), 1) = found[f.unindexed[i]].y;
+  }
+  out["unindexed"] = unindexed;
+  py::list candidates;
+  for (const ZoneFitSolution& c : f.candidates) {
+    py::dict cd;
+    cd["camera_constant"] = c.k;
+    cd["rotation_deg"] = c.rotation;
+    cd["centre_x"] = c.cx;
+    cd["centre_y"] = c.cy;
+    cd["indexed"] = c.indexed;
+    cd["rms_px"] = c.rms;
+    candidates.append(cd);
+  }
+  out["candidates"] = candidates;
+  return out;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
@@ -403,6 +585,10 @@ PYBIND11_MODULE(_core, m) {
         "Powder lines and the simulated profile for options named as on lumora-cli's command line.");
   m.def("refine", &Refine, py::arg("observed"), py::arg("options"),
         "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
+  m.def("zone_pattern", &ZonePatternDict, py::arg("options"),
+        "The zone-axis pattern for options named as on lumora-cli zone's command line.");
+  m.def("fit_zone_image", &FitZoneImageDict, py::arg("image"), py::arg("options"),
+        "Finds the spots of an image (file name or 2-D array) and fits the zone pattern to them.");
   m.def("tiling", &MakeTilingDict, py::arg("options"),
         "A multigrid tiling for options named as on lumora-cli's command line: vertices and tiles as arrays.");
 }

@@ -12,7 +12,19 @@ the same core; bad input raises ``ValueError`` with the message
 
 from . import _core
 
-__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine"]
+__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine", "zone_pattern", "fit_zone_image",
+           "NoReliableSolution"]
+
+
+class NoReliableSolution(RuntimeError):
+    """A fit that does not hold by its stated criteria. ``fit`` is the whole
+    result (as fit_zone_image returns it, with "verdict" saying which
+    criteria failed) and ``candidates`` the solutions that were considered."""
+
+    def __init__(self, fit):
+        super().__init__("no reliable solution: " + fit["verdict"])
+        self.fit = fit
+        self.candidates = fit["candidates"]
 
 
 def _text(value):
@@ -203,3 +215,90 @@ def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None):
         if value is not None:
             options[name] = _text(value)
     return _core.tiling(options)
+
+
+def _zone_options(system, space_group, setting, a, c, qi_max, loops, model, axis, tilt, radiation, voltage,
+                  wavelength, anode, thickness, precession, g_max, s_max, camera_length, settings):
+    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, None, qi_max, loops,
+                                 settings)
+    _put(options, (("--model", model), ("--radiation", radiation), ("--voltage", voltage),
+                   ("--thickness", thickness), ("--precession", precession), ("--g-max", g_max),
+                   ("--s-max", s_max), ("--camera-length", camera_length)))
+    if axis is not None:
+        options["--axis"] = axis if isinstance(axis, str) else ",".join(_text(u) for u in axis)
+    if tilt is not None:
+        options["--tilt"] = tilt if isinstance(tilt, str) else ",".join(_text(t) for t in tilt)
+    return options
+
+
+def zone_pattern(system=None, space_group=None, setting=None, a=None, c=None, qi_max=None, loops=None, model=None,
+                 axis=None, tilt=None, radiation=None, voltage=None, wavelength=None, anode=None, thickness=None,
+                 precession=None, g_max=None, s_max=None, camera_length=None, settings=None):
+    """The kinematic zone-axis diffraction pattern, as lumora-cli zone makes it.
+
+    Takes the lattice arguments of reflections() (not theta) and:
+      axis           "5", "3", "2" (icosahedral); "10", "8" or "12", "2", "2'"
+                     (axial); or a direct-lattice index vector (default: 5 or
+                     the periodic axis)
+      tilt           (tx, ty) degrees about the pattern's x, then y axis
+      radiation      "electron" (default), "xray" or "neutron"
+      voltage        electrons: kV (default 200); wavelength (or anode): X-rays, neutrons
+      thickness      nm (default 50); precession: degrees (default 0)
+      g_max, s_max   pattern radius and largest |excitation error|, 1/A (1.5, 0.05)
+      camera_length  mm: adds "x_mm", "y_mm"
+
+    Returns a dict, for n spots by |g|: "indices" (n, 5|6) int32, "x", "y"
+    (1/A, pattern frame), "excitation_error" (1/A), "laue_zone" (int32),
+    "intensity" (percent of the strongest), "d", "q_perp", "f_squared",
+    "shape_factor"; and "wavelength" (A), "radiation", "axis", "axis_index",
+    "beam", "pattern_x", "pattern_y" (unit vectors of the report frame),
+    "layer_spacing", "rotation_order", "model". Raises ValueError for bad input.
+    """
+    return _core.zone_pattern(_zone_options(system, space_group, setting, a, c, qi_max, loops, model, axis, tilt,
+                                            radiation, voltage, wavelength, anode, thickness, precession, g_max,
+                                            s_max, camera_length, settings))
+
+
+def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c=None, qi_max=None, loops=None,
+                   model=None, axis=None, tilt=None, radiation=None, voltage=None, wavelength=None, anode=None,
+                   thickness=None, precession=None, g_max=None, s_max=None, spot_sigma=None, spot_threshold=None,
+                   tolerance=None, centre=None, k_range=None, min_indexed=None, allow_unreliable=False,
+                   settings=None):
+    """Finds the spots of a measured image and fits the zone pattern to them,
+    as lumora-cli zone --measured does.
+
+      image          a PNG, TIFF or MRC file name, or a 2-D array of grey
+                     values (row 0 at the top)
+      the pattern's arguments as zone_pattern(), and
+      spot_sigma     spot width, px (default 1.5); spot_threshold: multiples
+                     of the local noise (default 6)
+      tolerance      px (default 3); centre: (x, y) px to start from;
+      k_range        (kmin, kmax) px A; min_indexed (default 8)
+      allow_unreliable  return an unreliable fit instead of raising
+
+    Returns a dict like --fit-json: "camera_constant" (px A, R = K / d),
+    "rotation_deg" (counter-clockwise on screen from the image's +x axis to
+    the pattern's x, modulo 360 / "rotation_order"), "centre_x", "centre_y"
+    (px, origin at the top-left pixel centre, y down), each with "_su",
+    "rms_px", "reliable", "verdict", "indexed" (a dict of arrays: "indices",
+    "x", "y", "x_calc", "y_calc", "residual", "d", "intensity",
+    "calculated"), "unindexed" ((m, 2) px), "candidates", "spots_found",
+    "spots_considered", "indexed_fraction", "chance_fraction".
+    Raises NoReliableSolution (carrying the fit and its candidates) when the
+    fit fails its criteria, and ValueError for bad input.
+    """
+    options = _zone_options(system, space_group, setting, a, c, qi_max, loops, model, axis, tilt, radiation,
+                            voltage, wavelength, anode, thickness, precession, g_max, s_max, None, settings)
+    _put(options, (("--spot-sigma", spot_sigma), ("--spot-threshold", spot_threshold), ("--tolerance", tolerance),
+                   ("--min-indexed", min_indexed)))
+    if centre is not None:
+        options["--centre"] = ",".join(_text(v) for v in centre)
+    if k_range is not None:
+        options["--k-range"] = ",".join(_text(v) for v in k_range)
+    if not isinstance(image, str):
+        import numpy
+        image = numpy.asarray(image, dtype=float)
+    fit = _core.fit_zone_image(image, options)
+    if not fit["reliable"] and not allow_unreliable:
+        raise NoReliableSolution(fit)
+    return fit
