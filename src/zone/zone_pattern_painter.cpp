@@ -1,14 +1,12 @@
 #include "zone/zone_pattern_painter.hpp"
 
-#include <QBuffer>
 #include <QImage>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
+
+#include "plots/picture_render.hpp"
 
 namespace lumora {
 namespace {
@@ -99,41 +97,8 @@ void PaintZonePattern(QPainter& painter, const QRectF& bounds, const ZonePattern
 
 QByteArray RenderZonePattern(const ZonePattern& pattern, const ZonePictureOptions& options, const QString& format,
                              QSize size, QString* error) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  const QRectF bounds(0, 0, size.width(), size.height());
-  if (format == QLatin1String("svg")) {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(size);
-    svg.setViewBox(bounds);
-    svg.setTitle(QStringLiteral("Zone axis pattern"));
-    QPainter painter(&svg);
-    PaintZonePattern(painter, bounds, pattern, options);
-  } else if (format == QLatin1String("pdf")) {
-    QPdfWriter pdf(&buffer);
-    pdf.setResolution(96);
-    pdf.setPageSize(QPageSize(QSizeF(size.width() * 25.4 / 96.0, size.height() * 25.4 / 96.0), QPageSize::Millimeter));
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setTitle(QStringLiteral("Zone axis pattern"));
-    QPainter painter(&pdf);
-    PaintZonePattern(painter, QRectF(QPointF(0, 0), QSizeF(pdf.width(), pdf.height())), pattern, options);
-  } else if (format == QLatin1String("png")) {
-    QImage image(size, QImage::Format_RGB32);
-    {
-      QPainter painter(&image);
-      PaintZonePattern(painter, bounds, pattern, options);
-    }
-    if (!image.save(&buffer, "PNG")) {
-      if (error) *error = QStringLiteral("the picture could not be encoded as PNG");
-      return {};
-    }
-  } else {
-    if (error) *error = QStringLiteral("unknown picture format \"%1\" (png, svg or pdf)").arg(format);
-    return {};
-  }
-  return bytes;
+  return RenderPicture([&](QPainter& painter, const QRectF& bounds) { PaintZonePattern(painter, bounds, pattern, options); }, format, size,
+                       QStringLiteral("Zone axis pattern"), error);
 }
 
 }  // namespace lumora
