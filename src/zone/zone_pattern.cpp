@@ -84,10 +84,12 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
   if (!axis) return out;
   out.axis = *axis;
   const BeamFrame reference = FrameOfBeam(axis->direction);
-  out.frame = FrameOfBeam(TiltedBeam(reference, in.beam.tiltX, in.beam.tiltY), reference.x, reference.y);
+  const BeamFrame start = in.beam.direction ? FrameOfBeam(*in.beam.direction, reference.x, reference.y) : reference;
+  out.frame = FrameOfBeam(TiltedBeam(start, in.beam.tiltX, in.beam.tiltY), reference.x, reference.y);
   const Direction r = PhysicalDirectVector(lattice, axis->index);
   out.layerSpacing = 1.0 / std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
   out.rotationOrder = axis->order % 2 == 1 ? 2 * axis->order : axis->order;
+  if (in.beam.direction && AngleBetweenAxes(*in.beam.direction, axis->direction) > 1e-6) out.rotationOrder = 2;
 
   std::optional<ResolvedModel> resolved;
   if (structure) {

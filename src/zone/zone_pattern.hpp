@@ -27,6 +27,8 @@ namespace lumora {
 struct ZoneBeam {
   std::string axisName = "";                    // used when index is empty
   std::optional<std::array<int, 6>> index;      // direct-lattice vector
+  std::optional<Direction> direction;           // a beam off the axis (report frame); the axis
+                                                // still gives the Laue zones and the frame's x
   double tiltX = 0.0;                           // degrees about the pattern's x, then
   double tiltY = 0.0;                           // about its y (BeamFrame TiltedBeam)
 };
