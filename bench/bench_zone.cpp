@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 
+#include "intensity/model_file.hpp"
 #include "zone/spot_finder.hpp"
 #include "zone/zone_fit.hpp"
 
@@ -30,6 +31,21 @@ void BM_SimulatePattern(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(SimulateZonePattern(in).spots.size());
 }
 BENCHMARK(BM_SimulatePattern)->Unit(benchmark::kMillisecond);
+
+// The decagonal periodic axis with the Penrose model, 200 kV, 1.5 1/A.
+void BM_SimulateDecagonal(benchmark::State& state) {
+  ZoneInputs in;
+  in.calculation.system = CrystalSystem::Decagonal;
+  in.calculation.groupIndex = FindGroup("P10.5/mmc")->listIndex;
+  in.calculation.a = 2.82;
+  in.calculation.c = 12.06;
+  in.calculation.qiLimit = 1.5;
+  in.calculation.loopLimits.fill(4);
+  in.beam.axisName = "10";
+  const StructureModel model = *BuiltinModel("penrose");
+  for (auto _ : state) benchmark::DoNotOptimize(SimulateZonePattern(in, &model).spots.size());
+}
+BENCHMARK(BM_SimulateDecagonal)->Unit(benchmark::kMillisecond);
 
 // The zero layer drawn as Gaussian spots on a noisy falling background.
 GreyImage Image(const ZonePattern& p) {
