@@ -22,7 +22,7 @@ struct GreyImage {
 };
 
 // Images up to this many pixels a side are read.
-inline constexpr int kMaxImageSide = 16384;
+inline constexpr int kMaxImageSide = 8192;  // the spot search then needs about 2 GB
 
 // The image, or a message naming the file and what is wrong with it. The
 // format follows the file's first bytes (PNG and TIFF signatures), else the

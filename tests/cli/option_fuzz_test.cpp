@@ -11,6 +11,7 @@
 
 #include "app/settings_file.hpp"
 #include "cli/cli_options.hpp"
+#include "cli/zone_options.hpp"
 #include "common/text.hpp"
 
 namespace lumora {
@@ -82,6 +83,40 @@ TEST(OptionFuzz, RandomCommandLinesEndInInputsOrAUsageError) {
   }
   // Both ends are reached, so the sweep tests something.
   EXPECT_GT(accepted, 100);
+  EXPECT_GT(refused, 1000);
+}
+
+TEST(OptionFuzz, RandomZoneOptionsEndInInputsOrAUsageError) {
+  std::set<std::string> names = ParameterOptions::Names();
+  names.insert(cli::ZoneOptions::Names().begin(), cli::ZoneOptions::Names().end());
+  names.erase("--settings");
+  std::vector<std::string> vocabulary(names.begin(), names.end());
+  vocabulary.insert(vocabulary.end(), {"--axis=1,0,0,0,0,0", "--axis=2'", "--radiation=neutron", "--radiation=xray",
+                                       "--system=icosahedral", "--tilt=1,2", "--centre=1e300,-1e300"});
+  Junk junk(20260522);
+  int accepted = 0, refused = 0;
+  for (int i = 0; i < 3000; ++i) {
+    std::vector<std::string> args;
+    for (std::size_t n = junk.Below(6); n > 0; --n) {
+      args.push_back(vocabulary[junk.Below(vocabulary.size())]);
+      if (args.back().find('=') == std::string::npos && junk.Below(5) != 0) args.push_back(junk.Value());
+    }
+    try {
+      ParameterOptions parameters;
+      cli::ZoneOptions zone;
+      for (const Option& option : cli::ReadOptions(args, names, {})) zone.Apply(option) || parameters.Apply(option);
+      const ZoneInputs inputs = zone.Inputs(parameters.ReadInputs());
+      const std::string problem = CheckZoneInputs(inputs);
+      if (!problem.empty()) throw UsageError(problem);
+      ++accepted;
+    } catch (const UsageError& error) {
+      ++refused;
+      const std::string message = error.what();
+      ASSERT_TRUE(Printable(message)) << message;
+      ASSERT_LT(message.size(), 400u) << message;
+    }
+  }
+  EXPECT_GT(accepted, 50);
   EXPECT_GT(refused, 1000);
 }
 
