@@ -314,6 +314,10 @@ bool ZoneWindow::openImage(const QString& path) {
     Dialogs().warning(this, QString::fromStdString(*error));
     return false;
   }
+  if (fitWatcher_.isRunning()) {  // the running fit reads the old image
+    cancel_ = true;
+    fitWatcher_.waitForFinished();
+  }
   image_ = std::get<GreyImage>(std::move(read));
   found_.clear();
   fit_.reset();
