@@ -516,6 +516,10 @@ py::dict FitZoneImageDict(const py::object& image, const Options& options) {
   out["centre_y"] = f.cy;
   out["centre_y_su"] = f.cySu;
   out["rms_px"] = f.rms;
+  if (f.tiltFitted) {
+    out["tilt_deg"] = py::make_tuple(f.tiltX, f.tiltY);
+    out["tilt_deg_su"] = py::make_tuple(f.tiltXSu, f.tiltYSu);
+  }
   out["rotation_order"] = f.rotationOrder;
   out["spots_found"] = found.size();
   out["spots_considered"] = f.considered;

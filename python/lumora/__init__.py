@@ -262,8 +262,8 @@ def zone_pattern(system=None, space_group=None, setting=None, a=None, c=None, qi
 def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c=None, qi_max=None, loops=None,
                    model=None, axis=None, tilt=None, radiation=None, voltage=None, wavelength=None, anode=None,
                    thickness=None, precession=None, g_max=None, s_max=None, spot_sigma=None, spot_threshold=None,
-                   tolerance=None, centre=None, k_range=None, min_indexed=None, allow_unreliable=False,
-                   settings=None):
+                   tolerance=None, centre=None, k_range=None, min_indexed=None, fit_tilt=None,
+                   allow_unreliable=False, settings=None):
     """Finds the spots of a measured image and fits the zone pattern to them,
     as lumora-cli zone --measured does.
 
@@ -274,6 +274,8 @@ def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c
                      of the local noise (default 6)
       tolerance      px (default 3); centre: (x, y) px to start from;
       k_range        (kmin, kmax) px A; min_indexed (default 8)
+      fit_tilt       the largest beam tilt (degrees) to fit from the spots'
+                     intensities; adds "tilt_deg" and "tilt_deg_su"
       allow_unreliable  return an unreliable fit instead of raising
 
     Returns a dict like --fit-json: "camera_constant" (px A, R = K / d),
@@ -290,7 +292,7 @@ def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c
     options = _zone_options(system, space_group, setting, a, c, qi_max, loops, model, axis, tilt, radiation,
                             voltage, wavelength, anode, thickness, precession, g_max, s_max, None, settings)
     _put(options, (("--spot-sigma", spot_sigma), ("--spot-threshold", spot_threshold), ("--tolerance", tolerance),
-                   ("--min-indexed", min_indexed)))
+                   ("--min-indexed", min_indexed), ("--fit-tilt", fit_tilt)))
     if centre is not None:
         options["--centre"] = ",".join(_text(v) for v in centre)
     if k_range is not None:

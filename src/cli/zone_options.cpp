@@ -38,7 +38,7 @@ const std::set<std::string>& ZoneOptions::Names() {
   static const std::set<std::string> names = {
       "--axis",       "--tilt",          "--radiation",   "--voltage",   "--thickness", "--precession",
       "--g-max",      "--s-max",         "--camera-length", "--spot-sigma", "--spot-threshold", "--tolerance",
-      "--centre",     "--k-range",       "--min-indexed"};
+      "--centre",     "--k-range",       "--min-indexed", "--fit-tilt"};
   return names;
 }
 
@@ -85,6 +85,9 @@ bool ZoneOptions::Apply(const Option& option) {
     const std::vector<double> v = Pair(option, "KMIN,KMAX in pixels x A");
     if (!(v[0] > 0.0 && v[1] > v[0])) BadValue(name, option.value, "must be 0 < KMIN < KMAX");
     fit.kMin = v[0], fit.kMax = v[1];
+  } else if (name == "--fit-tilt") {
+    fit.maxTilt = NumberIn(option, 0.0, 10.0, true, "is not a largest tilt above 0 and at most 10 degrees");
+    fit.fitTilt = true;
   } else if (name == "--min-indexed") {
     fit.minIndexed = static_cast<int>(WholeNumberOption(option, 3, 100000));
   } else {

@@ -162,14 +162,15 @@ double Mod(double a, double m) {
 // The centre from midpoints of pairs of similar spots: the densest cell of a
 // grid of tolerance-sized cells (counting its neighbours), averaged.
 std::optional<std::array<double, 2>> FriedelCentre(const std::vector<FoundSpot>& spots, double tolerance) {
-  const std::size_t n = std::min<std::size_t>(spots.size(), 200);
+  const std::size_t n = std::min<std::size_t>(spots.size(), 400);
   std::unordered_map<long long, std::vector<std::array<double, 2>>> cells;
   const double cell = std::max(tolerance, 1.0);
   auto pack = [](long i, long j) { return (static_cast<long long>(i) << 32) ^ (j & 0xffffffffLL); };
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = i + 1; j < n; ++j) {
       const double ratio = spots[i].intensity / std::max(spots[j].intensity, 1e-30);
-      if (ratio > 4.0 || ratio < 0.25) continue;
+      // Friedel mates of a tilted pattern differ, but not by orders of magnitude.
+      if (ratio > 20.0 || ratio < 0.05) continue;
       const double mx = (spots[i].x + spots[j].x) / 2.0, my = (spots[i].y + spots[j].y) / 2.0;
       cells[pack(static_cast<long>(std::floor(mx / cell)), static_cast<long>(std::floor(my / cell)))].push_back({mx, my});
     }
@@ -190,6 +191,76 @@ std::optional<std::array<double, 2>> FriedelCentre(const std::vector<FoundSpot>&
   }
   if (bestCount < 3) return std::nullopt;
   return best;
+}
+
+
+// Intensity model of the tilt fit for one spot: ln(|F|^2 t^2 / (1 + 2 (pi t s)^2)).
+struct TiltSpot {
+  Direction g;
+  double logObserved = 0.0, logF2 = 0.0;
+};
+
+double LogModel(const TiltSpot& spot, const Direction& beam, double lambda, double t) {
+  const double s = ExcitationError(beam, spot.g, lambda);
+  const double x = 3.14159265358979323846 * t * s;
+  return spot.logF2 + std::log(t * t / (1.0 + 2.0 * x * x));
+}
+
+// Residuals ln I - (ln c + model) at tilts (tx, ty); ln c by its mean.
+double TiltResiduals(const std::vector<TiltSpot>& spots, const BeamFrame& frame, double tx, double ty, double lambda,
+                     double t, Eigen::VectorXd* residuals) {
+  const Direction beam = TiltedBeam(frame, tx, ty);
+  Eigen::VectorXd r(static_cast<Eigen::Index>(spots.size()));
+  for (std::size_t i = 0; i < spots.size(); ++i)
+    r(static_cast<Eigen::Index>(i)) = spots[i].logObserved - LogModel(spots[i], beam, lambda, t);
+  r.array() -= r.mean();
+  if (residuals) *residuals = r;
+  return r.squaredNorm();
+}
+
+void FitTilt(ZoneFit& out, const ZonePattern& pattern, const std::vector<Simulated>& sim, const std::vector<Match>& matches,
+             const std::vector<FoundSpot>& spots, double maxTilt) {
+  std::vector<TiltSpot> data;
+  for (const Match& m : matches) {
+    const ZoneSpot& z = pattern.spots[sim[m.sim].spot];
+    if (!(spots[m.found].intensity > 0.0) || !(z.fSquared > 0.0)) continue;
+    data.push_back({PhysicalReciprocal(pattern.lattice, z.h), std::log(spots[m.found].intensity), std::log(z.fSquared)});
+  }
+  if (data.size() < 6 || pattern.thickness <= 0.0) return;
+  const double lambda = pattern.wavelength, t = pattern.thickness;
+  double bestX = 0.0, bestY = 0.0, best = TiltResiduals(data, pattern.frame, 0.0, 0.0, lambda, t, nullptr);
+  const int steps = static_cast<int>(std::ceil(maxTilt / 0.1));
+  for (int i = -steps; i <= steps; ++i)
+    for (int j = -steps; j <= steps; ++j) {
+      const double cost = TiltResiduals(data, pattern.frame, 0.1 * i, 0.1 * j, lambda, t, nullptr);
+      if (cost < best) best = cost, bestX = 0.1 * i, bestY = 0.1 * j;
+    }
+  // Gauss-Newton on (tx, ty); the scale is the residuals' mean at each step.
+  Eigen::VectorXd r;
+  Eigen::Matrix2d covariance = Eigen::Matrix2d::Zero();
+  for (int iteration = 0; iteration < 20; ++iteration) {
+    const double h = 1e-4;
+    Eigen::VectorXd rx, ry;
+    TiltResiduals(data, pattern.frame, bestX, bestY, lambda, t, &r);
+    TiltResiduals(data, pattern.frame, bestX + h, bestY, lambda, t, &rx);
+    TiltResiduals(data, pattern.frame, bestX, bestY + h, lambda, t, &ry);
+    Eigen::MatrixXd j(r.size(), 2);
+    j.col(0) = -(rx - r) / h;
+    j.col(1) = -(ry - r) / h;
+    const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(j);
+    if (qr.rank() < 2) return;
+    const Eigen::Vector2d step = qr.solve(r);
+    bestX += step(0), bestY += step(1);
+    const double variance = r.squaredNorm() / static_cast<double>(r.size() - 3);
+    covariance = (j.transpose() * j).ldlt().solve(Eigen::Matrix2d::Identity()) * variance;
+    if (step.norm() < 1e-6) break;
+  }
+  if (std::fabs(bestX) > maxTilt || std::fabs(bestY) > maxTilt) return;
+  out.tiltFitted = true;
+  out.tiltX = bestX;
+  out.tiltY = bestY;
+  out.tiltXSu = std::sqrt(std::max(covariance(0, 0), 0.0));
+  out.tiltYSu = std::sqrt(std::max(covariance(1, 1), 0.0));
 }
 
 }  // namespace
@@ -232,11 +303,29 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
     return out;
   }
 
-  // Hypotheses: a strong found spot (off the centre) paired with a strong simulated one.
+  // Hypotheses: one of the strongest found spots, or of the strongest near
+  // the centre (a small g has little excitation error even in a tilted
+  // pattern), off the centre, paired with a strong simulated one.
   std::vector<std::size_t> strongFound;
-  for (std::size_t f = 0; f < spots.size() && strongFound.size() < 10; ++f)
-    if (std::hypot(spots[f].x - (*centre)[0], spots[f].y - (*centre)[1]) > 4.0 * tolerance) strongFound.push_back(f);
-  const std::size_t strongSim = std::min<std::size_t>(sim.size(), 60);
+  {
+    std::vector<std::pair<double, std::size_t>> byRadius;
+    for (std::size_t f = 0; f < spots.size(); ++f) {
+      const double r = std::hypot(spots[f].x - (*centre)[0], spots[f].y - (*centre)[1]);
+      if (r > 4.0 * tolerance) byRadius.push_back({r, f});
+    }
+    std::sort(byRadius.begin(), byRadius.end());
+    if (byRadius.size() > 40) byRadius.resize(40);
+    for (const auto& rf : byRadius) strongFound.push_back(rf.second);
+    std::sort(strongFound.begin(), strongFound.end());  // found spots come strongest first
+    if (strongFound.size() > 10) strongFound.resize(10);
+    // And the strongest anywhere.
+    for (std::size_t f = 0, added = 0; f < spots.size() && added < 10; ++f) {
+      if (std::hypot(spots[f].x - (*centre)[0], spots[f].y - (*centre)[1]) <= 4.0 * tolerance) continue;
+      ++added;
+      if (std::find(strongFound.begin(), strongFound.end(), f) == strongFound.end()) strongFound.push_back(f);
+    }
+  }
+  const std::size_t strongSim = std::min<std::size_t>(sim.size(), 80);
   auto considerAll = [&](const Params& p) {
     // Found spots inside the pattern's radius and off its centre.
     const double k = p.K();
@@ -323,7 +412,9 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
     p.b = p.K() * std::sin(phi);
     const std::vector<Match> again = MatchSpots(sim, spots, best.considered, p, tolerance);
     const LeastSquares last = Solve(sim, spots, again);
-    if (last.ok && again.size() >= best.solution.matches.size()) best.solution = {last, again};
+    // Rounding at the tolerance's edge may lose a spot or two.
+    if (last.ok && static_cast<double>(again.size()) >= 0.98 * static_cast<double>(best.solution.matches.size()))
+      best.solution = {last, again};
   }
   const LeastSquares& fit = best.solution.fit;
   if (!fit.ok) {
@@ -333,8 +424,10 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
   const Params& p = fit.p;
   out.fitted = true;
   out.k = p.K();
-  out.rotation = Mod(p.Phi(), symmetryStep) * 180.0 / kPi;
-  if (out.rotation >= symmetryStep * 180.0 / kPi - 1e-9) out.rotation = 0.0;
+  // The rotation of the indices given (brought into [0, 360 / order) above
+  // unless that lost spots).
+  out.rotation = Mod(p.Phi(), 2.0 * kPi) * 180.0 / kPi;
+  if (out.rotation >= 360.0 - 1e-9) out.rotation = 0.0;
   out.cx = p.cx;
   out.cy = p.cy;
   const Eigen::Matrix4d& v = fit.covariance;
@@ -389,6 +482,7 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
   if (out.rms > tolerance / 2.0) failed.push_back("rms residual above half the tolerance");
   if (candidates.size() > 1 && static_cast<double>(candidates[1].solution.matches.size()) > 0.8 * static_cast<double>(best.solution.matches.size()))
     failed.push_back("another camera constant or rotation indexes nearly as many spots");
+  if (options.fitTilt) FitTilt(out, pattern, sim, best.solution.matches, spots, options.maxTilt);
   out.reliable = failed.empty();
   if (out.reliable) {
     out.verdict = "reliable";

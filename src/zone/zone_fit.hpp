@@ -16,6 +16,12 @@
 // of the image within the tolerance of a simulated spot); rms residual at
 // most half the tolerance; and the best other solution (not related by the
 // pattern's symmetry) indexing at most 80 % as many spots.
+// Optionally a small tilt of the beam from the simulated one (about the
+// pattern's x, then y axis, as BeamFrame's TiltedBeam): the indexed spots'
+// measured intensities against |F|^2 t^2 / (1 + 2 (pi t s)^2), the shape
+// factor averaged over its thickness fringes, with s the excitation error of
+// the tilted beam; least squares on the logarithms (scale, tilts) from the
+// best point of a 0.1-degree grid within maxTilt, Gauss-Newton with Eigen.
 #pragma once
 
 #include <array>
@@ -36,6 +42,8 @@ struct ZoneFitOptions {
   double strongest = 1.0;           // percent of the largest |F|^2: zero-layer spots at least this strong take part
   double kMin = 0.0, kMax = 0.0;    // px A; both 0: any camera constant
   std::optional<std::array<double, 2>> centre;  // a known centre to start from (px)
+  bool fitTilt = false;
+  double maxTilt = 3.0;             // degrees searched either way
 };
 
 struct IndexedSpot {
@@ -63,6 +71,8 @@ struct ZoneFit {
   double rotation = 0.0, rotationSu = 0.0;  // degrees
   double cx = 0.0, cxSu = 0.0, cy = 0.0, cySu = 0.0;
   double rms = 0.0;
+  bool tiltFitted = false;
+  double tiltX = 0.0, tiltXSu = 0.0, tiltY = 0.0, tiltYSu = 0.0;  // degrees
   int considered = 0;        // found spots inside the pattern's radius, off the centre
   double fraction = 0.0;     // indexed / considered
   double chanceFraction = 0.0;

@@ -119,6 +119,9 @@ std::string ZoneFitJson(const ZoneFit& f, const ZonePattern& p, const std::vecto
   out += "  \"centre_x\": " + N(f.cx) + ",\n  \"centre_x_su\": " + N(f.cxSu) + ",\n";
   out += "  \"centre_y\": " + N(f.cy) + ",\n  \"centre_y_su\": " + N(f.cySu) + ",\n";
   out += "  \"rms_px\": " + N(f.rms) + ",\n";
+  if (f.tiltFitted)
+    out += "  \"tilt_deg\": [" + N(f.tiltX) + ", " + N(f.tiltY) + "],\n  \"tilt_deg_su\": [" + N(f.tiltXSu) + ", " +
+           N(f.tiltYSu) + "],\n";
   out += "  \"rotation_order\": " + std::to_string(f.rotationOrder) + ",\n";
   out += "  \"image_size\": [" + std::to_string(width) + ", " + std::to_string(height) + "],\n";
   out += "  \"spots_found\": " + std::to_string(found.size()) + ",\n";
@@ -161,6 +164,9 @@ std::string ZoneFitReport(const ZoneFit& f, const ZonePattern& p, std::size_t fo
   out += "camera constant K = " + ValueWithSu(f.k, f.kSu, 3) + " px A\n";
   out += "rotation = " + ValueWithSu(f.rotation, f.rotationSu, 3) + " degrees (modulo " + N(360.0 / f.rotationOrder) + ")\n";
   out += "centre = " + ValueWithSu(f.cx, f.cxSu, 2) + ", " + ValueWithSu(f.cy, f.cySu, 2) + " px\n";
+  if (f.tiltFitted)
+    out += "tilt = " + ValueWithSu(f.tiltX, f.tiltXSu, 3) + ", " + ValueWithSu(f.tiltY, f.tiltYSu, 3) +
+           " degrees (about the pattern's x, then y)\n";
   out += "rms residual = " + FormatFixed(f.rms, 3) + " px, indexed " + FormatFixed(100.0 * f.fraction, 1) +
          " % (chance " + FormatFixed(100.0 * f.chanceFraction, 1) + " %)\n";
   std::string header = "#         x         y    x calc    y calc   resid         d";

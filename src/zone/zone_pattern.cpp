@@ -31,6 +31,13 @@ std::optional<SymmetryAxis> ReferenceAxis(const Lattice& lattice, const ZoneBeam
 
 }  // namespace
 
+Direction PhysicalReciprocal(const Lattice& lattice, const std::array<int, 6>& h) {
+  std::array<double, 6> w{};
+  for (int i = 0; i < lattice.nDim; ++i)
+    for (int j = 0; j < lattice.nDim; ++j) w[i] += lattice.inverseMatrix[i][j] * static_cast<double>(h[j]);
+  return PhysicalPart(lattice, w);
+}
+
 int LaueZone(double height, double delta) {
   const double ratio = height / delta;
   if (std::fabs(ratio) <= 1e-9) return 0;
@@ -64,6 +71,7 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
   if (!out.error.empty()) return out;
   const double lambda = in.radiation.wavelength;
   out.wavelength = lambda;
+  out.thickness = in.thickness;
 
   CalculationInputs run = in.calculation;
   run.wavelength = lambda;

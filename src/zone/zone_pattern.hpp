@@ -65,6 +65,7 @@ struct ZonePattern {
   SymmetryAxis axis;        // the reference axis (before tilts)
   BeamFrame frame;          // of the tilted beam
   double wavelength = 0.0;  // A
+  double thickness = 0.0;   // A
   double layerSpacing = 0;  // Laue zones: 1 / |physical part of axis.index|, 1/A
   int rotationOrder = 2;    // in-plane rotation symmetry of the untilted pattern (Friedel included)
   bool model = false;       // intensities from a structure model
@@ -78,6 +79,9 @@ std::string CheckZoneInputs(const ZoneInputs& inputs);
 // has no scattering factor for, or a failed run give the error and no spots.
 ZonePattern SimulateZonePattern(const ZoneInputs& inputs, const StructureModel* model = nullptr,
                                 const std::atomic<bool>* cancel = nullptr);
+
+// The physical reciprocal vector of index vector h (report frame, 1/A).
+Direction PhysicalReciprocal(const Lattice& lattice, const std::array<int, 6>& h);
 
 // The Laue zone of a reflection at height h (along the axis, 1/A) for layer
 // spacing delta: 0 when h is 0 (to 1e-9 of delta), else

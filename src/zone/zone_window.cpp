@@ -339,6 +339,8 @@ void ZoneWindow::fit() {
   verdict_->setText(QStringLiteral("Fitting\u2026 (Esc cancels)"));
   const OverlayPlacement hand = imageView_->placement();
   ZoneFitOptions options;
+  options.fitTilt = true;
+  options.maxTilt = 3.0;
   // A hand-aligned overlay gives the centre to start from.
   if (hand.cx != image_->width / 2.0 || hand.cy != image_->height / 2.0) options.centre = std::array<double, 2>{hand.cx, hand.cy};
   const GreyImage* image = &*image_;
@@ -361,7 +363,11 @@ void ZoneWindow::showFit() {
   const QString values = f.fitted ? QStringLiteral("K = %1 \u00b1 %2 px \u00c5, rotation %3 \u00b1 %4\u00b0, centre (%5, %6) px, rms %7 px, %8 of %9 spots indexed. ")
                                         .arg(f.k, 0, 'f', 3).arg(f.kSu, 0, 'f', 3).arg(f.rotation, 0, 'f', 3).arg(f.rotationSu, 0, 'f', 3)
                                         .arg(f.cx, 0, 'f', 2).arg(f.cy, 0, 'f', 2).arg(f.rms, 0, 'f', 2)
-                                        .arg(f.indexed.size()).arg(f.considered)
+                                        .arg(f.indexed.size()).arg(f.considered) +
+                                        (f.tiltFitted ? QStringLiteral("Tilt %1 \u00b1 %2\u00b0, %3 \u00b1 %4\u00b0. ")
+                                                            .arg(f.tiltX, 0, 'f', 3).arg(f.tiltXSu, 0, 'f', 3)
+                                                            .arg(f.tiltY, 0, 'f', 3).arg(f.tiltYSu, 0, 'f', 3)
+                                                      : QString())
                                   : QString();
   verdict_->setText(values + (f.reliable ? QStringLiteral("Reliable.") : QStringLiteral("No reliable solution: ") + QString::fromStdString(f.verdict)));
   verdict_->setStyleSheet(f.reliable ? QStringLiteral("color: darkgreen") : QStringLiteral("color: darkred"));
