@@ -29,7 +29,7 @@ SIZE, K, ROTATION, CX, CY, SIGMA = 768, 400.0, 14.0, 391.4, 377.8, 1.6
 
 with tempfile.TemporaryDirectory() as folder:
     table = os.path.join(folder, "z.csv")
-    subprocess.run([CLI, "zone", "--system", "icosahedral", "--space-group", "P235", "-a", "5.1", "--loops", "6",
+    subprocess.run([CLI, "zone", "--system", "icosahedral", "--space-group", "P235", "-a", "5.1", "--loops", "8",
                     "--qi-max", "1.5", "--g-max", "0.9", "--s-max", "0.2", "--csv", table],
                    check=True, stdout=subprocess.DEVNULL)
     with open(table) as f:

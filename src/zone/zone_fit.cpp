@@ -286,6 +286,34 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
     gMax = std::max(gMax, g);
     gMin = std::min(gMin, g);
   }
+  // Only spots whose symmetry images are all there (an index box too small
+  // for a whole orbit cuts some), so that every equivalent rotation indexes
+  // the same spots.
+  {
+    auto key = [](double x, double y) {
+      return std::make_pair(std::llround(x * 1e7), std::llround(y * 1e7));
+    };
+    std::map<std::pair<long long, long long>, int> present;
+    for (const Simulated& s : sim) present[key(s.gx, s.gy)] = 1;
+    const double step = 2.0 * kPi / pattern.rotationOrder;
+    std::vector<Simulated> whole;
+    for (const Simulated& s : sim) {
+      bool complete = true;
+      for (int k = 1; k < pattern.rotationOrder && complete; ++k) {
+        const double c = std::cos(k * step), sn = std::sin(k * step);
+        const double x = s.gx * c - s.gy * sn, y = s.gx * sn + s.gy * c;
+        bool found = false;
+        for (long long dx = -1; dx <= 1 && !found; ++dx)
+          for (long long dy = -1; dy <= 1 && !found; ++dy) {
+            const auto k0 = key(x, y);
+            found = present.count({k0.first + dx, k0.second + dy}) > 0;
+          }
+        complete = found;
+      }
+      if (complete) whole.push_back(s);
+    }
+    sim = std::move(whole);
+  }
   std::stable_sort(sim.begin(), sim.end(), [](const Simulated& a, const Simulated& b) { return a.intensity > b.intensity; });
   if (sim.size() < 3) {
     out.verdict = "the simulated pattern has fewer than 3 zero-layer spots of at least " + std::to_string(options.strongest) + " %";
@@ -412,9 +440,7 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
     p.b = p.K() * std::sin(phi);
     const std::vector<Match> again = MatchSpots(sim, spots, best.considered, p, tolerance);
     const LeastSquares last = Solve(sim, spots, again);
-    // Rounding at the tolerance's edge may lose a spot or two.
-    if (last.ok && static_cast<double>(again.size()) >= 0.98 * static_cast<double>(best.solution.matches.size()))
-      best.solution = {last, again};
+    if (last.ok && again.size() >= best.solution.matches.size()) best.solution = {last, again};
   }
   const LeastSquares& fit = best.solution.fit;
   if (!fit.ok) {
@@ -424,8 +450,7 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
   const Params& p = fit.p;
   out.fitted = true;
   out.k = p.K();
-  // The rotation of the indices given (brought into [0, 360 / order) above
-  // unless that lost spots).
+  // The rotation of the indices given (brought into [0, 360 / order) above).
   out.rotation = Mod(p.Phi(), 2.0 * kPi) * 180.0 / kPi;
   if (out.rotation >= 360.0 - 1e-9) out.rotation = 0.0;
   out.cx = p.cx;
