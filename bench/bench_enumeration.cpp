@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "reflections/calculation.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 namespace {
 

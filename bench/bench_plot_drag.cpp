@@ -11,7 +11,7 @@
 #include "plots/drag_rotation.hpp"
 #include "plots/plot_scenes.hpp"
 #include "plots/raster_painter.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 namespace {
 

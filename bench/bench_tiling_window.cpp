@@ -16,7 +16,7 @@
 #include <ctime>
 #include <vector>
 
-#include "tiling/picture_box.hpp"
+#include "ui/picture_box.hpp"
 #include "tiling/tiling_window.hpp"
 
 using namespace lumora;

@@ -1,10 +1,12 @@
-// The extension module lumora._core: the core's runs for Python. The options
-// arrive as the texts lumora-cli would read, so that bad input gets the same
-// message; the package's __init__.py turns keyword arguments into them.
+// The extension module lumora._core: the core's runs for Python. Each function
+// takes the keyword arguments of the package's function of its name; the
+// named inputs (src/inputs) turn them into the texts lumora-cli would read, so
+// that bad input gets the same message.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -13,33 +15,84 @@
 #include <string>
 #include <variant>
 
-#include "cli/cli_options.hpp"
-#include "cli/powder_options.hpp"
-#include "cli/zone_options.hpp"
 #include "common/number_text.hpp"
+#include "inputs/input_reading.hpp"
+#include "inputs/model_option.hpp"
+#include "inputs/parameter_options.hpp"
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
 #include "lattice/lattice.hpp"
 #include "powder/powder_lines.hpp"
+#include "powder/powder_options.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/powder_refinement.hpp"
-#include "reflections/parameters.hpp"
 #include "reflections/space_groups.hpp"
 #include "tiling/multigrid.hpp"
 #include "zone/grey_image.hpp"
 #include "zone/zone_fit.hpp"
+#include "zone/zone_options.hpp"
 
 namespace py = pybind11;
 using namespace lumora;
-using Options = std::map<std::string, std::string>;
+using Options = std::map<std::string, std::string>;  // option name -> text, as lumora-cli reads them
 
 namespace {
 
-// The lattice and calculation options (names as on the command line).
-cli::ParameterOptions ApplyParameters(const Options& options) {
-  cli::ParameterOptions parameters;
+// One Python value as lumora-cli would be given it: texts as they are, floats
+// as Python writes them, other numbers as str() writes them.
+std::string ValueText(py::handle value) {
+  if (py::isinstance<py::bool_>(value)) throw py::type_error("expected a number or a text, not a bool");
+  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+  if (py::isinstance<py::float_>(value)) return py::repr(value).cast<std::string>();
+  return py::str(value).cast<std::string>();
+}
+
+// The options of the keyword arguments given (None is left out). A list input
+// takes a text or a sequence, whose values are joined by commas; a flag is
+// given when its value is true.
+Options KeywordOptions(const py::dict& keywords, const NamedInputs& accepted) {
+  Options options;
+  for (const auto& [key, value] : keywords) {
+    if (value.is_none()) continue;
+    const std::string name = py::str(key).cast<std::string>();
+    const auto it = std::find_if(accepted.begin(), accepted.end(),
+                                 [&name](const NamedInput* named) { return named->keyword == name; });
+    if (it == accepted.end()) throw py::type_error("unexpected keyword argument '" + name + "'");
+    const NamedInput& named = **it;
+    const std::string option(named.option);
+    if (named.type == InputType::Flag) {
+      if (py::bool_(py::reinterpret_borrow<py::object>(value))) options[option] = "";
+    } else if (named.type == InputType::List && !py::isinstance<py::str>(value) &&
+               py::isinstance<py::iterable>(value)) {
+      std::string joined;
+      for (py::handle part : value) joined += (joined.empty() ? "" : ",") + ValueText(part);
+      options[option] = joined;
+    } else {
+      options[option] = ValueText(value);
+    }
+  }
+  return options;
+}
+
+// The inputs of a function: the calculation's and more.
+NamedInputs WithParameters(const NamedInputs& more) {
+  NamedInputs inputs = ParameterOptions::Inputs();
+  inputs.insert(inputs.end(), more.begin(), more.end());
+  return inputs;
+}
+
+// Hands reader the options it reads and leaves the rest.
+template <typename Reader>
+void Take(Options& options, Reader& reader) {
+  for (auto it = options.begin(); it != options.end();)
+    it = reader.Apply({it->first, it->second}) ? options.erase(it) : std::next(it);
+}
+
+// The lattice and calculation options.
+ParameterOptions ApplyParameters(const Options& options) {
+  ParameterOptions parameters;
   for (const auto& [name, value] : options)
-    if (!parameters.Apply({name, value})) throw cli::UsageError("unknown option " + name);
+    if (!parameters.Apply({name, value})) throw UsageError("unknown option " + name);
   return parameters;
 }
 
@@ -57,30 +110,20 @@ py::array_t<double> Doubles(const std::vector<double>& values) {
   return out;
 }
 
-py::dict Reflections(Options options) {
-  // The options beyond the lattice and calculation ones, read as lumora-cli reads them.
-  auto take = [&options](const char* name) -> std::optional<std::string> {
-    const auto it = options.find(name);
-    if (it == options.end()) return std::nullopt;
-    std::string value = it->second;
+py::dict Reflections(const py::dict& keywords) {
+  using namespace input;
+  Options options = KeywordOptions(keywords, WithParameters({&kModel, &kMinIntensity, &kAlgorithm}));
+  ModelOptions modelOptions;
+  Take(options, modelOptions);
+  std::string algorithm(kAlgorithm.defaultText);
+  if (const auto it = options.find(std::string(kAlgorithm.option)); it != options.end()) {
+    algorithm = ReadChoice(kAlgorithm, it->second);
     options.erase(it);
-    return value;
-  };
-  const std::optional<std::string> modelName = take("--model");
-  const std::string algorithm = take("--algorithm").value_or("fast");
-  const std::optional<std::string> minText = take("--min-intensity");
-  cli::ParameterOptions parameters = ApplyParameters(options);
-  if (algorithm != "fast" && algorithm != "box") cli::BadValue("--algorithm", algorithm, "is not fast or box");
-  std::optional<double> minIntensity;
-  if (minText) {
-    minIntensity = ParseNumber(*minText);
-    if (!minIntensity || !(*minIntensity >= 0.0 && *minIntensity <= 100.0))
-      cli::BadValue("--min-intensity", *minText, "is not a percentage from 0 to 100");
   }
-  if (minIntensity && !modelName) throw cli::UsageError("option --min-intensity needs --model");
-  const std::optional<StructureModel> model = cli::ModelOption(modelName);
+  ParameterOptions parameters = ApplyParameters(options);
+  const std::optional<StructureModel> model = modelOptions.Model();
 
-  const cli::ParameterOptions::Read typed = parameters.ReadInputs();
+  const ParameterOptions::Read typed = parameters.ReadInputs();
   const Summary& summary = typed.summary;
   const CalculationInputs& inputs = typed.inputs;
 
@@ -98,15 +141,15 @@ py::dict Reflections(Options options) {
         modelError = *error;
       } else {
         intensities.emplace();
-        intensities->model = model->name.empty() ? *modelName : model->name;
+        intensities->model = modelOptions.Label(*model);
         ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
                            *intensities);
-        if (minIntensity) KeepStrongReflections(result, *intensities, *minIntensity);
+        if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
       }
     }
   }
-  if (result.status != RunStatus::Completed) throw cli::UsageError(result.error);
-  if (!modelError.empty()) throw cli::UsageError("option --model: " + modelError);
+  if (result.status != RunStatus::Completed) throw UsageError(result.error);
+  if (!modelError.empty()) throw UsageError("option --model: " + modelError);
 
   const std::vector<ReflectionRecord>& records = result.records;
   const std::size_t n = records.size();
@@ -157,19 +200,6 @@ py::dict Reflections(Options options) {
   return out;
 }
 
-// The powder options taken out of options (the rest are the run's).
-cli::PowderOptions TakePowderOptions(Options& options) {
-  cli::PowderOptions powder;
-  for (auto it = options.begin(); it != options.end();) {
-    if (powder.Apply({it->first, it->second})) {
-      it = options.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  return powder;
-}
-
 // The run of the parameter options in options, released from the GIL.
 CalculationResult PowderRun(const CalculationInputs& inputs) {
   CalculationResult result;
@@ -177,27 +207,28 @@ CalculationResult PowderRun(const CalculationInputs& inputs) {
     py::gil_scoped_release release;
     result = RunCalculation(inputs);
   }
-  if (result.status != RunStatus::Completed) throw cli::UsageError(result.error);
+  if (result.status != RunStatus::Completed) throw UsageError(result.error);
   return result;
 }
 
-py::dict Powder(Options options) {
-  std::optional<std::string> modelName;
-  if (const auto it = options.find("--model"); it != options.end()) {
-    modelName = it->second;
-    options.erase(it);
-  }
-  cli::PowderOptions powder = TakePowderOptions(options);
-  const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+py::dict Powder(const py::dict& keywords) {
+  using namespace input;
+  Options options = KeywordOptions(keywords, WithParameters({&kModel, &kTolerance, &kMonochromator, &kTwoTheta,
+                                                             &kCaglioti, &kEta, &kCut, &kDoublet, &kZero}));
+  ModelOptions modelOptions;
+  Take(options, modelOptions);
+  PowderOptions powder;
+  Take(options, powder);
+  const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   const ProfileOptions profileOptions = powder.Profile(typed.texts, inputs);
-  const std::optional<StructureModel> model = cli::ModelOption(modelName);
+  const std::optional<StructureModel> model = modelOptions.Model();
 
   CalculationResult result = PowderRun(inputs);
   std::optional<IntensityResult> intensities;
   if (model) {
     const auto resolved = ResolveModel(*model, result.lattice);
-    if (const std::string* error = std::get_if<std::string>(&resolved)) throw cli::UsageError("option --model: " + *error);
+    if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
     intensities.emplace();
     ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
                        *intensities);
@@ -210,7 +241,7 @@ py::dict Powder(Options options) {
     py::gil_scoped_release release;
     profile = ComputeProfile(lines.lines, profileOptions);
   }
-  if (!profile.error.empty()) throw cli::UsageError("option --caglioti: " + profile.error);
+  if (!profile.error.empty()) throw UsageError("option --caglioti: " + profile.error);
 
   const auto n = static_cast<py::ssize_t>(lines.lines.size());
   const int nDim = result.lattice.nDim;
@@ -240,12 +271,16 @@ py::dict Powder(Options options) {
   return out;
 }
 
-py::dict Refine(const std::vector<double>& observed, Options options) {
-  cli::PowderOptions powder = TakePowderOptions(options);
-  const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+py::dict Refine(const std::vector<double>& observed, const py::dict& keywords) {
+  using namespace input;
+  Options options =
+      KeywordOptions(keywords, WithParameters({&kRefine, &kIndexTolerance, &kTolerance, &kDoublet, &kZero}));
+  PowderOptions powder;
+  Take(options, powder);
+  const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
-    throw cli::UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
+    throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
   const CalculationResult run = PowderRun(inputs);
   CalculationInputs refineInputs = inputs;
   refineInputs.wavelength = powder.RefineWavelength(typed.texts, inputs);
@@ -255,7 +290,7 @@ py::dict Refine(const std::vector<double>& observed, Options options) {
     py::gil_scoped_release release;
     r = RefineLattice(observed, refineInputs, run.records, powder.lines, powder.refine);
   }
-  if (!r.error.empty()) throw cli::UsageError("refinement: " + r.error);
+  if (!r.error.empty()) throw UsageError("refinement: " + r.error);
   const int nDim = run.lattice.nDim;
   py::dict out;
   out["a"] = r.a;
@@ -302,8 +337,10 @@ py::array_t<double> MatrixArray(const Matrix7& m, int n) {
   return out;
 }
 
-py::dict Matrices(const Options& options) {
-  cli::ParameterOptions parameters = ApplyParameters(options);
+py::dict Matrices(const py::dict& keywords) {
+  using namespace input;
+  ParameterOptions parameters =
+      ApplyParameters(KeywordOptions(keywords, {&kSystem, &kSetting, &kLatticeA, &kLatticeC, &kSettings}));
   ParameterTexts texts = parameters.Resolve();
   NormaliseDecimalCommas(texts);
   const auto read = ReadInputs(texts);
@@ -326,30 +363,25 @@ py::dict Matrices(const Options& options) {
   return out;
 }
 
-py::list SpaceGroups(const Options& options) {
-  const ParameterTexts texts = ApplyParameters(options).Resolve();
+py::list SpaceGroups(const py::dict& keywords) {
+  const ParameterTexts texts = ApplyParameters(KeywordOptions(keywords, {&input::kSystem})).Resolve();
   py::list out;
   for (const SpaceGroup& group : GroupsOf(SystemFromIndex(texts.systemIndex))) out.append(group.symbol);
   return out;
 }
 
-int WholeOption(const Options& options, const char* name, int lowest, int highest, int fallback) {
-  const auto it = options.find(name);
-  if (it == options.end()) return fallback;
-  return static_cast<int>(cli::WholeNumberOption({it->first, it->second}, static_cast<std::uint64_t>(lowest),
-                                                 static_cast<std::uint64_t>(highest)));
-}
-
-py::dict MakeTilingDict(const Options& options) {
-  using L = TilingLimits;
-  for (const auto& [name, value] : options)
-    if (name != "--symmetry" && name != "--loop-order" && name != "--scale" && name != "--shift-mode")
-      throw cli::UsageError("unknown option " + name);
+py::dict MakeTilingDict(const py::dict& keywords) {
+  using namespace input;
+  const Options options = KeywordOptions(keywords, {&kSymmetry, &kLoopOrder, &kScale, &kShiftMode});
+  auto whole = [&options](const NamedInput& named, int fallback) {
+    const auto it = options.find(std::string(named.option));
+    return it == options.end() ? fallback : static_cast<int>(ReadWholeNumber(named, it->second));
+  };
   TilingInputs inputs;
-  inputs.symmetry = WholeOption(options, "--symmetry", L::kMinSymmetry, L::kMaxSymmetry, inputs.symmetry);
-  inputs.loopOrder = WholeOption(options, "--loop-order", L::kMinLoopOrder, L::kMaxLoopOrder, inputs.loopOrder);
-  inputs.zoom = WholeOption(options, "--scale", L::kMinZoom, L::kMaxZoom, inputs.zoom);
-  inputs.shiftMode = static_cast<ShiftMode>(WholeOption(options, "--shift-mode", 0, 2, 0));
+  inputs.symmetry = whole(kSymmetry, inputs.symmetry);
+  inputs.loopOrder = whole(kLoopOrder, inputs.loopOrder);
+  inputs.zoom = whole(kScale, inputs.zoom);
+  inputs.shiftMode = static_cast<ShiftMode>(whole(kShiftMode, 0));
   Tiling tiling;
   {
     py::gil_scoped_release release;
@@ -386,33 +418,43 @@ py::dict MakeTilingDict(const Options& options) {
 }
 
 
-// The zone options taken out of options; the rest are the run's (no --theta).
+// The zone's inputs, options and model from the keyword arguments; accepted
+// are the pattern's and, for a fit, the spot search's and the fit's.
 struct ZoneRequest {
   ZoneInputs inputs;
-  cli::ZoneOptions zone;
+  ZoneOptions zone;
   std::optional<StructureModel> model;
   std::string modelName;
 };
 
-ZoneRequest ReadZoneRequest(Options options) {
+ZoneRequest ReadZoneRequest(const py::dict& keywords, const NamedInputs& accepted) {
+  using namespace input;
+  NamedInputs inputs = accepted;
+  inputs.push_back(&kModel);
+  Options options = KeywordOptions(keywords, inputs);
   ZoneRequest r;
-  std::optional<std::string> modelName;
-  if (const auto it = options.find("--model"); it != options.end()) {
-    modelName = it->second;
-    options.erase(it);
-  }
-  if (options.count("--theta")) throw cli::UsageError("unknown option --theta (the pattern's extent is --g-max)");
-  cli::ParameterOptions parameters;
+  ModelOptions modelOptions;
+  Take(options, modelOptions);
+  ParameterOptions parameters;
   for (const auto& [name, value] : options) {
-    const cli::Option option{name, value};
-    if (!r.zone.Apply(option) && !parameters.Apply(option)) throw cli::UsageError("unknown option " + name);
+    const Option option{name, value};
+    if (!r.zone.Apply(option) && !parameters.Apply(option)) throw UsageError("unknown option " + name);
   }
-  r.model = cli::ModelOption(modelName);
-  r.inputs = r.zone.Inputs(parameters.ReadInputs());
-  const std::string problem = CheckZoneInputs(r.inputs);
-  if (!problem.empty()) throw cli::UsageError(problem);
-  if (r.model) r.modelName = r.model->name.empty() ? *modelName : r.model->name;
+  r.model = modelOptions.Model();
+  r.inputs = r.zone.Read(parameters.ReadInputs());
+  if (r.model) r.modelName = modelOptions.Label(*r.model);
   return r;
+}
+
+// The pattern's inputs: the zone's without those of the spot search and fit.
+NamedInputs ZonePatternInputs() {
+  using namespace input;
+  NamedInputs inputs;
+  for (const NamedInput* in : ZoneOptions::Inputs())
+    if (in != &kSpotSigma && in != &kSpotThreshold && in != &kFitTolerance && in != &kCentre && in != &kKRange &&
+        in != &kMinIndexed && in != &kFitTilt)
+      inputs.push_back(in);
+  return inputs;
 }
 
 ZonePattern SimulateFor(const ZoneRequest& r) {
@@ -421,14 +463,14 @@ ZonePattern SimulateFor(const ZoneRequest& r) {
     py::gil_scoped_release release;
     p = SimulateZonePattern(r.inputs, r.model ? &*r.model : nullptr);
   }
-  if (!p.error.empty()) throw cli::UsageError(p.error);
+  if (!p.error.empty()) throw UsageError(p.error);
   return p;
 }
 
 py::array_t<double> Triple(const Direction& d) { return Doubles({d[0], d[1], d[2]}); }
 
-py::dict ZonePatternDict(const Options& options) {
-  const ZoneRequest r = ReadZoneRequest(options);
+py::dict ZonePatternDict(const py::dict& keywords) {
+  const ZoneRequest r = ReadZoneRequest(keywords, ZonePatternInputs());
   const ZonePattern p = SimulateFor(r);
   const auto n = static_cast<py::ssize_t>(p.spots.size());
   const int nDim = p.lattice.nDim;
@@ -475,26 +517,28 @@ py::dict ZonePatternDict(const Options& options) {
 }
 
 // image: a file name (str) or a 2-D array of grey values (row 0 at the top).
-py::dict FitZoneImageDict(const py::object& image, const Options& options) {
+py::dict FitZoneImageDict(const py::object& image, const py::dict& keywords) {
   GreyImage grey;
   if (py::isinstance<py::str>(image)) {
     auto read = ReadGreyImage(image.cast<std::string>());
-    if (const std::string* error = std::get_if<std::string>(&read)) throw cli::UsageError("image: " + *error);
+    if (const std::string* error = std::get_if<std::string>(&read)) throw UsageError("image: " + *error);
     grey = std::get<GreyImage>(std::move(read));
   } else {
     const auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(image);
-    if (!array || array.ndim() != 2) throw cli::UsageError("image: expected a file name or a 2-D array of grey values");
+    if (!array || array.ndim() != 2) throw UsageError("image: expected a file name or a 2-D array of grey values");
     if (array.shape(0) < 1 || array.shape(1) < 1 || array.shape(0) > kMaxImageSide || array.shape(1) > kMaxImageSide)
-      throw cli::UsageError("image: an array of 1 to " + std::to_string(kMaxImageSide) + " pixels a side is needed");
+      throw UsageError("image: an array of 1 to " + std::to_string(kMaxImageSide) + " pixels a side is needed");
     grey.height = static_cast<int>(array.shape(0));
     grey.width = static_cast<int>(array.shape(1));
     const double* data = array.data();
     for (py::ssize_t i = 0; i < array.size(); ++i) {
-      if (!std::isfinite(data[i])) throw cli::UsageError("image: the array holds a value that is not a number");
+      if (!std::isfinite(data[i])) throw UsageError("image: the array holds a value that is not a number");
       grey.pixels.push_back(static_cast<float>(data[i]));
     }
   }
-  const ZoneRequest r = ReadZoneRequest(options);
+  NamedInputs accepted = ZoneOptions::Inputs();
+  accepted.erase(std::remove(accepted.begin(), accepted.end(), &input::kCameraLength), accepted.end());
+  const ZoneRequest r = ReadZoneRequest(keywords, accepted);
   const ZonePattern p = SimulateFor(r);
   std::vector<FoundSpot> found;
   ZoneFit f;
@@ -575,24 +619,24 @@ PYBIND11_MODULE(_core, m) {
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
-    } catch (const cli::UsageError& error) {
+    } catch (const UsageError& error) {
       PyErr_SetString(PyExc_ValueError, error.what());
     }
   });
-  m.def("reflections", &Reflections, py::arg("options"),
-        "Runs the calculation for options named as on lumora-cli's command line (texts); returns a dict of "
-        "numpy arrays and the run statistics. Raises ValueError for bad input.");
-  m.def("matrices", &Matrices, py::arg("options"),
-        "The direct and inverse lattice matrices for options named as on lumora-cli's command line.");
-  m.def("space_groups", &SpaceGroups, py::arg("options"), "The space-group symbols of a system, in list order.");
-  m.def("powder", &Powder, py::arg("options"),
-        "Powder lines and the simulated profile for options named as on lumora-cli's command line.");
-  m.def("refine", &Refine, py::arg("observed"), py::arg("options"),
+  m.def("reflections", &Reflections, py::arg("keywords"),
+        "Runs the calculation for the keyword arguments of lumora.reflections; returns a dict of numpy arrays "
+        "and the run statistics. Raises ValueError for bad input.");
+  m.def("matrices", &Matrices, py::arg("keywords"),
+        "The direct and inverse lattice matrices for the keyword arguments of lumora.matrices.");
+  m.def("space_groups", &SpaceGroups, py::arg("keywords"), "The space-group symbols of a system, in list order.");
+  m.def("powder", &Powder, py::arg("keywords"),
+        "Powder lines and the simulated profile for the keyword arguments of lumora.powder.");
+  m.def("refine", &Refine, py::arg("observed"), py::arg("keywords"),
         "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
-  m.def("zone_pattern", &ZonePatternDict, py::arg("options"),
-        "The zone-axis pattern for options named as on lumora-cli zone's command line.");
-  m.def("fit_zone_image", &FitZoneImageDict, py::arg("image"), py::arg("options"),
+  m.def("zone_pattern", &ZonePatternDict, py::arg("keywords"),
+        "The zone-axis pattern for the keyword arguments of lumora.zone_pattern.");
+  m.def("fit_zone_image", &FitZoneImageDict, py::arg("image"), py::arg("keywords"),
         "Finds the spots of an image (file name or 2-D array) and fits the zone pattern to them.");
-  m.def("tiling", &MakeTilingDict, py::arg("options"),
-        "A multigrid tiling for options named as on lumora-cli's command line: vertices and tiles as arrays.");
+  m.def("tiling", &MakeTilingDict, py::arg("keywords"),
+        "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays.");
 }

@@ -28,7 +28,8 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SCOPE = ["src/common", "src/lattice", "src/reflections", "src/report"]
-EXTRA_FILES = ["src/app/settings_file.cpp", "src/app/settings_file.hpp"]
+EXTRA_FILES = ["src/inputs/parameters.cpp", "src/inputs/parameters.hpp", "src/inputs/settings_file.cpp",
+               "src/inputs/settings_file.hpp"]
 EQUIVALENT_FILE = os.path.join(ROOT, "tools", "mutate_equivalent.txt")
 TEST_TARGETS = ["lumora_core_tests", "lumora_reference_tests"]
 

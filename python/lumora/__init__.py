@@ -27,39 +27,13 @@ class NoReliableSolution(RuntimeError):
         self.candidates = fit["candidates"]
 
 
-def _text(value):
-    """The option text of a value: numbers as Python writes them, texts as given."""
-    if isinstance(value, bool):
-        raise TypeError("expected a number or a text, not a bool")
-    return value if isinstance(value, str) else repr(value) if isinstance(value, float) else str(value)
+def _given(arguments):
+    """The keyword arguments of a call, by name, without those left at None.
 
-
-def _put(options, pairs, convert=_text):
-    """Adds the option text of each (name, value) whose value is not None."""
-    for name, value in pairs:
-        if value is not None:
-            options[name] = convert(value)
-    return options
-
-
-def _parameter_options(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
-                       theta=None, qi_max=None, loops=None, settings=None):
-    """The lattice and calculation arguments as lumora-cli options (name -> text)."""
-    options = _put({}, (("--system", system), ("--space-group", space_group), ("--setting", setting), ("-a", a),
-                        ("-c", c), ("--wavelength", wavelength), ("--anode", anode), ("--qi-max", qi_max),
-                        ("--settings", settings)))
-    if theta is not None:
-        if isinstance(theta, str):
-            options["--theta"] = theta
-        else:
-            low, high = theta
-            options["--theta"] = _text(low) + "," + _text(high)
-    if loops is not None:
-        if isinstance(loops, (str, int)) and not isinstance(loops, bool):
-            options["--loops"] = _text(loops)
-        else:
-            options["--loops"] = ",".join(_text(limit) for limit in loops)
-    return options
+    The core turns each into the text lumora-cli would be given (numbers as
+    Python writes them, sequences joined by commas) and reads it as lumora-cli
+    does, so that bad input raises ValueError with lumora-cli's message."""
+    return {name: value for name, value in arguments.items() if value is not None}
 
 
 def reflections(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
@@ -96,15 +70,7 @@ def reflections(system=None, space_group=None, setting=None, a=None, c=None, wav
       space_group, summary   the report's header lines
     The run releases the GIL. Raises ValueError for bad input.
     """
-    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
-                                 settings)
-    _put(options, (("--model", model), ("--algorithm", algorithm), ("--min-intensity", min_intensity)))
-    return _core.reflections(options)
-
-
-def _triple(value):
-    """Three numbers as "x,y,z" (or a text as given)."""
-    return value if isinstance(value, str) else ",".join(_text(v) for v in value)
+    return _core.reflections(_given(locals()))
 
 
 def powder(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None, theta=None,
@@ -130,14 +96,7 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
     vector of each line), "dropped_at_backscatter", and "profile": a dict of
     "two_theta" and "intensity" arrays. Raises ValueError for bad input.
     """
-    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
-                                 settings)
-    _put(options, (("--tolerance", tolerance), ("--monochromator", monochromator), ("--model", model),
-                   ("--eta", eta), ("--cut", cut), ("--zero", zero)))
-    _put(options, (("--two-theta", two_theta), ("--caglioti", caglioti)), _triple)
-    if doublet:
-        options["--doublet"] = ""
-    return _core.powder(options)
+    return _core.powder(_given(locals()))
 
 
 def refine(observed_two_theta, system=None, space_group=None, setting=None, a=None, c=None, wavelength=None,
@@ -166,13 +125,9 @@ def refine(observed_two_theta, system=None, space_group=None, setting=None, a=No
     Raises ValueError for bad input and for a refinement that fails (fewer
     than 3 peaks, no convergence, a parameter the peaks do not determine).
     """
-    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, theta, qi_max, loops,
-                                 settings)
-    _put(options, (("--tolerance", tolerance), ("--index-tolerance", index_tolerance), ("--zero", zero)))
-    options["--refine"] = refine if isinstance(refine, str) else ",".join(refine)
-    if doublet:
-        options["--doublet"] = ""
-    return _core.refine([float(t) for t in observed_two_theta], options)
+    keywords = _given(locals())
+    del keywords["observed_two_theta"]
+    return _core.refine([float(t) for t in observed_two_theta], keywords)
 
 
 def matrices(system=None, setting=None, a=None, c=None, settings=None):
@@ -182,14 +137,14 @@ def matrices(system=None, setting=None, a=None, c=None, settings=None):
     "direct" and "inverse", each an (n, n) float64 array (n = 5 for the axial
     systems, 6 for the icosahedral one). Raises ValueError for bad input.
     """
-    return _core.matrices(_parameter_options(system=system, setting=setting, a=a, c=c, settings=settings))
+    return _core.matrices(_given(locals()))
 
 
 def space_groups(system="decagonal"):
     """The space-group symbols of a system ("octagonal", "decagonal",
     "dodecagonal" or "icosahedral"), in the order the program lists them.
     Raises ValueError for an unknown system."""
-    return _core.space_groups(_parameter_options(system=system))
+    return _core.space_groups(_given(locals()))
 
 
 def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None):
@@ -209,26 +164,7 @@ def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None):
     "vertex_table_full" (bool: more vertices existed than were recorded).
     The run releases the GIL. Raises ValueError for bad input.
     """
-    options = {}
-    for name, value in (("--symmetry", symmetry), ("--loop-order", loop_order), ("--scale", scale),
-                        ("--shift-mode", shift_mode)):
-        if value is not None:
-            options[name] = _text(value)
-    return _core.tiling(options)
-
-
-def _zone_options(system, space_group, setting, a, c, qi_max, loops, model, axis, tilt, radiation, voltage,
-                  wavelength, anode, thickness, precession, g_max, s_max, camera_length, settings):
-    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, None, qi_max, loops,
-                                 settings)
-    _put(options, (("--model", model), ("--radiation", radiation), ("--voltage", voltage),
-                   ("--thickness", thickness), ("--precession", precession), ("--g-max", g_max),
-                   ("--s-max", s_max), ("--camera-length", camera_length)))
-    if axis is not None:
-        options["--axis"] = axis if isinstance(axis, str) else ",".join(_text(u) for u in axis)
-    if tilt is not None:
-        options["--tilt"] = tilt if isinstance(tilt, str) else ",".join(_text(t) for t in tilt)
-    return options
+    return _core.tiling(_given(locals()))
 
 
 def zone_pattern(system=None, space_group=None, setting=None, a=None, c=None, qi_max=None, loops=None, model=None,
@@ -254,15 +190,13 @@ def zone_pattern(system=None, space_group=None, setting=None, a=None, c=None, qi
     "beam", "pattern_x", "pattern_y" (unit vectors of the report frame),
     "layer_spacing", "rotation_order", "model". Raises ValueError for bad input.
     """
-    return _core.zone_pattern(_zone_options(system, space_group, setting, a, c, qi_max, loops, model, axis, tilt,
-                                            radiation, voltage, wavelength, anode, thickness, precession, g_max,
-                                            s_max, camera_length, settings))
+    return _core.zone_pattern(_given(locals()))
 
 
 def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c=None, qi_max=None, loops=None,
                    model=None, axis=None, tilt=None, radiation=None, voltage=None, wavelength=None, anode=None,
                    thickness=None, precession=None, g_max=None, s_max=None, spot_sigma=None, spot_threshold=None,
-                   tolerance=None, centre=None, k_range=None, min_indexed=None, fit_tilt=None,
+                   fit_tolerance=None, centre=None, k_range=None, min_indexed=None, fit_tilt=None,
                    allow_unreliable=False, settings=None):
     """Finds the spots of a measured image and fits the zone pattern to them,
     as lumora-cli zone --measured does.
@@ -272,7 +206,7 @@ def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c
       the pattern's arguments as zone_pattern(), and
       spot_sigma     spot width, px (default 1.5); spot_threshold: multiples
                      of the local noise (default 6)
-      tolerance      px (default 3); centre: (x, y) px to start from;
+      fit_tolerance  px (default 3); centre: (x, y) px to start from;
       k_range        (kmin, kmax) px A; min_indexed (default 8)
       fit_tilt       the largest beam tilt (degrees) to fit from the spots'
                      intensities; adds "tilt_deg" and "tilt_deg_su"
@@ -289,18 +223,13 @@ def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c
     Raises NoReliableSolution (carrying the fit and its candidates) when the
     fit fails its criteria, and ValueError for bad input.
     """
-    options = _zone_options(system, space_group, setting, a, c, qi_max, loops, model, axis, tilt, radiation,
-                            voltage, wavelength, anode, thickness, precession, g_max, s_max, None, settings)
-    _put(options, (("--spot-sigma", spot_sigma), ("--spot-threshold", spot_threshold), ("--tolerance", tolerance),
-                   ("--min-indexed", min_indexed), ("--fit-tilt", fit_tilt)))
-    if centre is not None:
-        options["--centre"] = ",".join(_text(v) for v in centre)
-    if k_range is not None:
-        options["--k-range"] = ",".join(_text(v) for v in k_range)
+    keywords = _given(locals())
+    keywords.pop("image", None)
+    keywords.pop("allow_unreliable")
     if not isinstance(image, str):
         import numpy
         image = numpy.asarray(image, dtype=float)
-    fit = _core.fit_zone_image(image, options)
+    fit = _core.fit_zone_image(image, keywords)
     if not fit["reliable"] and not allow_unreliable:
         raise NoReliableSolution(fit)
     return fit

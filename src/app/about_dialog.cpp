@@ -7,7 +7,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "app/links.hpp"
 
 namespace lumora {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_paths.hpp"
+#include "ui/app_paths.hpp"
 #include "app/main_window.hpp"
 #include "app/manifest.hpp"
 #include "app/termination_signals.hpp"

@@ -7,10 +7,10 @@
 #include <array>
 #include <memory>
 
-#include "app/app_paths.hpp"
+#include "ui/app_paths.hpp"
 #include "app/calculation_runner.hpp"
 #include "intensity/structure_model.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 #include "report/report.hpp"
 
 class QAction;

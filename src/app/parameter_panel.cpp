@@ -14,16 +14,23 @@
 
 #include <initializer_list>
 
-#include "app/up_down_buttons.hpp"
+#include "ui/up_down_buttons.hpp"
 
 namespace lumora {
 namespace {
 
-QLineEdit* MakeField(QWidget* parent, const char* name, const char* text, const char* tip) {
-  auto* field = new QLineEdit(QString::fromLatin1(text), parent);
-  field->setObjectName(QString::fromLatin1(name));
+QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+QLineEdit* MakeField(QWidget* parent, std::string_view name, std::string_view text, const char* tip) {
+  auto* field = new QLineEdit(Q(text), parent);
+  field->setObjectName(Q(name));
   field->setToolTip(QString::fromLatin1(tip));
   return field;
+}
+
+// The field of a named input, holding its default.
+QLineEdit* MakeField(QWidget* parent, const NamedInput& input, const char* tip) {
+  return MakeField(parent, input.field, input.defaultText, tip);
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QString& name = QString()) {
@@ -32,7 +39,6 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QString& name = QS
   return label;
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
 
 }  // namespace
@@ -47,7 +53,7 @@ ParameterPanel::ParameterPanel(QWidget* parent) : QWidget(parent) {
   systemFrame->setObjectName(QStringLiteral("frSystem"));
   auto* systemLayout = new QVBoxLayout(systemFrame);
   cmbSystem_ = new QComboBox(systemFrame);
-  cmbSystem_->setObjectName(QStringLiteral("cmbSystem"));
+  cmbSystem_->setObjectName(Q(input::kSystem.field));
   for (int i = 0; i < 4; ++i) cmbSystem_->addItem(QString::fromLatin1(SystemName(SystemFromIndex(i)).data()));
   systemLayout->addWidget(cmbSystem_);
   layout->addWidget(systemFrame);
@@ -115,22 +121,22 @@ QWidget* ParameterPanel::buildLatticeInputs() {
     for (QWidget* w : widgets) line->addWidget(w, qobject_cast<QLineEdit*>(w) ? 1 : 0);
     grid->addLayout(line, r, 1);
   };
-  tfA_ = MakeField(box, "tfA", "2.82", "lattice constant a");
-  tfC_ = MakeField(box, "tfC", "12.06", "lattice constant c");
+  tfA_ = MakeField(box, input::kLatticeA, "lattice constant a");
+  tfC_ = MakeField(box, input::kLatticeC, "lattice constant c");
   labelC_ = MakeLabel(box, QStringLiteral("c ="), QStringLiteral("lbC"));
   row(0, QStringLiteral("a = "), QStringLiteral("lbA"), {tfA_, labelC_, tfC_});
 
-  tfWL_ = MakeField(box, "tfWL", "0.701", "X-ray wavelength");
+  tfWL_ = MakeField(box, input::kWavelength, "X-ray wavelength");
   cmbAnode_ = new QComboBox(box);
-  cmbAnode_->setObjectName(QStringLiteral("cmbAnode"));
+  cmbAnode_->setObjectName(Q(input::kAnode.field));
   cmbAnode_->setToolTip(QStringLiteral("X-ray anode"));
   row(1, QStringLiteral("Wavelength"), QStringLiteral("lbWL"), {tfWL_, cmbAnode_});
 
-  tfQI_ = MakeField(box, "tfQI", "1.0", "maximum internal component");
+  tfQI_ = MakeField(box, input::kQiMax, "maximum internal component");
   row(2, QStringLiteral("qi-Max"), QStringLiteral("lbQI"), {tfQI_});
 
-  tfTH1_ = MakeField(box, "tfTH1", "1.0", "minimum theta (degree)");
-  tfTH2_ = MakeField(box, "tfTH2", "30.0", "maximum theta (degree)");
+  tfTH1_ = MakeField(box, input::kThetaMin, "minimum theta (degree)");
+  tfTH2_ = MakeField(box, input::kThetaMax, "maximum theta (degree)");
   row(3, QStringLiteral("Theta Range"), QStringLiteral("lbTH"), {tfTH1_, tfTH2_});
   grid->setColumnStretch(1, 1);
   return box;
@@ -161,8 +167,8 @@ QWidget* ParameterPanel::buildLoopLimits() {
     auto* cellLayout = new QHBoxLayout(cell);
     cellLayout->setContentsMargins(0, 0, 2, 0);
     cellLayout->setSpacing(0);
-    auto* field = MakeField(cell, "", "2", "");
-    field->setObjectName(QStringLiteral("tfH%1").arg(k));
+    auto* field = MakeField(cell, input::kLoops, "");
+    field->setObjectName(Q(input::kLoops.field) + QString::number(k));
     field->setAlignment(Qt::AlignRight);
     auto* arrows = new UpDownButtons(cell);
     arrows->setObjectName(QStringLiteral("up%1").arg(k + 1));

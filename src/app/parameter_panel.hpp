@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <array>
 
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 class QComboBox;
 class QLabel;

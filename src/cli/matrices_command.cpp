@@ -29,16 +29,17 @@ Prints the direct lattice matrix and its inverse for a system and setting.
 }  // namespace
 
 int RunMatrices(const std::vector<std::string>& args) {
+  using namespace input;
   const std::vector<Option> options =
-      ReadOptions(args, {"--system", "--setting", "-a", "-c", "--settings", "-o"}, {"--help"});
+      ReadOptions(args, {&kSystem, &kSetting, &kLatticeA, &kLatticeC, &kSettings, &kOutput, &kHelpOption});
   ParameterOptions parameters;
   std::string output;
   for (const Option& option : options) {
-    if (option.name == "--help") {
+    if (option.name == kHelpOption.option) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (option.name == "-o") output = option.value;
+    if (option.name == kOutput.option) output = option.value;
     else parameters.Apply(option);
   }
   ParameterTexts texts = parameters.Resolve();

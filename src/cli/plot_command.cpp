@@ -68,11 +68,12 @@ struct Size {
 };
 
 Size ParseSize(const std::string& text) {
+  const NumberRange& range = input::kSize.range;
   const std::size_t x = text.find_first_of("xX");
   const std::optional<double> w = x == std::string::npos ? std::nullopt : ParseNumber(text.substr(0, x));
   const std::optional<double> h = x == std::string::npos ? std::nullopt : ParseNumber(text.substr(x + 1));
-  auto ok = [](const std::optional<double>& v) { return v && *v >= 16.0 && *v <= 10000.0 && *v == std::floor(*v); };
-  if (!ok(w) || !ok(h)) BadValue("--size", text, "is not WIDTHxHEIGHT in whole pixels from 16 to 10000");
+  auto ok = [&range](const std::optional<double>& v) { return v && range.Contains(*v) && *v == std::floor(*v); };
+  if (!ok(w) || !ok(h)) Refuse(input::kSize, text);
   return {static_cast<int>(*w), static_cast<int>(*h)};
 }
 
@@ -85,8 +86,8 @@ Turn ParseRotation(const std::string& text) {
   const std::size_t colon = text.find(':');
   const std::string axis = colon == std::string::npos ? "" : std::string(Trim(text.substr(0, colon)));
   const std::optional<double> angle = colon == std::string::npos ? std::nullopt : ParseNumber(text.substr(colon + 1));
-  if ((axis != "1" && axis != "2" && axis != "3") || !angle || !(std::fabs(*angle) <= 36000.0))
-    BadValue("--rotate", text, "is not AXIS:DEGREES with axis 1, 2 or 3 and at most 36000 degrees");
+  if ((axis != "1" && axis != "2" && axis != "3") || !angle || !input::kRotate.range.Contains(*angle))
+    Refuse(input::kRotate, text);
   return {axis[0] - '0', static_cast<float>(*angle)};
 }
 
@@ -102,12 +103,13 @@ std::string ImageBytes(const QImage& image, const char* format) {
 }  // namespace
 
 int RunPlot(const std::vector<std::string>& args) {
-  std::set<std::string> valued = ParameterOptions::Names();
-  valued.insert({"--view", "--format", "--size", "--rotate", "--grey", "--background", "--spots", "--layer", "-o",
-                 "--model", "--min-intensity", "--algorithm"});
-  const std::vector<Option> options =
-      ReadOptions(args, valued,
-                  {"--rings", "--main", "--directions", "--uniform", "--labels", "--area-by-intensity", "--help"});
+  using namespace input;
+  NamedInputs accepted = ParameterOptions::Inputs();
+  accepted.insert(accepted.end(), ModelOptions::Inputs().begin(), ModelOptions::Inputs().end());
+  accepted.insert(accepted.end(), {&kView, &kPlotFormat, &kSize, &kRotate, &kGrey, &kBackground, &kSpots, &kLayer,
+                                   &kOutput, &kAlgorithm, &kRings, &kMainSpots, &kDirections, &kUniform, &kLabels,
+                                   &kAreaByIntensity, &kHelpOption});
+  const std::vector<Option> options = ReadOptions(args, accepted);
 
   ParameterOptions parameters;
   ViewOptions view;
@@ -116,80 +118,62 @@ int RunPlot(const std::vector<std::string>& args) {
   Size size;
   std::vector<Turn> turns;
   RunControl control;
-  std::optional<std::string> modelName;
-  std::optional<double> minIntensity;
+  ModelOptions modelOptions;
   for (const Option& option : options) {
     const std::string& n = option.name;
-    if (n == "--help") {
+    if (n == kHelpOption.option) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (parameters.Apply(option)) continue;
-    if (n == "--view") {
-      if (option.value != "2d" && option.value != "3d") BadValue(n, option.value, "is not 2d or 3d");
-      threeD = option.value == "3d";
-    } else if (n == "--format") {
-      format = option.value;
-      if (format != "png" && format != "bmp" && format != "svg" && format != "pdf" && format != "wmf")
-        BadValue(n, option.value, "is not png, bmp, svg, pdf or wmf");
-    } else if (n == "--size") {
+    if (parameters.Apply(option) || modelOptions.Apply(option)) continue;
+    if (n == kView.option) {
+      threeD = ReadChoice(kView, option.value) == "3d";
+    } else if (n == kPlotFormat.option) {
+      format = ReadChoice(kPlotFormat, option.value);
+    } else if (n == kSize.option) {
       size = ParseSize(option.value);
-    } else if (n == "--rotate") {
+    } else if (n == kRotate.option) {
       turns.push_back(ParseRotation(option.value));
-    } else if (n == "--rings") {
+    } else if (n == kRings.option) {
       view.filledSpots = false;
-    } else if (n == "--main") {
+    } else if (n == kMainSpots.option) {
       view.highlightMain = true;
-    } else if (n == "--directions") {
+    } else if (n == kDirections.option) {
       view.highlightDirections = true;
-    } else if (n == "--uniform") {
+    } else if (n == kUniform.option) {
       view.sizeByQi = false;
-    } else if (n == "--labels") {
+    } else if (n == kLabels.option) {
       view.showIndices = true;
-    } else if (n == "--area-by-intensity") {
+    } else if (n == kAreaByIntensity.option) {
       view.areaByIntensity = true;
       view.sizeByQi = false;
-    } else if (n == "--grey") {
-      if (option.value != "theta" && option.value != "qi" && option.value != "intensity")
-        BadValue(n, option.value, "is not theta, qi or intensity");
-      view.colorByTheta = option.value == "theta";
-      view.colorByQi = option.value == "qi";
-      view.greyByIntensity = option.value == "intensity";
-    } else if (n == "--background") {
-      const std::string& v = option.value;
-      if (v != "black" && v != "white" && v != "blue") BadValue(n, v, "is not black, white or blue");
-      view.backgroundMode = v == "black" ? 0 : v == "white" ? 1 : 2;
-    } else if (n == "--spots") {
-      const std::optional<double> value = ParseNumber(option.value);
-      if (!value || !(*value >= 0.0 && *value <= 4.0)) BadValue(n, option.value, "is not a number from 0 to 4");
-      view.spotRadiusSlider = static_cast<int>(std::lround(*value * 10.0));
-    } else if (n == "--layer") {
-      view.layerSlider = static_cast<int>(WholeNumberOption(option, 1, 100));
-    } else if (n == "-o") {
-      if (option.value.empty()) BadValue(n, option.value, "is not a file name");
-      output = option.value;
-    } else if (n == "--model") {
-      if (option.value.empty()) BadValue(n, option.value, "is not a model name or file");
-      modelName = option.value;
-    } else if (n == "--min-intensity") {
-      const std::optional<double> value = ParseNumber(option.value);
-      if (!value || !(*value >= 0.0 && *value <= 100.0))
-        BadValue(n, option.value, "is not a percentage from 0 to 100");
-      minIntensity = *value;
-    } else if (n == "--algorithm") {
-      if (option.value != "fast" && option.value != "box") BadValue(n, option.value, "is not fast or box");
-      control.algorithm = option.value == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
+    } else if (n == kGrey.option) {
+      const std::string grey = ReadChoice(kGrey, option.value);
+      view.colorByTheta = grey == "theta";
+      view.colorByQi = grey == "qi";
+      view.greyByIntensity = grey == "intensity";
+    } else if (n == kBackground.option) {
+      const std::optional<std::size_t> mode = ChoiceIndex(kBackground, option.value);
+      if (!mode) Refuse(kBackground, option.value);
+      view.backgroundMode = static_cast<int>(*mode);
+    } else if (n == kSpots.option) {
+      view.spotRadiusSlider = static_cast<int>(std::lround(ReadNumber(kSpots, option.value) * 10.0));
+    } else if (n == kLayer.option) {
+      view.layerSlider = static_cast<int>(ReadWholeNumber(kLayer, option.value));
+    } else if (n == kOutput.option) {
+      output = ReadFileName(kOutput, option.value);
+    } else if (n == kAlgorithm.option) {
+      control.algorithm = ReadChoice(kAlgorithm, option.value) == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
     }
   }
   if (format.empty()) {
     const std::size_t dot = output.rfind('.');
     const std::string extension = dot == std::string::npos ? "" : output.substr(dot + 1);
-    format = extension == "bmp" || extension == "svg" || extension == "pdf" || extension == "wmf" ? extension : "png";
+    format = ChoiceIndex(kPlotFormat, extension) ? extension : std::string(kPlotFormat.defaultText);
   }
-  if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
-  if (view.areaByIntensity && !modelName) throw UsageError("option --area-by-intensity needs --model");
-  if (view.greyByIntensity && !modelName) BadValue("--grey", "intensity", "needs --model");
-  const std::optional<StructureModel> model = ModelOption(modelName);
+  const std::optional<StructureModel> model = modelOptions.Model();
+  if (view.areaByIntensity && !model) throw UsageError("option --area-by-intensity needs --model");
+  if (view.greyByIntensity && !model) BadValue("--grey", "intensity", "needs --model");
 
   const CalculationInputs inputs = parameters.ReadInputs().inputs;
   // The window offers mirror directions for the axial systems only.
@@ -207,7 +191,7 @@ int RunPlot(const std::vector<std::string>& args) {
     if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
     ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
                        intensities);
-    if (minIntensity) KeepStrongReflections(result, intensities, *minIntensity);
+    if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, intensities, *least);
   }
 
   // The window's plot data: the 3D scale is that of this run.

@@ -13,7 +13,6 @@
 #include "cli/gui_application.hpp"
 #include "cli/commands.hpp"
 #include "cli/powder_measured.hpp"
-#include "cli/powder_options.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
@@ -21,6 +20,7 @@
 #include "powder/powder_files.hpp"
 #include "powder/powder_plot_painter.hpp"
 #include "powder/powder_lines.hpp"
+#include "powder/powder_options.hpp"
 #include "powder/powder_profile.hpp"
 
 namespace lumora::cli {
@@ -126,50 +126,45 @@ std::string PlotFormat(const std::string& file) {
   const std::size_t dot = file.rfind('.');
   std::string suffix = dot == std::string::npos ? std::string() : file.substr(dot + 1);
   for (char& ch : suffix) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  if (suffix != "png" && suffix != "svg" && suffix != "pdf")
-    BadValue("--plot", file, "must end in .png, .svg or .pdf");
+  if (!ChoiceIndex(input::kPowderPlot, suffix)) BadValue(input::kPowderPlot.option, file, "must end in .png, .svg or .pdf");
   return suffix;
 }
 
 }  // namespace
 
 int RunPowder(const std::vector<std::string>& args) {
-  std::set<std::string> valued = ParameterOptions::Names();
-  valued.insert(PowderOptions::Names().begin(), PowderOptions::Names().end());
-  valued.insert({"--model", "--lines", "--pattern", "--measured", "--refine-json", "--plot", "-o"});
-  std::set<std::string> flags = PowderOptions::Flags();
-  flags.insert("--help");
-  const std::vector<Option> options = ReadOptions(args, valued, flags);
+  using namespace input;
+  NamedInputs accepted = ParameterOptions::Inputs();
+  accepted.insert(accepted.end(), PowderOptions::Inputs().begin(), PowderOptions::Inputs().end());
+  accepted.insert(accepted.end(), {&kModel, &kLinesFile, &kPatternFile, &kMeasuredFile, &kRefineJson, &kPowderPlot,
+                                   &kOutput, &kHelpOption});
+  const std::vector<Option> options = ReadOptions(args, accepted);
 
   ParameterOptions parameters;
   PowderOptions powder;
-  std::optional<std::string> modelName;
+  ModelOptions modelOptions;
   std::string linesFile, patternFile, measuredFile, jsonFile, plotFile, output;
   for (const Option& option : options) {
-    if (option.name == "--help") {
+    const std::string& n = option.name;
+    if (n == kHelpOption.option) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (parameters.Apply(option) || powder.Apply(option)) continue;
-    if (option.name == "--model") {
-      if (option.value.empty()) BadValue("--model", option.value, "is not a model name or file");
-      modelName = option.value;
-    } else {
-      if (option.value.empty()) BadValue(option.name, option.value, "is not a file name");
-      std::string& file = option.name == "--lines"      ? linesFile
-                          : option.name == "--pattern"  ? patternFile
-                          : option.name == "--measured" ? measuredFile
-                          : option.name == "--refine-json" ? jsonFile
-                          : option.name == "--plot"     ? plotFile
-                                                        : output;
-      file = option.value;
-    }
+    if (parameters.Apply(option) || powder.Apply(option) || modelOptions.Apply(option)) continue;
+    std::string& file = n == kLinesFile.option      ? linesFile
+                        : n == kPatternFile.option  ? patternFile
+                        : n == kMeasuredFile.option ? measuredFile
+                        : n == kRefineJson.option   ? jsonFile
+                        : n == kPowderPlot.option   ? plotFile
+                                                    : output;
+    if (option.value.empty()) BadValue(n, option.value, std::string(kNotAFileName));
+    file = option.value;
   }
   if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
   if (!jsonFile.empty() && !powder.refineGiven) throw UsageError("option --refine-json needs --refine");
   const std::string plotFormat = plotFile.empty() ? std::string() : PlotFormat(plotFile);
 
-  const std::optional<StructureModel> model = ModelOption(modelName);
+  const std::optional<StructureModel> model = modelOptions.Model();
 
   const ParameterOptions::Read read = parameters.ReadInputs();
   const Summary& summary = read.summary;
@@ -191,7 +186,7 @@ int RunPowder(const std::vector<std::string>& args) {
       const auto resolved = ResolveModel(*model, result.lattice);
       if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
       intensities.emplace();
-      modelLabel = model->name.empty() ? *modelName : model->name;
+      modelLabel = modelOptions.Label(*model);
       ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, in.wavelength, *intensities);
     }
     PowderLines made = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, in.wavelength,

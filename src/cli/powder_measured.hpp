@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/powder_options.hpp"
+#include "powder/powder_options.hpp"
 #include "powder/measured_pattern.hpp"
 #include "powder/pattern_scale.hpp"
 #include "reflections/calculation.hpp"

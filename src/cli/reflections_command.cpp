@@ -65,17 +65,14 @@ Output:
 
 ReportColumns ParseColumns(const std::string& list) {
   ReportColumns columns{false, false, false, false, false, false};
+  bool* const flags[] = {&columns.indices, &columns.theta, &columns.dSpacing,
+                         &columns.qeQi,    &columns.xyz,   &columns.intensity};
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = list.find(',', start);
     const std::string name(Trim(std::string_view(list).substr(start, comma - start)));
-    if (name == "indices") columns.indices = true;
-    else if (name == "theta") columns.theta = true;
-    else if (name == "d") columns.dSpacing = true;
-    else if (name == "qe-qi") columns.qeQi = true;
-    else if (name == "xyz") columns.xyz = true;
-    else if (name == "intensity") columns.intensity = true;
-    else if (!name.empty()) BadValue("--columns", name, "is not one of indices, theta, d, qe-qi, xyz, intensity");
+    if (const std::optional<std::size_t> which = ChoiceIndex(input::kColumns, name)) *flags[*which] = true;
+    else if (!name.empty()) Refuse(input::kColumns, name);
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
@@ -107,66 +104,52 @@ class ProgressBar {
 }  // namespace
 
 int RunReflections(const std::vector<std::string>& args) {
-  std::set<std::string> valued = ParameterOptions::Names();
-  valued.insert({"--columns", "--format", "-o", "--max-records", "--max-visited", "--max-seconds", "--algorithm",
-                 "--model", "--min-intensity"});
-  const std::vector<Option> options = ReadOptions(args, valued, {"--progress", "--help"});
+  using namespace input;
+  NamedInputs accepted = ParameterOptions::Inputs();
+  accepted.insert(accepted.end(), ModelOptions::Inputs().begin(), ModelOptions::Inputs().end());
+  accepted.insert(accepted.end(), {&kColumns, &kReportFormat, &kOutput, &kMaxRecords, &kMaxVisited, &kMaxSeconds,
+                                   &kAlgorithm, &kProgress, &kHelpOption});
+  const std::vector<Option> options = ReadOptions(args, accepted);
 
   ParameterOptions parameters;
   ReportColumns columns;
-  std::string format = "hkl";
+  std::string format(kReportFormat.defaultText);
   std::string output;
   bool progress = false;
   RunControl control;
   WalkAlgorithm algorithm = WalkAlgorithm::Bounded;
-  std::optional<std::string> modelName;
-  std::optional<double> minIntensity;
+  ModelOptions modelOptions;
   std::string columnsText;
   for (const Option& option : options) {
-    if (option.name == "--help") {
+    const std::string& n = option.name;
+    if (n == kHelpOption.option) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (parameters.Apply(option)) continue;
-    if (option.name == "--columns") {
+    if (parameters.Apply(option) || modelOptions.Apply(option)) continue;
+    if (n == kColumns.option) {
       columns = ParseColumns(option.value);
       columnsText = option.value;
-    } else if (option.name == "--model") {
-      if (option.value.empty()) BadValue("--model", option.value, "is not a model name or file");
-      modelName = option.value;
-    } else if (option.name == "--min-intensity") {
-      const std::optional<double> value = ParseNumber(option.value);
-      if (!value || !(*value >= 0.0 && *value <= 100.0))
-        BadValue("--min-intensity", option.value, "is not a percentage from 0 to 100");
-      minIntensity = *value;
-    }
-    else if (option.name == "--format") {
-      format = option.value;
-      if (format != "hkl" && format != "csv" && format != "json")
-        BadValue("--format", option.value, "is not hkl, csv or json");
-    } else if (option.name == "-o") {
-      if (option.value.empty()) BadValue("-o", option.value, "is not a file name");
-      output = option.value;
-    } else if (option.name == "--progress") {
+    } else if (n == kReportFormat.option) {
+      format = ReadChoice(kReportFormat, option.value);
+    } else if (n == kOutput.option) {
+      output = ReadFileName(kOutput, option.value);
+    } else if (n == kProgress.option) {
       progress = true;
-    } else if (option.name == "--algorithm") {
-      if (option.value != "fast" && option.value != "box") BadValue("--algorithm", option.value, "is not fast or box");
-      algorithm = option.value == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
-    } else if (option.name == "--max-records") {
-      control.maxRecords = static_cast<std::size_t>(WholeNumberOption(option, 1, 1'000'000'000'000'000));
-    } else if (option.name == "--max-visited") {
-      control.maxVisited = WholeNumberOption(option, 1, 1'000'000'000'000'000);
-    } else if (option.name == "--max-seconds") {
-      const std::optional<double> value = ParseNumber(option.value);
-      if (!value || !(*value > 0.0)) BadValue(option.name, option.value, "is not a number of seconds above 0");
-      control.maxSeconds = *value;
+    } else if (n == kAlgorithm.option) {
+      algorithm = ReadChoice(kAlgorithm, option.value) == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
+    } else if (n == kMaxRecords.option) {
+      control.maxRecords = static_cast<std::size_t>(ReadWholeNumber(kMaxRecords, option.value));
+    } else if (n == kMaxVisited.option) {
+      control.maxVisited = static_cast<std::uint64_t>(ReadWholeNumber(kMaxVisited, option.value));
+    } else if (n == kMaxSeconds.option) {
+      control.maxSeconds = ReadNumber(kMaxSeconds, option.value);
     }
   }
 
-  if (minIntensity && !modelName) throw UsageError("option --min-intensity needs --model");
-  if (columns.intensity && !columnsText.empty() && !modelName)
+  const std::optional<StructureModel> model = modelOptions.Model();
+  if (columns.intensity && !columnsText.empty() && !model)
     BadValue("--columns", columnsText, "names intensity, which needs --model");
-  const std::optional<StructureModel> model = ModelOption(modelName);
 
   const ParameterOptions::Read read = parameters.ReadInputs();
   const Summary& summary = read.summary;
@@ -187,9 +170,9 @@ int RunReflections(const std::vector<std::string>& args) {
     const auto resolved = ResolveModel(*model, result.lattice);
     if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
     intensities.emplace();
-    intensities->model = model->name.empty() ? *modelName : model->name;
+    intensities->model = modelOptions.Label(*model);
     ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength, *intensities);
-    if (minIntensity) KeepStrongReflections(result, *intensities, *minIntensity);
+    if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
   }
   const IntensityResult* withIntensities = intensities ? &*intensities : nullptr;
 

@@ -2,7 +2,6 @@
 #include <QByteArray>
 #include <QImage>
 #include <QPainter>
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -13,6 +12,7 @@
 #include "cli/process_guard.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
+#include "common/text.hpp"
 #include "fourier/complex_image.hpp"
 #include "tiling/exact_diffraction.hpp"
 #include "tiling/multigrid.hpp"
@@ -64,14 +64,6 @@ Output (any of them; without one the XY lines go to standard output):
   --help             show this text
 )";
 
-int WholeOption(const Option& option, int lo, int hi) {
-  const std::optional<double> value = ParseNumber(option.value);
-  if (!value || *value < lo || *value > hi || *value != std::floor(*value))
-    BadValue(option.name, option.value,
-             "is not a whole number from " + std::to_string(lo) + " to " + std::to_string(hi));
-  return static_cast<int>(*value);
-}
-
 std::string PngBytes(const QImage& image) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -80,43 +72,37 @@ std::string PngBytes(const QImage& image) {
   return bytes.toStdString();
 }
 
-double NumberOption(const Option& option, double lo, double hi) {
-  const std::optional<double> value = ParseNumber(option.value);
-  if (!value || !(*value >= lo && *value <= hi))
-    BadValue(option.name, option.value, "is not a number from " + FormatFixed(lo, 1) + " to " + FormatFixed(hi, 1));
-  return *value;
-}
-
 }  // namespace
 
 int RunTiling(const std::vector<std::string>& args) {
+  using namespace input;
   const std::vector<Option> options =
-      ReadOptions(args,
-                  {"--symmetry", "--loop-order", "--scale", "--brightness", "--shift-mode", "--xy", "--tiling-png",
-                   "--vertices-png", "--ft-png", "--gain", "--shifts", "--preset", "--shift-sum", "--tiles-csv",
-                   "--vertices-csv", "--svg", "--diffraction-png", "--k-max", "--internal-max", "--stats"},
-                  {"--help"});
-  using L = TilingLimits;
+      ReadOptions(args, {&kSymmetry, &kLoopOrder, &kScale, &kBrightness, &kShiftMode, &kXyFile, &kTilingPng,
+                         &kVerticesPng, &kFtPng, &kGain, &kShifts, &kPreset, &kShiftSum, &kTilesCsv, &kVerticesCsv,
+                         &kSvgFile, &kDiffractionPng, &kKMax, &kInternalMax, &kStatsFile, &kHelpOption});
   TilingInputs inputs;
-  float gain = 1.0f;
+  float gain = static_cast<float>(DefaultNumber(kGain));
   std::string xyPath, tilingPng, verticesPng, ftPng, tilesCsv, verticesCsv, svgPath, diffractionPng, statsPath;
   bool anyOutput = false;
   std::optional<std::vector<double>> shifts;
   std::optional<TilingPreset> preset;
   std::string presetName;
-  double shiftSum = 0.5, kMax = 2.0, internalMax = 1.0;
+  double shiftSum = DefaultNumber(kShiftSum), kMax = DefaultNumber(kKMax), internalMax = DefaultNumber(kInternalMax);
   bool symmetryGiven = false;
+  auto whole = [](const NamedInput& named, const Option& option) {
+    return static_cast<int>(ReadWholeNumber(named, option.value));
+  };
   for (const Option& option : options) {
     const std::string& n = option.name;
-    if (n == "--help") {
+    if (n == kHelpOption.option) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (n == "--symmetry") {
-      inputs.symmetry = WholeOption(option, L::kMinSymmetry, L::kMaxSymmetry);
+    if (n == kSymmetry.option) {
+      inputs.symmetry = whole(kSymmetry, option);
       symmetryGiven = true;
     }
-    else if (n == "--shifts") {
+    else if (n == kShifts.option) {
       std::vector<double> list;
       std::string text = option.value;
       std::size_t start = 0;
@@ -124,43 +110,39 @@ int RunTiling(const std::vector<std::string>& args) {
         const std::size_t comma = text.find(',', start);
         const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         const std::optional<double> v = ParseNumber(part);
-        if (!v || !(std::abs(*v) <= 1.0))
-          BadValue(n, option.value, "has \"" + part + "\", which is not a number from -1 to 1");
+        if (!v || !kShifts.range.Contains(*v))
+          BadValue(n, option.value, "has \"" + EchoText(part) + "\", which " + Problem(kShifts));
         list.push_back(*v);
         if (comma == std::string::npos) break;
         start = comma + 1;
       }
       shifts = list;
-    } else if (n == "--preset") {
-      if (option.value == "penrose") preset = TilingPreset::Penrose;
-      else if (option.value == "generalised-penrose" || option.value == "generalized-penrose")
-        preset = TilingPreset::GeneralisedPenrose;
-      else if (option.value == "ammann-beenker") preset = TilingPreset::AmmannBeenker;
-      else BadValue(n, option.value, "is not penrose, generalised-penrose or ammann-beenker");
+    } else if (n == kPreset.option) {
+      const std::string name = ReadChoice(kPreset, option.value);
+      preset = name == "penrose"          ? TilingPreset::Penrose
+               : name == "ammann-beenker" ? TilingPreset::AmmannBeenker
+                                          : TilingPreset::GeneralisedPenrose;
       presetName = option.value;
-    } else if (n == "--shift-sum") shiftSum = NumberOption(option, -5.0, 5.0);
-    else if (n == "--k-max") kMax = NumberOption(option, 0.1, 10.0);
-    else if (n == "--internal-max") internalMax = NumberOption(option, 0.1, 10.0);
-    else if (n == "--loop-order") inputs.loopOrder = WholeOption(option, L::kMinLoopOrder, L::kMaxLoopOrder);
-    else if (n == "--scale") inputs.zoom = WholeOption(option, L::kMinZoom, L::kMaxZoom);
-    else if (n == "--brightness") inputs.brightness = WholeOption(option, L::kMinBrightness, L::kMaxBrightness);
-    else if (n == "--shift-mode") inputs.shiftMode = static_cast<ShiftMode>(WholeOption(option, 0, 2));
-    else if (n == "--gain") {
-      const std::optional<double> value = ParseNumber(option.value);
-      if (!value || !(*value > 0.0) || *value > FLT_MAX)
-        BadValue(n, option.value, "is not a number greater than 0");
-      gain = static_cast<float>(*value);
+    } else if (n == kShiftSum.option) shiftSum = ReadNumber(kShiftSum, option.value);
+    else if (n == kKMax.option) kMax = ReadNumber(kKMax, option.value);
+    else if (n == kInternalMax.option) internalMax = ReadNumber(kInternalMax, option.value);
+    else if (n == kLoopOrder.option) inputs.loopOrder = whole(kLoopOrder, option);
+    else if (n == kScale.option) inputs.zoom = whole(kScale, option);
+    else if (n == kBrightness.option) inputs.brightness = whole(kBrightness, option);
+    else if (n == kShiftMode.option) inputs.shiftMode = static_cast<ShiftMode>(whole(kShiftMode, option));
+    else if (n == kGain.option) {
+      gain = static_cast<float>(ReadNumber(kGain, option.value));
     } else {
-      if (option.value.empty()) BadValue(n, option.value, "is not a file name");
-      std::string& path = n == "--xy"               ? xyPath
-                          : n == "--tiling-png"     ? tilingPng
-                          : n == "--vertices-png"   ? verticesPng
-                          : n == "--ft-png"         ? ftPng
-                          : n == "--tiles-csv"      ? tilesCsv
-                          : n == "--vertices-csv"   ? verticesCsv
-                          : n == "--svg"            ? svgPath
-                          : n == "--diffraction-png" ? diffractionPng
-                                                    : statsPath;
+      if (option.value.empty()) BadValue(n, option.value, std::string(kNotAFileName));
+      std::string& path = n == kXyFile.option           ? xyPath
+                          : n == kTilingPng.option      ? tilingPng
+                          : n == kVerticesPng.option    ? verticesPng
+                          : n == kFtPng.option          ? ftPng
+                          : n == kTilesCsv.option       ? tilesCsv
+                          : n == kVerticesCsv.option    ? verticesCsv
+                          : n == kSvgFile.option        ? svgPath
+                          : n == kDiffractionPng.option ? diffractionPng
+                                                        : statsPath;
       path = option.value;
       anyOutput = true;
     }

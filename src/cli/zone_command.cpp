@@ -10,9 +10,9 @@
 #include "cli/cli_options.hpp"
 #include "cli/commands.hpp"
 #include "cli/gui_application.hpp"
-#include "cli/zone_options.hpp"
 #include "common/text.hpp"
 #include "zone/grey_image.hpp"
+#include "zone/zone_options.hpp"
 #include "zone/zone_output.hpp"
 #include "zone/zone_pattern_painter.hpp"
 
@@ -72,7 +72,7 @@ Measured image (PNG or TIFF, 8 or 16 bit grey; MRC modes 0, 1, 2, 6):
   --spot-sigma PX        spot width (default 1.5 px)
   --spot-threshold T     spots stand T times their local noise above the
                          background (default 6)
-  --tolerance PX         a spot indexes a simulated one this near (default 3)
+  --fit-tolerance PX     a spot indexes a simulated one this near (default 3)
   --centre X,Y           start from this centre instead of searching for it
   --k-range KMIN,KMAX    search the camera constant only in this range
   --min-indexed N        fewest indexed spots of a reliable fit (default 8)
@@ -92,53 +92,47 @@ rotation indexes 80 % as many. Otherwise everything is still written, with
 }  // namespace
 
 int RunZone(const std::vector<std::string>& args) {
-  std::set<std::string> valued = ParameterOptions::Names();
-  valued.erase("--theta");
-  valued.insert(ZoneOptions::Names().begin(), ZoneOptions::Names().end());
-  valued.insert({"--model", "--csv", "--json", "--png", "--svg", "--pdf", "--measured", "--fit-json", "-o"});
-  const std::vector<Option> options = ReadOptions(args, valued, {"--help", "--log", "--labels"});
+  using namespace input;
+  NamedInputs accepted = ZoneOptions::Inputs();
+  accepted.insert(accepted.end(), {&kModel, &kZoneCsv, &kZoneJson, &kPngFile, &kSvgFile, &kPdfFile, &kLogIntensity,
+                                   &kLabels, &kMeasuredFile, &kFitJson, &kOutput, &kHelpOption});
+  const std::vector<Option> options = ReadOptions(args, accepted);
 
   ParameterOptions parameters;
   ZoneOptions zone;
-  std::optional<std::string> modelName;
+  ModelOptions modelOptions;
   std::string csvFile, jsonFile, pictureFile, pictureFormat, measuredFile, fitFile, output;
   ZonePictureOptions picture;
   for (const Option& option : options) {
-    if (option.name == "--help") {
+    const std::string& n = option.name;
+    if (n == kHelpOption.option) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (zone.Apply(option) || parameters.Apply(option)) continue;
-    if (option.name == "--log") {
+    if (zone.Apply(option) || parameters.Apply(option) || modelOptions.Apply(option)) continue;
+    if (n == kLogIntensity.option) {
       picture.logIntensity = true;
-    } else if (option.name == "--labels") {
+    } else if (n == kLabels.option) {
       picture.labels = true;
-    } else if (option.name == "--model") {
-      if (option.value.empty()) BadValue("--model", option.value, "is not a model name or file");
-      modelName = option.value;
+    } else if (n == kPngFile.option || n == kSvgFile.option || n == kPdfFile.option) {
+      if (!pictureFile.empty()) throw UsageError("give one of --png, --svg and --pdf");
+      if (option.value.empty()) BadValue(n, option.value, std::string(kNotAFileName));
+      pictureFile = option.value;
+      pictureFormat = n.substr(2);
     } else {
-      if (option.value.empty()) BadValue(option.name, option.value, "is not a file name");
-      if (option.name == "--png" || option.name == "--svg" || option.name == "--pdf") {
-        if (!pictureFile.empty()) throw UsageError("give one of --png, --svg and --pdf");
-        pictureFile = option.value;
-        pictureFormat = option.name.substr(2);
-        continue;
-      }
-      std::string& file = option.name == "--csv"        ? csvFile
-                          : option.name == "--json"     ? jsonFile
-                          : option.name == "--measured" ? measuredFile
-                          : option.name == "--fit-json" ? fitFile
-                                                        : output;
+      std::string& file = n == kZoneCsv.option        ? csvFile
+                          : n == kZoneJson.option     ? jsonFile
+                          : n == kMeasuredFile.option ? measuredFile
+                          : n == kFitJson.option      ? fitFile
+                                                      : output;
+      if (option.value.empty()) BadValue(n, option.value, std::string(kNotAFileName));
       file = option.value;
     }
   }
   if (!fitFile.empty() && measuredFile.empty()) throw UsageError("option --fit-json needs --measured");
 
-  const std::optional<StructureModel> model = ModelOption(modelName);
-  const ParameterOptions::Read read = parameters.ReadInputs();
-  const ZoneInputs inputs = zone.Inputs(read);
-  const std::string problem = CheckZoneInputs(inputs);
-  if (!problem.empty()) throw UsageError(problem);
+  const std::optional<StructureModel> model = modelOptions.Model();
+  const ZoneInputs inputs = zone.Read(parameters.ReadInputs());
 
   // The image is read before anything is computed: a bad file is bad input.
   std::optional<GreyImage> image;
@@ -156,7 +150,7 @@ int RunZone(const std::vector<std::string>& args) {
     std::fprintf(stderr, "lumora-cli: %s\n", pattern.error.c_str());
     return 1;
   }
-  const std::string modelLabel = model ? (model->name.empty() ? *modelName : model->name) : std::string();
+  const std::string modelLabel = model ? modelOptions.Label(*model) : std::string();
 
   // Everything is computed before anything is written.
   std::string report = ZoneReport(pattern, inputs, modelLabel);

@@ -12,8 +12,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "inputs/named_inputs.hpp"
 #include "plots/plot_box.hpp"
-#include "app/theme_icon.hpp"
+#include "ui/theme_icon.hpp"
 #include "plots/drag_rotation.hpp"
 #include "plots/raster_painter.hpp"
 
@@ -91,15 +92,21 @@ void PlotController::buildStrip(QWidget* parent) {
     return s;
   };
   zoomGroup("2D", &PlotController::zoom2D, false);
-  slRFAC_ = slider("slRFAC", "Spots:", "Spot Radius Factor", 0, 40, options_.spotRadiusSlider);
-  slZERO_ = slider("slZERO", "dZ(3D):", "Layer Thickness", 1, 100, options_.layerSlider);
+  // The sliders hold the ranges of --spots (in tenths) and --layer.
+  const NumberRange& spots = input::kSpots.range;
+  const NumberRange& layer = input::kLayer.range;
+  slRFAC_ = slider("slRFAC", "Spots:", "Spot Radius Factor", static_cast<int>(spots.low * 10.0),
+                   static_cast<int>(spots.high * 10.0), options_.spotRadiusSlider);
+  slZERO_ = slider("slZERO", "dZ(3D):", "Layer Thickness", static_cast<int>(layer.low), static_cast<int>(layer.high),
+                   options_.layerSlider);
   // The intensity threshold, for runs with a structure model.
   auto* minLabel = new QLabel(QStringLiteral("I \u2265"), strip_);
   minLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
   sbMinI_ = new QDoubleSpinBox(strip_);
-  sbMinI_->setObjectName(QStringLiteral("sbMinI"));
+  sbMinI_->setObjectName(QString::fromLatin1(input::kMinIntensity.field.data(),
+                                             static_cast<qsizetype>(input::kMinIntensity.field.size())));
   sbMinI_->setToolTip(QStringLiteral("show only reflections with at least this percentage of the strongest intensity"));
-  sbMinI_->setRange(0.0, 100.0);
+  sbMinI_->setRange(input::kMinIntensity.range.low, input::kMinIntensity.range.high);
   sbMinI_->setDecimals(2);
   sbMinI_->setSuffix(QStringLiteral(" %"));
   sbMinI_->setEnabled(false);

@@ -11,7 +11,7 @@
 #include <QSaveFile>
 #include <QTextDocument>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "common/file_io.hpp"
 #include "plots/metafile.hpp"
 #include "plots/plot_box.hpp"

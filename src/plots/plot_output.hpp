@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/app_paths.hpp"
+#include "ui/app_paths.hpp"
 
 class QWidget;
 

@@ -165,7 +165,7 @@ std::optional<Top> CentroidTop(const MeasuredPattern& p, const Filtered& f, doub
 }  // namespace
 
 std::string CheckPeakSearchOptions(const PeakSearchOptions& o) {
-  if (o.smoothingPoints < 3 || o.smoothingPoints > kMaxSmoothingPoints || o.smoothingPoints % 2 == 0)
+  if (!input::kPeakSmoothing.range.Contains(o.smoothingPoints) || o.smoothingPoints % 2 == 0)
     return "smoothing " + std::to_string(o.smoothingPoints) + " is not an odd number of points from 3 to " +
            std::to_string(kMaxSmoothingPoints);
   if (!(o.threshold > 0.0 && std::isfinite(o.threshold)))

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "inputs/named_inputs.hpp"
 #include "powder/measured_pattern.hpp"
 
 namespace lumora {
@@ -26,7 +27,7 @@ struct PeakSearchOptions {
   double threshold = 3.0;
 };
 
-inline constexpr int kMaxSmoothingPoints = 101;
+inline constexpr int kMaxSmoothingPoints = static_cast<int>(input::kPeakSmoothing.range.high);
 
 // Why the options cannot be used, naming the value, or an empty string.
 std::string CheckPeakSearchOptions(const PeakSearchOptions& options);

@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "common/number_text.hpp"
+#include "inputs/named_inputs.hpp"
 
 namespace lumora {
 namespace {
@@ -29,9 +30,9 @@ double LorentzPolarisation(double twoTheta, double monochromatorTwoTheta) {
 }
 
 std::string CheckLineOptions(const LineOptions& options) {
-  if (!(options.tolerance >= 0.0 && options.tolerance < 0.1))
+  if (!input::kTolerance.range.Contains(options.tolerance))
     return "tolerance " + ShortestText(options.tolerance) + " is not from 0 to below 0.1";
-  if (!(options.monochromatorTwoTheta >= 0.0 && options.monochromatorTwoTheta < 180.0))
+  if (!input::kMonochromator.range.Contains(options.monochromatorTwoTheta))
     return "monochromator angle " + ShortestText(options.monochromatorTwoTheta) + " is not from 0 to below 180 degrees";
   return {};
 }

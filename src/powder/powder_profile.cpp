@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "common/number_text.hpp"
+#include "inputs/named_inputs.hpp"
 
 namespace lumora {
 namespace {
@@ -100,10 +101,10 @@ std::string CheckProfileOptions(const ProfileOptions& o) {
   if (ProfilePointCount(o) > kMaxProfilePoints)
     return "2theta step " + text(o.step) + " gives more than " + std::to_string(kMaxProfilePoints) + " points";
   if (!(std::isfinite(o.u) && std::isfinite(o.v) && std::isfinite(o.w))) return "Caglioti U, V, W must be numbers";
-  if (!(o.eta >= 0.0 && o.eta <= 1.0)) return "eta " + text(o.eta) + " is not from 0 to 1";
-  if (!(o.cutWidths >= 1.0 && o.cutWidths <= 1000.0))
+  if (!input::kEta.range.Contains(o.eta)) return "eta " + text(o.eta) + " is not from 0 to 1";
+  if (!input::kCut.range.Contains(o.cutWidths))
     return "cut " + text(o.cutWidths) + " is not from 1 to 1000 widths";
-  if (!(std::fabs(o.zeroShift) < 10.0))
+  if (!input::kZero.range.Contains(o.zeroShift))
     return "zero shift " + text(o.zeroShift) + " is not within 10 degrees of 0";
   if (o.doublet) {
     for (double lambda : *o.doublet)

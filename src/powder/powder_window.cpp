@@ -35,10 +35,11 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/dialogs.hpp"
-#include "app/window_preferences.hpp"
+#include "ui/dialogs.hpp"
+#include "ui/window_preferences.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
+#include "inputs/input_reading.hpp"
 #include "powder/pattern_scale.hpp"
 #include "powder/peak_search.hpp"
 #include "powder/powder_files.hpp"
@@ -52,9 +53,12 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kPeakPickPixels = 6.0;
 
-QLineEdit* MakeField(QWidget* parent, const char* name, const QString& text, const QString& tip) {
-  auto* field = new QLineEdit(text, parent);
-  field->setObjectName(QString::fromLatin1(name));
+QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The field of a named input, holding its default.
+QLineEdit* MakeField(QWidget* parent, const NamedInput& input, const QString& tip) {
+  auto* field = new QLineEdit(Q(input.defaultText), parent);
+  field->setObjectName(Q(input.field));
   field->setToolTip(tip);
   field->setMaximumWidth(110);
   return field;
@@ -121,27 +125,27 @@ void PowderWindow::buildControls() {
 
   auto* linesBox = new QGroupBox(QStringLiteral("Lines"));
   auto* linesForm = new QFormLayout(linesBox);
-  tfTolerance_ = MakeField(linesBox, "tfTolerance", QStringLiteral("1e-6"),
+  tfTolerance_ = MakeField(linesBox, input::kTolerance,
                            QStringLiteral("Reflections whose d agree within this relative tolerance form one line"));
-  tfMono_ = MakeField(linesBox, "tfMono", QStringLiteral("0"),
+  tfMono_ = MakeField(linesBox, input::kMonochromator,
                       QStringLiteral("2\u03b8 of the monochromator crystal in degrees (0: none)"));
   linesForm->addRow(QStringLiteral("d tolerance"), tfTolerance_);
   linesForm->addRow(QStringLiteral("Monochromator 2\u03b8"), tfMono_);
 
   auto* profileBox = new QGroupBox(QStringLiteral("Profile"));
   auto* profileForm = new QFormLayout(profileBox);
-  tfMin_ = MakeField(profileBox, "tf2ThMin", QStringLiteral("2"), QStringLiteral("Start of the 2\u03b8 range, degrees"));
-  tfMax_ = MakeField(profileBox, "tf2ThMax", QStringLiteral("60"), QStringLiteral("End of the 2\u03b8 range, degrees"));
-  tfStep_ = MakeField(profileBox, "tf2ThStep", QStringLiteral("0.01"), QStringLiteral("2\u03b8 step, degrees"));
-  tfU_ = MakeField(profileBox, "tfU", QStringLiteral("0"), QStringLiteral("Caglioti U, degrees\u00b2"));
-  tfV_ = MakeField(profileBox, "tfV", QStringLiteral("0"), QStringLiteral("Caglioti V, degrees\u00b2"));
-  tfW_ = MakeField(profileBox, "tfW", QStringLiteral("0.01"), QStringLiteral("Caglioti W, degrees\u00b2"));
-  tfEta_ = MakeField(profileBox, "tfEta", QStringLiteral("0.5"), QStringLiteral("Lorentzian fraction of the pseudo-Voigt, 0 to 1"));
-  tfCut_ = MakeField(profileBox, "tfCut", QStringLiteral("20"), QStringLiteral("Each peak reaches this many widths either side"));
-  tfZero_ = MakeField(profileBox, "tfZero", QStringLiteral("0"),
+  tfMin_ = MakeField(profileBox, input::kTwoThetaMin, QStringLiteral("Start of the 2\u03b8 range, degrees"));
+  tfMax_ = MakeField(profileBox, input::kTwoThetaMax, QStringLiteral("End of the 2\u03b8 range, degrees"));
+  tfStep_ = MakeField(profileBox, input::kTwoThetaStep, QStringLiteral("2\u03b8 step, degrees"));
+  tfU_ = MakeField(profileBox, input::kCagliotiU, QStringLiteral("Caglioti U, degrees\u00b2"));
+  tfV_ = MakeField(profileBox, input::kCagliotiV, QStringLiteral("Caglioti V, degrees\u00b2"));
+  tfW_ = MakeField(profileBox, input::kCagliotiW, QStringLiteral("Caglioti W, degrees\u00b2"));
+  tfEta_ = MakeField(profileBox, input::kEta, QStringLiteral("Lorentzian fraction of the pseudo-Voigt, 0 to 1"));
+  tfCut_ = MakeField(profileBox, input::kCut, QStringLiteral("Each peak reaches this many widths either side"));
+  tfZero_ = MakeField(profileBox, input::kZero,
                       QStringLiteral("Zero shift added to every calculated 2\u03b8, degrees"));
   chkDoublet_ = new QCheckBox(QStringLiteral("K\u03b11/K\u03b12 doublet"), profileBox);
-  chkDoublet_->setObjectName(QStringLiteral("chkDoublet"));
+  chkDoublet_->setObjectName(Q(input::kDoublet.field));
   chkDoublet_->setToolTip(QStringLiteral("Each line as the anode's K\u03b11 and K\u03b12 (half as strong)"));
   profileForm->addRow(QStringLiteral("2\u03b8 from"), tfMin_);
   profileForm->addRow(QStringLiteral("2\u03b8 to"), tfMax_);
@@ -187,13 +191,13 @@ void PowderWindow::buildControls() {
   lblMeasured_->setObjectName(QStringLiteral("lblMeasured"));
   lblMeasured_->setWordWrap(true);
   spSmoothing_ = new QSpinBox(measuredBox);
-  spSmoothing_->setObjectName(QStringLiteral("spSmoothing"));
+  spSmoothing_->setObjectName(Q(input::kPeakSmoothing.field));
   spSmoothing_->setRange(3, kMaxSmoothingPoints);
   spSmoothing_->setSingleStep(2);
   spSmoothing_->setValue(PeakSearchOptions{}.smoothingPoints);
   spSmoothing_->setToolTip(QStringLiteral("Points of the smoothing window before the second derivative"));
   spThreshold_ = new QDoubleSpinBox(measuredBox);
-  spThreshold_->setObjectName(QStringLiteral("spThreshold"));
+  spThreshold_->setObjectName(Q(input::kPeakThreshold.field));
   spThreshold_->setRange(0.1, 1000.0);
   spThreshold_->setDecimals(1);
   spThreshold_->setValue(PeakSearchOptions{}.threshold);
@@ -213,7 +217,7 @@ void PowderWindow::buildControls() {
 
   auto* refineBox = new QGroupBox(QStringLiteral("Indexing and refinement"));
   auto* refineForm = new QFormLayout(refineBox);
-  tfIndexTolerance_ = MakeField(refineBox, "tfIndexTol", Shortest(RefineOptions{}.tolerance),
+  tfIndexTolerance_ = MakeField(refineBox, input::kIndexTolerance,
                                 QStringLiteral("A peak is indexed by the nearest line within this many degrees 2\u03b8"));
   chkRefineA_ = new QCheckBox(QStringLiteral("a"), refineBox);
   chkRefineA_->setObjectName(QStringLiteral("chkRefineA"));
@@ -376,10 +380,10 @@ void PowderWindow::setRun(Run run) {
 
 std::optional<PowderWindow::FieldValues> PowderWindow::readFields() {
   FieldValues values;
-  auto read = [this](QLineEdit* field, const QString& name, double& target) {
+  auto read = [this](QLineEdit* field, const NamedInput& named, double& target) {
     const std::optional<double> value = ParseNumber(field->text().replace(QLatin1Char(','), QLatin1Char('.')).toStdString());
-    if (!value || !std::isfinite(*value)) {
-      showMessage(QStringLiteral("%1: \"%2\" is not a number.").arg(name, field->text()));
+    if (!value) {
+      showMessage(QString::fromStdString(FieldMessage(named, field->text().toStdString(), "is not a number.")));
       field->setFocus();
       field->selectAll();
       return false;
@@ -387,15 +391,14 @@ std::optional<PowderWindow::FieldValues> PowderWindow::readFields() {
     target = *value;
     return true;
   };
-  if (!read(tfTolerance_, QStringLiteral("d tolerance"), values.lines.tolerance) ||
-      !read(tfMono_, QStringLiteral("Monochromator 2\u03b8"), values.lines.monochromatorTwoTheta) ||
-      !read(tfMin_, QStringLiteral("2\u03b8 from"), values.profile.twoThetaMin) ||
-      !read(tfMax_, QStringLiteral("2\u03b8 to"), values.profile.twoThetaMax) ||
-      !read(tfStep_, QStringLiteral("Step"), values.profile.step) || !read(tfU_, QStringLiteral("U"), values.profile.u) ||
-      !read(tfV_, QStringLiteral("V"), values.profile.v) || !read(tfW_, QStringLiteral("W"), values.profile.w) ||
-      !read(tfEta_, QStringLiteral("\u03b7"), values.profile.eta) ||
-      !read(tfCut_, QStringLiteral("Cut"), values.profile.cutWidths) ||
-      !read(tfZero_, QStringLiteral("Zero shift"), values.zero))
+  using namespace input;
+  if (!read(tfTolerance_, kTolerance, values.lines.tolerance) ||
+      !read(tfMono_, kMonochromator, values.lines.monochromatorTwoTheta) ||
+      !read(tfMin_, kTwoThetaMin, values.profile.twoThetaMin) ||
+      !read(tfMax_, kTwoThetaMax, values.profile.twoThetaMax) || !read(tfStep_, kTwoThetaStep, values.profile.step) ||
+      !read(tfU_, kCagliotiU, values.profile.u) || !read(tfV_, kCagliotiV, values.profile.v) ||
+      !read(tfW_, kCagliotiW, values.profile.w) || !read(tfEta_, kEta, values.profile.eta) ||
+      !read(tfCut_, kCut, values.profile.cutWidths) || !read(tfZero_, kZero, values.zero))
     return std::nullopt;
   if (chkDoublet_->isChecked() && run_.kAlpha) values.profile.doublet = run_.kAlpha;
   values.profile.zeroShift = values.zero;
@@ -582,7 +585,7 @@ void PowderWindow::refine() {
   RefineOptions options;
   const QString toleranceText = tfIndexTolerance_->text().replace(QLatin1Char(','), QLatin1Char('.'));
   const std::optional<double> tolerance = ParseNumber(toleranceText.toStdString());
-  if (!tolerance || !(*tolerance > 0.0) || *tolerance > 10.0) {
+  if (!tolerance || !input::kIndexTolerance.range.Contains(*tolerance)) {
     showMessage(QStringLiteral("Tolerance: \"%1\" must be a number of degrees above 0 and at most 10.").arg(tfIndexTolerance_->text()));
     return;
   }

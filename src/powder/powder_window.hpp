@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/app_paths.hpp"
+#include "ui/app_paths.hpp"
 #include "intensity/structure_factor.hpp"
 #include "powder/measured_pattern.hpp"
 #include "powder/pattern_scale.hpp"

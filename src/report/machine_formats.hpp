@@ -7,7 +7,7 @@
 
 #include "intensity/structure_factor.hpp"
 #include "reflections/calculation.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 namespace lumora {
 

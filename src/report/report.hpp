@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/file_io.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 #include "reflections/reflection_record.hpp"
 
 namespace lumora {

@@ -6,16 +6,26 @@
 #include <string>
 #include <vector>
 
+#include "inputs/named_inputs.hpp"
 #include "plots/color.hpp"
 
 namespace lumora {
 
-// Ranges and start values of the option controls.
+// Ranges and start values of the option controls; the ranges are those of the
+// named inputs, whose default texts name the same start values.
 struct TilingLimits {
-  static constexpr int kMinSymmetry = 5, kMaxSymmetry = 20, kDefaultSymmetry = 5;
-  static constexpr int kMinLoopOrder = 1, kMaxLoopOrder = 40, kDefaultLoopOrder = 6;
-  static constexpr int kMinZoom = 1, kMaxZoom = 10, kDefaultZoom = 8;
-  static constexpr int kMinBrightness = 100, kMaxBrightness = 220, kDefaultBrightness = 120;
+  static constexpr int kMinSymmetry = static_cast<int>(input::kSymmetry.range.low);
+  static constexpr int kMaxSymmetry = static_cast<int>(input::kSymmetry.range.high);
+  static constexpr int kDefaultSymmetry = 5;
+  static constexpr int kMinLoopOrder = static_cast<int>(input::kLoopOrder.range.low);
+  static constexpr int kMaxLoopOrder = static_cast<int>(input::kLoopOrder.range.high);
+  static constexpr int kDefaultLoopOrder = 6;
+  static constexpr int kMinZoom = static_cast<int>(input::kScale.range.low);
+  static constexpr int kMaxZoom = static_cast<int>(input::kScale.range.high);
+  static constexpr int kDefaultZoom = 8;
+  static constexpr int kMinBrightness = static_cast<int>(input::kBrightness.range.low);
+  static constexpr int kMaxBrightness = static_cast<int>(input::kBrightness.range.high);
+  static constexpr int kDefaultBrightness = 120;
   static constexpr int kCanvasSize = 512;
 };
 

@@ -35,16 +35,17 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
-#include "app/dialogs.hpp"
-#include "app/theme_icon.hpp"
+#include "ui/dialogs.hpp"
+#include "ui/theme_icon.hpp"
 #include "common/file_io.hpp"
 #include "common/numeric.hpp"
+#include "inputs/input_reading.hpp"
 #include "fourier/ft_peak.hpp"
 #include "fourier/ft_profile.hpp"
 #include "tiling/multigrid.hpp"
 #include "tiling/peak_pick.hpp"
-#include "tiling/picture_box.hpp"
-#include "tiling/sharp_zoom.hpp"
+#include "ui/picture_box.hpp"
+#include "ui/sharp_zoom.hpp"
 #include "tiling/tile_colors.hpp"
 #include "tiling/tile_shapes.hpp"
 #include "tiling/tiling_analysis_view.hpp"
@@ -138,7 +139,7 @@ std::optional<std::vector<double>> ParseShifts(const QString& text, int n, QStri
   for (int i = 0; i < parts.size(); ++i) {
     bool ok = false;
     const double v = parts[i].toDouble(&ok);
-    if (!ok || !std::isfinite(v) || std::abs(v) > 1.0) {
+    if (!ok || !input::kShifts.range.Contains(v)) {
       problem = QStringLiteral("Shifts: entry %1 \"%2\" is not a number from -1 to 1.").arg(i + 1).arg(parts[i]);
       return std::nullopt;
     }
@@ -295,10 +296,10 @@ void TilingWindow::buildOptions(QWidget* frame) {
   grid->addWidget(preset_, row, 0, 1, 2);
   presetSum_ = new QDoubleSpinBox;
   presetSum_->setObjectName(QStringLiteral("spnShiftSum"));
-  presetSum_->setRange(-5.0, 5.0);
+  presetSum_->setRange(input::kShiftSum.range.low, input::kShiftSum.range.high);
   presetSum_->setDecimals(3);
   presetSum_->setSingleStep(0.1);
-  presetSum_->setValue(0.5);
+  presetSum_->setValue(DefaultNumber(input::kShiftSum));
   presetSum_->setToolTip(QStringLiteral("Shift sum of the generalised Penrose tiling"));
   grid->addWidget(presetSum_, row++, 2);
   connect(preset_, &QComboBox::activated, this, &TilingWindow::applyPreset);

@@ -11,7 +11,7 @@
 #include <optional>
 #include <random>
 
-#include "app/app_paths.hpp"
+#include "ui/app_paths.hpp"
 #include "fourier/complex_image.hpp"
 #include "tiling/exact_diffraction.hpp"
 #include "tiling/tiling_analysis.hpp"

@@ -4,7 +4,6 @@
 
 #include "common/number_text.hpp"
 #include "common/text.hpp"
-#include "powder/refinement_output.hpp"
 #include "report/machine_formats.hpp"
 
 namespace lumora {

@@ -21,14 +21,18 @@
 
 #include <cmath>
 
-#include "app/dialogs.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
+#include "common/text.hpp"
+#include "ui/dialogs.hpp"
+#include "zone/zone_options.hpp"
 
 namespace lumora {
 namespace {
 
 std::filesystem::path LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 QDoubleSpinBox* Spin(const QString& name, double low, double high, double value, int decimals, const QString& suffix) {
   auto* box = new QDoubleSpinBox;
@@ -39,6 +43,15 @@ QDoubleSpinBox* Spin(const QString& name, double low, double high, double value,
   box->setSuffix(suffix);
   box->setKeyboardTracking(false);
   return box;
+}
+
+// The field of a named input: its name, range and default; an open end of the
+// range is kept out by one step of the last decimal.
+QDoubleSpinBox* Spin(const NamedInput& in, int decimals, const QString& suffix) {
+  const double step = std::pow(10.0, -decimals);
+  const NumberRange& r = in.range;
+  return Spin(Q(in.field), r.lowOpen ? r.low + step : r.low, r.highOpen ? r.high - step : r.high,
+              DefaultNumber(in), decimals, suffix);
 }
 
 QTableWidgetItem* Cell(const QString& text) {
@@ -143,18 +156,20 @@ QWidget* ZoneWindow::makeControls() {
   indexEdit_ = new QLineEdit;
   indexEdit_->setObjectName(QStringLiteral("zoneIndex"));
   indexEdit_->setPlaceholderText(QStringLiteral("h1,...,hn"));
+  using namespace input;
   radiationBox_ = new QComboBox;
-  radiationBox_->setObjectName(QStringLiteral("zoneRadiation"));
+  radiationBox_->setObjectName(Q(kRadiation.field));
+  // The first three choices, in their order: electron, xray, neutron.
   radiationBox_->addItems({QStringLiteral("Electron"), QStringLiteral("X-ray"), QStringLiteral("Neutron")});
-  voltageBox_ = Spin(QStringLiteral("zoneVoltage"), 1, 3000, 200, 0, QStringLiteral(" kV"));
+  voltageBox_ = Spin(kVoltage, 0, QStringLiteral(" kV"));
   wavelengthBox_ = Spin(QStringLiteral("zoneWavelength"), 0.01, 20, 1.5406, 5, QStringLiteral(" \u00c5"));
   wavelengthBox_->setEnabled(false);
-  thicknessBox_ = Spin(QStringLiteral("zoneThickness"), 0.1, 100000, 50, 1, QStringLiteral(" nm"));
-  precessionBox_ = Spin(QStringLiteral("zonePrecession"), 0, 10, 0, 2, QStringLiteral("\u00b0"));
-  gMaxBox_ = Spin(QStringLiteral("zoneGMax"), 0.05, 20, 1.5, 2, QStringLiteral(" 1/\u00c5"));
-  sMaxBox_ = Spin(QStringLiteral("zoneSMax"), 0.001, 10, 0.05, 3, QStringLiteral(" 1/\u00c5"));
-  tiltXBox_ = Spin(QStringLiteral("zoneTiltX"), -90, 90, 0, 2, QStringLiteral("\u00b0"));
-  tiltYBox_ = Spin(QStringLiteral("zoneTiltY"), -90, 90, 0, 2, QStringLiteral("\u00b0"));
+  thicknessBox_ = Spin(kThickness, 1, QStringLiteral(" nm"));
+  precessionBox_ = Spin(kPrecession, 2, QStringLiteral("\u00b0"));
+  gMaxBox_ = Spin(kGMax, 2, QStringLiteral(" 1/\u00c5"));
+  sMaxBox_ = Spin(kSMax, 3, QStringLiteral(" 1/\u00c5"));
+  tiltXBox_ = Spin(kTiltX, 2, QStringLiteral("\u00b0"));
+  tiltYBox_ = Spin(kTiltY, 2, QStringLiteral("\u00b0"));
   loopsBox_ = new QSpinBox;
   loopsBox_->setObjectName(QStringLiteral("zoneLoops"));
   loopsBox_->setRange(1, 12);
@@ -168,15 +183,15 @@ QWidget* ZoneWindow::makeControls() {
   laueBox_->setChecked(true);
   form->addRow(QStringLiteral("Axis"), axisBox_);
   form->addRow(QStringLiteral("Index vector"), indexEdit_);
-  form->addRow(QStringLiteral("Tilt x"), tiltXBox_);
-  form->addRow(QStringLiteral("Tilt y"), tiltYBox_);
-  form->addRow(QStringLiteral("Radiation"), radiationBox_);
-  form->addRow(QStringLiteral("Voltage"), voltageBox_);
+  form->addRow(Q(kTiltX.label), tiltXBox_);
+  form->addRow(Q(kTiltY.label), tiltYBox_);
+  form->addRow(Q(kRadiation.label), radiationBox_);
+  form->addRow(Q(kVoltage.label), voltageBox_);
   form->addRow(QStringLiteral("Wavelength"), wavelengthBox_);
-  form->addRow(QStringLiteral("Thickness"), thicknessBox_);
-  form->addRow(QStringLiteral("Precession"), precessionBox_);
-  form->addRow(QStringLiteral("g max"), gMaxBox_);
-  form->addRow(QStringLiteral("|s| max"), sMaxBox_);
+  form->addRow(Q(kThickness.label), thicknessBox_);
+  form->addRow(Q(kPrecession.label), precessionBox_);
+  form->addRow(Q(kGMax.label), gMaxBox_);
+  form->addRow(Q(kSMax.label), sMaxBox_);
   form->addRow(QStringLiteral("Loop limit"), loopsBox_);
   form->addRow(logBox_);
   form->addRow(labelsBox_);
@@ -226,10 +241,8 @@ bool ZoneWindow::simulate() {
   ZoneInputs in;
   in.calculation = inputs_;
   in.calculation.loopLimits.fill(loopsBox_->value());
-  const int kind = radiationBox_->currentIndex();
-  in.radiation = kind == 0   ? ElectronRadiation(voltageBox_->value())
-                 : kind == 1 ? XRayRadiation(wavelengthBox_->value())
-                             : NeutronRadiation(wavelengthBox_->value());
+  const std::string kind = SplitWords(input::kRadiation.choices)[static_cast<std::size_t>(radiationBox_->currentIndex())];
+  in.radiation = ZoneRadiation(kind, voltageBox_->value(), wavelengthBox_->value());
   if (axisBox_->currentIndex() == axisBox_->count() - 1) {
     const QStringList parts = indexEdit_->text().split(QLatin1Char(','));
     std::array<int, 6> u{};

@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/app_paths.hpp"
+#include "ui/app_paths.hpp"
 #include "zone/zone_fit.hpp"
 #include "zone/zone_output.hpp"
 #include "zone/zone_views.hpp"

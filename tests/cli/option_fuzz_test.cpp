@@ -9,10 +9,10 @@
 #include <variant>
 #include <vector>
 
-#include "app/settings_file.hpp"
+#include "inputs/settings_file.hpp"
 #include "cli/cli_options.hpp"
-#include "cli/zone_options.hpp"
 #include "common/text.hpp"
+#include "zone/zone_options.hpp"
 
 namespace lumora {
 namespace {
@@ -88,8 +88,7 @@ TEST(OptionFuzz, RandomCommandLinesEndInInputsOrAUsageError) {
 }
 
 TEST(OptionFuzz, RandomZoneOptionsEndInInputsOrAUsageError) {
-  std::set<std::string> names = ParameterOptions::Names();
-  names.insert(cli::ZoneOptions::Names().begin(), cli::ZoneOptions::Names().end());
+  std::set<std::string> names = ValuedOptions(ZoneOptions::Inputs());
   names.erase("--settings");
   std::vector<std::string> vocabulary(names.begin(), names.end());
   vocabulary.insert(vocabulary.end(), {"--axis=1,0,0,0,0,0", "--axis=2'", "--radiation=neutron", "--radiation=xray",
@@ -104,11 +103,9 @@ TEST(OptionFuzz, RandomZoneOptionsEndInInputsOrAUsageError) {
     }
     try {
       ParameterOptions parameters;
-      cli::ZoneOptions zone;
+      ZoneOptions zone;
       for (const Option& option : cli::ReadOptions(args, names, {})) zone.Apply(option) || parameters.Apply(option);
-      const ZoneInputs inputs = zone.Inputs(parameters.ReadInputs());
-      const std::string problem = CheckZoneInputs(inputs);
-      if (!problem.empty()) throw UsageError(problem);
+      zone.Read(parameters.ReadInputs());
       ++accepted;
     } catch (const UsageError& error) {
       ++refused;

@@ -18,11 +18,11 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "test_sandbox.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
-#include "app/up_down_buttons.hpp"
+#include "ui/up_down_buttons.hpp"
 #include "report/reflection_table_pane.hpp"
 #include "report/report_view.hpp"
 

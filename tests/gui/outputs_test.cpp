@@ -15,9 +15,9 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "app/main_window.hpp"
-#include "plots/choice_dialog.hpp"
+#include "ui/choice_dialog.hpp"
 #include "plots/plot_box.hpp"
 #include "plots/plot_controller.hpp"
 #include "plots/plot_output.hpp"

@@ -12,7 +12,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
 #include "plots/plot_box.hpp"

@@ -21,7 +21,7 @@
 #include <random>
 #include <variant>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "test_sandbox.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
@@ -30,7 +30,7 @@
 #include "powder/powder_profile.hpp"
 #include "powder/powder_window.hpp"
 #include "reflections/calculation.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 using namespace lumora;
 

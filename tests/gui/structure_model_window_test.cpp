@@ -11,7 +11,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "test_sandbox.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 
 namespace lumora::testing {
 

@@ -24,14 +24,14 @@
 #include <memory>
 #include <set>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "fourier/ft_array.hpp"
 #include "fourier/ft_profile.hpp"
 #include "tiling/multigrid.hpp"
 #include "tiling/peak_pick.hpp"
-#include "tiling/picture_box.hpp"
+#include "ui/picture_box.hpp"
 #include "tiling/tiling_analysis.hpp"
 #include "tiling/tiling_export.hpp"
 #include "tiling/tiling_painter.hpp"

@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
 #include "common/file_io.hpp"

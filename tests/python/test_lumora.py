@@ -239,6 +239,31 @@ def test_refine_equals_lumora_cli(tmp_path):
         lumora.refine(observed, refine=("a", "b"))
 
 
+def test_keyword_values_reach_the_core_as_lumora_cli_texts():
+    # Sequences are joined with commas, floats (numpy's too) written as Python writes them;
+    # the summary lines show the texts the core was given.
+    run = lumora.reflections(theta=[1, 30.0], loops=(1, 1, 1, 1, 1), a=np.float64(2.82), qi_max=2)
+    assert run["summary"] == ("a = 2.82, c = 12.06, loop = 11111, Yamamoto matrices",
+                              "wavelength = 0.7106867, thmin = 1, thmax = 30.0, qimax = 2")
+    with pytest.raises(ValueError, match=r'^option --theta: "1,2,3" must be MIN,MAX$'):
+        lumora.reflections(theta=(1, 2, 3))
+    with pytest.raises(TypeError, match="not a bool"):
+        lumora.reflections(a=True)
+    with pytest.raises(TypeError, match="unexpected keyword argument 'bogus'"):
+        lumora._core.reflections({"bogus": 1})
+    # A flag is given by a true value only.
+    assert lumora.powder(doublet=False, loops=1)["profile"]["two_theta"].size > 0
+
+
+@needs_cli
+def test_a_negative_qi_max_is_refused_as_lumora_cli_refuses_it():
+    result = cli("reflections", "--qi-max", "-1")
+    assert result.returncode == 2
+    with pytest.raises(ValueError) as error:
+        lumora.reflections(qi_max=-1)
+    assert str(error.value) == result.stderr.strip()[len("lumora-cli: "):] == 'option --qi-max: "-1" must not be negative'
+
+
 # Zone-axis patterns and image fits.
 EXAMPLE = os.path.join(os.path.dirname(__file__), "..", "..", "docs", "examples", "synthetic_fivefold.png")
 FIVE_FOLD = dict(system="icosahedral", space_group="P235", a=5.1, loops=8, qi_max=1.5, g_max=0.9)

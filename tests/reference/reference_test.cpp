@@ -19,7 +19,7 @@
 #include "common/file_io.hpp"
 #include "reflections/calculation.hpp"
 #include "reflections/extinction.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 #include "report/report.hpp"
 
 namespace lumora {

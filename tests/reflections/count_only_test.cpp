@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "reflections/calculation.hpp"
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 namespace lumora {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 namespace lumora::testing {
 

@@ -1,4 +1,4 @@
-#include "app/theme_icon.hpp"
+#include "ui/theme_icon.hpp"
 
 #include <QApplication>
 

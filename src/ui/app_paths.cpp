@@ -1,4 +1,4 @@
-#include "app/app_paths.hpp"
+#include "ui/app_paths.hpp"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,7 +13,7 @@
 
 #include "common/file_io.hpp"
 
-#include "app/settings_file.hpp"
+#include "inputs/settings_file.hpp"
 
 namespace lumora {
 

@@ -7,16 +7,18 @@
 #include <set>
 #include <string>
 
-#include "cli/cli_options.hpp"
+#include "inputs/input_reading.hpp"
+#include "inputs/parameters.hpp"
 #include "powder/peak_search.hpp"
 #include "powder/powder_lines.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/powder_refinement.hpp"
 
-namespace lumora::cli {
+namespace lumora {
 
 class PowderOptions {
  public:
+  static const NamedInputs& Inputs();
   static const std::set<std::string>& Names();  // options with a value
   static const std::set<std::string>& Flags();  // --doublet
   // Applies one option, checking its value; false when the name is not one of these.
@@ -44,4 +46,4 @@ class PowderOptions {
   bool doublet_ = false;
 };
 
-}  // namespace lumora::cli
+}  // namespace lumora

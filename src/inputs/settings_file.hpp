@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 namespace lumora {
 

@@ -1,4 +1,4 @@
-#include "app/up_down_buttons.hpp"
+#include "ui/up_down_buttons.hpp"
 
 #include <QToolButton>
 #include <QVBoxLayout>

@@ -1,4 +1,4 @@
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "plots/choice_dialog.hpp"
+#include "ui/choice_dialog.hpp"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>

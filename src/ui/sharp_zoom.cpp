@@ -1,8 +1,8 @@
-#include "tiling/sharp_zoom.hpp"
+#include "ui/sharp_zoom.hpp"
 
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "tiling/picture_box.hpp"
+#include "ui/picture_box.hpp"
 
 namespace lumora {
 

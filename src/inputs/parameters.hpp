@@ -9,6 +9,7 @@
 #include <string_view>
 #include <variant>
 
+#include "inputs/named_inputs.hpp"
 #include "reflections/calculation.hpp"
 
 namespace lumora {
@@ -43,13 +44,15 @@ struct ParameterTexts {
   int groupIndex = kStartGroupIndex;
   bool yamamoto = true;
   int anodeIndex = 0;  // list index of the anode; the wavelength text follows it
-  std::string a = "2.82";
-  std::string c = "12.06";
-  std::string wavelength = "0.701";
-  std::string thetaMin = "1.0";
-  std::string thetaMax = "30.0";
-  std::string qiMax = "1.0";
-  std::array<std::string, 6> loops{"2", "2", "2", "2", "2", "2"};
+  std::string a{input::kLatticeA.defaultText};
+  std::string c{input::kLatticeC.defaultText};
+  std::string wavelength{input::kWavelength.defaultText};
+  std::string thetaMin{input::kThetaMin.defaultText};
+  std::string thetaMax{input::kThetaMax.defaultText};
+  std::string qiMax{input::kQiMax.defaultText};
+  std::array<std::string, 6> loops{std::string(input::kLoops.defaultText), std::string(input::kLoops.defaultText),
+                                   std::string(input::kLoops.defaultText), std::string(input::kLoops.defaultText),
+                                   std::string(input::kLoops.defaultText), std::string(input::kLoops.defaultText)};
 };
 
 // The start-up state: decagonal, "P10.5/mmc", anode "Mo" and its wavelength.
@@ -79,12 +82,16 @@ struct InputError {
   std::string Message() const;
 };
 
-// The label a user knows a field by ("a", "Wavelength", "h3", ...).
+// The named input a field belongs to (its option, window field, label and range).
+const NamedInput& FieldInput(InputField field);
+
+// The label a user knows a field by ("a", "Wavelength", "Loop Limits h3", ...).
 std::string FieldLabel(InputField field, int loopIndex = 0);
 
-// Reads the numeric inputs strictly: every field must hold a number; a and c
-// (c for the axial systems only) must be greater than 0, the wavelength greater
-// than 0, theta min not above theta max, loop limits whole numbers 0..32767.
+// Reads the numeric inputs strictly: every field must hold a number within the
+// range of its named input; a and c (c for the axial systems only) and the
+// wavelength greater than 0, qi-max not negative, theta min not above theta
+// max, loop limits whole numbers 0..32767 (rounded halves to even).
 std::variant<CalculationInputs, InputError> ReadInputs(const ParameterTexts& texts);
 
 }  // namespace lumora

@@ -1,4 +1,4 @@
-#include "app/window_preferences.hpp"
+#include "ui/window_preferences.hpp"
 
 namespace lumora {
 

@@ -1,4 +1,4 @@
-#include "reflections/parameters.hpp"
+#include "inputs/parameters.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -102,19 +102,25 @@ Summary BuildSummary(const ParameterTexts& texts) {
   return summary;
 }
 
-std::string FieldLabel(InputField field, int loopIndex) {
+const NamedInput& FieldInput(InputField field) {
   switch (field) {
-    case InputField::System: return "system";
-    case InputField::SpaceGroup: return "space group";
-    case InputField::A: return "a";
-    case InputField::C: return "c";
-    case InputField::Wavelength: return "Wavelength";
-    case InputField::ThetaMin: return "Theta Range (minimum)";
-    case InputField::ThetaMax: return "Theta Range (maximum)";
-    case InputField::QiMax: return "qi-Max";
-    case InputField::Loop: return "Loop Limits h" + std::to_string(loopIndex + 1);
+    case InputField::System: return input::kSystem;
+    case InputField::SpaceGroup: return input::kSpaceGroup;
+    case InputField::A: return input::kLatticeA;
+    case InputField::C: return input::kLatticeC;
+    case InputField::Wavelength: return input::kWavelength;
+    case InputField::ThetaMin: return input::kThetaMin;
+    case InputField::ThetaMax: return input::kThetaMax;
+    case InputField::QiMax: return input::kQiMax;
+    case InputField::Loop: return input::kLoops;
   }
-  return "";
+  throw std::invalid_argument("no such input field");
+}
+
+std::string FieldLabel(InputField field, int loopIndex) {
+  std::string label(FieldInput(field).label);
+  if (field == InputField::Loop) label += std::to_string(loopIndex + 1);
+  return label;
 }
 
 std::string InputError::Message() const {
@@ -138,22 +144,22 @@ std::variant<CalculationInputs, InputError> ReadInputs(const ParameterTexts& tex
     InputField field;
     const std::string* text;
     double* target;
-    bool positive;
   };
   const bool axial = in.system != CrystalSystem::Icosahedral;
   const NumberField fields[] = {
-      {InputField::A, &texts.a, &in.a, true},
-      {InputField::C, &texts.c, &in.c, true},
-      {InputField::Wavelength, &texts.wavelength, &in.wavelength, true},
-      {InputField::ThetaMin, &texts.thetaMin, &in.thetaLow, false},
-      {InputField::ThetaMax, &texts.thetaMax, &in.thetaHigh, false},
-      {InputField::QiMax, &texts.qiMax, &in.qiLimit, false},
+      {InputField::A, &texts.a, &in.a},
+      {InputField::C, &texts.c, &in.c},
+      {InputField::Wavelength, &texts.wavelength, &in.wavelength},
+      {InputField::ThetaMin, &texts.thetaMin, &in.thetaLow},
+      {InputField::ThetaMax, &texts.thetaMax, &in.thetaHigh},
+      {InputField::QiMax, &texts.qiMax, &in.qiLimit},
   };
   for (const NumberField& f : fields) {
     if (f.field == InputField::C && !axial) continue;
     const std::optional<double> value = ParseNumber(*f.text);
     if (!value) return error(f.field, *f.text, "is not a number");
-    if (f.positive && *value <= 0.0) return error(f.field, *f.text, "must be greater than 0");
+    const NamedInput& named = FieldInput(f.field);
+    if (!named.range.Contains(*value)) return error(f.field, *f.text, std::string(named.problem));
     *f.target = *value;
   }
   if (in.thetaLow > in.thetaHigh)
@@ -165,8 +171,8 @@ std::variant<CalculationInputs, InputError> ReadInputs(const ParameterTexts& tex
     const std::optional<double> value = ParseNumber(text);
     if (!value) return error(InputField::Loop, text, "is not a number", k);
     const double rounded = RoundHalfEven(*value);
-    if (rounded < 0.0 || rounded > 32767.0)
-      return error(InputField::Loop, text, "must be a whole number from 0 to 32767", k);
+    if (!input::kLoops.range.Contains(rounded))
+      return error(InputField::Loop, text, std::string(input::kLoops.problem), k);
     in.loopLimits[static_cast<std::size_t>(k)] = static_cast<int>(rounded);
   }
   return in;

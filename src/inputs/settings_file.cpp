@@ -1,4 +1,4 @@
-#include "app/settings_file.hpp"
+#include "inputs/settings_file.hpp"
 
 #include <optional>
 #include <vector>

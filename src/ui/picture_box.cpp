@@ -1,4 +1,4 @@
-#include "tiling/picture_box.hpp"
+#include "ui/picture_box.hpp"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "lattice/used_matrices_dialog.hpp"
+#include "app/used_matrices_dialog.hpp"
 
 #include <QGroupBox>
 #include <QPlainTextEdit>

@@ -1,4 +1,4 @@
-#include "app/dialogs.hpp"
+#include "ui/dialogs.hpp"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -10,7 +10,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include "plots/choice_dialog.hpp"
+#include "ui/choice_dialog.hpp"
 
 namespace lumora {
 

@@ -1,0 +1,115 @@
+#include "powder/powder_options.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumora {
+
+const NamedInputs& PowderOptions::Inputs() {
+  using namespace input;
+  static const NamedInputs inputs = {&kTolerance, &kMonochromator, &kTwoTheta,       &kCaglioti,
+                                     &kEta,       &kCut,           &kRefine,         &kIndexTolerance,
+                                     &kPeakThreshold, &kPeakSmoothing, &kZero,     &kDoublet};
+  return inputs;
+}
+
+const std::set<std::string>& PowderOptions::Names() {
+  static const std::set<std::string> names = ValuedOptions(Inputs());
+  return names;
+}
+
+const std::set<std::string>& PowderOptions::Flags() {
+  static const std::set<std::string> flags = FlagOptions(Inputs());
+  return flags;
+}
+
+bool PowderOptions::Apply(const Option& option) {
+  using namespace input;
+  const std::string& name = option.name;
+  if (name == kTolerance.option) {
+    lines.tolerance = ReadNumber(kTolerance, option.value);
+  } else if (name == kMonochromator.option) {
+    lines.monochromatorTwoTheta = ReadNumber(kMonochromator, option.value);
+  } else if (name == kTwoTheta.option) {
+    const std::vector<double> v = ReadNumbers(kTwoTheta, option.value, 3);
+    ProfileOptions check;
+    check.twoThetaMin = v[0];
+    check.twoThetaMax = v[1];
+    check.step = v[2];
+    const std::string problem = CheckProfileOptions(check);
+    if (!problem.empty()) BadValue(name, option.value, "is not a usable range: " + problem);
+    range_ = std::array<double, 3>{v[0], v[1], v[2]};
+  } else if (name == kCaglioti.option) {
+    const std::vector<double> v = ReadNumbers(kCaglioti, option.value, 3);
+    profile_.u = v[0];
+    profile_.v = v[1];
+    profile_.w = v[2];
+  } else if (name == kEta.option) {
+    profile_.eta = ReadNumber(kEta, option.value);
+  } else if (name == kCut.option) {
+    profile_.cutWidths = ReadNumber(kCut, option.value);
+  } else if (name == kDoublet.option) {
+    doublet_ = true;
+  } else if (name == kRefine.option) {
+    refine.refineA = refine.refineC = refine.refineZero = false;
+    for (const std::string& part : SplitCommas(option.value)) {
+      const std::optional<std::size_t> which = ChoiceIndex(kRefine, part);
+      bool* slot = !which ? nullptr : *which == 0 ? &refine.refineA : *which == 1 ? &refine.refineC : &refine.refineZero;
+      if (!slot || *slot) Refuse(kRefine, option.value);
+      *slot = true;
+    }
+    refineGiven = true;
+  } else if (name == kZero.option) {
+    // The instrument's zero: where the simulated pattern lies, and the refinement's start.
+    profile_.zeroShift = refine.zero = ReadNumber(kZero, option.value);
+  } else if (name == kIndexTolerance.option) {
+    refine.tolerance = ReadNumber(kIndexTolerance, option.value);
+  } else if (name == kPeakThreshold.option) {
+    peaks.threshold = ReadNumber(kPeakThreshold, option.value);
+  } else if (name == kPeakSmoothing.option) {
+    const std::int64_t points = ReadWholeNumber(kPeakSmoothing, option.value);
+    if (points % 2 == 0) Refuse(kPeakSmoothing, option.value);
+    peaks.smoothingPoints = static_cast<int>(points);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::array<double, 2>> PowderOptions::Doublet(const ParameterTexts& texts) const {
+  if (!doublet_) return std::nullopt;
+  if (texts.anodeIndex == kTypedAnodeIndex)
+    throw UsageError("option --doublet needs an anode (--anode Mo, Cu, Ni, Co, Fe, Cr or Ag), not a typed wavelength");
+  return AnodeKAlphaPair(texts.anodeIndex);
+}
+
+double PowderOptions::RefineWavelength(const ParameterTexts& texts, const CalculationInputs& inputs) const {
+  const std::optional<std::array<double, 2>> pair = Doublet(texts);
+  return pair ? (*pair)[0] : inputs.wavelength;
+}
+
+double PowderOptions::SecondWavelength(const ParameterTexts& texts) const {
+  const std::optional<std::array<double, 2>> pair = Doublet(texts);
+  return pair ? (*pair)[1] : 0.0;
+}
+
+ProfileOptions PowderOptions::Profile(const ParameterTexts& texts, const CalculationInputs& inputs) const {
+  ProfileOptions profile = profile_;
+  profile.doublet = Doublet(texts);
+  if (range_) {
+    profile.twoThetaMin = (*range_)[0];
+    profile.twoThetaMax = (*range_)[1];
+    profile.step = (*range_)[2];
+  } else {
+    profile.step = 0.01;
+    profile.twoThetaMin = inputs.thetaLow > 0.0 ? 2.0 * inputs.thetaLow : profile.step;
+    profile.twoThetaMax = std::min(2.0 * inputs.thetaHigh, 179.99);
+    const std::string problem = CheckProfileOptions(profile);
+    if (!problem.empty())
+      throw UsageError("option --theta: twice the theta range is no usable 2theta range (" + problem +
+                       "); give --two-theta");
+  }
+  return profile;
+}
+
+}  // namespace lumora
