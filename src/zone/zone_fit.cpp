@@ -7,6 +7,8 @@
 #include <map>
 #include <unordered_map>
 
+#include "common/number_text.hpp"
+
 namespace lumora {
 namespace {
 
@@ -159,6 +161,30 @@ double Mod(double a, double m) {
   return r;
 }
 
+// Simulated spots by their position, to find the image of one under a
+// rotation of the pattern's symmetry.
+class SpotsByPosition {
+ public:
+  explicit SpotsByPosition(const std::vector<Simulated>& sim) {
+    for (std::size_t i = 0; i < sim.size(); ++i) at_[Key(sim[i].gx, sim[i].gy)] = i;
+  }
+  // The spot at s's position turned by angle (radians, counter-clockwise in
+  // the pattern frame), or none.
+  std::optional<std::size_t> Turned(const Simulated& s, double angle) const {
+    const double c = std::cos(angle), sn = std::sin(angle);
+    const auto key = Key(s.gx * c - s.gy * sn, s.gx * sn + s.gy * c);
+    // Positions on a 1e-7 1/A grid; a rounding edge may put the image in a neighbouring cell.
+    for (long long dx = -1; dx <= 1; ++dx)
+      for (long long dy = -1; dy <= 1; ++dy)
+        if (const auto it = at_.find({key.first + dx, key.second + dy}); it != at_.end()) return it->second;
+    return std::nullopt;
+  }
+
+ private:
+  static std::pair<long long, long long> Key(double x, double y) { return {std::llround(x * 1e7), std::llround(y * 1e7)}; }
+  std::map<std::pair<long long, long long>, std::size_t> at_;
+};
+
 // The centre from midpoints of pairs of similar spots: the densest cell of a
 // grid of tolerance-sized cells (counting its neighbours), averaged.
 std::optional<std::array<double, 2>> FriedelCentre(const std::vector<FoundSpot>& spots, double tolerance) {
@@ -290,33 +316,19 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
   // for a whole orbit cuts some), so that every equivalent rotation indexes
   // the same spots.
   {
-    auto key = [](double x, double y) {
-      return std::make_pair(std::llround(x * 1e7), std::llround(y * 1e7));
-    };
-    std::map<std::pair<long long, long long>, int> present;
-    for (const Simulated& s : sim) present[key(s.gx, s.gy)] = 1;
-    const double step = 2.0 * kPi / pattern.rotationOrder;
+    const SpotsByPosition positions(sim);
     std::vector<Simulated> whole;
     for (const Simulated& s : sim) {
       bool complete = true;
-      for (int k = 1; k < pattern.rotationOrder && complete; ++k) {
-        const double c = std::cos(k * step), sn = std::sin(k * step);
-        const double x = s.gx * c - s.gy * sn, y = s.gx * sn + s.gy * c;
-        bool found = false;
-        for (long long dx = -1; dx <= 1 && !found; ++dx)
-          for (long long dy = -1; dy <= 1 && !found; ++dy) {
-            const auto k0 = key(x, y);
-            found = present.count({k0.first + dx, k0.second + dy}) > 0;
-          }
-        complete = found;
-      }
+      for (int k = 1; k < pattern.rotationOrder && complete; ++k)
+        complete = positions.Turned(s, k * 2.0 * kPi / pattern.rotationOrder).has_value();
       if (complete) whole.push_back(s);
     }
     sim = std::move(whole);
   }
   std::stable_sort(sim.begin(), sim.end(), [](const Simulated& a, const Simulated& b) { return a.intensity > b.intensity; });
   if (sim.size() < 3) {
-    out.verdict = "the simulated pattern has fewer than 3 zero-layer spots of at least " + std::to_string(options.strongest) + " %";
+    out.verdict = "the simulated pattern has fewer than 3 zero-layer spots of at least " + ShortestText(options.strongest) + " %";
     return out;
   }
   if (spots.size() < 3) {
@@ -429,18 +441,22 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
                               static_cast<int>(c.solution.matches.size()), c.solution.fit.rms});
   }
 
-  // The best, with its rotation brought into [0, 360 / order) by a symmetry
-  // rotation and matched again (the symmetric pattern indexes the same spots,
-  // with equivalent indices).
+  // The best, with its rotation brought into [0, 360 / order) by the symmetry
+  // rotation that maps the one onto the other: each indexed spot takes the
+  // simulated spot its own one turns into, whose indices are those of the
+  // symmetry-equivalent reflection; the solution turns with them and its
+  // residuals stay as they are.
   Candidate best = candidates.front();
   {
-    Params p = best.solution.fit.p;
-    const double phi = Mod(p.Phi(), symmetryStep);
-    p.a = p.K() * std::cos(phi);
-    p.b = p.K() * std::sin(phi);
-    const std::vector<Match> again = MatchSpots(sim, spots, best.considered, p, tolerance);
-    const LeastSquares last = Solve(sim, spots, again);
-    if (last.ok && again.size() >= best.solution.matches.size()) best.solution = {last, again};
+    const double turns = std::floor(best.solution.fit.p.Phi() / symmetryStep);
+    if (turns != 0.0) {
+      const SpotsByPosition positions(sim);
+      std::vector<Match> turned;
+      for (const Match& m : best.solution.matches)
+        if (const std::optional<std::size_t> image = positions.Turned(sim[m.sim], turns * symmetryStep))
+          turned.push_back({m.found, *image});
+      best.solution = {Solve(sim, spots, turned), turned};
+    }
   }
   const LeastSquares& fit = best.solution.fit;
   if (!fit.ok) {

@@ -97,7 +97,10 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
   const Direction r = PhysicalDirectVector(lattice, axis->index);
   out.layerSpacing = 1.0 / std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
   out.rotationOrder = axis->order % 2 == 1 ? 2 * axis->order : axis->order;
-  if (in.beam.direction && AngleBetweenAxes(*in.beam.direction, axis->direction) > 1e-6) out.rotationOrder = 2;
+  // A tilted beam sees the zero layer at a slant: its spots keep only the centre of symmetry.
+  if ((in.beam.direction && AngleBetweenAxes(*in.beam.direction, axis->direction) > 1e-6) || in.beam.tiltX != 0.0 ||
+      in.beam.tiltY != 0.0)
+    out.rotationOrder = 2;
 
   std::optional<ResolvedModel> resolved;
   if (structure) {

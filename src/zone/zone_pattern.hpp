@@ -67,7 +67,8 @@ struct ZonePattern {
   double wavelength = 0.0;  // A
   double thickness = 0.0;   // A
   double layerSpacing = 0;  // Laue zones: 1 / |physical part of axis.index|, 1/A
-  int rotationOrder = 2;    // in-plane rotation symmetry of the untilted pattern (Friedel included)
+  int rotationOrder = 2;    // in-plane rotation symmetry of the spot positions (Friedel included):
+                            // the axis's along it, 2 for a tilted beam
   bool model = false;       // intensities from a structure model
   std::vector<ZoneSpot> spots;  // by |g|, then azimuth
 };

@@ -5,6 +5,7 @@
 // Gaussian-approximated Poisson noise of a fixed seed and a beam stop.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -15,7 +16,8 @@
 namespace lumora::testing {
 
 struct PlaneSpot {
-  double gx, gy, weight;  // in the plane frame (1/A); weight exp(-(l q_perp)^2)
+  double gx, gy, weight;     // in the plane frame (1/A); weight exp(-(l q_perp)^2)
+  std::array<int, 6> h{};    // the indices
 };
 
 // Reflections with physical vector normal to `normal` (unit), |g| <= gMax,
@@ -47,7 +49,8 @@ inline std::vector<PlaneSpot> ZeroLayer(const Lattice& lattice, const std::array
     const double perp2 = w[3] * w[3] + w[4] * w[4] + w[5] * w[5];
     const double weight = std::exp(-starLength * starLength * perp2);
     if (weight < 0.02) continue;
-    out.push_back({w[0] * x[0] + w[1] * x[1] + w[2] * x[2], w[0] * y[0] + w[1] * y[1] + w[2] * y[2], weight});
+    out.push_back({w[0] * x[0] + w[1] * x[1] + w[2] * x[2], w[0] * y[0] + w[1] * y[1] + w[2] * y[2], weight,
+                   {h[0], h[1], h[2], h[3], h[4], h[5]}});
   }
   return out;
 }
