@@ -32,6 +32,9 @@
 #include "powder/powder_refinement.hpp"
 #include "reflections/space_groups.hpp"
 #include "tiling/multigrid.hpp"
+#include "zone/grey_image.hpp"
+#include "zone/zone_fit.hpp"
+#include "zone/zone_options.hpp"
 
 namespace py = pybind11;
 using namespace lumora;
@@ -427,6 +430,201 @@ py::dict MakeTilingDict(const py::dict& keywords) {
   return out;
 }
 
+
+// The zone's inputs, options and model from the keyword arguments; accepted
+// are the pattern's and, for a fit, the spot search's and the fit's.
+struct ZoneRequest {
+  ZoneInputs inputs;
+  ZoneOptions zone;
+  std::optional<StructureModel> model;
+  std::string modelName;
+};
+
+ZoneRequest ReadZoneRequest(const py::dict& keywords, const NamedInputs& accepted) {
+  using namespace input;
+  NamedInputs inputs = accepted;
+  inputs.push_back(&kModel);
+  Options options = KeywordOptions(keywords, inputs);
+  ZoneRequest r;
+  ModelOptions modelOptions;
+  Take(options, modelOptions);
+  ParameterOptions parameters;
+  for (const auto& [name, value] : options) {
+    const Option option{name, value};
+    if (!r.zone.Apply(option) && !parameters.Apply(option)) throw UsageError("unknown option " + name);
+  }
+  r.model = modelOptions.Model();
+  r.inputs = r.zone.Read(parameters.ReadInputs());
+  if (r.model) r.modelName = modelOptions.Label(*r.model);
+  return r;
+}
+
+// The pattern's inputs: the zone's without those of the spot search and fit.
+NamedInputs ZonePatternInputs() {
+  using namespace input;
+  NamedInputs inputs;
+  for (const NamedInput* in : ZoneOptions::Inputs())
+    if (in != &kSpotSigma && in != &kSpotThreshold && in != &kFitTolerance && in != &kCentre && in != &kKRange &&
+        in != &kMinIndexed && in != &kFitTilt)
+      inputs.push_back(in);
+  return inputs;
+}
+
+ZonePattern SimulateFor(const ZoneRequest& r) {
+  ZonePattern p;
+  {
+    py::gil_scoped_release release;
+    p = SimulateZonePattern(r.inputs, r.model ? &*r.model : nullptr);
+  }
+  if (!p.error.empty()) throw UsageError(p.error);
+  return p;
+}
+
+py::array_t<double> Triple(const Direction& d) { return Doubles({d[0], d[1], d[2]}); }
+
+py::dict ZonePatternDict(const py::dict& keywords) {
+  const ZoneRequest r = ReadZoneRequest(keywords, ZonePatternInputs());
+  const ZonePattern p = SimulateFor(r);
+  const auto n = static_cast<py::ssize_t>(p.spots.size());
+  const int nDim = p.lattice.nDim;
+  py::array_t<std::int32_t> indices({n, static_cast<py::ssize_t>(nDim)});
+  py::array_t<std::int32_t> zone(n);
+  auto idx = indices.mutable_unchecked<2>();
+  std::vector<double> x, y, s, intensity, d, qPerp, f2, shape, xMm, yMm;
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const ZoneSpot& spot = p.spots[static_cast<std::size_t>(i)];
+    for (int k = 0; k < nDim; ++k) idx(i, k) = spot.h[static_cast<std::size_t>(k)];
+    zone.mutable_data()[i] = spot.laueZone;
+    x.push_back(spot.x), y.push_back(spot.y), s.push_back(spot.excitationError), intensity.push_back(spot.intensity);
+    d.push_back(spot.d), qPerp.push_back(spot.qPerp), f2.push_back(spot.fSquared), shape.push_back(spot.shape);
+    xMm.push_back(spot.xMm), yMm.push_back(spot.yMm);
+  }
+  py::dict out;
+  out["indices"] = indices;
+  out["x"] = Doubles(x);
+  out["y"] = Doubles(y);
+  out["excitation_error"] = Doubles(s);
+  out["laue_zone"] = zone;
+  out["intensity"] = Doubles(intensity);
+  out["d"] = Doubles(d);
+  out["q_perp"] = Doubles(qPerp);
+  out["f_squared"] = Doubles(f2);
+  out["shape_factor"] = Doubles(shape);
+  if (r.inputs.cameraLength > 0.0) {
+    out["x_mm"] = Doubles(xMm);
+    out["y_mm"] = Doubles(yMm);
+  }
+  out["wavelength"] = p.wavelength;
+  out["radiation"] = RadiationName(r.inputs.radiation.kind);
+  out["axis"] = p.axis.name;
+  py::list axisIndex;
+  for (int k = 0; k < nDim; ++k) axisIndex.append(p.axis.index[static_cast<std::size_t>(k)]);
+  out["axis_index"] = axisIndex;
+  out["beam"] = Triple(p.frame.beam);
+  out["pattern_x"] = Triple(p.frame.x);
+  out["pattern_y"] = Triple(p.frame.y);
+  out["layer_spacing"] = p.layerSpacing;
+  out["rotation_order"] = p.rotationOrder;
+  out["model"] = r.modelName;
+  return out;
+}
+
+// image: a file name (str) or a 2-D array of grey values (row 0 at the top).
+py::dict FitZoneImageDict(const py::object& image, const py::dict& keywords) {
+  GreyImage grey;
+  if (py::isinstance<py::str>(image)) {
+    auto read = ReadGreyImage(image.cast<std::string>());
+    if (const std::string* error = std::get_if<std::string>(&read)) throw UsageError("image: " + *error);
+    grey = std::get<GreyImage>(std::move(read));
+  } else {
+    const auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(image);
+    if (!array || array.ndim() != 2) throw UsageError("image: expected a file name or a 2-D array of grey values");
+    if (array.shape(0) < 1 || array.shape(1) < 1 || array.shape(0) > kMaxImageSide || array.shape(1) > kMaxImageSide)
+      throw UsageError("image: an array of 1 to " + std::to_string(kMaxImageSide) + " pixels a side is needed");
+    grey.height = static_cast<int>(array.shape(0));
+    grey.width = static_cast<int>(array.shape(1));
+    const double* data = array.data();
+    for (py::ssize_t i = 0; i < array.size(); ++i) {
+      if (!std::isfinite(data[i])) throw UsageError("image: the array holds a value that is not a number");
+      grey.pixels.push_back(static_cast<float>(data[i]));
+    }
+  }
+  NamedInputs accepted = ZoneOptions::Inputs();
+  accepted.erase(std::remove(accepted.begin(), accepted.end(), &input::kCameraLength), accepted.end());
+  const ZoneRequest r = ReadZoneRequest(keywords, accepted);
+  const ZonePattern p = SimulateFor(r);
+  std::vector<FoundSpot> found;
+  ZoneFit f;
+  {
+    py::gil_scoped_release release;
+    found = FindSpots(grey, r.zone.spots);
+    f = FitZoneImage(p, found, grey.width, grey.height, r.zone.fit);
+  }
+  const int nDim = p.lattice.nDim;
+  py::dict out;
+  out["reliable"] = f.reliable;
+  out["verdict"] = f.verdict;
+  out["camera_constant"] = f.k;
+  out["camera_constant_su"] = f.kSu;
+  out["rotation_deg"] = f.rotation;
+  out["rotation_deg_su"] = f.rotationSu;
+  out["centre_x"] = f.cx;
+  out["centre_x_su"] = f.cxSu;
+  out["centre_y"] = f.cy;
+  out["centre_y_su"] = f.cySu;
+  out["rms_px"] = f.rms;
+  if (f.tiltFitted) {
+    out["tilt_deg"] = py::make_tuple(f.tiltX, f.tiltY);
+    out["tilt_deg_su"] = py::make_tuple(f.tiltXSu, f.tiltYSu);
+  }
+  out["rotation_order"] = f.rotationOrder;
+  out["spots_found"] = found.size();
+  out["spots_considered"] = f.considered;
+  out["indexed_fraction"] = f.fraction;
+  out["chance_fraction"] = f.chanceFraction;
+  const auto m = static_cast<py::ssize_t>(f.indexed.size());
+  py::array_t<std::int32_t> indices({m, static_cast<py::ssize_t>(nDim)});
+  auto idx = indices.mutable_unchecked<2>();
+  std::vector<double> x, y, xc, yc, res, d, inten, calc;
+  for (py::ssize_t i = 0; i < m; ++i) {
+    const IndexedSpot& s = f.indexed[static_cast<std::size_t>(i)];
+    for (int k = 0; k < nDim; ++k) idx(i, k) = s.h[static_cast<std::size_t>(k)];
+    x.push_back(s.x), y.push_back(s.y), xc.push_back(s.xCalc), yc.push_back(s.yCalc), res.push_back(s.residual);
+    d.push_back(s.d), inten.push_back(s.intensity), calc.push_back(s.calculated);
+  }
+  py::dict indexed;
+  indexed["indices"] = indices;
+  indexed["x"] = Doubles(x);
+  indexed["y"] = Doubles(y);
+  indexed["x_calc"] = Doubles(xc);
+  indexed["y_calc"] = Doubles(yc);
+  indexed["residual"] = Doubles(res);
+  indexed["d"] = Doubles(d);
+  indexed["intensity"] = Doubles(inten);
+  indexed["calculated"] = Doubles(calc);
+  out["indexed"] = indexed;
+  py::array_t<double> unindexed({static_cast<py::ssize_t>(f.unindexed.size()), static_cast<py::ssize_t>(2)});
+  auto u = unindexed.mutable_unchecked<2>();
+  for (std::size_t i = 0; i < f.unindexed.size(); ++i) {
+    u(static_cast<py::ssize_t>(i), 0) = found[f.unindexed[i]].x;
+    u(static_cast<py::ssize_t>(i), 1) = found[f.unindexed[i]].y;
+  }
+  out["unindexed"] = unindexed;
+  py::list candidates;
+  for (const ZoneFitSolution& c : f.candidates) {
+    py::dict cd;
+    cd["camera_constant"] = c.k;
+    cd["rotation_deg"] = c.rotation;
+    cd["centre_x"] = c.cx;
+    cd["centre_y"] = c.cy;
+    cd["indexed"] = c.indexed;
+    cd["rms_px"] = c.rms;
+    candidates.append(cd);
+  }
+  out["candidates"] = candidates;
+  return out;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
@@ -448,6 +646,10 @@ PYBIND11_MODULE(_core, m) {
         "Powder lines and the simulated profile for the keyword arguments of lumora.powder.");
   m.def("refine", &Refine, py::arg("observed"), py::arg("keywords"),
         "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
+  m.def("zone_pattern", &ZonePatternDict, py::arg("keywords"),
+        "The zone-axis pattern for the keyword arguments of lumora.zone_pattern.");
+  m.def("fit_zone_image", &FitZoneImageDict, py::arg("image"), py::arg("keywords"),
+        "Finds the spots of an image (file name or 2-D array) and fits the zone pattern to them.");
   m.def("tiling", &MakeTilingDict, py::arg("keywords"),
         "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays.");
 }

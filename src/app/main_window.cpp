@@ -53,6 +53,7 @@
 #include "report/report_lines.hpp"
 #include "report/table_export.hpp"
 #include "powder/powder_window.hpp"
+#include "zone/zone_window.hpp"
 #include "tiling/tiling_window.hpp"
 
 namespace lumora {
@@ -98,6 +99,7 @@ MainWindow::~MainWindow() {
   runner_.waitForFinished();
   delete tilingWindow_;  // it refers back to this window
   delete powderWindow_;
+  delete zoneWindow_;
 }
 
 QAction* MainWindow::makeAction(const char* name, const QString& text) {
@@ -173,6 +175,8 @@ void MainWindow::buildActions() {
           &MainWindow::showTilingWindow);
   connect(makeAction("mnuView12", QStringLiteral("Powder Pattern")), &QAction::triggered, this,
           &MainWindow::showPowderWindow);
+  connect(makeAction("mnuView13", QStringLiteral("Zone Axis Pattern")), &QAction::triggered, this,
+          &MainWindow::showZoneWindow);
 
   // Help
   connect(makeAction("mnuHelp6", QStringLiteral("Contents")), &QAction::triggered, this, &MainWindow::showHelp);
@@ -450,6 +454,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   saveSettings();
   if (tilingWindow_) tilingWindow_->close();
   if (powderWindow_) powderWindow_->close();
+  if (zoneWindow_) zoneWindow_->close();
   event->accept();
 }
 
@@ -614,6 +619,7 @@ void MainWindow::onRunFinished(FinishedRun run) {
   table_->showRun(result_, reportContext());
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(true);
   handRunToPowderWindow();
+  handInputsToZoneWindow();
 }
 
 void MainWindow::abortRun(bool cancelled) {
@@ -851,6 +857,37 @@ void MainWindow::showPowderWindow() {
   powderWindow_->show();
   powderWindow_->raise();
   powderWindow_->activateWindow();
+}
+
+void MainWindow::showZoneWindow() {
+  if (!zoneWindow_) {
+    zoneWindow_ = new ZoneWindow(paths_);
+    zoneWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  if (!handInputsToZoneWindow()) {
+    // Before any run: the fields as they stand.
+    ParameterTexts texts = panel_->texts();
+    NormaliseDecimalCommas(texts);
+    const auto read = ReadInputs(texts);
+    if (const InputError* error = std::get_if<InputError>(&read)) {
+      Dialogs().message(this, QString::fromStdString(error->Message()));
+      return;
+    }
+    const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+    const bool fits = model_ && model_->system == inputs.system;
+    zoneWindow_->setInputs(inputs, fits ? model_ : std::nullopt, fits ? model_->name : std::string());
+  }
+  zoneWindow_->show();
+  zoneWindow_->raise();
+  zoneWindow_->activateWindow();
+}
+
+// The zone window follows each run's lattice and model.
+bool MainWindow::handInputsToZoneWindow() {
+  if (!zoneWindow_ || !calculated_ || !result_) return false;
+  const bool fits = model_ && model_->system == runInputs_.system;
+  zoneWindow_->setInputs(runInputs_, fits ? model_ : std::nullopt, fits ? model_->name : std::string());
+  return true;
 }
 
 void MainWindow::handRunToPowderWindow() {

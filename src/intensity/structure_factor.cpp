@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "intensity/fast_trig.hpp"
-#include "intensity/form_factors.hpp"
 
 namespace lumora {
 namespace {
@@ -99,12 +98,12 @@ std::vector<long long> DomainKey(const OccupationDomain& domain) {
 // The sites grouped by element, with one form-factor table per element.
 class Evaluator {
  public:
-  Evaluator(const ResolvedModel& model, const Lattice& lattice, double wavelength, double sMax)
+  Evaluator(const ResolvedModel& model, const Lattice& lattice, const Radiation& radiation, double sMax)
       : model_(model), lattice_(lattice) {
     for (const ResolvedSite& site : model.sites) {
-      auto it = std::find_if(tables_.begin(), tables_.end(), [&](const FormFactorTable& t) { return t.z() == site.z; });
+      auto it = std::find_if(tables_.begin(), tables_.end(), [&](const ScatteringTable& t) { return t.z() == site.z; });
       if (it == tables_.end()) {
-        tables_.emplace_back(site.z, wavelength, sMax);
+        tables_.emplace_back(site.z, radiation, sMax);
         it = tables_.end() - 1;
       }
       tableOf_.push_back(static_cast<std::size_t>(it - tables_.begin()));
@@ -164,7 +163,7 @@ class Evaluator {
  private:
   const ResolvedModel& model_;
   const Lattice& lattice_;
-  std::vector<FormFactorTable> tables_;
+  std::vector<ScatteringTable> tables_;
   std::vector<std::size_t> tableOf_;
   std::vector<std::complex<double>> fValues_;
   std::vector<std::size_t> shapes_;   // one site of each distinct domain
@@ -182,14 +181,14 @@ std::array<int, 6> IndicesOf(const ReflectionRecord& r) {
 }  // namespace
 
 std::complex<double> StructureFactor(const ResolvedModel& model, const Lattice& lattice, const std::array<int, 6>& h,
-                                     double wavelength) {
+                                     const Radiation& radiation) {
   const ReciprocalVector q = ReciprocalOf(lattice, h);
-  Evaluator evaluate(model, lattice, wavelength, std::sqrt(Norm2(q.par)) / 2.0);
+  Evaluator evaluate(model, lattice, radiation, std::sqrt(Norm2(q.par)) / 2.0);
   return evaluate(h);
 }
 
 IntensityStatus ComputeIntensities(const ResolvedModel& model, const Lattice& lattice,
-                                   const std::vector<ReflectionRecord>& records, double wavelength,
+                                   const std::vector<ReflectionRecord>& records, const Radiation& radiation,
                                    IntensityResult& result, const IntensityControl& control) {
   const std::size_t count = records.size();
   result.fAbs.assign(count, 0.0);
@@ -200,7 +199,7 @@ IntensityStatus ComputeIntensities(const ResolvedModel& model, const Lattice& la
   double sMax = 0.0;
   for (const ReflectionRecord& r : records) sMax = std::max(sMax, static_cast<double>(r.qe) / 2.0);
   // The tables are built here, on one thread: xraylib is not asked from the workers.
-  const Evaluator prototype(model, lattice, wavelength, sMax * 1.001 + 1e-3);
+  const Evaluator prototype(model, lattice, radiation, sMax * 1.001 + 1e-3);
 
   int threads = control.threads > 0 ? control.threads : static_cast<int>(std::thread::hardware_concurrency());
   threads = std::clamp(threads, 1, 64);

@@ -1,23 +1,11 @@
 #include "powder/refinement_output.hpp"
 
-#include <algorithm>
-#include <cmath>
-
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "powder/powder_files.hpp"
 #include "report/machine_formats.hpp"
 
 namespace lumora {
-
-std::string ValueWithSu(double value, double su, int decimals) {
-  if (su > 0.0 && std::isfinite(su)) {
-    // Two significant digits of the su.
-    decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(su))), 0, 12);
-    return FormatFixed(value, decimals) + " +- " + FormatFixed(su, decimals);
-  }
-  return FormatFixed(value, decimals);
-}
 
 std::string RefinementReport(const RefinementResult& r, const RefineOptions& o, int nDim, double wavelength) {
   const std::size_t peaks = r.indexed.size() + r.unindexed.size();

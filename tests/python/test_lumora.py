@@ -8,6 +8,7 @@ import os
 import re
 import signal
 import subprocess
+import tempfile
 import threading
 import time
 
@@ -308,3 +309,46 @@ def test_widths_beyond_any_powder_pattern_are_a_value_error():
     for caglioti, message in (((1e12, 0, 0), "Caglioti U 1e+12"), ((0, 0, 1e30), "Caglioti W 1e+30")):
         with pytest.raises(ValueError, match=r"^option --caglioti: .* " + re.escape(message) + " is not within 100"):
             lumora.powder(caglioti=caglioti)
+
+
+# Zone-axis patterns and image fits.
+EXAMPLE = os.path.join(os.path.dirname(__file__), "..", "..", "docs", "examples", "synthetic_fivefold.png")
+FIVE_FOLD = dict(system="icosahedral", space_group="P235", a=5.1, loops=8, qi_max=1.5, g_max=0.9)
+
+
+@needs_cli
+def test_zone_pattern_matches_the_cli_and_its_zero_layer_is_flat():
+    p = lumora.zone_pattern(**FIVE_FOLD, s_max=0.2)
+    assert p["indices"].shape[1] == 6 and p["rotation_order"] == 10
+    assert abs(p["wavelength"] - 12.398419843 / np.sqrt(200 * (200 + 2 * 510.99895))) < 1e-9
+    # The five-fold axis is z: the zero layer's physical vectors have no z part,
+    # so their lengths are their in-plane lengths, 1/d.
+    zero = p["laue_zone"] == 0
+    assert np.allclose(np.hypot(p["x"][zero], p["y"][zero]), 1 / p["d"][zero], rtol=1e-12)
+    with tempfile.TemporaryDirectory() as folder:
+        table = os.path.join(folder, "z.csv")
+        subprocess.run([CLI, "zone", "--system", "icosahedral", "--space-group", "P235", "-a", "5.1", "--loops", "8",
+                        "--qi-max", "1.5", "--g-max", "0.9", "--s-max", "0.2", "--csv", table], check=True,
+                       stdout=subprocess.DEVNULL)
+        cli = np.genfromtxt(table, delimiter=",", names=True)
+    assert np.allclose(cli["x"], p["x"]) and np.array_equal(cli["laue_zone"], p["laue_zone"])
+
+
+def test_fit_zone_image_from_a_file_and_an_array_and_refusal():
+    fit = lumora.fit_zone_image(EXAMPLE, **FIVE_FOLD)
+    # make_zone_example.py drew it at K = 400 px A, 14 degrees, centre (391.4, 377.8).
+    assert abs(fit["camera_constant"] - 400) < 1.2 and abs((fit["rotation_deg"] - 14 + 18) % 36 - 18) < 0.3
+    assert abs(fit["centre_x"] - 391.4) < 1 and abs(fit["centre_y"] - 377.8) < 1
+    assert fit["indexed"]["indices"].shape == (len(fit["indexed"]["x"]), 6)
+    with pytest.raises(lumora.NoReliableSolution) as refused:
+        lumora.fit_zone_image(EXAMPLE, **FIVE_FOLD, axis="3")
+    assert refused.value.candidates and not refused.value.fit["reliable"]
+    unreliable = lumora.fit_zone_image(EXAMPLE, **FIVE_FOLD, axis="3", allow_unreliable=True)
+    assert unreliable["verdict"] != "reliable"
+    rng = np.random.default_rng(1)
+    with pytest.raises(lumora.NoReliableSolution):
+        lumora.fit_zone_image(rng.poisson(20.0, size=(300, 300)), **FIVE_FOLD)
+    with pytest.raises(ValueError, match="option --voltage"):
+        lumora.zone_pattern(radiation="xray", voltage=100)
+    with pytest.raises(ValueError, match="image"):
+        lumora.fit_zone_image(np.zeros(5), **FIVE_FOLD)
