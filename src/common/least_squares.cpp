@@ -21,11 +21,9 @@ NormalStep SolveNormal(const Eigen::MatrixXd& normal, const Eigen::VectorXd& rig
   const Eigen::MatrixXd scaled = unit.asDiagonal() * normal * unit.asDiagonal();
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(scaled);
   if (eigen.info() != Eigen::Success || !(eigen.eigenvalues()(0) >= tolerance)) {
-    Eigen::VectorXd direction = eigen.info() == Eigen::Success ? Eigen::VectorXd(eigen.eigenvectors().col(0))
-                                                                : Eigen::VectorXd::Unit(p, 0);
-    // In the parameters' own units, where the shares of the parameters compare.
-    direction = unit.asDiagonal() * direction;
-    direction.normalize();
+    // In units of each parameter's effect on the fit, where their shares compare.
+    const Eigen::VectorXd direction = eigen.info() == Eigen::Success ? Eigen::VectorXd(eigen.eigenvectors().col(0))
+                                                                      : Eigen::VectorXd::Unit(p, 0);
     Eigen::Index largest = 0;
     direction.cwiseAbs().maxCoeff(&largest);
     step.undetermined = static_cast<int>(largest);

@@ -13,7 +13,9 @@ struct NormalStep {
   // A parameter the data do not determine, or -1: one whose column of N is
   // zero, or the largest component of a direction along which N vanishes.
   int undetermined = -1;
-  Eigen::VectorXd nullDirection;  // that direction, unit length (empty when determined)
+  // That direction, unit length, each parameter in units of its effect on the
+  // fit (N scaled to unit diagonal); empty when all are determined.
+  Eigen::VectorXd nullDirection;
 };
 
 // normal: N = J^T W J (symmetric, P x P); right: J^T W r. The test runs on N

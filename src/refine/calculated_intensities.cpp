@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "common/number_text.hpp"
 #include "intensity/fast_trig.hpp"
@@ -144,44 +145,56 @@ void CalculatedIntensities::Evaluate(const ModelState& state, const std::vector<
     }
   intensity.assign(members_.size(), 0.0);
   if (jacobian) jacobian->setZero(static_cast<Eigen::Index>(members_.size()), count);
-  std::vector<std::complex<double>> dF(free.size());
-  Eigen::VectorXd row(count);
-  for (std::size_t r = 0; r < members_.size(); ++r) {
-    const double share = 1.0 / static_cast<double>(members_[r].size());
-    for (std::size_t point : members_[r]) {
-      const Point& p = points_[point];
-      std::complex<double> f = 0.0;
-      std::fill(dF.begin(), dF.end(), 0.0);
-      for (std::size_t j = 0; j < sites_; ++j) {
-        const ResolvedSite& site = model.sites[j];
-        const std::complex<double> base =
-            scatter_[p.first + j] * std::exp(-site.bPar * p.s2 - site.bPerp * p.perp2 / 4.0);
-        const std::complex<double> u = base * DomainTransform(site.domain, p.perp);
-        const std::complex<double> term = site.occupancy * u;
-        f += term;
+  // Rows are independent: the reflections are shared out among the cores.
+  auto work = [&](std::size_t begin, std::size_t end) {
+    std::vector<std::complex<double>> dF(free.size());
+    Eigen::VectorXd row(count);
+    for (std::size_t r = begin; r < end; ++r) {
+      const double share = 1.0 / static_cast<double>(members_[r].size());
+      for (std::size_t point : members_[r]) {
+        const Point& p = points_[point];
+        std::complex<double> f = 0.0;
+        std::fill(dF.begin(), dF.end(), 0.0);
+        for (std::size_t j = 0; j < sites_; ++j) {
+          const ResolvedSite& site = model.sites[j];
+          const std::complex<double> base =
+              scatter_[p.first + j] * std::exp(-site.bPar * p.s2 - site.bPerp * p.perp2 / 4.0);
+          const std::complex<double> u = base * DomainTransform(site.domain, p.perp);
+          const std::complex<double> term = site.occupancy * u;
+          f += term;
+          if (!jacobian) continue;
+          const SiteSlots& s = slots[j];
+          if (s.occupancy >= 0) dF[static_cast<std::size_t>(s.occupancy)] += u;
+          if (s.bPar >= 0) dF[static_cast<std::size_t>(s.bPar)] -= p.s2 * term;
+          if (s.bPerp >= 0) dF[static_cast<std::size_t>(s.bPerp)] -= p.perp2 / 4.0 * term;
+          if (s.size >= 0)
+            dF[static_cast<std::size_t>(s.size)] += site.occupancy * base * DomainGrowth(site.domain, p.perp) /
+                                                    state.model.sites[j].domain.size;
+        }
+        const double f2 = std::norm(f);
+        const double c = state.extinction * f2 * p.extinction;
+        const double y = 1.0 / std::sqrt(1.0 + c);
+        intensity[r] += share * state.scale * f2 * y;
         if (!jacobian) continue;
-        const SiteSlots& s = slots[j];
-        if (s.occupancy >= 0) dF[static_cast<std::size_t>(s.occupancy)] += u;
-        if (s.bPar >= 0) dF[static_cast<std::size_t>(s.bPar)] -= p.s2 * term;
-        if (s.bPerp >= 0) dF[static_cast<std::size_t>(s.bPerp)] -= p.perp2 / 4.0 * term;
-        if (s.size >= 0)
-          dF[static_cast<std::size_t>(s.size)] += site.occupancy * base * DomainGrowth(site.domain, p.perp) /
-                                                  state.model.sites[j].domain.size;
+        // d(|F|^2 y)/d|F|^2, and d|F|^2/dp = 2 Re(conj(F) dF/dp).
+        const double slope = y - 0.5 * c * y * y * y;
+        for (Eigen::Index k = 0; k < count; ++k)
+          row(k) = state.scale * slope * 2.0 * (std::conj(f) * dF[static_cast<std::size_t>(k)]).real();
+        if (scaleSlot >= 0) row(scaleSlot) += f2 * y;
+        if (extinctionSlot >= 0) row(extinctionSlot) += -0.5 * state.scale * f2 * y * y * y * f2 * p.extinction;
+        jacobian->row(static_cast<Eigen::Index>(r)) += share * row;
       }
-      const double f2 = std::norm(f);
-      const double c = state.extinction * f2 * p.extinction;
-      const double y = 1.0 / std::sqrt(1.0 + c);
-      intensity[r] += share * state.scale * f2 * y;
-      if (!jacobian) continue;
-      // d(|F|^2 y)/d|F|^2, and d|F|^2/dp = 2 Re(conj(F) dF/dp).
-      const double slope = y - 0.5 * c * y * y * y;
-      for (Eigen::Index k = 0; k < count; ++k)
-        row(k) = state.scale * slope * 2.0 * (std::conj(f) * dF[static_cast<std::size_t>(k)]).real();
-      if (scaleSlot >= 0) row(scaleSlot) += f2 * y;
-      if (extinctionSlot >= 0) row(extinctionSlot) += -0.5 * state.scale * f2 * y * y * y * f2 * p.extinction;
-      jacobian->row(static_cast<Eigen::Index>(r)) += share * row;
     }
-  }
+  };
+  const std::size_t total = members_.size();
+  const std::size_t threads =
+      points_.size() < 2048 ? 1 : std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 16);
+  const std::size_t chunk = (total + threads - 1) / threads;
+  std::vector<std::thread> workers;
+  for (std::size_t t = 1; t < threads; ++t)
+    workers.emplace_back(work, std::min(total, t * chunk), std::min(total, (t + 1) * chunk));
+  work(0, std::min(total, chunk));
+  for (std::thread& w : workers) w.join();
 }
 
 }  // namespace lumora

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <random>
 
 #include "common/least_squares.hpp"
 #include "common/number_text.hpp"
@@ -19,6 +20,16 @@ constexpr double kStartDamping = 1e-3;
 constexpr double kLargestDamping = 1e12;
 // A parameter direction the scaled normal matrix has less than this of is undetermined.
 constexpr double kSingular = 1e-12;
+// The search's ranges: occupancy, B_par and B_perp up to twice the start or
+// these (A^2), sizes within these factors of the start.
+constexpr double kSearchOccupancy[2] = {0.2, 1.0};
+constexpr double kSearchBPar = 3.0;
+constexpr double kSearchBPerp = 5.0;
+constexpr double kSearchSize[2] = {0.75, 1.33};
+// Minima closer than this (in su of the best) are one; another minimum whose
+// sum of squares is within this many GoF^2 of the best fits the data as well.
+constexpr double kSameSolutionSu = 3.0;
+constexpr double kAmbiguousChi2 = 4.0;
 
 class Problem {
  public:
@@ -121,6 +132,117 @@ std::string Undetermined(const RefinementSetup& setup, const std::vector<Eigen::
   return message;
 }
 
+// One Levenberg-Marquardt descent from v.
+struct LocalFit {
+  Eigen::VectorXd v;
+  double chi2 = 0.0;
+  bool converged = false;
+  bool cancelled = false;
+  int iterations = 0;
+  double maxShiftOverSu = 0.0;
+};
+
+LocalFit Descend(const Problem& problem, Eigen::VectorXd v, int maxIterations, const RefinementSetup& setup,
+                 int& totalIterations) {
+  LocalFit fit;
+  const Eigen::VectorXd& observed = problem.Observed();
+  const std::size_t n = static_cast<std::size_t>(observed.size());
+  double damping = kStartDamping;
+  Eigen::MatrixXd jacobian;
+  while (fit.iterations < maxIterations && !fit.converged) {
+    if (setup.cancel && setup.cancel->load()) {
+      fit.cancelled = true;
+      break;
+    }
+    const Eigen::VectorXd calculated = problem.Calculate(v, &jacobian);
+    const Eigen::VectorXd w = problem.Weights(calculated);
+    const double chi2 = (w.array() * (observed - calculated).array().square()).sum();
+    fit.chi2 = chi2;
+    const Eigen::MatrixXd normal = jacobian.transpose() * w.asDiagonal() * jacobian;
+    const Eigen::VectorXd gradient = jacobian.transpose() * (w.array() * (observed - calculated).array()).matrix();
+    std::vector<Eigen::Index> active = ActiveSet(problem, v, gradient);
+    // A parameter the data do not fix here is held for this step; the end decides.
+    NormalStep step;
+    while (!active.empty()) {
+      step = SolveNormal(Select(normal, active), Select(gradient, active), 0.0, kSingular);
+      if (step.undetermined < 0) break;
+      active.erase(active.begin() + step.undetermined);
+    }
+    ++fit.iterations;
+    ++totalIterations;
+    if (active.empty() || n <= active.size()) {
+      fit.converged = true;
+      break;
+    }
+    const Eigen::MatrixXd activeNormal = Select(normal, active);
+    const Eigen::VectorXd activeGradient = Select(gradient, active);
+    const double variance = chi2 / static_cast<double>(n - active.size());
+    for (;;) {
+      const NormalStep damped = SolveNormal(activeNormal, activeGradient, damping, kSingular);
+      Eigen::VectorXd trial = v;
+      for (std::size_t a = 0; a < active.size(); ++a) trial(active[a]) += damped.shift(static_cast<Eigen::Index>(a));
+      trial = problem.Clamp(trial);
+      const double trialChi2 = problem.Chi2(problem.Calculate(trial, nullptr));
+      if (trialChi2 <= chi2) {
+        double largest = 0.0;
+        for (std::size_t a = 0; a < active.size(); ++a) {
+          const Eigen::Index k = active[a];
+          const Eigen::Index ak = static_cast<Eigen::Index>(a);
+          const double su = std::sqrt(std::max(variance, 0.0) * step.covariance(ak, ak));
+          const double floor = 1e-9 * (std::fabs(v(k)) + 1e-3);
+          largest = std::max(largest, std::fabs(trial(k) - v(k)) / std::max(su, floor));
+        }
+        fit.maxShiftOverSu = largest;
+        fit.converged = largest < kShiftOverSu || chi2 - trialChi2 <= 1e-14 * chi2;
+        fit.chi2 = trialChi2;
+        v = trial;
+        damping = std::max(damping / 10.0, 1e-9);
+        break;
+      }
+      damping *= 10.0;
+      if (damping > kLargestDamping) {
+        fit.converged = true;  // no step lowers the sum any more
+        break;
+      }
+    }
+    if (setup.progress) setup.progress(totalIterations, fit.chi2);
+  }
+  fit.v = v;
+  return fit;
+}
+
+// The scale enters linearly: its least-squares value at the other parameters.
+void ScaleToData(const Problem& problem, const std::vector<RefinedValue>& parameters, Eigen::VectorXd& v) {
+  for (std::size_t k = 0; k < parameters.size(); ++k)
+    if (parameters[k].kind == ParameterKind::Scale) {
+      const Eigen::VectorXd calculated = problem.Calculate(v, nullptr);
+      const Eigen::VectorXd w = problem.Weights(calculated);
+      const double den = (w.array() * calculated.array().square()).sum();
+      const double num = (w.array() * calculated.array() * problem.Observed().array()).sum();
+      if (den > 0.0 && num > 0.0) v(static_cast<Eigen::Index>(k)) *= num / den;
+    }
+}
+
+// A start drawn from the range each kind of parameter is searched over.
+Eigen::VectorXd SearchStart(const std::vector<RefinedValue>& parameters, std::mt19937& random) {
+  Eigen::VectorXd v(static_cast<Eigen::Index>(parameters.size()));
+  auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+  for (std::size_t k = 0; k < parameters.size(); ++k) {
+    const double start = parameters[k].start;
+    double x = start;
+    switch (parameters[k].kind) {
+      case ParameterKind::Occupancy: x = uniform(kSearchOccupancy[0], kSearchOccupancy[1]); break;
+      case ParameterKind::BPar: x = uniform(0.0, std::max(2.0 * start, kSearchBPar)); break;
+      case ParameterKind::BPerp: x = uniform(0.0, std::max(2.0 * start, kSearchBPerp)); break;
+      case ParameterKind::Size: x = start * uniform(kSearchSize[0], kSearchSize[1]); break;
+      case ParameterKind::Scale:
+      case ParameterKind::Extinction: break;
+    }
+    v(static_cast<Eigen::Index>(k)) = x;
+  }
+  return v;
+}
+
 }  // namespace
 
 RefinementOutcome RefineStructure(const RefinementSetup& setup) {
@@ -153,84 +275,41 @@ RefinementOutcome RefineStructure(const RefinementSetup& setup) {
   const Problem problem(setup, std::get<CalculatedIntensities>(std::move(made)));
   const Eigen::VectorXd& observed = problem.Observed();
 
-  Eigen::VectorXd v(static_cast<Eigen::Index>(p));
-  for (std::size_t k = 0; k < p; ++k) v(static_cast<Eigen::Index>(k)) = out.parameters[k].start;
-  v = problem.Clamp(v);
-  // The scale enters linearly: start it at its least-squares value.
-  for (std::size_t k = 0; k < p; ++k)
-    if (out.parameters[k].kind == ParameterKind::Scale) {
-      const Eigen::VectorXd calculated = problem.Calculate(v, nullptr);
-      const Eigen::VectorXd w = problem.Weights(calculated);
-      const double den = (w.array() * calculated.array().square()).sum();
-      const double num = (w.array() * calculated.array() * observed.array()).sum();
-      if (den > 0.0 && num > 0.0) v(static_cast<Eigen::Index>(k)) *= num / den;
-    }
-
-  double damping = kStartDamping;
-  bool converged = false;
-  Eigen::MatrixXd jacobian;
-  for (int iteration = 0; iteration < setup.maxIterations && !converged; ++iteration) {
-    if (setup.cancel && setup.cancel->load()) {
-      out.status = RefinementStatus::Cancelled;
-      out.error = "cancelled";
-      return out;
-    }
-    const Eigen::VectorXd calculated = problem.Calculate(v, &jacobian);
-    const Eigen::VectorXd w = problem.Weights(calculated);
-    const double chi2 = (w.array() * (observed - calculated).array().square()).sum();
-    const Eigen::MatrixXd normal = jacobian.transpose() * w.asDiagonal() * jacobian;
-    const Eigen::VectorXd gradient = jacobian.transpose() * (w.array() * (observed - calculated).array()).matrix();
-    std::vector<Eigen::Index> active = ActiveSet(problem, v, gradient);
-    // A parameter the data do not fix here is held for this step; the end decides.
-    NormalStep step;
-    for (;;) {
-      if (active.empty()) break;
-      step = SolveNormal(Select(normal, active), Select(gradient, active), 0.0, kSingular);
-      if (step.undetermined < 0) break;
-      active.erase(active.begin() + step.undetermined);
-    }
-    out.iterations = iteration + 1;
-    if (active.empty()) {
-      converged = true;
-      break;
-    }
-    const Eigen::MatrixXd activeNormal = Select(normal, active);
-    const Eigen::VectorXd activeGradient = Select(gradient, active);
-    const double variance = chi2 / static_cast<double>(n - active.size());
-    for (;;) {
-      const NormalStep damped = SolveNormal(activeNormal, activeGradient, damping, kSingular);
-      Eigen::VectorXd trial = v;
-      for (std::size_t a = 0; a < active.size(); ++a) trial(active[a]) += damped.shift(static_cast<Eigen::Index>(a));
-      trial = problem.Clamp(trial);
-      const double trialChi2 = problem.Chi2(problem.Calculate(trial, nullptr));
-      if (trialChi2 <= chi2) {
-        double largest = 0.0;
-        for (std::size_t a = 0; a < active.size(); ++a) {
-          const Eigen::Index k = active[a];
-          const double su = std::sqrt(std::max(variance, 0.0) * step.covariance(static_cast<Eigen::Index>(a),
-                                                                                 static_cast<Eigen::Index>(a)));
-          const double floor = 1e-9 * (std::fabs(v(k)) + 1e-3);
-          largest = std::max(largest, std::fabs(trial(k) - v(k)) / std::max(su, floor));
-        }
-        out.maxShiftOverSu = largest;
-        converged = largest < kShiftOverSu || chi2 - trialChi2 <= 1e-14 * chi2;
-        v = trial;
-        damping = std::max(damping / 10.0, 1e-9);
-        break;
-      }
-      damping *= 10.0;
-      if (damping > kLargestDamping) {
-        converged = true;  // no step lowers the sum any more
-        break;
-      }
-    }
-    if (setup.progress) setup.progress(out.iterations, chi2);
+  // The descent from the given start, then from starts spread over the search
+  // ranges: the best minimum wins, and one nearly as good elsewhere makes the
+  // answer ambiguous.
+  std::vector<LocalFit> fits;
+  int totalIterations = 0;
+  {
+    Eigen::VectorXd v(static_cast<Eigen::Index>(p));
+    for (std::size_t k = 0; k < p; ++k) v(static_cast<Eigen::Index>(k)) = out.parameters[k].start;
+    v = problem.Clamp(v);
+    ScaleToData(problem, out.parameters, v);
+    fits.push_back(Descend(problem, v, setup.maxIterations, setup, totalIterations));
   }
-  if (!converged)
+  std::mt19937 random(setup.searchSeed);
+  for (int k = 0; k < setup.searchStarts && !fits.back().cancelled; ++k) {
+    Eigen::VectorXd v = problem.Clamp(SearchStart(out.parameters, random));
+    ScaleToData(problem, out.parameters, v);
+    fits.push_back(Descend(problem, v, setup.maxIterations, setup, totalIterations));
+  }
+  out.iterations = totalIterations;
+  if (fits.back().cancelled) {
+    out.status = RefinementStatus::Cancelled;
+    out.error = "cancelled";
+    return out;
+  }
+  const LocalFit* best = nullptr;
+  for (const LocalFit& fit : fits)
+    if (fit.converged && (!best || fit.chi2 < best->chi2)) best = &fit;
+  if (!best)
     return refuse("did not converge in " + std::to_string(setup.maxIterations) + " iterations (largest shift " +
-                  ShortestText(out.maxShiftOverSu) + " su)");
+                  ShortestText(fits.front().maxShiftOverSu) + " su)");
+  const Eigen::VectorXd v = best->v;
+  out.maxShiftOverSu = best->maxShiftOverSu;
 
   // The solution: its uncertainties, statistics and fit.
+  Eigen::MatrixXd jacobian;
   const Eigen::VectorXd calculated = problem.Calculate(v, &jacobian);
   const Eigen::VectorXd w = problem.Weights(calculated);
   const Eigen::VectorXd residual = observed - calculated;
@@ -257,6 +336,36 @@ RefinementOutcome RefineStructure(const RefinementSetup& setup) {
       out.correlations[static_cast<std::size_t>(a * q + b)] =
           final.covariance(a, b) / std::sqrt(final.covariance(a, a) * final.covariance(b, b));
 
+  // The other minima found, and whether one of them fits as well.
+  for (const LocalFit& fit : fits) {
+    if (!fit.converged) continue;
+    RefinementCandidate candidate;
+    candidate.chi2 = fit.chi2;
+    candidate.values.assign(fit.v.data(), fit.v.data() + fit.v.size());
+    double farthest = 0.0;
+    for (std::size_t k = 0; k < p; ++k) {
+      const double su = out.parameters[k].su;
+      const double d = std::fabs(fit.v(static_cast<Eigen::Index>(k)) - v(static_cast<Eigen::Index>(k)));
+      farthest = std::max(farthest, su > 0.0 ? d / su : (d > 1e-9 * (std::fabs(v(static_cast<Eigen::Index>(k))) + 1e-6) ? 1e9 : 0.0));
+    }
+    candidate.distanceInSu = farthest;
+    if (farthest <= kSameSolutionSu) continue;  // the same minimum
+    const bool duplicate = std::any_of(out.candidates.begin(), out.candidates.end(), [&](const RefinementCandidate& c) {
+      return std::fabs(c.chi2 - candidate.chi2) <= 1e-6 * (c.chi2 + 1e-12);
+    });
+    if (!duplicate) out.candidates.push_back(candidate);
+  }
+  std::sort(out.candidates.begin(), out.candidates.end(),
+            [](const RefinementCandidate& a, const RefinementCandidate& b) { return a.chi2 < b.chi2; });
+  for (const RefinementCandidate& c : out.candidates)
+    if (c.chi2 - chi2 < kAmbiguousChi2 * gof2) {
+      std::string values;
+      for (std::size_t k = 0; k < p; ++k)
+        values += (k ? ", " : "") + out.parameters[k].name + " = " + ShortestText(c.values[k]);
+      return refuse("two solutions fit the data equally well: sum w d^2 = " + ShortestText(chi2) + " and " +
+                    ShortestText(c.chi2) + " (" + values + ")");
+    }
+
   out.refined = problem.StateAt(v);
   out.chi2 = chi2;
   out.observations = n;
@@ -281,7 +390,10 @@ RefinementOutcome RefineStructure(const RefinementSetup& setup) {
   out.r1 = r1Den > 0.0 ? r1Num / r1Den : 0.0;
   std::vector<std::size_t> order(n);
   std::iota(order.begin(), order.end(), 0);
-  auto misfit = [&](std::size_t i) { return w(static_cast<Eigen::Index>(i)) * residual(static_cast<Eigen::Index>(i)) * residual(static_cast<Eigen::Index>(i)); };
+  auto misfit = [&](std::size_t i) {
+    const double r = residual(static_cast<Eigen::Index>(i));
+    return w(static_cast<Eigen::Index>(i)) * r * r;
+  };
   const std::size_t shown = std::min<std::size_t>(20, n);
   std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(shown), order.end(),
                     [&](std::size_t a, std::size_t b) { return misfit(a) > misfit(b); });

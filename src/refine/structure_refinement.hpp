@@ -6,9 +6,13 @@
 // Reports R1 (on F, reflections with I_obs > 2 sigma), wR2, the goodness of
 // fit, each parameter with its standard uncertainty (from the inverse normal
 // matrix times GoF^2), the correlations and the reflections that fit worst.
-// It refuses (status Refused, with the reason) when there are no more
-// observations than parameters, when the data do not determine a parameter
-// (naming it and the parameters it moves with), and when it does not converge.
+// The descent runs from the given start and from starts spread over the
+// parameters' search ranges; the lowest minimum is the answer. It refuses
+// (status Refused, with the reason) when there are no more observations than
+// parameters, when the data do not determine a parameter (naming it and the
+// parameters it moves with), when no descent converges, and when another
+// minimum more than 3 su away fits within 4 GoF^2 of the best (two solutions
+// the data cannot tell apart).
 #pragma once
 
 #include <atomic>
@@ -35,7 +39,12 @@ struct RefinementSetup {
   std::vector<FreeParameter> free;
   MergedData data;
   Weighting weighting;
-  int maxIterations = 100;
+  int maxIterations = 100;  // per descent
+  // Besides the given start, descents from this many starts drawn over the
+  // search ranges (occupancy 0.2-1, B_par 0-3 A^2 and B_perp 0-5 A^2 or twice
+  // the start, sizes 0.75-1.33 times the start), with the seed below.
+  int searchStarts = 6;
+  unsigned searchSeed = 1;
   // Called after every iteration with its number and the weighted sum of squares.
   std::function<void(int iteration, double chi2)> progress;
   const std::atomic<bool>* cancel = nullptr;
@@ -48,6 +57,13 @@ struct RefinedValue {
   double value = 0.0;
   double su = 0.0;      // 0 at a bound
   bool atBound = false; // held at its bound (occupancy 0 or 1, B 0, ...), not counted as refined
+};
+
+// A converged descent that ended elsewhere than the solution.
+struct RefinementCandidate {
+  std::vector<double> values;  // parallel to RefinementOutcome::parameters
+  double chi2 = 0.0;
+  double distanceInSu = 0.0;   // largest |value - solution| / su
 };
 
 struct FittedReflection {
@@ -78,6 +94,7 @@ struct RefinementOutcome {
   double chi2 = 0.0;                   // sum w (I_obs - I_calc)^2
   std::vector<FittedReflection> reflections;  // in the data's order
   std::vector<std::size_t> worst;      // up to 20 reflections by w (I_obs - I_calc)^2, worst first
+  std::vector<RefinementCandidate> candidates;  // the other minima the search found, best first
 };
 
 // Correlations above this in size are flagged.
