@@ -149,6 +149,22 @@ TEST(StructureRefinement, UncertaintiesMatchTheScatterOverNoiseRealisations) {
   }
 }
 
+TEST(StructureRefinement, RefusesTwoSolutionsTheDataCannotTellApart) {
+  // P1 and P4 are each other's inversion image: swapping their occupancies
+  // leaves every |F| as it was, so 0.9/0.6 and 0.6/0.9 fit alike.
+  StructureModel truth = TrueModel();
+  truth.sites[3].occupancy = 0.6;
+  const testing::SyntheticData data = testing::MakeSyntheticData(truth, Inputs(), 40.0, 0.0, 21);
+  RefinementSetup setup = MakeSetup(data, truth, 0.0);
+  setup.free = std::get<std::vector<FreeParameter>>(ParseParameterList("scale,occupancy:P1,occupancy:P4", truth));
+  const RefinementOutcome out = RefineStructure(setup);
+  EXPECT_EQ(out.status, RefinementStatus::Refused);
+  EXPECT_EQ(out.error.rfind("two solutions fit the data equally well", 0), 0u) << out.error;
+  // Held equal, the pair has one answer again.
+  setup.free = std::get<std::vector<FreeParameter>>(ParseParameterList("scale,occupancy:P1=occupancy:P4", truth));
+  EXPECT_EQ(RefineStructure(setup).status, RefinementStatus::Refined);
+}
+
 TEST(StructureRefinement, RefusesAParameterTheDataDoNotFix) {
   // One site: its occupancy and the scale move every intensity alike.
   const StructureModel model = *BuiltinModel("ammann-beenker");
