@@ -15,6 +15,7 @@
 #include <string>
 #include <variant>
 
+#include "cli/structure_options.hpp"
 #include "common/number_text.hpp"
 #include "inputs/input_reading.hpp"
 #include "inputs/model_option.hpp"
@@ -27,6 +28,7 @@
 #include "powder/powder_profile.hpp"
 #include "powder/powder_refinement.hpp"
 #include "reflections/space_groups.hpp"
+#include "refine/structure_report.hpp"
 #include "tiling/multigrid.hpp"
 
 namespace py = pybind11;
@@ -326,6 +328,156 @@ py::dict Refine(const std::vector<double>& observed, const py::dict& keywords) {
   return out;
 }
 
+// Rows of h1..hn, I, sigma given as numbers: checked as the lines of a file
+// would be ("row 3, field 7 (sigma): ...").
+std::vector<Observation> ObservationRows(const std::vector<std::vector<double>>& rows, int nDim) {
+  std::vector<std::string> names;
+  for (int i = 1; i <= nDim; ++i) names.push_back("h" + std::to_string(i));
+  names.push_back("I");
+  names.push_back("sigma");
+  std::vector<Observation> out;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r].size() != names.size())
+      throw cli::UsageError("option reflections: row " + std::to_string(r + 1) + " has " + std::to_string(rows[r].size()) +
+                            " values, not " + std::to_string(names.size()) + " (h1..h" + std::to_string(nDim) +
+                            ", I, sigma)");
+    std::vector<std::string> fields;
+    for (double v : rows[r]) fields.push_back(std::isfinite(v) ? ShortestText(v) : std::string("nan"));
+    auto read = ReadObservation(fields, names, nDim, static_cast<int>(r + 1));
+    if (const auto* error = std::get_if<ObservationError>(&read)) {
+      std::string message = error->Message();
+      message.replace(0, 4, "row");  // "line 3, ..." -> "row 3, ..."
+      throw cli::UsageError("option reflections: " + message);
+    }
+    out.push_back(std::get<Observation>(read));
+  }
+  if (out.empty()) throw cli::UsageError("option reflections: no rows");
+  return out;
+}
+
+py::dict RefineStructureDict(Options options, const std::optional<std::vector<std::vector<double>>>& rows) {
+  cli::StructureOptions structure;
+  for (auto it = options.begin(); it != options.end();) {
+    if (structure.Apply({it->first, it->second})) {
+      it = options.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  std::optional<std::vector<Observation>> given;
+  if (rows) given = ObservationRows(*rows, DimensionOf(typed.inputs.system));
+  cli::StructureOptions::Prepared prepared = structure.Prepare(typed.inputs, given ? &*given : nullptr);
+  const std::optional<MapRequest> mapRequest = structure.Map();
+  if (mapRequest && std::none_of(prepared.setup.start.model.sites.begin(), prepared.setup.start.model.sites.end(),
+                                 [&](const Site& s) { return s.label == mapRequest->site; }))
+    cli::BadValue("--map-at", mapRequest->site, "is not a site of the model");
+  RefinementOutcome outcome;
+  std::variant<std::vector<InternalMap>, std::string> maps;
+  {
+    py::gil_scoped_release release;
+    outcome = RefineStructure(prepared.setup);
+    if (mapRequest && outcome.status == RefinementStatus::Refined)
+      maps = InternalSpaceMaps(outcome, prepared.setup.lattice, prepared.setup.wavelength,
+                               prepared.group ? &*prepared.group : nullptr, *mapRequest);
+  }
+  const RefinementContext context{prepared.dataName, prepared.setup.weighting, &prepared.setup.data,
+                                  prepared.setup.lattice.nDim};
+  const int nDim = prepared.setup.lattice.nDim;
+  py::dict out;
+  py::list parameters;
+  for (const RefinedValue& p : outcome.parameters) {
+    py::dict d;
+    d["name"] = p.name;
+    d["value"] = p.value;
+    d["su"] = p.su;
+    d["start"] = p.start;
+    d["at_bound"] = p.atBound;
+    parameters.append(d);
+  }
+  py::list candidates;
+  for (const RefinementCandidate& c : outcome.candidates) {
+    py::dict d;
+    d["chi2"] = c.chi2;
+    d["values"] = py::cast(c.values);
+    candidates.append(d);
+  }
+  out["parameters"] = parameters;
+  out["candidates"] = candidates;
+  if (outcome.status != RefinementStatus::Refined) {
+    out["status"] = outcome.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
+    out["error"] = outcome.error;
+    return out;
+  }
+  out["status"] = "refined";
+  out["R1"] = outcome.r1;
+  out["wR2"] = outcome.wR2;
+  out["GoF"] = outcome.gof;
+  out["observations"] = outcome.observations;
+  out["strong_observations"] = outcome.strongObservations;
+  out["refined_parameters"] = outcome.refinedParameters;
+  out["iterations"] = outcome.iterations;
+  out["measurements"] = prepared.setup.data.measurements;
+  out["merged_in"] = prepared.setup.data.group;
+  out["R_int"] = prepared.setup.data.rInt;
+  const std::size_t q = outcome.refinedIndex.size();
+  py::list names;
+  for (std::size_t a : outcome.refinedIndex) names.append(outcome.parameters[a].name);
+  py::array_t<double> matrix({static_cast<py::ssize_t>(q), static_cast<py::ssize_t>(q)});
+  std::copy(outcome.correlations.begin(), outcome.correlations.end(), matrix.mutable_data());
+  py::dict correlations;
+  correlations["names"] = names;
+  correlations["matrix"] = matrix;
+  out["correlations"] = correlations;
+  const auto n = static_cast<py::ssize_t>(outcome.reflections.size());
+  py::array_t<std::int32_t> index({n, static_cast<py::ssize_t>(nDim)});
+  auto idx = index.mutable_unchecked<2>();
+  std::vector<double> observed, sigma, calculated;
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const FittedReflection& f = outcome.reflections[static_cast<std::size_t>(i)];
+    for (int k = 0; k < nDim; ++k) idx(i, k) = f.h[static_cast<std::size_t>(k)];
+    observed.push_back(f.observed);
+    sigma.push_back(f.sigma);
+    calculated.push_back(f.calculated);
+  }
+  py::dict fitted;
+  fitted["index"] = index;
+  fitted["observed"] = Doubles(observed);
+  fitted["sigma"] = Doubles(sigma);
+  fitted["calculated"] = Doubles(calculated);
+  out["reflections"] = fitted;
+  out["worst"] = py::cast(std::vector<std::size_t>(outcome.worst.begin(), outcome.worst.end()));
+  out["model"] = RefinedModelText(outcome, context);
+  out["report"] = StructureRefinementReport(outcome, context);
+  if (mapRequest) {
+    if (const std::string* error = std::get_if<std::string>(&maps)) throw cli::UsageError("option --map-at: " + *error);
+    py::list list;
+    for (const InternalMap& map : std::get<std::vector<InternalMap>>(maps)) {
+      py::dict d;
+      py::array_t<double> values({map.pixels, map.pixels});
+      std::copy(map.values.begin(), map.values.end(), values.mutable_data());
+      d["values"] = values;
+      d["plane"] = map.plane;
+      d["half_width"] = map.halfWidth;
+      d["source"] = MapSourceName(map.source);
+      py::list outlines;
+      for (const auto& outline : map.outlines) {
+        py::array_t<double> points({static_cast<py::ssize_t>(outline.size()), static_cast<py::ssize_t>(2)});
+        auto p = points.mutable_unchecked<2>();
+        for (std::size_t k = 0; k < outline.size(); ++k) {
+          p(static_cast<py::ssize_t>(k), 0) = outline[k][0];
+          p(static_cast<py::ssize_t>(k), 1) = outline[k][1];
+        }
+        outlines.append(points);
+      }
+      d["outlines"] = outlines;
+      list.append(d);
+    }
+    out["maps"] = list;
+  }
+  return out;
+}
+
 py::array_t<double> MatrixArray(const Matrix7& m, int n) {
   py::array_t<double> out({n, n});
   auto a = out.mutable_unchecked<2>();
@@ -437,4 +589,7 @@ PYBIND11_MODULE(_core, m) {
         "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
   m.def("tiling", &MakeTilingDict, py::arg("keywords"),
         "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays.");
+  m.def("refine_structure", &RefineStructureDict, py::arg("options"), py::arg("rows") = py::none(),
+        "Refines a structure model against measured intensities (the file of --reflections, or rows of h1..hn, I, "
+        "sigma); a dict like lumora-cli refine --refine-json, with status \"refused\" and error when it refuses.");
 }

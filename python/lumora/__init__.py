@@ -12,7 +12,8 @@ the same core; bad input raises ``ValueError`` with the message
 
 from . import _core
 
-__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine"]
+__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine", "refine_structure",
+           "NoReliableSolution"]
 
 
 def _given(arguments):
@@ -116,6 +117,78 @@ def refine(observed_two_theta, system=None, space_group=None, setting=None, a=No
     keywords = _given(locals())
     del keywords["observed_two_theta"]
     return _core.refine([float(t) for t in observed_two_theta], keywords)
+
+
+class NoReliableSolution(RuntimeError):
+    """A refinement that refused to answer: the data do not determine a
+    parameter, it did not converge, or two minima fit alike.
+
+    Attributes: reason (the message), parameters (the parameters with their
+    start values) and candidates (the other minima the search found: dicts
+    of chi2 and values, parallel to parameters)."""
+
+    def __init__(self, reason, parameters, candidates):
+        super().__init__("no reliable solution: " + reason)
+        self.reason = reason
+        self.parameters = parameters
+        self.candidates = candidates
+
+
+def refine_structure(model, reflections, refine="scale", system=None, space_group=None, setting=None, a=None,
+                     c=None, wavelength=None, anode=None, scale=None, extinction=None, weight=None, merge=True,
+                     max_iterations=None, search=None, map_at=None, map_source=None, map_size=None, map_width=None,
+                     settings=None):
+    """Refines a structure model against measured single-crystal intensities,
+    as lumora-cli refine does.
+
+      model           the start model: a built-in name or a model file
+      reflections     a reflection file (text "h1 .. hn I sigma" or a CIF
+                      _refln loop), or rows of h1..hn, I, sigma (an (m, n+2)
+                      array or a sequence of sequences)
+      refine          the parameters: a text "scale,occupancy:P1,b_perp:P1=b_perp:P4"
+                      or a sequence of names (default "scale"); see lumora-cli
+                      refine --help
+      system, space_group, setting, a, c, wavelength, anode, settings
+                      the lattice and radiation, as reflections(); the space
+                      group's Laue class merges equivalents
+      scale           the scale's start (without it the scale is always refined)
+      extinction      the extinction parameter's start (default 0)
+      weight          (a, b) of w = 1/(sigma^2 + (a P)^2 + b P)
+      merge           False: fit every measurement unmerged
+      max_iterations  per descent (default 100)
+      search          descents from further starts (default 6)
+      map_at          a site label: also the internal-space map(s) through it
+      map_source      "observed" (default), "calculated" or "difference"
+      map_size, map_width  pixels a side (default 121), half width in A
+
+    Returns a dict: status "refined", R1, wR2, GoF, observations,
+    strong_observations, refined_parameters, iterations, measurements,
+    merged_in, R_int, parameters (dicts of name, value, su, start, at_bound),
+    correlations (names and a matrix), candidates, reflections (index,
+    observed, sigma, calculated arrays), worst (indices into reflections),
+    model (the refined model file's text), report, and with map_at "maps"
+    (dicts of values (size, size), plane, half_width, source, outlines).
+    Raises ValueError for bad input and NoReliableSolution when the
+    refinement refuses.
+    """
+    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, None, None, None, settings)
+    _put(options, (("--model", model), ("--scale", scale), ("--extinction", extinction),
+                   ("--max-iterations", max_iterations), ("--search", search), ("--map-at", map_at),
+                   ("--map-source", map_source), ("--map-size", map_size), ("--map-width", map_width)))
+    options["--refine"] = refine if isinstance(refine, str) else ",".join(refine)
+    if weight is not None:
+        options["--weight"] = weight if isinstance(weight, str) else ",".join(_text(v) for v in weight)
+    if not merge:
+        options["--no-merge"] = ""
+    rows = None
+    if isinstance(reflections, (str, bytes)) or hasattr(reflections, "__fspath__"):
+        options["--reflections"] = str(reflections if not isinstance(reflections, bytes) else reflections.decode())
+    else:
+        rows = [[float(v) for v in row] for row in reflections]
+    result = _core.refine_structure(options, rows)
+    if result["status"] != "refined":
+        raise NoReliableSolution(result["error"], result["parameters"], result["candidates"])
+    return result
 
 
 def matrices(system=None, setting=None, a=None, c=None, settings=None):

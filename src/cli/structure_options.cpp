@@ -78,9 +78,10 @@ std::optional<MapRequest> StructureOptions::Map() const {
   return request;
 }
 
-StructureOptions::Prepared StructureOptions::Prepare(const CalculationInputs& inputs) const {
+StructureOptions::Prepared StructureOptions::Prepare(const CalculationInputs& inputs,
+                                                     const std::vector<Observation>* given) const {
   if (!model_) throw UsageError("option --model is needed: the start model (a built-in name or a model file)");
-  if (!reflections_) throw UsageError("option --reflections is needed: the measured reflections (text or CIF)");
+  if (!reflections_ && !given) throw UsageError("option --reflections is needed: the measured reflections (text or CIF)");
   const std::optional<StructureModel> model = ModelOption(model_);
   Prepared prepared;
   RefinementSetup& setup = prepared.setup;
@@ -98,9 +99,10 @@ StructureOptions::Prepared StructureOptions::Prepare(const CalculationInputs& in
     return f.members.front().kind == ParameterKind::Scale;
   });
   if (!scaleListed && !scale_) setup.free.insert(setup.free.begin(), FreeParameter{{{ParameterKind::Scale, -1}}});
-  auto loaded = LoadObservations(*reflections_, setup.lattice.nDim);
+  std::variant<std::vector<Observation>, std::string> loaded;
+  if (!given) loaded = LoadObservations(*reflections_, setup.lattice.nDim);
   if (const std::string* error = std::get_if<std::string>(&loaded)) throw UsageError("option --reflections: " + *error);
-  const auto& observations = std::get<std::vector<Observation>>(loaded);
+  const auto& observations = given ? *given : std::get<std::vector<Observation>>(loaded);
   if (merge_) {
     prepared.group = LaueClass(setup.lattice, GroupAt(inputs.system, inputs.groupIndex));
     setup.data = MergeObservations(observations, *prepared.group, setup.lattice.nDim);
@@ -110,7 +112,7 @@ StructureOptions::Prepared StructureOptions::Prepare(const CalculationInputs& in
   setup.weighting = weighting_;
   setup.maxIterations = maxIterations_;
   setup.searchStarts = searchStarts_;
-  prepared.dataName = *reflections_;
+  prepared.dataName = reflections_.value_or("");
   return prepared;
 }
 

@@ -25,10 +25,10 @@ class StructureOptions {
     std::optional<PointGroup> group;  // the Laue class the data were merged in
     std::string dataName;             // the reflection file as given
   };
-  // Reads the model and the reflections, merges them and sets up the
-  // refinement on the run's lattice and wavelength; a UsageError names the
-  // option whose value cannot be used.
-  Prepared Prepare(const CalculationInputs& inputs) const;
+  // Reads the model and the reflections (from --reflections, or given), merges
+  // them and sets up the refinement on the run's lattice and wavelength; a
+  // UsageError names the option whose value cannot be used.
+  Prepared Prepare(const CalculationInputs& inputs, const std::vector<Observation>* given = nullptr) const;
 
   // The map of --map-at (with --map-source, --map-size, --map-width), if asked for.
   std::optional<MapRequest> Map() const;

@@ -261,3 +261,74 @@ def test_a_negative_qi_max_is_refused_as_lumora_cli_refuses_it():
     with pytest.raises(ValueError) as error:
         lumora.reflections(qi_max=-1)
     assert str(error.value) == result.stderr.strip()[len("lumora-cli: "):] == 'option --qi-max: "-1" must not be negative'
+
+
+TRUE_MODEL = """name truth
+system decagonal
+setting yamamoto
+P1 Al 0.8 0.2 0.2 0.2 0.2 0 polygon:5:0 1 0.7 1.5
+P2 Al 1 0.4 0.4 0.4 0.4 0 polygon:5:180 1.618034 0.7 1.5
+P3 Al 1 0.6 0.6 0.6 0.6 0 polygon:5:0 1.618034 0.7 1.5
+P4 Al 0.8 0.8 0.8 0.8 0.8 0 polygon:5:180 1 0.7 1.5
+"""
+LATTICE = dict(wavelength=0.7107, a=2.82, c=4.1)
+
+
+def exact_rows(model_file, scale=25.0):
+    # I = scale |F|^2 of the model's reflections, sigma 2 % of I plus a floor.
+    run = lumora.reflections(model=model_file, theta=(2, 25), qi_max=1.5, loops=3, **LATTICE)
+    intensity = scale * run["f_abs"] ** 2
+    sigma = 0.02 * intensity + 1e-3 * intensity.max()
+    return np.column_stack([run["indices"], intensity, sigma])
+
+
+def test_refine_structure_recovers_exact_data_and_agrees_with_the_cli(tmp_path):
+    truth = tmp_path / "truth.model"
+    truth.write_text(TRUE_MODEL)
+    start = tmp_path / "start.model"
+    start.write_text(TRUE_MODEL.replace("Al 0.8 ", "Al 1 ").replace(" 0.7 1.5", " 0 0"))
+    rows = exact_rows(str(truth))
+    refine = "scale,occupancy:P1=occupancy:P4,b_par:P1=b_par:*,b_perp:P1=b_perp:*"
+    fit = lumora.refine_structure(str(start), rows, refine=refine, map_at="P2", map_size=40, **LATTICE)
+    values = {p["name"]: p["value"] for p in fit["parameters"]}
+    assert values["scale"] == pytest.approx(25.0, rel=1e-5)
+    assert values["occupancy:P1=occupancy:P4"] == pytest.approx(0.8, abs=1e-6)
+    assert values["b_par:P1=b_par:P2=b_par:P3=b_par:P4"] == pytest.approx(0.7, abs=1e-5)
+    assert values["b_perp:P1=b_perp:P2=b_perp:P3=b_perp:P4"] == pytest.approx(1.5, abs=1e-4)
+    assert fit["R1"] < 1e-6 and fit["merged_in"] == "10/mmm" and fit["measurements"] == len(rows)
+    n = fit["observations"]
+    assert fit["reflections"]["index"].shape == (n, 5) and fit["reflections"]["calculated"].shape == (n,)
+    assert fit["correlations"]["matrix"].shape == (4, 4)
+    assert np.allclose(np.diag(fit["correlations"]["matrix"]), 1.0)
+    assert fit["maps"][0]["values"].shape == (40, 40) and fit["maps"][0]["plane"] == "internal x-y"
+    refined_p4 = [line.split() for line in fit["model"].splitlines() if line.startswith("P4 ")][0]
+    assert float(refined_p4[2]) == pytest.approx(0.8, abs=1e-6) and float(refined_p4[-1]) == pytest.approx(1.5, abs=1e-4)
+    if CLI:
+        data = tmp_path / "data.hkl"
+        np.savetxt(data, rows, fmt=["%d"] * 5 + ["%.17g", "%.17g"])
+        out = tmp_path / "r.json"
+        result = cli("refine", "--model", str(start), "--reflections", str(data), "--refine", refine,
+                     "--wavelength", "0.7107", "-a", "2.82", "-c", "4.1", "--refine-json", str(out))
+        assert result.returncode == 0, result.stderr
+        from_cli = json.loads(out.read_text())
+        assert from_cli["observations"] == n
+        for p in from_cli["parameters"]:
+            assert p["value"] == pytest.approx(values[p["name"]], rel=1e-9, abs=1e-12)
+
+
+def test_refine_structure_refuses_with_the_reason_and_bad_rows_name_their_field(tmp_path):
+    truth = tmp_path / "truth.model"
+    truth.write_text(TRUE_MODEL)
+    rows = exact_rows(str(truth))
+    with pytest.raises(lumora.NoReliableSolution) as refused:
+        # Every occupancy and the scale move all intensities alike.
+        lumora.refine_structure(str(truth), rows, refine="scale,occupancy:*", search=0, **LATTICE)
+    assert "is not determined by the data" in refused.value.reason
+    assert [p["name"] for p in refused.value.parameters][:2] == ["scale", "occupancy:P1"]
+    assert isinstance(refused.value.candidates, list)
+    bad = rows[:3].copy()
+    bad[1, 6] = -1.0
+    with pytest.raises(ValueError, match=r"row 2, field 7 \(sigma\): \"-1\" must be above 0"):
+        lumora.refine_structure(str(truth), bad, **LATTICE)
+    with pytest.raises(ValueError, match="option --refine"):
+        lumora.refine_structure(str(truth), rows, refine="size:Q", **LATTICE)
