@@ -1,8 +1,8 @@
 // Single-crystal structure refinement: weighted least squares on F^2,
 //   minimise sum w (I_obs - I_calc)^2,  w = 1 / (sigma^2 + (a P)^2 + b P),
 //   P = (max(I_obs, 0) + 2 I_calc) / 3   (a = b = 0: w = 1/sigma^2),
-// by Levenberg-Marquardt with the analytic derivatives of
-// refine/calculated_intensities.hpp, the parameters kept within their bounds.
+// by Levenberg-Marquardt (refine/least_squares_fit.hpp) with the analytic
+// derivatives of refine/calculated_intensities.hpp, within the bounds.
 // Reports R1 (on F, reflections with I_obs > 2 sigma), wR2, the goodness of
 // fit, each parameter with its standard uncertainty (from the inverse normal
 // matrix times GoF^2), the correlations and the reflections that fit worst.
@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "refine/least_squares_fit.hpp"
 #include "refine/merging.hpp"
 #include "refine/refine_parameters.hpp"
 
@@ -59,13 +60,6 @@ struct RefinedValue {
   bool atBound = false; // held at its bound (occupancy 0 or 1, B 0, ...), not counted as refined
 };
 
-// A converged descent that ended elsewhere than the solution.
-struct RefinementCandidate {
-  std::vector<double> values;  // parallel to RefinementOutcome::parameters
-  double chi2 = 0.0;
-  double distanceInSu = 0.0;   // largest |value - solution| / su
-};
-
 struct FittedReflection {
   IndexVector h{};
   double observed = 0.0, sigma = 0.0, calculated = 0.0, weight = 0.0;
@@ -73,8 +67,6 @@ struct FittedReflection {
   std::complex<double> f;         // the model's F (no scale, no extinction) of h
   std::size_t members = 1;        // measurements merged into it
 };
-
-enum class RefinementStatus { Refined, Refused, Cancelled };
 
 struct RefinementOutcome {
   RefinementStatus status = RefinementStatus::Refused;
@@ -101,5 +93,13 @@ struct RefinementOutcome {
 inline constexpr double kHighCorrelation = 0.9;
 
 RefinementOutcome RefineStructure(const RefinementSetup& setup);
+
+// The state with the free parameters (each equality's members alike) set to v.
+ModelState StateAt(const ModelState& start, const std::vector<FreeParameter>& free, const Eigen::VectorXd& v);
+
+// A search start: the structure parameters drawn from their search ranges,
+// the others as in start.
+Eigen::VectorXd StructureSearchStart(const std::vector<FreeParameter>& free, const Eigen::VectorXd& start,
+                                     std::mt19937& random);
 
 }  // namespace lumora
