@@ -40,7 +40,7 @@ void BM_Refine5000Reflections10Parameters(benchmark::State& state) {
   lumora::RefinementSetup setup;
   setup.lattice = data.lattice;
   setup.wavelength = data.wavelength;
-  setup.start = {truth, 1.0, 0.0};
+  setup.start = {truth, 1.0, 0.0, {}};
   for (lumora::Site& s : setup.start.model.sites) {
     s.bPar = 2.0;
     s.bPerp = 0.0;

@@ -90,7 +90,7 @@ StructureOptions::Prepared StructureOptions::Prepare(const CalculationInputs& in
   setup.wavelength = inputs.wavelength;
   if (const auto placed = ResolveModel(*model, setup.lattice); std::holds_alternative<std::string>(placed))
     throw UsageError("option --model: " + std::get<std::string>(placed));
-  setup.start = {*model, scale_.value_or(1.0), extinction_};
+  setup.start = {*model, scale_.value_or(1.0), extinction_, {}};
   auto parsed = ParseParameterList(refine_, *model);
   if (const std::string* error = std::get_if<std::string>(&parsed)) BadValue("--refine", refine_, "names a bad parameter: " + *error);
   setup.free = std::get<std::vector<FreeParameter>>(parsed);

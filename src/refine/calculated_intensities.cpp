@@ -141,6 +141,7 @@ void CalculatedIntensities::Evaluate(const ModelState& state, const std::vector<
         case ParameterKind::BPar: slots[static_cast<std::size_t>(ref.site)].bPar = slot; break;
         case ParameterKind::BPerp: slots[static_cast<std::size_t>(ref.site)].bPerp = slot; break;
         case ParameterKind::Size: slots[static_cast<std::size_t>(ref.site)].size = slot; break;
+        default: break;  // not the structure's: no derivative here
       }
     }
   intensity.assign(members_.size(), 0.0);

@@ -14,9 +14,12 @@ struct KindName {
   ParameterKind kind;
   const char* name;
 };
-constexpr KindName kKinds[] = {{ParameterKind::Scale, "scale"},     {ParameterKind::Extinction, "extinction"},
-                               {ParameterKind::Occupancy, "occupancy"}, {ParameterKind::BPar, "b_par"},
-                               {ParameterKind::BPerp, "b_perp"},   {ParameterKind::Size, "size"}};
+constexpr KindName kKinds[] = {
+    {ParameterKind::Scale, "scale"},     {ParameterKind::Extinction, "extinction"}, {ParameterKind::Occupancy, "occupancy"},
+    {ParameterKind::BPar, "b_par"},      {ParameterKind::BPerp, "b_perp"},          {ParameterKind::Size, "size"},
+    {ParameterKind::Zero, "zero"},       {ParameterKind::LatticeA, "a"},            {ParameterKind::LatticeC, "c"},
+    {ParameterKind::CagliotiU, "u"},     {ParameterKind::CagliotiV, "v"},           {ParameterKind::CagliotiW, "w"},
+    {ParameterKind::Eta, "eta"},         {ParameterKind::Background, "background"}};
 
 const char* KindText(ParameterKind kind) {
   for (const KindName& k : kKinds)
@@ -24,7 +27,12 @@ const char* KindText(ParameterKind kind) {
   return "";
 }
 
-bool PerSite(ParameterKind kind) { return kind != ParameterKind::Scale && kind != ParameterKind::Extinction; }
+bool PerSite(ParameterKind kind) {
+  return kind == ParameterKind::Occupancy || kind == ParameterKind::BPar || kind == ParameterKind::BPerp ||
+         kind == ParameterKind::Size;
+}
+
+bool PatternKind(ParameterKind kind) { return kind >= ParameterKind::Zero; }
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -33,15 +41,34 @@ std::string Lower(std::string_view s) {
 }
 
 // One name; "KIND:*" gives every site.
-std::variant<std::vector<ParameterRef>, std::string> ParseName(std::string_view text, const StructureModel& model) {
+std::variant<std::vector<ParameterRef>, std::string> ParseName(std::string_view text, const StructureModel& model,
+                                                               ParameterScope scope, int backgroundTerms) {
   const std::string_view name = Trim(text);
   const std::size_t colon = name.find(':');
   const std::string kindText = Lower(name.substr(0, colon));
   const KindName* kind = std::find_if(std::begin(kKinds), std::end(kKinds),
                                       [&](const KindName& k) { return kindText == k.name; });
-  if (kind == std::end(kKinds))
-    return "\"" + EchoText(name) + "\" is not a parameter (scale, extinction, occupancy:LABEL, b_par:LABEL, "
-                                   "b_perp:LABEL, size:LABEL)";
+  const bool powder = scope == ParameterScope::PowderPattern;
+  if (kind == std::end(kKinds) || (!powder && PatternKind(kind->kind)))
+    return "\"" + EchoText(name) + "\" is not a parameter (scale, " +
+           (powder ? "zero, a, c, u, v, w, eta, background, background:K, " : "extinction, ") +
+           "occupancy:LABEL, b_par:LABEL, b_perp:LABEL, size:LABEL)";
+  if (powder && kind->kind == ParameterKind::Extinction)
+    return "\"" + EchoText(name) + "\": extinction is refined against single-crystal data only";
+  if (kind->kind == ParameterKind::Background) {
+    std::vector<ParameterRef> refs;
+    if (colon == std::string_view::npos) {
+      for (int k = 0; k < backgroundTerms; ++k) refs.push_back({ParameterKind::Background, k});
+      return refs;
+    }
+    const std::string_view term = name.substr(colon + 1);
+    const bool digits = !term.empty() && term.size() < 4 &&
+                        std::all_of(term.begin(), term.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+    const int k = digits ? std::stoi(std::string(term)) : -1;
+    if (k < 0 || k >= backgroundTerms)
+      return "\"" + EchoText(name) + "\": the background has the terms 0 to " + std::to_string(backgroundTerms - 1);
+    return std::vector<ParameterRef>{{ParameterKind::Background, k}};
+  }
   if (!PerSite(kind->kind)) {
     if (colon != std::string_view::npos) return "\"" + EchoText(name) + "\": " + kind->name + " belongs to no site";
     return std::vector<ParameterRef>{{kind->kind, -1}};
@@ -65,21 +92,46 @@ ParameterBounds BoundsOf(ParameterKind kind) {
     case ParameterKind::BPerp:
     case ParameterKind::Extinction: return {0.0, kInfinity};
     case ParameterKind::Size: return {1e-6, kInfinity};
-    case ParameterKind::Scale: return {std::numeric_limits<double>::min(), kInfinity};
+    case ParameterKind::Scale:
+    case ParameterKind::LatticeA:
+    case ParameterKind::LatticeC: return {std::numeric_limits<double>::min(), kInfinity};
+    case ParameterKind::Zero: return {-10.0, 10.0};
+    case ParameterKind::Eta: return {0.0, 1.0};
+    case ParameterKind::CagliotiU:
+    case ParameterKind::CagliotiV:
+    case ParameterKind::CagliotiW:
+    case ParameterKind::Background: break;
   }
   return {-kInfinity, kInfinity};
 }
 
+bool IsStructureKind(ParameterKind kind) { return PerSite(kind); }
+
 std::string ParameterName(const ParameterRef& ref, const StructureModel& model) {
   std::string name = KindText(ref.kind);
   if (PerSite(ref.kind)) name += ":" + model.sites[static_cast<std::size_t>(ref.site)].label;
+  if (ref.kind == ParameterKind::Background) name += ":" + std::to_string(ref.site);
   return name;
 }
 
-double ValueOf(const ModelState& state, const ParameterRef& ref) {
-  if (ref.kind == ParameterKind::Scale) return state.scale;
-  if (ref.kind == ParameterKind::Extinction) return state.extinction;
-  const Site& site = state.model.sites[static_cast<std::size_t>(ref.site)];
+// The value a parameter names in a state (const or not).
+template <typename State>
+auto& SlotOf(State& state, const ParameterRef& ref) {
+  auto& p = state.pattern;
+  switch (ref.kind) {
+    case ParameterKind::Scale: return state.scale;
+    case ParameterKind::Extinction: return state.extinction;
+    case ParameterKind::Zero: return p.zero;
+    case ParameterKind::LatticeA: return p.a;
+    case ParameterKind::LatticeC: return p.c;
+    case ParameterKind::CagliotiU: return p.u;
+    case ParameterKind::CagliotiV: return p.v;
+    case ParameterKind::CagliotiW: return p.w;
+    case ParameterKind::Eta: return p.eta;
+    case ParameterKind::Background: return p.background[static_cast<std::size_t>(ref.site)];
+    default: break;
+  }
+  auto& site = state.model.sites[static_cast<std::size_t>(ref.site)];
   switch (ref.kind) {
     case ParameterKind::Occupancy: return site.occupancy;
     case ParameterKind::BPar: return site.bPar;
@@ -88,22 +140,17 @@ double ValueOf(const ModelState& state, const ParameterRef& ref) {
   }
 }
 
+double ValueOf(const ModelState& state, const ParameterRef& ref) {
+  if (ref.kind == ParameterKind::Background && static_cast<std::size_t>(ref.site) >= state.pattern.background.size())
+    return 0.0;  // a term not set yet
+  return SlotOf(state, ref);
+}
+
 void SetValue(ModelState& state, const ParameterRef& ref, double value) {
-  if (ref.kind == ParameterKind::Scale) {
-    state.scale = value;
-    return;
-  }
-  if (ref.kind == ParameterKind::Extinction) {
-    state.extinction = value;
-    return;
-  }
-  Site& site = state.model.sites[static_cast<std::size_t>(ref.site)];
-  switch (ref.kind) {
-    case ParameterKind::Occupancy: site.occupancy = value; break;
-    case ParameterKind::BPar: site.bPar = value; break;
-    case ParameterKind::BPerp: site.bPerp = value; break;
-    default: site.domain.size = value; break;
-  }
+  std::vector<double>& background = state.pattern.background;
+  if (ref.kind == ParameterKind::Background && static_cast<std::size_t>(ref.site) >= background.size())
+    background.resize(static_cast<std::size_t>(ref.site) + 1, 0.0);
+  SlotOf(state, ref) = value;
 }
 
 std::string FreeParameterName(const FreeParameter& free, const StructureModel& model) {
@@ -113,7 +160,8 @@ std::string FreeParameterName(const FreeParameter& free, const StructureModel& m
 }
 
 std::variant<std::vector<FreeParameter>, std::string> ParseParameterList(std::string_view list,
-                                                                         const StructureModel& model) {
+                                                                         const StructureModel& model,
+                                                                         ParameterScope scope, int backgroundTerms) {
   std::vector<FreeParameter> groups;
   auto groupOf = [&](const ParameterRef& ref) -> int {
     for (std::size_t g = 0; g < groups.size(); ++g)
@@ -139,7 +187,8 @@ std::variant<std::vector<FreeParameter>, std::string> ParseParameterList(std::st
     std::size_t from = 0;
     for (;;) {
       const std::size_t eq = item.find('=', from);
-      auto parsed = ParseName(item.substr(from, eq == std::string_view::npos ? std::string_view::npos : eq - from), model);
+      auto parsed = ParseName(item.substr(from, eq == std::string_view::npos ? std::string_view::npos : eq - from), model,
+                              scope, backgroundTerms);
       if (const std::string* error = std::get_if<std::string>(&parsed)) return *error;
       sides.push_back(std::get<std::vector<ParameterRef>>(parsed));
       if (eq == std::string_view::npos) break;

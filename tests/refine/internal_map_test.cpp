@@ -25,7 +25,7 @@ RefinementOutcome ExactOutcome(const StructureModel& model, const CalculationInp
   RefinementSetup setup;
   setup.lattice = data.lattice;
   setup.wavelength = data.wavelength;
-  setup.start = {model, 1.0, 0.0};
+  setup.start = {model, 1.0, 0.0, {}};
   setup.free = {FreeParameter{{{ParameterKind::Scale, -1}}}};
   setup.data = merged;
   setup.searchStarts = 0;

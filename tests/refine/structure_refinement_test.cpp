@@ -59,7 +59,7 @@ RefinementSetup MakeSetup(const testing::SyntheticData& data, const StructureMod
   RefinementSetup setup;
   setup.lattice = data.lattice;
   setup.wavelength = data.wavelength;
-  setup.start = {start, 1.0, extinction};
+  setup.start = {start, 1.0, extinction, {}};
   setup.free = std::get<std::vector<FreeParameter>>(ParseParameterList(kRefined, start));
   setup.data = MergeObservations(data.observations, LatticeHolohedry(data.lattice), data.lattice.nDim);
   return setup;
@@ -175,7 +175,7 @@ TEST(StructureRefinement, RefusesAParameterTheDataDoNotFix) {
   RefinementSetup setup;
   setup.lattice = data.lattice;
   setup.wavelength = data.wavelength;
-  setup.start = {model, 1.0, 0.0};
+  setup.start = {model, 1.0, 0.0, {}};
   setup.start.model.sites[0].occupancy = 0.7;
   setup.free = std::get<std::vector<FreeParameter>>(ParseParameterList("scale,occupancy:V,b_perp:V", model));
   setup.data = KeepObservations(data.observations);
