@@ -1,10 +1,14 @@
 // A single-crystal refinement of 5,000 reflections and 10 parameters from a
-// start far off, with the default search over further starts.
+// start far off, with the default search over further starts; and the
+// whole-pattern fit of 8,000 points (lattice, profile, background and three
+// structure parameters, the search included).
 #include <benchmark/benchmark.h>
 
 #include "refine/merging.hpp"
 #include "refine/structure_refinement.hpp"
 #include "refine/synthetic_data.hpp"
+#include "refine/synthetic_pattern.hpp"
+#include "refine/whole_pattern_fit.hpp"
 
 namespace {
 
@@ -68,6 +72,70 @@ void BM_Refine5000Reflections10Parameters(benchmark::State& state) {
   state.counters["iterations"] = iterations;
 }
 BENCHMARK(BM_Refine5000Reflections10Parameters)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_WholePatternFit8000Points(benchmark::State& state) {
+  lumora::CalculationInputs in;
+  in.system = lumora::CrystalSystem::Decagonal;
+  in.groupIndex = lumora::FindGroup("P10.5/mmc")->listIndex;
+  in.yamamoto = true;
+  in.a = 2.825;
+  in.c = 4.12;
+  in.wavelength = 1.5406;
+  in.thetaLow = 4.0;
+  in.thetaHigh = 46.0;
+  in.qiLimit = 1.5;
+  in.loopLimits.fill(7);
+  lumora::PatternState truth;
+  truth.a = in.a;
+  truth.c = in.c;
+  truth.zero = 0.03;
+  truth.u = 0.01;
+  truth.v = -0.004;
+  truth.w = 0.004;
+  truth.eta = 0.4;
+  truth.background = {60.0, -12.0, 5.0};
+  const lumora::StructureModel model = BenchModel();
+  double scale = 0.0;
+  const lumora::MeasuredPattern measured = lumora::testing::SyntheticPattern(model, in, truth, 10.0, 89.99, scale, 9);
+  // The fit's run: the start's constants, a box too small for whole orbits.
+  lumora::WholePatternSetup setup;
+  lumora::CalculationInputs start = in;
+  start.a *= 1.0005;
+  start.c *= 0.9995;
+  start.loopLimits.fill(4);
+  const lumora::CalculationResult run = lumora::RunCalculation(start);
+  setup.lattice = run.lattice;
+  setup.lines = lumora::CompleteOrbitLines(run.records, run.lattice, lumora::LatticeHolohedry(run.lattice));
+  setup.wavelength = in.wavelength;
+  setup.measured = measured;
+  lumora::PatternState pattern = truth;
+  pattern.a = start.a;
+  pattern.c = start.c;
+  pattern.zero = 0.0;
+  pattern.u = 0.004, pattern.v = 0.0, pattern.w = 0.008, pattern.eta = 0.6;
+  pattern.background = {0.0, 0.0, 0.0};
+  lumora::StructureModel far = model;
+  for (lumora::Site& s : far.sites) s.bPar = 0.0, s.bPerp = 0.0;
+  setup.start = {far, 1.0, 0.0, pattern};
+  setup.free = std::get<std::vector<lumora::FreeParameter>>(lumora::ParseParameterList(
+      "scale,zero,a,c,u,v,w,eta,background,occupancy:P1=occupancy:P4,b_par:P1=b_par:*,b_perp:P1=b_perp:*", far,
+      lumora::ParameterScope::PowderPattern, 3));
+  int iterations = 0;
+  for (auto _ : state) {
+    const lumora::WholePatternOutcome out = lumora::FitWholePattern(setup);
+    if (out.status != lumora::RefinementStatus::Refined) {
+      state.SkipWithError(out.error.c_str());
+      return;
+    }
+    iterations = out.iterations;
+    benchmark::DoNotOptimize(out.rwp);
+  }
+  state.counters["points"] = static_cast<double>(measured.twoTheta.size());
+  state.counters["lines"] = static_cast<double>(setup.lines.size());
+  state.counters["parameters"] = static_cast<double>(setup.free.size());
+  state.counters["iterations"] = iterations;
+}
+BENCHMARK(BM_WholePatternFit8000Points)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include "cli/gui_application.hpp"
 #include "cli/commands.hpp"
 #include "cli/powder_measured.hpp"
+#include "cli/powder_rietveld.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"

@@ -43,6 +43,71 @@ std::string DataLine(const RefinementContext& c) {
 
 }  // namespace
 
+std::string ParametersText(const std::vector<RefinedValue>& parameters, const std::vector<std::size_t>& refinedIndex,
+                           const std::vector<double>& correlations, const std::vector<RefinementCandidate>& candidates,
+                           double chi2) {
+  std::string out;
+  std::size_t width = 9;
+  for (const RefinedValue& p : parameters) width = std::max(width, p.name.size() + 2);
+  out += PadRight("parameter", width) + PadLeft("start", 12) + "   value +- su\n";
+  for (const RefinedValue& p : parameters)
+    out += PadRight(p.name, width) + PadLeft(ShortestText(p.start), 12) + "   " +
+           (p.atBound ? FormatFixed(p.value, 6) + " (held at its bound)" : ValueWithSu(p.value, p.su, 6)) + "\n";
+  const std::size_t q = refinedIndex.size();
+  out += "\ncorrelations (* where |r| > " + FormatFixed(kHighCorrelation, 1) + ")\n";
+  for (std::size_t a = 0; a < q; ++a) {
+    std::string line = PadLeft(std::to_string(a + 1), 3) + " " + PadRight(parameters[refinedIndex[a]].name, width);
+    for (std::size_t b = 0; b <= a; ++b) {
+      const double r = correlations[a * q + b];
+      line += PadLeft(FormatFixed(r, 2), 7) + (a != b && std::fabs(r) > kHighCorrelation ? "*" : " ");
+    }
+    out += line + "\n";
+  }
+  if (!candidates.empty()) {
+    out += "\nother minima found (sum w d^2; the solution: " + ShortestText(chi2) + ")\n";
+    for (const RefinementCandidate& cand : candidates) {
+      std::string line = "  " + ShortestText(cand.chi2) + ":";
+      for (std::size_t k = 0; k < cand.values.size(); ++k)
+        line += (k ? ", " : " ") + parameters[k].name + " = " + ShortestText(cand.values[k]);
+      out += line + "\n";
+    }
+  }
+  return out;
+}
+
+std::string ParametersJson(const std::vector<RefinedValue>& parameters, const std::vector<std::size_t>& refinedIndex,
+                           const std::vector<double>& correlations, const std::vector<RefinementCandidate>& candidates) {
+  const auto number = [](double v) { return ShortestText(v); };
+  std::string out = "  \"parameters\": [\n";
+  for (std::size_t k = 0; k < parameters.size(); ++k) {
+    const RefinedValue& p = parameters[k];
+    out += "    {\"name\": " + JsonString(p.name) + ", \"value\": " + number(p.value) + ", \"su\": " + number(p.su) +
+           ", \"start\": " + number(p.start) + ", \"at_bound\": " + (p.atBound ? "true" : "false") + "}" +
+           (k + 1 < parameters.size() ? "," : "") + "\n";
+  }
+  out += "  ],\n  \"correlations\": {\"names\": [";
+  const std::size_t q = refinedIndex.size();
+  for (std::size_t a = 0; a < q; ++a) out += (a ? ", " : "") + JsonString(parameters[refinedIndex[a]].name);
+  out += "], \"matrix\": [";
+  for (std::size_t a = 0; a < q; ++a) {
+    out += a ? ", [" : "[";
+    for (std::size_t b = 0; b < q; ++b) out += (b ? ", " : "") + number(correlations[a * q + b]);
+    out += "]";
+  }
+  out += "]},\n  \"candidates\": [";
+  for (std::size_t k = 0; k < candidates.size(); ++k) {
+    out += std::string(k ? ", " : "") + "{\"chi2\": " + number(candidates[k].chi2) + ", \"values\": [";
+    for (std::size_t j = 0; j < candidates[k].values.size(); ++j) out += (j ? ", " : "") + number(candidates[k].values[j]);
+    out += "]}";
+  }
+  return out + "]";
+}
+
+std::string RefusalJson(RefinementStatus status, const std::string& error) {
+  return std::string("{\n  \"status\": ") + (status == RefinementStatus::Cancelled ? "\"cancelled\"" : "\"refused\"") +
+         ",\n  \"error\": " + JsonString(error) + "\n}\n";
+}
+
 std::string WeightingText(const Weighting& w) {
   if (w.a == 0.0 && w.b == 0.0) return "w = 1/sigma^2";
   return "w = 1/(sigma^2 + (" + ShortestText(w.a) + " P)^2 + " + ShortestText(w.b) + " P), P = (max(Io,0) + 2 Ic)/3";
@@ -58,32 +123,7 @@ std::string StructureRefinementReport(const RefinementOutcome& o, const Refineme
   out += FiguresLine(o) + "\n";
   out += std::to_string(o.iterations) + " iterations, largest last shift " + Fixed(o.maxShiftOverSu, 4) + " su\n\n";
 
-  std::size_t width = 9;
-  for (const RefinedValue& p : o.parameters) width = std::max(width, p.name.size() + 2);
-  out += PadRight("parameter", width) + PadLeft("start", 12) + "   value +- su\n";
-  for (const RefinedValue& p : o.parameters)
-    out += PadRight(p.name, width) + PadLeft(ShortestText(p.start), 12) + "   " +
-           (p.atBound ? Fixed(p.value, 6) + " (held at its bound)" : ValueWithSu(p.value, p.su, 6)) + "\n";
-
-  const std::size_t q = o.refinedIndex.size();
-  out += "\ncorrelations (* where |r| > " + Fixed(kHighCorrelation, 1) + ")\n";
-  for (std::size_t a = 0; a < q; ++a) {
-    std::string line = PadLeft(std::to_string(a + 1), 3) + " " + PadRight(o.parameters[o.refinedIndex[a]].name, width);
-    for (std::size_t b = 0; b <= a; ++b) {
-      const double r = o.correlations[a * q + b];
-      line += PadLeft(Fixed(r, 2), 7) + (a != b && std::fabs(r) > kHighCorrelation ? "*" : " ");
-    }
-    out += line + "\n";
-  }
-  if (!o.candidates.empty()) {
-    out += "\nother minima found (sum w d^2; the solution: " + ShortestText(o.chi2) + ")\n";
-    for (const RefinementCandidate& cand : o.candidates) {
-      std::string line = "  " + ShortestText(cand.chi2) + ":";
-      for (std::size_t k = 0; k < cand.values.size(); ++k)
-        line += (k ? ", " : " ") + o.parameters[k].name + " = " + ShortestText(cand.values[k]);
-      out += line + "\n";
-    }
-  }
+  out += ParametersText(o.parameters, o.refinedIndex, o.correlations, o.candidates, o.chi2);
   out += "\nworst-fitting reflections\n";
   std::string head;
   for (int i = 1; i <= c.nDim; ++i) head += PadLeft("h" + std::to_string(i), 5);
@@ -99,9 +139,7 @@ std::string StructureRefinementReport(const RefinementOutcome& o, const Refineme
 
 std::string StructureRefinementJson(const RefinementOutcome& o, const RefinementContext& c) {
   const auto number = [](double v) { return ShortestText(v); };
-  if (o.status != RefinementStatus::Refined)
-    return std::string("{\n  \"status\": ") + (o.status == RefinementStatus::Cancelled ? "\"cancelled\"" : "\"refused\"") +
-           ",\n  \"error\": " + JsonString(o.error) + "\n}\n";
+  if (o.status != RefinementStatus::Refined) return RefusalJson(o.status, o.error);
   std::string out = "{\n  \"status\": \"refined\",\n";
   out += "  \"R1\": " + number(o.r1) + ", \"wR2\": " + number(o.wR2) + ", \"GoF\": " + number(o.gof) + ",\n";
   out += "  \"observations\": " + std::to_string(o.observations) + ", \"strong_observations\": " +
@@ -111,29 +149,8 @@ std::string StructureRefinementJson(const RefinementOutcome& o, const Refinement
     out += "  \"measurements\": " + std::to_string(c.data->measurements) + ", \"merged_in\": " + JsonString(c.data->group) +
            ", \"R_int\": " + number(c.data->rInt) + ",\n";
   out += "  \"weighting\": " + JsonString(WeightingText(c.weighting)) + ",\n";
-  out += "  \"parameters\": [\n";
-  for (std::size_t k = 0; k < o.parameters.size(); ++k) {
-    const RefinedValue& p = o.parameters[k];
-    out += "    {\"name\": " + JsonString(p.name) + ", \"value\": " + number(p.value) + ", \"su\": " + number(p.su) +
-           ", \"start\": " + number(p.start) + ", \"at_bound\": " + (p.atBound ? "true" : "false") + "}" +
-           (k + 1 < o.parameters.size() ? "," : "") + "\n";
-  }
-  out += "  ],\n  \"correlations\": {\"names\": [";
-  const std::size_t q = o.refinedIndex.size();
-  for (std::size_t a = 0; a < q; ++a) out += (a ? ", " : "") + JsonString(o.parameters[o.refinedIndex[a]].name);
-  out += "], \"matrix\": [";
-  for (std::size_t a = 0; a < q; ++a) {
-    out += a ? ", [" : "[";
-    for (std::size_t b = 0; b < q; ++b) out += (b ? ", " : "") + number(o.correlations[a * q + b]);
-    out += "]";
-  }
-  out += "]},\n  \"candidates\": [";
-  for (std::size_t k = 0; k < o.candidates.size(); ++k) {
-    out += std::string(k ? ", " : "") + "{\"chi2\": " + number(o.candidates[k].chi2) + ", \"values\": [";
-    for (std::size_t j = 0; j < o.candidates[k].values.size(); ++j) out += (j ? ", " : "") + number(o.candidates[k].values[j]);
-    out += "]}";
-  }
-  out += "],\n  \"worst\": [";
+  out += ParametersJson(o.parameters, o.refinedIndex, o.correlations, o.candidates);
+  out += ",\n  \"worst\": [";
   for (std::size_t k = 0; k < o.worst.size(); ++k) {
     const FittedReflection& f = o.reflections[o.worst[k]];
     out += std::string(k ? ",\n    " : "\n    ") + "{\"index\": " + JsonIndices(f.h, c.nDim) + ", \"observed\": " +

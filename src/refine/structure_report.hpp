@@ -17,6 +17,18 @@ struct RefinementContext {
   int nDim = 5;
 };
 
+// The parameters with start, value and su (at a bound marked), the
+// correlation matrix (|r| > 0.9 marked "*") and the other minima found; and
+// the same as the JSON members "parameters", "correlations" (names, matrix)
+// and "candidates".
+std::string ParametersText(const std::vector<RefinedValue>& parameters, const std::vector<std::size_t>& refinedIndex,
+                           const std::vector<double>& correlations, const std::vector<RefinementCandidate>& candidates,
+                           double chi2);
+std::string ParametersJson(const std::vector<RefinedValue>& parameters, const std::vector<std::size_t>& refinedIndex,
+                           const std::vector<double>& correlations, const std::vector<RefinementCandidate>& candidates);
+// {"status": "refused" (or "cancelled"), "error": ...}
+std::string RefusalJson(RefinementStatus status, const std::string& error);
+
 // "w = 1/sigma^2" or "w = 1/(sigma^2 + (0.05 P)^2 + 0.1 P), P = (max(Io,0) + 2 Ic)/3".
 std::string WeightingText(const Weighting& weighting);
 

@@ -141,3 +141,44 @@ TEST_F(CliRefine, BadInputNamesTheOptionLineAndField) {
 
 }  // namespace
 }  // namespace lumora
+
+namespace lumora {
+namespace {
+
+using testing::RunCli;
+
+// powder --rietveld on the example pattern (made from the Penrose model at
+// a = 2.825 A, c = 12.08 A, zero +0.04 degrees: docs/examples/make_synthetic_powder.py).
+class CliRietveld : public lumora::testing::ScratchTest {};
+
+TEST_F(CliRietveld, FitsTheExamplePatternAndRefusesWhatItCannotTell) {
+  const std::string pattern = std::string(LUMORA_SOURCE_DIR) + "/docs/examples/synthetic_decagonal.xye";
+  const std::string base = "powder --model penrose --anode Cu --theta 5,40 --loops 4 --doublet -a 2.824 -c 12.07 "
+                           "--caglioti 0.004,0,0.004 --measured " + pattern + " --rietveld";
+  const auto run = RunCli(base + " --refine-json " + Path("fit.json") + " --model-out " + Path("fit.model"));
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("WHOLE-PATTERN FIT - 7001 points"), std::string::npos);
+  const std::string json = ReadAll(Path("fit.json"));
+  EXPECT_NEAR(JsonValueOf(json, "a"), 2.825, 1e-4);
+  EXPECT_NEAR(JsonValueOf(json, "c"), 12.08, 2e-3);
+  EXPECT_NEAR(JsonValueOf(json, "zero"), 0.04, 3e-3);
+  EXPECT_NEAR(std::stod(json.substr(json.find("\"chi2\": ") + 8)), 1.0, 0.1);
+  EXPECT_TRUE(std::holds_alternative<StructureModel>(ParseModel(ReadAll(Path("fit.model")))));
+
+  // One occupancy for every site (of one element) moves every line with the scale.
+  const auto refused = RunCli(base + " --refine scale,occupancy:P1=occupancy:* --search 0", true);
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_NE(refused.out.find("no reliable solution: "), std::string::npos) << refused.out;
+  for (const auto& [arguments, message] : std::vector<std::pair<std::string, std::string>>{
+           {base + " --refine scale,extinction", "extinction is refined against single-crystal data only"},
+           {base + " --refine background:5", "the background has the terms 0 to 2"},
+           {"powder --background 2", "option --background needs --rietveld"},
+           {"powder --model penrose --rietveld", "option --rietveld needs --measured"}}) {
+    const auto bad = RunCli(arguments, true);
+    EXPECT_EQ(bad.status, 2) << arguments;
+    EXPECT_NE(bad.out.find(message), std::string::npos) << bad.out;
+  }
+}
+
+}  // namespace
+}  // namespace lumora
