@@ -15,6 +15,7 @@
 #include <string>
 #include <variant>
 
+#include "cli/pattern_fit_options.hpp"
 #include "cli/structure_options.hpp"
 #include "common/number_text.hpp"
 #include "inputs/input_reading.hpp"
@@ -28,6 +29,7 @@
 #include "powder/powder_profile.hpp"
 #include "powder/powder_refinement.hpp"
 #include "reflections/space_groups.hpp"
+#include "refine/pattern_fit_report.hpp"
 #include "refine/structure_report.hpp"
 #include "tiling/multigrid.hpp"
 
@@ -328,6 +330,39 @@ py::dict Refine(const std::vector<double>& observed, const py::dict& keywords) {
   return out;
 }
 
+// The parameters, correlations and candidates of a fit, as Python values.
+void PutParameters(py::dict& out, const std::vector<RefinedValue>& parameters, const std::vector<std::size_t>& refinedIndex,
+                   const std::vector<double>& correlationValues, const std::vector<RefinementCandidate>& candidateList) {
+  py::list list;
+  for (const RefinedValue& p : parameters) {
+    py::dict d;
+    d["name"] = p.name;
+    d["value"] = p.value;
+    d["su"] = p.su;
+    d["start"] = p.start;
+    d["at_bound"] = p.atBound;
+    list.append(d);
+  }
+  py::list candidates;
+  for (const RefinementCandidate& c : candidateList) {
+    py::dict d;
+    d["chi2"] = c.chi2;
+    d["values"] = py::cast(c.values);
+    candidates.append(d);
+  }
+  out["parameters"] = list;
+  out["candidates"] = candidates;
+  const std::size_t q = refinedIndex.size();
+  py::list names;
+  for (std::size_t a : refinedIndex) names.append(parameters[a].name);
+  py::array_t<double> matrix({static_cast<py::ssize_t>(q), static_cast<py::ssize_t>(q)});
+  std::copy(correlationValues.begin(), correlationValues.end(), matrix.mutable_data());
+  py::dict correlations;
+  correlations["names"] = names;
+  correlations["matrix"] = matrix;
+  out["correlations"] = correlations;
+}
+
 // Rows of h1..hn, I, sigma given as numbers: checked as the lines of a file
 // would be ("row 3, field 7 (sigma): ...").
 std::vector<Observation> ObservationRows(const std::vector<std::vector<double>>& rows, int nDim) {
@@ -385,25 +420,7 @@ py::dict RefineStructureDict(Options options, const std::optional<std::vector<st
                                   prepared.setup.lattice.nDim};
   const int nDim = prepared.setup.lattice.nDim;
   py::dict out;
-  py::list parameters;
-  for (const RefinedValue& p : outcome.parameters) {
-    py::dict d;
-    d["name"] = p.name;
-    d["value"] = p.value;
-    d["su"] = p.su;
-    d["start"] = p.start;
-    d["at_bound"] = p.atBound;
-    parameters.append(d);
-  }
-  py::list candidates;
-  for (const RefinementCandidate& c : outcome.candidates) {
-    py::dict d;
-    d["chi2"] = c.chi2;
-    d["values"] = py::cast(c.values);
-    candidates.append(d);
-  }
-  out["parameters"] = parameters;
-  out["candidates"] = candidates;
+  PutParameters(out, outcome.parameters, outcome.refinedIndex, outcome.correlations, outcome.candidates);
   if (outcome.status != RefinementStatus::Refined) {
     out["status"] = outcome.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
     out["error"] = outcome.error;
@@ -420,15 +437,6 @@ py::dict RefineStructureDict(Options options, const std::optional<std::vector<st
   out["measurements"] = prepared.setup.data.measurements;
   out["merged_in"] = prepared.setup.data.group;
   out["R_int"] = prepared.setup.data.rInt;
-  const std::size_t q = outcome.refinedIndex.size();
-  py::list names;
-  for (std::size_t a : outcome.refinedIndex) names.append(outcome.parameters[a].name);
-  py::array_t<double> matrix({static_cast<py::ssize_t>(q), static_cast<py::ssize_t>(q)});
-  std::copy(outcome.correlations.begin(), outcome.correlations.end(), matrix.mutable_data());
-  py::dict correlations;
-  correlations["names"] = names;
-  correlations["matrix"] = matrix;
-  out["correlations"] = correlations;
   const auto n = static_cast<py::ssize_t>(outcome.reflections.size());
   py::array_t<std::int32_t> index({n, static_cast<py::ssize_t>(nDim)});
   auto idx = index.mutable_unchecked<2>();
@@ -475,6 +483,77 @@ py::dict RefineStructureDict(Options options, const std::optional<std::vector<st
     }
     out["maps"] = list;
   }
+  return out;
+}
+
+py::dict FitPatternDict(Options options, const std::optional<std::vector<std::vector<double>>>& rows) {
+  std::optional<std::string> measuredFile;
+  if (const auto it = options.find("--measured"); it != options.end()) {
+    measuredFile = it->second;
+    options.erase(it);
+  }
+  cli::PatternFitOptions fit;
+  std::optional<std::string> modelName;
+  for (auto it = options.begin(); it != options.end();) {
+    if (it->first == "--model") {
+      modelName = it->second;
+      it = options.erase(it);
+    } else if (fit.Apply({it->first, it->second})) {
+      it = options.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  cli::PowderOptions powder = TakePowderOptions(options);
+  const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  const ProfileOptions profile = powder.Profile(typed.texts, typed.inputs);
+  if (!modelName) throw cli::UsageError("option model is needed: the start model");
+  const std::optional<StructureModel> model = cli::ModelOption(modelName);
+  MeasuredPattern measured;
+  if (rows) {
+    std::string text;
+    for (const auto& row : *rows) {
+      for (std::size_t k = 0; k < row.size(); ++k) text += (k ? " " : "") + ShortestText(row[k]);
+      text += "\n";
+    }
+    MeasuredRead read = ParseMeasuredPattern(text);
+    if (!read.error.empty()) throw cli::UsageError("option measured: " + read.error);
+    measured = std::move(read.pattern);
+  } else {
+    if (!measuredFile) throw cli::UsageError("option measured is needed: a pattern file or rows of 2theta, I[, sigma]");
+    MeasuredRead read = ReadMeasuredPattern(*measuredFile);
+    if (!read.error.empty()) cli::BadValue("--measured", *measuredFile, "cannot be used: " + read.error);
+    measured = std::move(read.pattern);
+  }
+  const cli::PatternFitOptions::Prepared prepared = fit.Prepare(typed.inputs, profile, powder.lines, *model, measured);
+  WholePatternOutcome outcome;
+  {
+    py::gil_scoped_release release;
+    outcome = FitWholePattern(prepared.setup);
+  }
+  py::dict out;
+  PutParameters(out, outcome.parameters, outcome.refinedIndex, outcome.correlations, outcome.candidates);
+  if (outcome.status != RefinementStatus::Refined) {
+    out["status"] = outcome.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
+    out["error"] = outcome.error;
+    return out;
+  }
+  out["status"] = "refined";
+  out["Rp"] = outcome.rp;
+  out["Rwp"] = outcome.rwp;
+  out["Rexp"] = outcome.rexp;
+  out["chi2"] = outcome.chi2;
+  out["points"] = outcome.points;
+  out["refined_parameters"] = outcome.refinedParameters;
+  out["iterations"] = outcome.iterations;
+  out["lines"] = prepared.lines;
+  out["two_theta"] = Doubles(outcome.twoTheta);
+  out["observed"] = Doubles(outcome.observed);
+  out["calculated"] = Doubles(outcome.calculated);
+  out["background"] = Doubles(outcome.background);
+  out["line_two_theta"] = Doubles(outcome.lineTwoTheta);
+  out["model"] = PatternFitModelText(outcome, measuredFile.value_or(""));
+  out["report"] = PatternFitReport(outcome, prepared.lines, measuredFile.value_or(""));
   return out;
 }
 
@@ -592,4 +671,9 @@ PYBIND11_MODULE(_core, m) {
   m.def("refine_structure", &RefineStructureDict, py::arg("options"), py::arg("rows") = py::none(),
         "Refines a structure model against measured intensities (the file of --reflections, or rows of h1..hn, I, "
         "sigma); a dict like lumora-cli refine --refine-json, with status \"refused\" and error when it refuses.");
+  m.def("fit_pattern", &FitPatternDict, py::arg("options"), py::arg("rows") = py::none(),
+        "The whole-pattern fit of a measured powder pattern (the file of --measured, or rows of 2theta, I[, sigma]); "
+        "a dict like lumora-cli powder --rietveld --refine-json, with status \"refused\" and error when it refuses.");
+  m.def("tiling", &MakeTilingDict, py::arg("options"),
+        "A multigrid tiling for options named as on lumora-cli's command line: vertices and tiles as arrays.");
 }

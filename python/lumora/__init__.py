@@ -13,7 +13,7 @@ the same core; bad input raises ``ValueError`` with the message
 from . import _core
 
 __all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine", "refine_structure",
-           "NoReliableSolution"]
+           "fit_pattern", "NoReliableSolution"]
 
 
 def _given(arguments):
@@ -186,6 +186,53 @@ def refine_structure(model, reflections, refine="scale", system=None, space_grou
     else:
         rows = [[float(v) for v in row] for row in reflections]
     result = _core.refine_structure(options, rows)
+    if result["status"] != "refined":
+        raise NoReliableSolution(result["error"], result["parameters"], result["candidates"])
+    return result
+
+
+def fit_pattern(measured, model, refine="scale,zero,a,c,u,v,w,eta,background", background=None, system=None,
+                space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None, qi_max=None, loops=None,
+                caglioti=None, eta=None, cut=None, zero=None, doublet=False, monochromator=None, search=None,
+                max_iterations=None, settings=None):
+    """The whole-pattern (Rietveld-type) fit of a measured powder pattern, as
+    lumora-cli powder --measured FILE --rietveld does.
+
+      measured        a pattern file (.xy, .xye, .csv) or rows of 2theta,
+                      intensity[, sigma] (an (m, 2) or (m, 3) array)
+      model           the start model: a built-in name or a model file
+      refine          any of scale, zero, a, c, u, v, w, eta, background,
+                      background:K and the structure's occupancy:LABEL,
+                      b_par:LABEL, b_perp:LABEL, size:LABEL (KIND:*), A=B
+                      held equal; a text or a sequence
+      background      Chebyshev terms (default 3)
+      a, c, zero, caglioti (U, V, W), eta   the starts; the rest of the run
+                      as reflections() (its theta range is set to cover the pattern)
+      doublet         True: the anode's K-alpha1/K-alpha2 doublet
+      cut, monochromator   as powder()
+      search, max_iterations   further starts for the structure (default 6), per descent (100)
+
+    Returns a dict: status "refined", Rp, Rwp, Rexp, chi2, points,
+    refined_parameters, iterations, lines, parameters (name, value, su,
+    start, at_bound), correlations, candidates, two_theta, observed,
+    calculated, background, line_two_theta (arrays), model (the refined
+    model file's text) and report. Raises ValueError for bad input and
+    NoReliableSolution when the fit refuses.
+    """
+    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, None, qi_max, loops, settings)
+    _put(options, (("--model", model), ("--background", background), ("--eta", eta), ("--cut", cut),
+                   ("--zero", zero), ("--monochromator", monochromator), ("--search", search),
+                   ("--max-iterations", max_iterations)))
+    _put(options, (("--caglioti", caglioti),), _triple)
+    options["--refine"] = refine if isinstance(refine, str) else ",".join(refine)
+    if doublet:
+        options["--doublet"] = ""
+    rows = None
+    if isinstance(measured, str) or hasattr(measured, "__fspath__"):
+        options["--measured"] = str(measured)
+    else:
+        rows = [[float(v) for v in row] for row in measured]
+    result = _core.fit_pattern(options, rows)
     if result["status"] != "refined":
         raise NoReliableSolution(result["error"], result["parameters"], result["candidates"])
     return result

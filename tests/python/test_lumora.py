@@ -332,3 +332,31 @@ def test_refine_structure_refuses_with_the_reason_and_bad_rows_name_their_field(
         lumora.refine_structure(str(truth), bad, **LATTICE)
     with pytest.raises(ValueError, match="option --refine"):
         lumora.refine_structure(str(truth), rows, refine="size:Q", **LATTICE)
+
+
+EXAMPLE_PATTERN = os.path.join(os.path.dirname(__file__), "..", "..", "docs", "examples", "synthetic_decagonal.xye")
+
+
+def test_fit_pattern_gives_back_the_example_lattice_and_agrees_with_the_cli(tmp_path):
+    # The example was made at a = 2.825 A, c = 12.08 A, zero +0.04 degrees (make_synthetic_powder.py).
+    run = dict(anode="Cu", loops=4, doublet=True, a=2.824, c=12.07, caglioti=(0.004, 0, 0.004))
+    fit = lumora.fit_pattern(EXAMPLE_PATTERN, "penrose", **run)
+    values = {p["name"]: p for p in fit["parameters"]}
+    assert abs(values["a"]["value"] - 2.825) < 3 * values["a"]["su"] + 2e-5
+    assert abs(values["zero"]["value"] - 0.04) < 3 * values["zero"]["su"] + 2e-4
+    assert fit["chi2"] == pytest.approx(1.0, abs=0.1)
+    assert fit["calculated"].shape == fit["observed"].shape == (fit["points"],)
+    # The same pattern given as rows fits alike.
+    rows = np.loadtxt(EXAMPLE_PATTERN)
+    again = lumora.fit_pattern(rows, "penrose", **run)
+    assert again["parameters"][2]["value"] == pytest.approx(fit["parameters"][2]["value"], rel=1e-9)
+    if CLI:
+        out = tmp_path / "fit.json"
+        result = cli("powder", "--model", "penrose", "--anode", "Cu", "--theta", "5,40", "--loops", "4", "--doublet",
+                     "-a", "2.824", "-c", "12.07", "--caglioti", "0.004,0,0.004", "--measured", EXAMPLE_PATTERN,
+                     "--rietveld", "--refine-json", str(out))
+        assert result.returncode == 0, result.stderr
+        for p in json.loads(out.read_text())["parameters"]:
+            assert p["value"] == pytest.approx(values[p["name"]]["value"], rel=1e-9, abs=1e-12)
+    with pytest.raises(lumora.NoReliableSolution, match="is not determined by the data"):
+        lumora.fit_pattern(EXAMPLE_PATTERN, "penrose", refine="scale,occupancy:P1=occupancy:*", search=0, **run)
