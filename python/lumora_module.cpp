@@ -15,8 +15,6 @@
 #include <string>
 #include <variant>
 
-#include "cli/pattern_fit_options.hpp"
-#include "cli/structure_options.hpp"
 #include "common/number_text.hpp"
 #include "inputs/input_reading.hpp"
 #include "inputs/model_option.hpp"
@@ -29,7 +27,9 @@
 #include "powder/powder_profile.hpp"
 #include "powder/powder_refinement.hpp"
 #include "reflections/space_groups.hpp"
+#include "refine/pattern_fit_options.hpp"
 #include "refine/pattern_fit_report.hpp"
+#include "refine/structure_options.hpp"
 #include "refine/structure_report.hpp"
 #include "tiling/multigrid.hpp"
 
@@ -373,7 +373,7 @@ std::vector<Observation> ObservationRows(const std::vector<std::vector<double>>&
   std::vector<Observation> out;
   for (std::size_t r = 0; r < rows.size(); ++r) {
     if (rows[r].size() != names.size())
-      throw cli::UsageError("option reflections: row " + std::to_string(r + 1) + " has " + std::to_string(rows[r].size()) +
+      throw UsageError("option --reflections: row " + std::to_string(r + 1) + " has " + std::to_string(rows[r].size()) +
                             " values, not " + std::to_string(names.size()) + " (h1..h" + std::to_string(nDim) +
                             ", I, sigma)");
     std::vector<std::string> fields;
@@ -382,31 +382,46 @@ std::vector<Observation> ObservationRows(const std::vector<std::vector<double>>&
     if (const auto* error = std::get_if<ObservationError>(&read)) {
       std::string message = error->Message();
       message.replace(0, 4, "row");  // "line 3, ..." -> "row 3, ..."
-      throw cli::UsageError("option reflections: " + message);
+      throw UsageError("option --reflections: " + message);
     }
     out.push_back(std::get<Observation>(read));
   }
-  if (out.empty()) throw cli::UsageError("option reflections: no rows");
+  if (out.empty()) throw UsageError("option --reflections: no rows");
   return out;
 }
 
-py::dict RefineStructureDict(Options options, const std::optional<std::vector<std::vector<double>>>& rows) {
-  cli::StructureOptions structure;
-  for (auto it = options.begin(); it != options.end();) {
-    if (structure.Apply({it->first, it->second})) {
-      it = options.erase(it);
+// The refinements' own --refine and --scale: their Python keywords belong to
+// the powder and tiling inputs, so they are taken out and handed over here.
+Options RefinementKeywords(const py::dict& keywords, const NamedInputs& accepted) {
+  py::dict rest;
+  Options own;
+  for (const auto& [key, value] : keywords) {
+    const std::string name = py::str(key).cast<std::string>();
+    if (value.is_none()) continue;
+    if (name == "refine" && !py::isinstance<py::str>(value) && py::isinstance<py::iterable>(value)) {
+      std::string joined;
+      for (py::handle part : value) joined += (joined.empty() ? "" : ",") + ValueText(part);
+      own["--refine"] = joined;
+    } else if (name == "refine" || name == "scale") {
+      own["--" + name] = ValueText(value);
     } else {
-      ++it;
+      rest[key] = value;
     }
   }
-  const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  Options options = KeywordOptions(rest, accepted);
+  options.insert(own.begin(), own.end());
+  return options;
+}
+
+py::dict RefineStructureDict(const py::dict& keywords, const std::optional<std::vector<std::vector<double>>>& rows) {
+  Options options = RefinementKeywords(keywords, WithParameters(StructureOptions::Inputs()));
+  StructureOptions structure;
+  Take(options, structure);
+  const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
   std::optional<std::vector<Observation>> given;
   if (rows) given = ObservationRows(*rows, DimensionOf(typed.inputs.system));
-  cli::StructureOptions::Prepared prepared = structure.Prepare(typed.inputs, given ? &*given : nullptr);
-  const std::optional<MapRequest> mapRequest = structure.Map();
-  if (mapRequest && std::none_of(prepared.setup.start.model.sites.begin(), prepared.setup.start.model.sites.end(),
-                                 [&](const Site& s) { return s.label == mapRequest->site; }))
-    cli::BadValue("--map-at", mapRequest->site, "is not a site of the model");
+  StructureOptions::Prepared prepared = structure.Prepare(typed.inputs, given ? &*given : nullptr);
+  const std::optional<MapRequest> mapRequest = structure.Map(prepared.setup.start.model);
   RefinementOutcome outcome;
   std::variant<std::vector<InternalMap>, std::string> maps;
   {
@@ -458,7 +473,7 @@ py::dict RefineStructureDict(Options options, const std::optional<std::vector<st
   out["model"] = RefinedModelText(outcome, context);
   out["report"] = StructureRefinementReport(outcome, context);
   if (mapRequest) {
-    if (const std::string* error = std::get_if<std::string>(&maps)) throw cli::UsageError("option --map-at: " + *error);
+    if (const std::string* error = std::get_if<std::string>(&maps)) throw UsageError("option --map-at: " + *error);
     py::list list;
     for (const InternalMap& map : std::get<std::vector<InternalMap>>(maps)) {
       py::dict d;
@@ -486,29 +501,25 @@ py::dict RefineStructureDict(Options options, const std::optional<std::vector<st
   return out;
 }
 
-py::dict FitPatternDict(Options options, const std::optional<std::vector<std::vector<double>>>& rows) {
-  std::optional<std::string> measuredFile;
-  if (const auto it = options.find("--measured"); it != options.end()) {
-    measuredFile = it->second;
-    options.erase(it);
-  }
-  cli::PatternFitOptions fit;
-  std::optional<std::string> modelName;
-  for (auto it = options.begin(); it != options.end();) {
-    if (it->first == "--model") {
-      modelName = it->second;
-      it = options.erase(it);
-    } else if (fit.Apply({it->first, it->second})) {
-      it = options.erase(it);
-    } else {
-      ++it;
+py::dict FitPatternDict(const py::dict& keywords, const std::optional<std::vector<std::vector<double>>>& rows) {
+  using namespace input;
+  NamedInputs accepted = WithParameters(PowderOptions::Inputs());
+  accepted.insert(accepted.end(), {&kModel, &kMeasuredFile, &kBackgroundTerms, &kSearch, &kMaxIterations});
+  Options options = RefinementKeywords(keywords, accepted);
+  std::optional<std::string> measuredFile, modelName;
+  for (const NamedInput* named : {&kMeasuredFile, &kModel})
+    if (const auto it = options.find(std::string(named->option)); it != options.end()) {
+      (named == &kModel ? modelName : measuredFile) = it->second;
+      options.erase(it);
     }
-  }
-  cli::PowderOptions powder = TakePowderOptions(options);
-  const cli::ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  PatternFitOptions fit;
+  Take(options, fit);  // before the powder options: --refine is the fit's list here
+  PowderOptions powder;
+  Take(options, powder);
+  const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
   const ProfileOptions profile = powder.Profile(typed.texts, typed.inputs);
-  if (!modelName) throw cli::UsageError("option model is needed: the start model");
-  const std::optional<StructureModel> model = cli::ModelOption(modelName);
+  if (!modelName) throw UsageError("option --model is needed: the start model");
+  const std::optional<StructureModel> model = ModelOption(modelName);
   MeasuredPattern measured;
   if (rows) {
     std::string text;
@@ -517,15 +528,15 @@ py::dict FitPatternDict(Options options, const std::optional<std::vector<std::ve
       text += "\n";
     }
     MeasuredRead read = ParseMeasuredPattern(text);
-    if (!read.error.empty()) throw cli::UsageError("option measured: " + read.error);
+    if (!read.error.empty()) throw UsageError("option --measured: " + read.error);
     measured = std::move(read.pattern);
   } else {
-    if (!measuredFile) throw cli::UsageError("option measured is needed: a pattern file or rows of 2theta, I[, sigma]");
+    if (!measuredFile) throw UsageError("option --measured is needed: a pattern file or rows of 2theta, I[, sigma]");
     MeasuredRead read = ReadMeasuredPattern(*measuredFile);
-    if (!read.error.empty()) cli::BadValue("--measured", *measuredFile, "cannot be used: " + read.error);
+    if (!read.error.empty()) BadValue(kMeasuredFile.option, *measuredFile, "cannot be used: " + read.error);
     measured = std::move(read.pattern);
   }
-  const cli::PatternFitOptions::Prepared prepared = fit.Prepare(typed.inputs, profile, powder.lines, *model, measured);
+  const PatternFitOptions::Prepared prepared = fit.Prepare(typed.inputs, profile, powder.lines, *model, measured);
   WholePatternOutcome outcome;
   {
     py::gil_scoped_release release;
@@ -668,12 +679,12 @@ PYBIND11_MODULE(_core, m) {
         "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
   m.def("tiling", &MakeTilingDict, py::arg("keywords"),
         "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays.");
-  m.def("refine_structure", &RefineStructureDict, py::arg("options"), py::arg("rows") = py::none(),
-        "Refines a structure model against measured intensities (the file of --reflections, or rows of h1..hn, I, "
-        "sigma); a dict like lumora-cli refine --refine-json, with status \"refused\" and error when it refuses.");
-  m.def("fit_pattern", &FitPatternDict, py::arg("options"), py::arg("rows") = py::none(),
-        "The whole-pattern fit of a measured powder pattern (the file of --measured, or rows of 2theta, I[, sigma]); "
-        "a dict like lumora-cli powder --rietveld --refine-json, with status \"refused\" and error when it refuses.");
-  m.def("tiling", &MakeTilingDict, py::arg("options"),
-        "A multigrid tiling for options named as on lumora-cli's command line: vertices and tiles as arrays.");
+  m.def("refine_structure", &RefineStructureDict, py::arg("keywords"), py::arg("rows") = py::none(),
+        "Refines a structure model against measured intensities for the keyword arguments of "
+        "lumora.refine_structure (reflections a file, or rows of h1..hn, I, sigma); a dict like lumora-cli refine "
+        "--refine-json, with status \"refused\" and error when it refuses.");
+  m.def("fit_pattern", &FitPatternDict, py::arg("keywords"), py::arg("rows") = py::none(),
+        "The whole-pattern fit of a measured powder pattern for the keyword arguments of lumora.fit_pattern "
+        "(measured a file, or rows of 2theta, I[, sigma]); a dict like lumora-cli powder --rietveld --refine-json, "
+        "with status \"refused\" and error when it refuses.");
 }

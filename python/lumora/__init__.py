@@ -134,8 +134,15 @@ class NoReliableSolution(RuntimeError):
         self.candidates = candidates
 
 
+def _rows_or_file(value):
+    """A file name as it is (a text or a path), else the rows of numbers."""
+    if isinstance(value, str) or hasattr(value, "__fspath__"):
+        return str(value), None
+    return None, [[float(v) for v in row] for row in value]
+
+
 def refine_structure(model, reflections, refine="scale", system=None, space_group=None, setting=None, a=None,
-                     c=None, wavelength=None, anode=None, scale=None, extinction=None, weight=None, merge=True,
+                     c=None, wavelength=None, anode=None, scale=None, extinction=None, weight=None, no_merge=False,
                      max_iterations=None, search=None, map_at=None, map_source=None, map_size=None, map_width=None,
                      settings=None):
     """Refines a structure model against measured single-crystal intensities,
@@ -154,7 +161,7 @@ def refine_structure(model, reflections, refine="scale", system=None, space_grou
       scale           the scale's start (without it the scale is always refined)
       extinction      the extinction parameter's start (default 0)
       weight          (a, b) of w = 1/(sigma^2 + (a P)^2 + b P)
-      merge           False: fit every measurement unmerged
+      no_merge        True: fit every measurement unmerged
       max_iterations  per descent (default 100)
       search          descents from further starts (default 6)
       map_at          a site label: also the internal-space map(s) through it
@@ -171,21 +178,9 @@ def refine_structure(model, reflections, refine="scale", system=None, space_grou
     Raises ValueError for bad input and NoReliableSolution when the
     refinement refuses.
     """
-    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, None, None, None, settings)
-    _put(options, (("--model", model), ("--scale", scale), ("--extinction", extinction),
-                   ("--max-iterations", max_iterations), ("--search", search), ("--map-at", map_at),
-                   ("--map-source", map_source), ("--map-size", map_size), ("--map-width", map_width)))
-    options["--refine"] = refine if isinstance(refine, str) else ",".join(refine)
-    if weight is not None:
-        options["--weight"] = weight if isinstance(weight, str) else ",".join(_text(v) for v in weight)
-    if not merge:
-        options["--no-merge"] = ""
-    rows = None
-    if isinstance(reflections, (str, bytes)) or hasattr(reflections, "__fspath__"):
-        options["--reflections"] = str(reflections if not isinstance(reflections, bytes) else reflections.decode())
-    else:
-        rows = [[float(v) for v in row] for row in reflections]
-    result = _core.refine_structure(options, rows)
+    arguments = _given(locals())
+    arguments["reflections"], rows = _rows_or_file(reflections)
+    result = _core.refine_structure(_given(arguments), rows)
     if result["status"] != "refined":
         raise NoReliableSolution(result["error"], result["parameters"], result["candidates"])
     return result
@@ -219,20 +214,9 @@ def fit_pattern(measured, model, refine="scale,zero,a,c,u,v,w,eta,background", b
     model file's text) and report. Raises ValueError for bad input and
     NoReliableSolution when the fit refuses.
     """
-    options = _parameter_options(system, space_group, setting, a, c, wavelength, anode, None, qi_max, loops, settings)
-    _put(options, (("--model", model), ("--background", background), ("--eta", eta), ("--cut", cut),
-                   ("--zero", zero), ("--monochromator", monochromator), ("--search", search),
-                   ("--max-iterations", max_iterations)))
-    _put(options, (("--caglioti", caglioti),), _triple)
-    options["--refine"] = refine if isinstance(refine, str) else ",".join(refine)
-    if doublet:
-        options["--doublet"] = ""
-    rows = None
-    if isinstance(measured, str) or hasattr(measured, "__fspath__"):
-        options["--measured"] = str(measured)
-    else:
-        rows = [[float(v) for v in row] for row in measured]
-    result = _core.fit_pattern(options, rows)
+    arguments = _given(locals())
+    arguments["measured"], rows = _rows_or_file(measured)
+    result = _core.fit_pattern(_given(arguments), rows)
     if result["status"] != "refined":
         raise NoReliableSolution(result["error"], result["parameters"], result["candidates"])
     return result

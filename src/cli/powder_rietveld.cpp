@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/cli_options.hpp"
 #include "cli/gui_application.hpp"
 #include "powder/powder_plot_painter.hpp"
 #include "refine/pattern_fit_report.hpp"
@@ -12,7 +13,7 @@ int RunPatternFit(const PatternFitOptions& options, const CalculationInputs& inp
                   const LineOptions& lines, const StructureModel& model, const std::string& linesReport,
                   const PatternFitFiles& files) {
   const MeasuredRead read = ReadMeasuredPattern(files.measured);
-  if (!read.error.empty()) BadValue("--measured", files.measured, "cannot be used: " + read.error);
+  if (!read.error.empty()) BadValue(input::kMeasuredFile.option, files.measured, "cannot be used: " + read.error);
   const PatternFitOptions::Prepared prepared = options.Prepare(inputs, profile, lines, model, read.pattern);
   const WholePatternOutcome outcome = FitWholePattern(prepared.setup);
   if (outcome.status != RefinementStatus::Refined) {

@@ -3,8 +3,9 @@
 
 #include <string>
 
-#include "cli/pattern_fit_options.hpp"
-#include "reflections/parameters.hpp"
+#include "powder/powder_lines.hpp"
+#include "powder/powder_profile.hpp"
+#include "refine/pattern_fit_options.hpp"
 
 namespace lumora::cli {
 

@@ -10,10 +10,10 @@
 #include "cli/cli_options.hpp"
 #include "cli/commands.hpp"
 #include "cli/gui_application.hpp"
-#include "cli/structure_options.hpp"
 #include "common/number_text.hpp"
 #include "plots/picture_bytes.hpp"
 #include "refine/refinement_plots.hpp"
+#include "refine/structure_options.hpp"
 #include "refine/structure_report.hpp"
 
 namespace lumora::cli {
@@ -79,11 +79,11 @@ well, too few reflections), with the reason; 1 a file that cannot be written.
   --help                 show this text
 )";
 
-std::string PictureFormat(const std::string& option, const std::string& file) {
+std::string PictureFormat(const NamedInput& input, const std::string& file) {
   const std::size_t dot = file.rfind('.');
   std::string suffix = dot == std::string::npos ? std::string() : file.substr(dot + 1);
   for (char& ch : suffix) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  if (suffix != "png" && suffix != "svg" && suffix != "pdf") BadValue(option, file, "must end in .png, .svg or .pdf");
+  if (!ChoiceIndex(input, suffix)) BadValue(input.option, file, "must end in .png, .svg or .pdf");
   return suffix;
 }
 
@@ -102,47 +102,46 @@ bool WritePicture(const std::string& file, const std::string& format, const Pain
 }  // namespace
 
 int RunRefine(const std::vector<std::string>& args) {
-  std::set<std::string> valued = ParameterOptions::Names();
-  valued.insert(StructureOptions::Names().begin(), StructureOptions::Names().end());
-  valued.insert({"-o", "--model-out", "--refine-json", "--cif", "--plot", "--map-png"});
-  std::set<std::string> flags = StructureOptions::Flags();
-  flags.insert({"--help", "--progress"});
-  const std::vector<Option> options = ReadOptions(args, valued, flags);
+  using namespace input;
+  NamedInputs accepted = ParameterOptions::Inputs();
+  accepted.insert(accepted.end(), StructureOptions::Inputs().begin(), StructureOptions::Inputs().end());
+  accepted.insert(accepted.end(), {&kOutput, &kModelOut, &kRefineJson, &kCifOut, &kPowderPlot, &kMapPicture,
+                                   &kProgress, &kHelpOption});
+  const std::vector<Option> options = ReadOptions(args, accepted);
 
   ParameterOptions parameters;
   StructureOptions structure;
   std::string output, modelOut, jsonFile, cifFile, plotFile, mapFile;
   bool progress = false;
   for (const Option& option : options) {
-    if (option.name == "--help") {
+    const std::string& n = option.name;
+    if (n == kHelpOption.option) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (option.name == "--progress") {
+    if (n == kProgress.option) {
       progress = true;
       continue;
     }
     if (parameters.Apply(option) || structure.Apply(option)) continue;
-    if (option.value.empty()) BadValue(option.name, option.value, "is not a file name");
-    std::string& file = option.name == "--model-out"     ? modelOut
-                        : option.name == "--refine-json" ? jsonFile
-                        : option.name == "--cif"         ? cifFile
-                        : option.name == "--plot"        ? plotFile
-                        : option.name == "--map-png"     ? mapFile
-                                                         : output;
+    std::string& file = n == kModelOut.option     ? modelOut
+                        : n == kRefineJson.option ? jsonFile
+                        : n == kCifOut.option     ? cifFile
+                        : n == kPowderPlot.option ? plotFile
+                        : n == kMapPicture.option ? mapFile
+                                                  : output;
+    if (option.value.empty()) BadValue(n, option.value, std::string(kNotAFileName));
     file = option.value;
   }
-  const std::optional<MapRequest> map = structure.Map();
-  if (!mapFile.empty() && !map) throw UsageError("option --map-png needs --map-at (the site the map passes through)");
-  if (mapFile.empty() && map) throw UsageError("option --map-at needs --map-png (the file of the map)");
-  const std::string plotFormat = plotFile.empty() ? std::string() : PictureFormat("--plot", plotFile);
-  const std::string mapFormat = mapFile.empty() ? std::string() : PictureFormat("--map-png", mapFile);
+  const bool mapAsked = std::any_of(options.begin(), options.end(), [](const Option& o) { return o.name == kMapAt.option; });
+  if (!mapFile.empty() && !mapAsked) throw UsageError("option --map-png needs --map-at (the site the map passes through)");
+  if (mapFile.empty() && mapAsked) throw UsageError("option --map-at needs --map-png (the file of the map)");
+  const std::string plotFormat = plotFile.empty() ? std::string() : PictureFormat(kPowderPlot, plotFile);
+  const std::string mapFormat = mapFile.empty() ? std::string() : PictureFormat(kMapPicture, mapFile);
 
   const ParameterOptions::Read read = parameters.ReadInputs();
   StructureOptions::Prepared prepared = structure.Prepare(read.inputs);
-  if (map && std::none_of(prepared.setup.start.model.sites.begin(), prepared.setup.start.model.sites.end(),
-                          [&](const Site& s) { return s.label == map->site; }))
-    BadValue("--map-at", map->site, "is not a site of the model");
+  const std::optional<MapRequest> map = structure.Map(prepared.setup.start.model);
   if (progress)
     prepared.setup.progress = [](int iteration, double chi2) {
       std::fprintf(stderr, "iteration %d: sum w (Io - Ic)^2 = %s\n", iteration, ShortestText(chi2).c_str());

@@ -6,18 +6,23 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
-#include "cli/cli_options.hpp"
+#include "inputs/input_reading.hpp"
+#include "reflections/calculation.hpp"
 #include "refine/internal_map.hpp"
+#include "refine/observations.hpp"
 #include "refine/structure_refinement.hpp"
 
-namespace lumora::cli {
+namespace lumora {
 
 class StructureOptions {
  public:
-  static const std::set<std::string>& Names();  // options with a value
-  static const std::set<std::string>& Flags();  // --no-merge
-  // Applies one option, checking its value; false when the name is not one of these.
+  // --model, --reflections, --refine, --scale, --extinction, --weight,
+  // --no-merge, --max-iterations, --search, --map-at, --map-source,
+  // --map-size, --map-width.
+  static const NamedInputs& Inputs();
+  // Reads one option; false when the name is not one of these.
   bool Apply(const Option& option);
 
   struct Prepared {
@@ -30,12 +35,13 @@ class StructureOptions {
   // UsageError names the option whose value cannot be used.
   Prepared Prepare(const CalculationInputs& inputs, const std::vector<Observation>* given = nullptr) const;
 
-  // The map of --map-at (with --map-source, --map-size, --map-width), if asked for.
-  std::optional<MapRequest> Map() const;
+  // The map of --map-at (with --map-source, --map-size, --map-width), if asked
+  // for; a UsageError when its site is not one of the model's.
+  std::optional<MapRequest> Map(const StructureModel& model) const;
 
  private:
   std::optional<std::string> model_, reflections_, mapAt_;
-  std::string refine_ = "scale";
+  std::string refine_{input::kStructureRefine.defaultText};
   std::optional<double> scale_;
   double extinction_ = 0.0;
   Weighting weighting_;
@@ -45,4 +51,4 @@ class StructureOptions {
   MapRequest map_;
 };
 
-}  // namespace lumora::cli
+}  // namespace lumora

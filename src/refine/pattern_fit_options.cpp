@@ -1,27 +1,29 @@
-#include "cli/pattern_fit_options.hpp"
+#include "refine/pattern_fit_options.hpp"
 
 #include <algorithm>
 
 #include "common/text.hpp"
 #include "refine/orbit_lines.hpp"
 
-namespace lumora::cli {
+namespace lumora {
 
-const std::set<std::string>& PatternFitOptions::Names() {
-  static const std::set<std::string> names = {"--background", "--search", "--max-iterations"};
-  return names;
+const NamedInputs& PatternFitOptions::Inputs() {
+  using namespace input;
+  static const NamedInputs inputs = {&kPatternRefine, &kBackgroundTerms, &kSearch, &kMaxIterations};
+  return inputs;
 }
 
 bool PatternFitOptions::Apply(const Option& option) {
-  if (option.name == "--refine") {
-    if (Trim(option.value).empty()) BadValue(option.name, option.value, "is not a list of parameters");
+  using namespace input;
+  if (option.name == kPatternRefine.option) {
+    if (Trim(option.value).empty()) Refuse(kPatternRefine, option.value);
     refine_ = option.value;
-  } else if (option.name == "--background") {
-    backgroundTerms_ = static_cast<int>(WholeNumberOption(option, 0, 20));
-  } else if (option.name == "--search") {
-    searchStarts_ = static_cast<int>(WholeNumberOption(option, 0, 1000));
-  } else if (option.name == "--max-iterations") {
-    maxIterations_ = static_cast<int>(WholeNumberOption(option, 1, 10000));
+  } else if (option.name == kBackgroundTerms.option) {
+    backgroundTerms_ = static_cast<int>(ReadWholeNumber(kBackgroundTerms, option.value));
+  } else if (option.name == kSearch.option) {
+    searchStarts_ = static_cast<int>(ReadWholeNumber(kSearch, option.value));
+  } else if (option.name == kMaxIterations.option) {
+    maxIterations_ = static_cast<int>(ReadWholeNumber(kMaxIterations, option.value));
   } else {
     return false;
   }
@@ -41,7 +43,8 @@ PatternFitOptions::Prepared PatternFitOptions::Prepare(const CalculationInputs& 
   if (const auto placed = ResolveModel(model, result.lattice); std::holds_alternative<std::string>(placed))
     throw UsageError("option --model: " + std::get<std::string>(placed));
   setup.lattice = result.lattice;
-  setup.lines = CompleteOrbitLines(result.records, result.lattice, LaueClass(result.lattice, GroupAt(inputs.system, inputs.groupIndex)));
+  setup.lines = CompleteOrbitLines(result.records, result.lattice,
+                                   LaueClass(result.lattice, GroupAt(inputs.system, inputs.groupIndex)));
   prepared.lines = setup.lines.size();
   setup.wavelength = inputs.wavelength;
   setup.doublet = profile.doublet;
@@ -59,15 +62,16 @@ PatternFitOptions::Prepared PatternFitOptions::Prepare(const CalculationInputs& 
   p.eta = profile.eta;
   p.background.assign(static_cast<std::size_t>(backgroundTerms_), 0.0);
   auto parsed = ParseParameterList(refine_, model, ParameterScope::PowderPattern, backgroundTerms_);
-  if (const std::string* error = std::get_if<std::string>(&parsed)) BadValue("--refine", refine_, "names a bad parameter: " + *error);
+  if (const std::string* error = std::get_if<std::string>(&parsed))
+    BadValue(input::kPatternRefine.option, refine_, "names a bad parameter: " + *error);
   setup.free = std::get<std::vector<FreeParameter>>(parsed);
   const bool icosahedral = inputs.system == CrystalSystem::Icosahedral;
   for (const FreeParameter& f : setup.free)
     if (icosahedral && f.members.front().kind == ParameterKind::LatticeC)
-      BadValue("--refine", refine_, "names c, which the icosahedral system does not have");
+      BadValue(input::kPatternRefine.option, refine_, "names c, which the icosahedral system does not have");
   setup.maxIterations = maxIterations_;
   setup.searchStarts = searchStarts_;
   return prepared;
 }
 
-}  // namespace lumora::cli
+}  // namespace lumora
