@@ -53,6 +53,7 @@
 #include "report/report_lines.hpp"
 #include "report/table_export.hpp"
 #include "powder/powder_window.hpp"
+#include "refine/refinement_window.hpp"
 #include "tiling/tiling_window.hpp"
 
 namespace lumora {
@@ -98,6 +99,7 @@ MainWindow::~MainWindow() {
   runner_.waitForFinished();
   delete tilingWindow_;  // it refers back to this window
   delete powderWindow_;
+  delete refinementWindow_;
 }
 
 QAction* MainWindow::makeAction(const char* name, const QString& text) {
@@ -173,6 +175,8 @@ void MainWindow::buildActions() {
           &MainWindow::showTilingWindow);
   connect(makeAction("mnuView12", QStringLiteral("Powder Pattern")), &QAction::triggered, this,
           &MainWindow::showPowderWindow);
+  connect(makeAction("mnuView13", QStringLiteral("Structure Refinement")), &QAction::triggered, this,
+          &MainWindow::showRefinementWindow);
 
   // Help
   connect(makeAction("mnuHelp6", QStringLiteral("Contents")), &QAction::triggered, this, &MainWindow::showHelp);
@@ -438,6 +442,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   saveSettings();
   if (tilingWindow_) tilingWindow_->close();
   if (powderWindow_) powderWindow_->close();
+  if (refinementWindow_) refinementWindow_->close();
   event->accept();
 }
 
@@ -594,6 +599,7 @@ void MainWindow::onRunFinished(FinishedRun run) {
   table_->showRun(result_, reportContext());
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(true);
   handRunToPowderWindow();
+  handRunToRefinementWindow();
 }
 
 void MainWindow::abortRun(bool cancelled) {
@@ -839,6 +845,34 @@ void MainWindow::handRunToPowderWindow() {
   run.inputs = runInputs_;
   if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
   powderWindow_->setRun(std::move(run));
+}
+
+void MainWindow::showRefinementWindow() {
+  if (!refinementWindow_) {
+    refinementWindow_ = new RefinementWindow(paths_);
+    refinementWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    // A whole-pattern fit is shown in the powder window too, over its measurement.
+    connect(refinementWindow_, &RefinementWindow::patternFitted, this,
+            [this](std::vector<double> twoTheta, std::vector<double> observed, std::vector<double> calculated,
+                   QString summary, QString name) {
+              showPowderWindow();
+              powderWindow_->showFittedPattern(
+                  {std::move(twoTheta), std::move(observed), std::move(calculated), name, summary});
+            });
+    if (model_ && !modelSource_.isEmpty()) refinementWindow_->openModel(modelSource_);
+    handRunToRefinementWindow();
+  }
+  refinementWindow_->show();
+  refinementWindow_->raise();
+  refinementWindow_->activateWindow();
+}
+
+void MainWindow::handRunToRefinementWindow() {
+  if (!refinementWindow_ || !calculated_ || !result_) return;
+  RefinementWindow::Run run;
+  run.inputs = runInputs_;
+  if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
+  refinementWindow_->setRun(run);
 }
 
 void MainWindow::applyRefinedConstants(double a, double c) {

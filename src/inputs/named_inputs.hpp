@@ -279,14 +279,16 @@ inline constexpr NamedInput kStartScale{.option = "--scale", .type = InputType::
 inline constexpr NamedInput kExtinction{.option = "--extinction", .keyword = "extinction", .type = InputType::Number,
                                         .defaultText = "0", .range = {.low = 0, .high = 1e300},
                                         .problem = "is not an extinction parameter of 0 or above"};
-inline constexpr NamedInput kWeight{.option = "--weight", .keyword = "weight", .type = InputType::List,
+inline constexpr NamedInput kWeight{.option = "--weight", .keyword = "weight", .field = "tfWeight",
+                                    .label = "Weight a,b", .type = InputType::List,
                                     .defaultText = "0,0", .range = {.low = 0},
                                     .problem = "must be A,B: two numbers of 0 or above"};
 inline constexpr NamedInput kNoMerge{.option = "--no-merge", .keyword = "no_merge", .type = InputType::Flag};
 inline constexpr NamedInput kMaxIterations{.option = "--max-iterations", .keyword = "max_iterations",
-                                           .type = InputType::WholeNumber, .defaultText = "100",
+                                           .field = "spIterations", .label = "Iterations", .type = InputType::WholeNumber, .defaultText = "100",
                                            .range = {.low = 1, .high = 10000}};
-inline constexpr NamedInput kSearch{.option = "--search", .keyword = "search", .type = InputType::WholeNumber,
+inline constexpr NamedInput kSearch{.option = "--search", .keyword = "search", .field = "spSearch",
+                                    .label = "Search starts", .type = InputType::WholeNumber,
                                     .defaultText = "6", .range = {.low = 0, .high = 1000}};
 inline constexpr NamedInput kMapAt{.option = "--map-at", .keyword = "map_at", .type = InputType::Text,
                                    .problem = "is not a site label"};
@@ -307,6 +309,7 @@ inline constexpr NamedInput kPatternRefine{.option = "--refine", .type = InputTy
                                            .defaultText = "scale,zero,a,c,u,v,w,eta,background",
                                            .problem = "is not a list of parameters"};
 inline constexpr NamedInput kBackgroundTerms{.option = "--background", .keyword = "background",
+                                             .field = "spBackground", .label = "Background terms",
                                              .type = InputType::WholeNumber, .defaultText = "3",
                                              .range = {.low = 0, .high = 20}};
 

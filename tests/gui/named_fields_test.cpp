@@ -9,6 +9,7 @@
 #include "app/main_window.hpp"
 #include "inputs/named_inputs.hpp"
 #include "powder/powder_window.hpp"
+#include "refine/refinement_window.hpp"
 #include "test_sandbox.hpp"
 #include "tiling/tiling_window.hpp"
 
@@ -33,7 +34,8 @@ class NamedFieldsTest : public QObject {
     MainWindow main(AppPaths(folder_->path()));
     PowderWindow powder(AppPaths(folder_->path()));
     TilingWindow tiling(AppPaths(folder_->path()));
-    const QList<QObject*> windows = {&main, &powder, &tiling};
+    RefinementWindow refinement(AppPaths(folder_->path()));
+    const QList<QObject*> windows = {&main, &powder, &tiling, &refinement};
     int found = 0;
     for (const NamedInput* in : input::kAll) {
       if (in->field.empty()) continue;
