@@ -229,6 +229,7 @@ void MainWindow::buildMenus() {
   separator(view, "mnuView02");
   add(view, "mnuView9");
   add(view, "mnuView12");
+  add(view, "mnuView13");
 
   buildModelMenu();
 

@@ -7,6 +7,7 @@
 // difference.
 #include <QAction>
 #include <QCheckBox>
+#include <QMenu>
 #include <QSpinBox>
 #include <QLabel>
 #include <QPushButton>
@@ -71,7 +72,10 @@ class RefinementWindowTest : public QObject {
   }
 
   static RefinementWindow* openRefinement(MainWindow& main) {
-    main.findChild<QAction*>(QStringLiteral("mnuView13"))->trigger();
+    // Opened as a user does, from the View menu.
+    const auto* view = main.findChild<QMenu*>(QStringLiteral("mnuView"));
+    for (QAction* action : view->actions())
+      if (action->objectName() == QLatin1String("mnuView13")) action->trigger();
     for (QWidget* top : QApplication::topLevelWidgets())
       if (auto* window = qobject_cast<RefinementWindow*>(top)) return window;
     return nullptr;
