@@ -6,6 +6,7 @@
 #include "cli/gui_application.hpp"
 #include "powder/powder_plot_painter.hpp"
 #include "refine/pattern_fit_report.hpp"
+#include "refine/refinement_plots.hpp"
 
 namespace lumora::cli {
 
@@ -24,14 +25,7 @@ int RunPatternFit(const PatternFitOptions& options, const CalculationInputs& inp
   if (!files.json.empty() && !WriteOutput(files.json, PatternFitJson(outcome, prepared.lines))) return 1;
   if (!files.modelOut.empty() && !WriteOutput(files.modelOut, PatternFitModelText(outcome, files.measured))) return 1;
   if (!files.plot.empty()) {
-    PowderPlotScene scene;
-    scene.wavelength = inputs.wavelength;
-    scene.calcTwoTheta = outcome.twoTheta;
-    scene.calcIntensity = outcome.calculated;
-    scene.measTwoTheta = outcome.twoTheta;
-    scene.measIntensity = outcome.observed;
-    scene.lineTwoTheta = outcome.lineTwoTheta;
-    scene.view = SceneLimits(scene);
+    const PowderPlotScene scene = FittedPatternScene(outcome, inputs.wavelength);
     EnsureGuiApplication();
     QString problem;
     const QByteArray bytes = RenderPowderPlot(scene, QString::fromStdString(files.plotFormat), QSize(1200, 700), &problem);

@@ -157,4 +157,16 @@ void PaintInternalMaps(QPainter& painter, const QRectF& bounds, const std::vecto
   painter.restore();
 }
 
+PowderPlotScene FittedPatternScene(const WholePatternOutcome& fit, double wavelength) {
+  PowderPlotScene scene;
+  scene.wavelength = wavelength;
+  scene.calcTwoTheta = fit.twoTheta;
+  scene.calcIntensity = fit.calculated;
+  scene.measTwoTheta = fit.twoTheta;
+  scene.measIntensity = fit.observed;
+  scene.lineTwoTheta = fit.lineTwoTheta;
+  scene.view = SceneLimits(scene);
+  return scene;
+}
+
 }  // namespace lumora

@@ -2,6 +2,7 @@
 // the main window's run) and the internal-space map of a refined outcome.
 #include "refine/refinement_window.hpp"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -10,9 +11,11 @@
 #include <QPlainTextEdit>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "intensity/model_file.hpp"
+#include "powder/powder_plot_widget.hpp"
 #include "refine/parameter_table_panel.hpp"
 #include "refine/pattern_fit_report.hpp"
 #include "refine/refinement_views.hpp"
@@ -33,6 +36,7 @@ RefinementWindow::RefinementWindow(const AppPaths& paths, QWidget* parent) : QMa
   setWindowTitle(QStringLiteral("Structure Refinement"));
   buildControls();
   buildMenus();
+  resetTable();
   connect(&watcher_, &QFutureWatcher<std::shared_ptr<Work>>::finished, this, &RefinementWindow::onFinished);
   connect(&mapWatcher_, &QFutureWatcher<std::vector<InternalMap>>::finished, this, [this] {
     mapView_->setMaps(mapWatcher_.result());
@@ -74,6 +78,13 @@ void RefinementWindow::resetTable() {
   mapView_->setMaps({});
   txtReport_->clear();
   showVerdict(RefinementStatus::Refused, {});
+  // Only what the data in hand can use.
+  const bool powder = mode_ == Mode::Powder;
+  spBackground_->setEnabled(powder);
+  chkDoublet_->setEnabled(powder);
+  tabs_->setTabVisible(tabs_->indexOf(fobs_), !powder);
+  tabs_->setTabVisible(tabs_->indexOf(patternPlot_), powder);
+  tabs_->setTabVisible(tabs_->indexOf(mapView_->parentWidget()), !powder);
   if (!model_) return;
   ModelState state{*model_, 1.0, 0.0, {}};
   if (run_) {

@@ -109,6 +109,7 @@ void RefinementWindow::buildControls() {
   pbRefine_->setRange(0, 1);
   pbRefine_->setValue(0);
   pbRefine_->setTextVisible(false);
+  pbRefine_->hide();  // shown while a refinement runs
   column->addWidget(pbRefine_);
   lblVerdict_ = new QLabel(QStringLiteral("Not refined yet."));
   lblVerdict_->setObjectName(QStringLiteral("lblVerdict"));

@@ -19,6 +19,7 @@
 #include "refine/merging.hpp"
 #include "refine/parameter_table_panel.hpp"
 #include "refine/pattern_fit_options.hpp"
+#include "refine/refinement_plots.hpp"
 #include "refine/refinement_views.hpp"
 #include "refine/refinement_window.hpp"
 
@@ -133,12 +134,13 @@ void RefinementWindow::setBusy(bool on) {
   btCancel_->setEnabled(on);
   // The data and the table stay as the refinement took them until it ends.
   cmbModel_->setEnabled(!on);
-  spBackground_->setEnabled(!on);
+  spBackground_->setEnabled(!on && mode_ == Mode::Powder);
   panel_->setEnabled(!on);
   for (const char* name : {"mnuRefineOpenModel", "mnuRefineOpenReflections", "mnuRefineOpenPattern"})
     if (auto* action = findChild<QAction*>(QString::fromLatin1(name))) action->setEnabled(!on);
   pbRefine_->setRange(0, on ? 0 : 1);  // a moving bar while it runs
   pbRefine_->setValue(0);
+  pbRefine_->setVisible(on);
   if (on) {
     enableResult(false);
     lblStatus_->setText(QStringLiteral("Refining... (Esc cancels)"));
@@ -227,14 +229,7 @@ void RefinementWindow::onFinished() {
   const WholePatternOutcome& fit = *patternOutcome_;
   panel_->showResult(fit.parameters);
   txtReport_->setPlainText(reportText());
-  PowderPlotScene scene;
-  scene.wavelength = wavelength_;
-  scene.calcTwoTheta = fit.twoTheta;
-  scene.calcIntensity = fit.calculated;
-  scene.measTwoTheta = fit.twoTheta;
-  scene.measIntensity = fit.observed;
-  scene.lineTwoTheta = fit.lineTwoTheta;
-  scene.view = SceneLimits(scene);
+  PowderPlotScene scene = FittedPatternScene(fit, wavelength_);
   const AxisRange limits = scene.view;
   patternPlot_->setScene(std::move(scene), false);
   patternPlot_->setLimits(limits);
