@@ -31,6 +31,10 @@
 #include "powder/powder_profile.hpp"
 #include "powder/powder_refinement.hpp"
 #include "reflections/space_groups.hpp"
+#include "refine/pattern_fit_options.hpp"
+#include "refine/pattern_fit_report.hpp"
+#include "refine/structure_options.hpp"
+#include "refine/structure_report.hpp"
 #include "tiling/multigrid.hpp"
 #include "zone/grey_image.hpp"
 #include "zone/zone_fit.hpp"
@@ -338,6 +342,244 @@ py::dict Refine(const std::vector<double>& observed, const py::dict& keywords) {
   }
   out["peaks"] = peaks;
   out["unindexed"] = py::cast(r.unindexed);
+  return out;
+}
+
+// The parameters, correlations and candidates of a fit, as Python values.
+void PutParameters(py::dict& out, const std::vector<RefinedValue>& parameters, const std::vector<std::size_t>& refinedIndex,
+                   const std::vector<double>& correlationValues, const std::vector<RefinementCandidate>& candidateList) {
+  py::list list;
+  for (const RefinedValue& p : parameters) {
+    py::dict d;
+    d["name"] = p.name;
+    d["value"] = p.value;
+    d["su"] = p.su;
+    d["start"] = p.start;
+    d["at_bound"] = p.atBound;
+    list.append(d);
+  }
+  py::list candidates;
+  for (const RefinementCandidate& c : candidateList) {
+    py::dict d;
+    d["chi2"] = c.chi2;
+    d["values"] = py::cast(c.values);
+    candidates.append(d);
+  }
+  out["parameters"] = list;
+  out["candidates"] = candidates;
+  const std::size_t q = refinedIndex.size();
+  py::list names;
+  for (std::size_t a : refinedIndex) names.append(parameters[a].name);
+  py::array_t<double> matrix({static_cast<py::ssize_t>(q), static_cast<py::ssize_t>(q)});
+  std::copy(correlationValues.begin(), correlationValues.end(), matrix.mutable_data());
+  py::dict correlations;
+  correlations["names"] = names;
+  correlations["matrix"] = matrix;
+  out["correlations"] = correlations;
+}
+
+// Rows of h1..hn, I, sigma given as numbers: checked as the lines of a file
+// would be ("row 3, field 7 (sigma): ...").
+std::vector<Observation> ObservationRows(const std::vector<std::vector<double>>& rows, int nDim) {
+  std::vector<std::string> names;
+  for (int i = 1; i <= nDim; ++i) names.push_back("h" + std::to_string(i));
+  names.push_back("I");
+  names.push_back("sigma");
+  std::vector<Observation> out;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r].size() != names.size())
+      throw UsageError("option --reflections: row " + std::to_string(r + 1) + " has " + std::to_string(rows[r].size()) +
+                            " values, not " + std::to_string(names.size()) + " (h1..h" + std::to_string(nDim) +
+                            ", I, sigma)");
+    std::vector<std::string> fields;
+    for (double v : rows[r]) fields.push_back(std::isfinite(v) ? ShortestText(v) : std::string("nan"));
+    auto read = ReadObservation(fields, names, nDim, static_cast<int>(r + 1));
+    if (const auto* error = std::get_if<ObservationError>(&read)) {
+      std::string message = error->Message();
+      message.replace(0, 4, "row");  // "line 3, ..." -> "row 3, ..."
+      throw UsageError("option --reflections: " + message);
+    }
+    out.push_back(std::get<Observation>(read));
+  }
+  if (out.empty()) throw UsageError("option --reflections: no rows");
+  return out;
+}
+
+// The refinements' own --refine and --scale: their Python keywords belong to
+// the powder and tiling inputs, so they are taken out and handed over here.
+Options RefinementKeywords(const py::dict& keywords, const NamedInputs& accepted) {
+  py::dict rest;
+  Options own;
+  for (const auto& [key, value] : keywords) {
+    const std::string name = py::str(key).cast<std::string>();
+    if (value.is_none()) continue;
+    if (name == "refine" && !py::isinstance<py::str>(value) && py::isinstance<py::iterable>(value)) {
+      std::string joined;
+      for (py::handle part : value) joined += (joined.empty() ? "" : ",") + ValueText(part);
+      own["--refine"] = joined;
+    } else if (name == "refine" || name == "scale") {
+      own["--" + name] = ValueText(value);
+    } else {
+      rest[key] = value;
+    }
+  }
+  Options options = KeywordOptions(rest, accepted);
+  options.insert(own.begin(), own.end());
+  return options;
+}
+
+py::dict RefineStructureDict(const py::dict& keywords, const std::optional<std::vector<std::vector<double>>>& rows) {
+  Options options = RefinementKeywords(keywords, WithParameters(StructureOptions::Inputs()));
+  StructureOptions structure;
+  Take(options, structure);
+  const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  std::optional<std::vector<Observation>> given;
+  if (rows) given = ObservationRows(*rows, DimensionOf(typed.inputs.system));
+  StructureOptions::Prepared prepared = structure.Prepare(typed.inputs, given ? &*given : nullptr);
+  const std::optional<MapRequest> mapRequest = structure.Map(prepared.setup.start.model);
+  RefinementOutcome outcome;
+  std::variant<std::vector<InternalMap>, std::string> maps;
+  {
+    py::gil_scoped_release release;
+    outcome = RefineStructure(prepared.setup);
+    if (mapRequest && outcome.status == RefinementStatus::Refined)
+      maps = InternalSpaceMaps(outcome, prepared.setup.lattice, prepared.setup.wavelength,
+                               prepared.group ? &*prepared.group : nullptr, *mapRequest);
+  }
+  const RefinementContext context{prepared.dataName, prepared.setup.weighting, &prepared.setup.data,
+                                  prepared.setup.lattice.nDim};
+  const int nDim = prepared.setup.lattice.nDim;
+  py::dict out;
+  PutParameters(out, outcome.parameters, outcome.refinedIndex, outcome.correlations, outcome.candidates);
+  if (outcome.status != RefinementStatus::Refined) {
+    out["status"] = outcome.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
+    out["error"] = outcome.error;
+    return out;
+  }
+  out["status"] = "refined";
+  out["R1"] = outcome.r1;
+  out["wR2"] = outcome.wR2;
+  out["GoF"] = outcome.gof;
+  out["observations"] = outcome.observations;
+  out["strong_observations"] = outcome.strongObservations;
+  out["refined_parameters"] = outcome.refinedParameters;
+  out["iterations"] = outcome.iterations;
+  out["measurements"] = prepared.setup.data.measurements;
+  out["merged_in"] = prepared.setup.data.group;
+  out["R_int"] = prepared.setup.data.rInt;
+  const auto n = static_cast<py::ssize_t>(outcome.reflections.size());
+  py::array_t<std::int32_t> index({n, static_cast<py::ssize_t>(nDim)});
+  auto idx = index.mutable_unchecked<2>();
+  std::vector<double> observed, sigma, calculated;
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const FittedReflection& f = outcome.reflections[static_cast<std::size_t>(i)];
+    for (int k = 0; k < nDim; ++k) idx(i, k) = f.h[static_cast<std::size_t>(k)];
+    observed.push_back(f.observed);
+    sigma.push_back(f.sigma);
+    calculated.push_back(f.calculated);
+  }
+  py::dict fitted;
+  fitted["index"] = index;
+  fitted["observed"] = Doubles(observed);
+  fitted["sigma"] = Doubles(sigma);
+  fitted["calculated"] = Doubles(calculated);
+  out["reflections"] = fitted;
+  out["worst"] = py::cast(std::vector<std::size_t>(outcome.worst.begin(), outcome.worst.end()));
+  out["model"] = RefinedModelText(outcome, context);
+  out["report"] = StructureRefinementReport(outcome, context);
+  if (mapRequest) {
+    if (const std::string* error = std::get_if<std::string>(&maps)) throw UsageError("option --map-at: " + *error);
+    py::list list;
+    for (const InternalMap& map : std::get<std::vector<InternalMap>>(maps)) {
+      py::dict d;
+      py::array_t<double> values({map.pixels, map.pixels});
+      std::copy(map.values.begin(), map.values.end(), values.mutable_data());
+      d["values"] = values;
+      d["plane"] = map.plane;
+      d["half_width"] = map.halfWidth;
+      d["source"] = MapSourceName(map.source);
+      py::list outlines;
+      for (const auto& outline : map.outlines) {
+        py::array_t<double> points({static_cast<py::ssize_t>(outline.size()), static_cast<py::ssize_t>(2)});
+        auto p = points.mutable_unchecked<2>();
+        for (std::size_t k = 0; k < outline.size(); ++k) {
+          p(static_cast<py::ssize_t>(k), 0) = outline[k][0];
+          p(static_cast<py::ssize_t>(k), 1) = outline[k][1];
+        }
+        outlines.append(points);
+      }
+      d["outlines"] = outlines;
+      list.append(d);
+    }
+    out["maps"] = list;
+  }
+  return out;
+}
+
+py::dict FitPatternDict(const py::dict& keywords, const std::optional<std::vector<std::vector<double>>>& rows) {
+  using namespace input;
+  NamedInputs accepted = WithParameters(PowderOptions::Inputs());
+  accepted.insert(accepted.end(), {&kModel, &kMeasuredFile, &kBackgroundTerms, &kSearch, &kMaxIterations});
+  Options options = RefinementKeywords(keywords, accepted);
+  std::optional<std::string> measuredFile, modelName;
+  for (const NamedInput* named : {&kMeasuredFile, &kModel})
+    if (const auto it = options.find(std::string(named->option)); it != options.end()) {
+      (named == &kModel ? modelName : measuredFile) = it->second;
+      options.erase(it);
+    }
+  PatternFitOptions fit;
+  Take(options, fit);  // before the powder options: --refine is the fit's list here
+  PowderOptions powder;
+  Take(options, powder);
+  const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  const ProfileOptions profile = powder.Profile(typed.texts, typed.inputs);
+  if (!modelName) throw UsageError("option --model is needed: the start model");
+  const std::optional<StructureModel> model = ModelOption(modelName);
+  MeasuredPattern measured;
+  if (rows) {
+    std::string text;
+    for (const auto& row : *rows) {
+      for (std::size_t k = 0; k < row.size(); ++k) text += (k ? " " : "") + ShortestText(row[k]);
+      text += "\n";
+    }
+    MeasuredRead read = ParseMeasuredPattern(text);
+    if (!read.error.empty()) throw UsageError("option --measured: " + read.error);
+    measured = std::move(read.pattern);
+  } else {
+    if (!measuredFile) throw UsageError("option --measured is needed: a pattern file or rows of 2theta, I[, sigma]");
+    MeasuredRead read = ReadMeasuredPattern(*measuredFile);
+    if (!read.error.empty()) BadValue(kMeasuredFile.option, *measuredFile, "cannot be used: " + read.error);
+    measured = std::move(read.pattern);
+  }
+  const PatternFitOptions::Prepared prepared = fit.Prepare(typed.inputs, profile, powder.lines, *model, measured);
+  WholePatternOutcome outcome;
+  {
+    py::gil_scoped_release release;
+    outcome = FitWholePattern(prepared.setup);
+  }
+  py::dict out;
+  PutParameters(out, outcome.parameters, outcome.refinedIndex, outcome.correlations, outcome.candidates);
+  if (outcome.status != RefinementStatus::Refined) {
+    out["status"] = outcome.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
+    out["error"] = outcome.error;
+    return out;
+  }
+  out["status"] = "refined";
+  out["Rp"] = outcome.rp;
+  out["Rwp"] = outcome.rwp;
+  out["Rexp"] = outcome.rexp;
+  out["chi2"] = outcome.chi2;
+  out["points"] = outcome.points;
+  out["refined_parameters"] = outcome.refinedParameters;
+  out["iterations"] = outcome.iterations;
+  out["lines"] = prepared.lines;
+  out["two_theta"] = Doubles(outcome.twoTheta);
+  out["observed"] = Doubles(outcome.observed);
+  out["calculated"] = Doubles(outcome.calculated);
+  out["background"] = Doubles(outcome.background);
+  out["line_two_theta"] = Doubles(outcome.lineTwoTheta);
+  out["model"] = PatternFitModelText(outcome, measuredFile.value_or(""));
+  out["report"] = PatternFitReport(outcome, prepared.lines, measuredFile.value_or(""));
   return out;
 }
 
@@ -652,4 +894,12 @@ PYBIND11_MODULE(_core, m) {
         "Finds the spots of an image (file name or 2-D array) and fits the zone pattern to them.");
   m.def("tiling", &MakeTilingDict, py::arg("keywords"),
         "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays.");
+  m.def("refine_structure", &RefineStructureDict, py::arg("keywords"), py::arg("rows") = py::none(),
+        "Refines a structure model against measured intensities for the keyword arguments of "
+        "lumora.refine_structure (reflections a file, or rows of h1..hn, I, sigma); a dict like lumora-cli refine "
+        "--refine-json, with status \"refused\" and error when it refuses.");
+  m.def("fit_pattern", &FitPatternDict, py::arg("keywords"), py::arg("rows") = py::none(),
+        "The whole-pattern fit of a measured powder pattern for the keyword arguments of lumora.fit_pattern "
+        "(measured a file, or rows of 2theta, I[, sigma]); a dict like lumora-cli powder --rietveld --refine-json, "
+        "with status \"refused\" and error when it refuses.");
 }

@@ -1,10 +1,12 @@
 // Makes the pictures of the documentation: the main window after runs of the
 // start-up inputs and of the icosahedral system, the large 3D view, the
-// tiling window on each of its tabs, and the powder window with a measured
-// pattern.
+// tiling window on each of its tabs, the powder window with a measured
+// pattern, and the Structure Refinement window with the worked example of
+// docs/examples (the folder of the pattern).
 // Usage: lumora-screenshots OUTPUT_FOLDER [MEASURED_PATTERN]
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QApplication>
 #include <QDir>
@@ -16,6 +18,10 @@
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
 #include "powder/powder_window.hpp"
+#include "refine/parameter_table_panel.hpp"
+#include "refine/refinement_window.hpp"
+#include <QFileInfo>
+#include <QTabWidget>
 #include "plots/plot_controller.hpp"
 #include "tiling/tiling_window.hpp"
 
@@ -135,6 +141,44 @@ int main(int argc, char** argv) {
     powder->refine();
     powder->waitForIdle();
     ok = Save(powder, out, QStringLiteral("powder-window.png")) && ok;
+
+    // The worked example: decagonal_start.model refined against
+    // decagonal_reflections.hkl on its run (Mo, a = 2.82 A, c = 4.1 A).
+    const QDir examples = QFileInfo(QString::fromLocal8Bit(argv[2])).dir();
+    window.chooseModel(QString());
+    window.parameters()->setTexts(lumora::StartupParameters());
+    texts = window.parameters()->texts();
+    texts.c = "4.1";
+    window.parameters()->setTexts(texts);
+    window.executeCalculation();
+    window.waitForRun();
+    window.findChild<QAction*>(QStringLiteral("mnuView14"))->trigger();
+    lumora::RefinementWindow* refinement = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (auto* found = qobject_cast<lumora::RefinementWindow*>(top)) refinement = found;
+    if (!refinement) return 1;
+    refinement->resize(1320, 820);
+    ok = refinement->openModel(examples.filePath(QStringLiteral("decagonal_start.model"))) && ok;
+    ok = refinement->openReflections(examples.filePath(QStringLiteral("decagonal_reflections.hkl"))) && ok;
+    lumora::ParameterTablePanel* table = refinement->parameters();
+    table->setRefined("extinction", true);
+    for (const char* kind : {"occupancy", "b_par", "b_perp"}) table->setRefined(std::string(kind) + ":P1", true);
+    table->setEqualTo("occupancy:P1", "occupancy:P4");
+    table->setEqualTo("b_par:P1", "b_par:*");
+    table->setEqualTo("b_perp:P1", "b_perp:P4");
+    table->setRefined("b_perp:P2", true);
+    table->setEqualTo("b_perp:P2", "b_perp:P3");
+    table->setRefined("size:P2", true);
+    table->setEqualTo("size:P2", "size:P3");
+    ok = refinement->refine() && ok;
+    refinement->waitForIdle();
+    ok = refinement->outcome() && refinement->outcome()->status == lumora::RefinementStatus::Refined && ok;
+    ok = Save(refinement, out, QStringLiteral("refinement-window.png")) && ok;
+    auto* tabs = refinement->findChild<QTabWidget*>(QStringLiteral("tabsRefine"));
+    tabs->setCurrentIndex(tabs->count() - 1);
+    refinement->findChild<QComboBox*>(QStringLiteral("cmbMapSite"))->setCurrentIndex(1);
+    refinement->waitForIdle();
+    ok = Save(refinement, out, QStringLiteral("refinement-map.png")) && ok;
   }
   return ok ? 0 : 1;
 }

@@ -12,19 +12,26 @@ the same core; bad input raises ``ValueError`` with the message
 
 from . import _core
 
-__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine", "zone_pattern", "fit_zone_image",
-           "NoReliableSolution"]
+__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine", "refine_structure",
+           "fit_pattern", "zone_pattern", "fit_zone_image", "NoReliableSolution"]
 
 
 class NoReliableSolution(RuntimeError):
-    """A fit that does not hold by its stated criteria. ``fit`` is the whole
-    result (as fit_zone_image returns it, with "verdict" saying which
-    criteria failed) and ``candidates`` the solutions that were considered."""
+    """An analysis that refused to answer because its result fails its
+    stated criteria: the data do not determine a parameter, the fit did not
+    converge, two minima fit alike, or too few spots or peaks are indexed.
 
-    def __init__(self, fit):
-        super().__init__("no reliable solution: " + fit["verdict"])
+    Attributes: reason (the message), candidates (the solutions that were
+    considered), parameters (a refinement's parameters with their start
+    values, else None) and fit (an image fit's whole result, with "verdict"
+    saying which criteria failed, else None)."""
+
+    def __init__(self, reason, candidates, parameters=None, fit=None):
+        super().__init__("no reliable solution: " + reason)
+        self.reason = reason
+        self.candidates = candidates
+        self.parameters = parameters
         self.fit = fit
-        self.candidates = fit["candidates"]
 
 
 def _given(arguments):
@@ -130,6 +137,94 @@ def refine(observed_two_theta, system=None, space_group=None, setting=None, a=No
     return _core.refine([float(t) for t in observed_two_theta], keywords)
 
 
+def _rows_or_file(value):
+    """A file name as it is (a text or a path), else the rows of numbers."""
+    if isinstance(value, str) or hasattr(value, "__fspath__"):
+        return str(value), None
+    return None, [[float(v) for v in row] for row in value]
+
+
+def refine_structure(model, reflections, refine="scale", system=None, space_group=None, setting=None, a=None,
+                     c=None, wavelength=None, anode=None, scale=None, extinction=None, weight=None, no_merge=False,
+                     max_iterations=None, search=None, map_at=None, map_source=None, map_size=None, map_width=None,
+                     settings=None):
+    """Refines a structure model against measured single-crystal intensities,
+    as lumora-cli refine does.
+
+      model           the start model: a built-in name or a model file
+      reflections     a reflection file (text "h1 .. hn I sigma" or a CIF
+                      _refln loop), or rows of h1..hn, I, sigma (an (m, n+2)
+                      array or a sequence of sequences)
+      refine          the parameters: a text "scale,occupancy:P1,b_perp:P1=b_perp:P4"
+                      or a sequence of names (default "scale"); see lumora-cli
+                      refine --help
+      system, space_group, setting, a, c, wavelength, anode, settings
+                      the lattice and radiation, as reflections(); the space
+                      group's Laue class merges equivalents
+      scale           the scale's start (without it the scale is always refined)
+      extinction      the extinction parameter's start (default 0)
+      weight          (a, b) of w = 1/(sigma^2 + (a P)^2 + b P)
+      no_merge        True: fit every measurement unmerged
+      max_iterations  per descent (default 100)
+      search          descents from further starts (default 6)
+      map_at          a site label: also the internal-space map(s) through it
+      map_source      "observed" (default), "calculated" or "difference"
+      map_size, map_width  pixels a side (default 121), half width in A
+
+    Returns a dict: status "refined", R1, wR2, GoF, observations,
+    strong_observations, refined_parameters, iterations, measurements,
+    merged_in, R_int, parameters (dicts of name, value, su, start, at_bound),
+    correlations (names and a matrix), candidates, reflections (index,
+    observed, sigma, calculated arrays), worst (indices into reflections),
+    model (the refined model file's text), report, and with map_at "maps"
+    (dicts of values (size, size), plane, half_width, source, outlines).
+    Raises ValueError for bad input and NoReliableSolution when the
+    refinement refuses.
+    """
+    arguments = _given(locals())
+    arguments["reflections"], rows = _rows_or_file(reflections)
+    result = _core.refine_structure(_given(arguments), rows)
+    if result["status"] != "refined":
+        raise NoReliableSolution(result["error"], result["candidates"], parameters=result["parameters"])
+    return result
+
+
+def fit_pattern(measured, model, refine="scale,zero,a,c,u,v,w,eta,background", background=None, system=None,
+                space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None, qi_max=None, loops=None,
+                caglioti=None, eta=None, cut=None, zero=None, doublet=False, monochromator=None, search=None,
+                max_iterations=None, settings=None):
+    """The whole-pattern (Rietveld-type) fit of a measured powder pattern, as
+    lumora-cli powder --measured FILE --rietveld does.
+
+      measured        a pattern file (.xy, .xye, .csv) or rows of 2theta,
+                      intensity[, sigma] (an (m, 2) or (m, 3) array)
+      model           the start model: a built-in name or a model file
+      refine          any of scale, zero, a, c, u, v, w, eta, background,
+                      background:K and the structure's occupancy:LABEL,
+                      b_par:LABEL, b_perp:LABEL, size:LABEL (KIND:*), A=B
+                      held equal; a text or a sequence
+      background      Chebyshev terms (default 3)
+      a, c, zero, caglioti (U, V, W), eta   the starts; the rest of the run
+                      as reflections() (its theta range is set to cover the pattern)
+      doublet         True: the anode's K-alpha1/K-alpha2 doublet
+      cut, monochromator   as powder()
+      search, max_iterations   further starts for the structure (default 6), per descent (100)
+
+    Returns a dict: status "refined", Rp, Rwp, Rexp, chi2, points,
+    refined_parameters, iterations, lines, parameters (name, value, su,
+    start, at_bound), correlations, candidates, two_theta, observed,
+    calculated, background, line_two_theta (arrays), model (the refined
+    model file's text) and report. Raises ValueError for bad input and
+    NoReliableSolution when the fit refuses.
+    """
+    arguments = _given(locals())
+    arguments["measured"], rows = _rows_or_file(measured)
+    result = _core.fit_pattern(_given(arguments), rows)
+    if result["status"] != "refined":
+        raise NoReliableSolution(result["error"], result["candidates"], parameters=result["parameters"])
+    return result
+
+
 def matrices(system=None, setting=None, a=None, c=None, settings=None):
     """The direct lattice matrix and its inverse.
 
@@ -231,5 +326,5 @@ def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c
         image = numpy.asarray(image, dtype=float)
     fit = _core.fit_zone_image(image, keywords)
     if not fit["reliable"] and not allow_unreliable:
-        raise NoReliableSolution(fit)
+        raise NoReliableSolution(fit["verdict"], fit["candidates"], fit=fit)
     return fit

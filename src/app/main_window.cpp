@@ -54,6 +54,7 @@
 #include "report/table_export.hpp"
 #include "powder/powder_window.hpp"
 #include "zone/zone_window.hpp"
+#include "refine/refinement_window.hpp"
 #include "tiling/tiling_window.hpp"
 
 namespace lumora {
@@ -100,6 +101,7 @@ MainWindow::~MainWindow() {
   delete tilingWindow_;  // it refers back to this window
   delete powderWindow_;
   delete zoneWindow_;
+  delete refinementWindow_;
 }
 
 QAction* MainWindow::makeAction(const char* name, const QString& text) {
@@ -177,6 +179,8 @@ void MainWindow::buildActions() {
           &MainWindow::showPowderWindow);
   connect(makeAction("mnuView13", QStringLiteral("Zone Axis Pattern")), &QAction::triggered, this,
           &MainWindow::showZoneWindow);
+  connect(makeAction("mnuView14", QStringLiteral("Structure Refinement")), &QAction::triggered, this,
+          &MainWindow::showRefinementWindow);
 
   // Help
   connect(makeAction("mnuHelp6", QStringLiteral("Contents")), &QAction::triggered, this, &MainWindow::showHelp);
@@ -229,6 +233,8 @@ void MainWindow::buildMenus() {
   separator(view, "mnuView02");
   add(view, "mnuView9");
   add(view, "mnuView12");
+  add(view, "mnuView13");
+  add(view, "mnuView14");
 
   buildModelMenu();
 
@@ -455,6 +461,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (tilingWindow_) tilingWindow_->close();
   if (powderWindow_) powderWindow_->close();
   if (zoneWindow_) zoneWindow_->close();
+  if (refinementWindow_) refinementWindow_->close();
   event->accept();
 }
 
@@ -620,6 +627,7 @@ void MainWindow::onRunFinished(FinishedRun run) {
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(true);
   handRunToPowderWindow();
   handInputsToZoneWindow();
+  handRunToRefinementWindow();
 }
 
 void MainWindow::abortRun(bool cancelled) {
@@ -898,6 +906,34 @@ void MainWindow::handRunToPowderWindow() {
   run.inputs = runInputs_;
   if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
   powderWindow_->setRun(std::move(run));
+}
+
+void MainWindow::showRefinementWindow() {
+  if (!refinementWindow_) {
+    refinementWindow_ = new RefinementWindow(paths_);
+    refinementWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    // A whole-pattern fit is shown in the powder window too, over its measurement.
+    connect(refinementWindow_, &RefinementWindow::patternFitted, this,
+            [this](std::vector<double> twoTheta, std::vector<double> observed, std::vector<double> calculated,
+                   QString summary, QString name) {
+              showPowderWindow();
+              powderWindow_->showFittedPattern(
+                  {std::move(twoTheta), std::move(observed), std::move(calculated), name, summary});
+            });
+    if (model_ && !modelSource_.isEmpty()) refinementWindow_->openModel(modelSource_);
+    handRunToRefinementWindow();
+  }
+  refinementWindow_->show();
+  refinementWindow_->raise();
+  refinementWindow_->activateWindow();
+}
+
+void MainWindow::handRunToRefinementWindow() {
+  if (!refinementWindow_ || !calculated_ || !result_) return;
+  RefinementWindow::Run run;
+  run.inputs = runInputs_;
+  if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
+  refinementWindow_->setRun(run);
 }
 
 void MainWindow::applyRefinedConstants(double a, double c) {

@@ -29,6 +29,7 @@ class PlotOutput;
 class TilingWindow;
 class PowderWindow;
 class ZoneWindow;
+class RefinementWindow;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -67,6 +68,7 @@ class MainWindow : public QMainWindow {
   void showTilingWindow();
   void showPowderWindow();
   void showZoneWindow();
+  void showRefinementWindow();
   // The structure model: "" for none, a built-in name, or a model file's path.
   bool chooseModel(const QString& nameOrPath);
   void openModelFile();
@@ -97,6 +99,7 @@ class MainWindow : public QMainWindow {
   void abortRun(bool cancelled);
   void handRunToPowderWindow();
   bool handInputsToZoneWindow();
+  void handRunToRefinementWindow();
   void applyRefinedConstants(double a, double c);
   void refreshTable();
   bool writeTemporaryReport();
@@ -116,6 +119,7 @@ class MainWindow : public QMainWindow {
   QPointer<TilingWindow> tilingWindow_;
   QPointer<PowderWindow> powderWindow_;
   QPointer<ZoneWindow> zoneWindow_;
+  QPointer<RefinementWindow> refinementWindow_;
   QStackedWidget* pages_ = nullptr;  // the normal layout, or the large view
   QStackedWidget* strip_ = nullptr;  // frPlot, or frPROG while a run is going
   QLabel* lprog_ = nullptr;

@@ -13,5 +13,6 @@ int RunTiling(const std::vector<std::string>& args);
 int RunPlot(const std::vector<std::string>& args);
 int RunPowder(const std::vector<std::string>& args);
 int RunZone(const std::vector<std::string>& args);
+int RunRefine(const std::vector<std::string>& args);
 
 }  // namespace lumora::cli

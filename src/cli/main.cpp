@@ -21,6 +21,7 @@ Commands:
   plot          write the 2D or 3D plot as a picture (png, bmp, svg, pdf, wmf)
   powder        merge the reflections into powder lines and simulate the pattern
   zone          simulate a zone-axis diffraction pattern and fit a measured image
+  refine        refine a structure model against measured intensities
 
 "lumora-cli COMMAND --help" describes the options of a command;
 "lumora-cli --version" shows the version.
@@ -48,8 +49,9 @@ int Run(std::vector<std::string> args) {
     if (command == "plot") return lumora::cli::RunPlot(args);
     if (command == "powder") return lumora::cli::RunPowder(args);
     if (command == "zone") return lumora::cli::RunZone(args);
+    if (command == "refine") return lumora::cli::RunRefine(args);
     throw lumora::cli::UsageError("unknown command \"" + lumora::EchoText(command) +
-                                  "\" (reflections, matrices, tiling, plot, powder or zone)");
+                                  "\" (reflections, matrices, tiling, plot, powder, zone or refine)");
   } catch (const lumora::cli::UsageError& error) {
     std::fprintf(stderr, "lumora-cli: %s\n", error.what());
     return 2;

@@ -13,6 +13,7 @@
 #include "cli/gui_application.hpp"
 #include "cli/commands.hpp"
 #include "cli/powder_measured.hpp"
+#include "cli/powder_rietveld.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
@@ -88,6 +89,32 @@ commas or semicolons between them; "#" and "!" comments; one header line;
 A refinement that fails (fewer than 3 peaks, no convergence, a parameter the
 indexed peaks do not fix) writes nothing and exits with status 1.
 
+Whole-pattern fit (with --measured and --model):
+  --rietveld             fit the measured pattern point by point: the lines
+                         of complete orbits of the space group's Laue class
+                         over the measured range (the run's theta range is
+                         set to cover it) with the model's |F|^2, LP, the
+                         pseudo-Voigt profile and a Chebyshev background;
+                         weights 1/sigma^2 (sigma from the file, else
+                         sqrt(counts)). Reports Rp, Rwp, R_exp, chi^2 and each
+                         parameter with its su
+  --refine LIST          with --rietveld: any of scale, zero, a, c, u, v, w,
+                         eta, background (every term) or background:K, and the
+                         structure's occupancy:LABEL, b_par:LABEL,
+                         b_perp:LABEL, size:LABEL (KIND:* for every site);
+                         A=B holds them equal (default
+                         scale,zero,a,c,u,v,w,eta,background). Starts: -a, -c,
+                         --zero, --caglioti, --eta; scale and background from
+                         the data
+  --background N         Chebyshev terms of the background, 0..20 (default 3)
+  --search N             further starts for the structure (default 6)
+  --max-iterations N     per descent (default 100)
+  --model-out FILE       the refined model (model-file format)
+With --rietveld, --refine-json writes the fit (Rp, Rwp, Rexp, chi2, points,
+parameters, correlations, candidates) and --plot the measured pattern under
+the fit with the difference. A fit that refuses (a parameter the data do not
+determine, no convergence, two minima alike) exits with status 3.
+
   -o FILE                write the report to FILE instead of standard output
   --help                 show this text
 )";
@@ -139,8 +166,13 @@ int RunPowder(const std::vector<std::string>& args) {
   NamedInputs accepted = ParameterOptions::Inputs();
   accepted.insert(accepted.end(), PowderOptions::Inputs().begin(), PowderOptions::Inputs().end());
   accepted.insert(accepted.end(), {&kModel, &kLinesFile, &kPatternFile, &kMeasuredFile, &kRefineJson, &kPowderPlot,
-                                   &kOutput, &kHelpOption});
+                                   &kOutput, &kHelpOption, &kRietveld, &kModelOut, &kBackgroundTerms, &kSearch,
+                                   &kMaxIterations});
   const std::vector<Option> options = ReadOptions(args, accepted);
+  // With --rietveld, --refine is the whole-pattern fit's list.
+  const bool rietveld = std::any_of(options.begin(), options.end(), [](const Option& o) { return o.name == kRietveld.option; });
+  PatternFitOptions patternFit;
+  std::string modelOut;
 
   ParameterOptions parameters;
   PowderOptions powder;
@@ -152,8 +184,14 @@ int RunPowder(const std::vector<std::string>& args) {
       std::fputs(kHelp, stdout);
       return 0;
     }
+    if (n == kRietveld.option) continue;
+    if (rietveld && patternFit.Apply(option)) continue;
+    if (!rietveld && (n == kModelOut.option || n == kBackgroundTerms.option || n == kSearch.option ||
+                      n == kMaxIterations.option))
+      throw UsageError("option " + n + " needs --rietveld");
     if (parameters.Apply(option) || powder.Apply(option) || modelOptions.Apply(option)) continue;
-    std::string& file = n == kLinesFile.option      ? linesFile
+    std::string& file = n == kModelOut.option       ? modelOut
+                        : n == kLinesFile.option    ? linesFile
                         : n == kPatternFile.option  ? patternFile
                         : n == kMeasuredFile.option ? measuredFile
                         : n == kRefineJson.option   ? jsonFile
@@ -162,8 +200,10 @@ int RunPowder(const std::vector<std::string>& args) {
     if (option.value.empty()) BadValue(n, option.value, std::string(kNotAFileName));
     file = option.value;
   }
+  if (rietveld && measuredFile.empty()) throw UsageError("option --rietveld needs --measured");
+  if (rietveld && !modelOptions.Given()) throw UsageError("option --rietveld needs --model (the start model)");
   if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
-  if (!jsonFile.empty() && !powder.refineGiven) throw UsageError("option --refine-json needs --refine");
+  if (!jsonFile.empty() && !powder.refineGiven && !rietveld) throw UsageError("option --refine-json needs --refine");
   const std::string plotFormat = plotFile.empty() ? std::string() : PlotFormat(plotFile);
 
   const std::optional<StructureModel> model = modelOptions.Model();
@@ -198,6 +238,12 @@ int RunPowder(const std::vector<std::string>& args) {
   if (!computed) return 1;
   PowderLines& lines = *computed;
   const int nDim = result.lattice.nDim;
+  if (rietveld) {
+    const std::string report = LinesReport(lines, result.records.size(), summary, nDim, powder.lines, modelLabel);
+    if (!linesFile.empty() && !WriteOutput(linesFile, PowderLinesCsv(lines, nDim))) return 1;
+    return RunPatternFit(patternFit, inputs, profile, powder.lines, *model, report,
+                         {measuredFile, output, jsonFile, modelOut, plotFile, plotFormat});
+  }
 
   // Everything is computed before anything is written.
   std::optional<Profile> pattern;

@@ -264,7 +264,7 @@ inline constexpr NamedInput kPeakSmoothing{.option = "--peak-smoothing", .field 
 inline constexpr NamedInput kLinesFile{.option = "--lines", .type = InputType::FileName, .problem = kNotAFileName};
 inline constexpr NamedInput kPatternFile{.option = "--pattern", .type = InputType::FileName,
                                          .problem = kNotAFileName};
-inline constexpr NamedInput kMeasuredFile{.option = "--measured", .type = InputType::FileName,
+inline constexpr NamedInput kMeasuredFile{.option = "--measured", .keyword = "measured", .type = InputType::FileName,
                                           .problem = kNotAFileName};
 inline constexpr NamedInput kRefineJson{.option = "--refine-json", .type = InputType::FileName,
                                         .problem = kNotAFileName};
@@ -338,6 +338,52 @@ inline constexpr NamedInput kPngFile{.option = "--png", .type = InputType::FileN
 inline constexpr NamedInput kPdfFile{.option = "--pdf", .type = InputType::FileName, .problem = kNotAFileName};
 inline constexpr NamedInput kLogIntensity{.option = "--log", .type = InputType::Flag};
 inline constexpr NamedInput kFitJson{.option = "--fit-json", .type = InputType::FileName, .problem = kNotAFileName};
+// ---- Structure refinement (lumora-cli refine, powder --rietveld, Python) -----
+// --refine and --scale of the refinements: their Python keywords (refine,
+// scale) belong to the powder and tiling inputs, so Python hands them over itself.
+inline constexpr NamedInput kReflections{.option = "--reflections", .keyword = "reflections",
+                                         .type = InputType::FileName, .problem = kNotAFileName};
+inline constexpr NamedInput kStructureRefine{.option = "--refine", .type = InputType::List, .defaultText = "scale",
+                                             .problem = "is not a list of parameters"};
+inline constexpr NamedInput kStartScale{.option = "--scale", .type = InputType::Number,
+                                        .range = {.low = 0, .high = 1e300, .lowOpen = true},
+                                        .problem = "is not a scale above 0"};
+inline constexpr NamedInput kExtinction{.option = "--extinction", .keyword = "extinction", .type = InputType::Number,
+                                        .defaultText = "0", .range = {.low = 0, .high = 1e300},
+                                        .problem = "is not an extinction parameter of 0 or above"};
+inline constexpr NamedInput kWeight{.option = "--weight", .keyword = "weight", .field = "tfWeight",
+                                    .label = "Weight a,b", .type = InputType::List,
+                                    .defaultText = "0,0", .range = {.low = 0},
+                                    .problem = "must be A,B: two numbers of 0 or above"};
+inline constexpr NamedInput kNoMerge{.option = "--no-merge", .keyword = "no_merge", .type = InputType::Flag};
+inline constexpr NamedInput kMaxIterations{.option = "--max-iterations", .keyword = "max_iterations",
+                                           .field = "spIterations", .label = "Iterations", .type = InputType::WholeNumber, .defaultText = "100",
+                                           .range = {.low = 1, .high = 10000}};
+inline constexpr NamedInput kSearch{.option = "--search", .keyword = "search", .field = "spSearch",
+                                    .label = "Search starts", .type = InputType::WholeNumber,
+                                    .defaultText = "6", .range = {.low = 0, .high = 1000}};
+inline constexpr NamedInput kMapAt{.option = "--map-at", .keyword = "map_at", .type = InputType::Text,
+                                   .problem = "is not a site label"};
+inline constexpr NamedInput kMapSource{.option = "--map-source", .keyword = "map_source", .type = InputType::Choice,
+                                       .defaultText = "observed", .choices = "observed calculated difference",
+                                       .problem = "is not observed, calculated or difference"};
+inline constexpr NamedInput kMapSize{.option = "--map-size", .keyword = "map_size", .type = InputType::WholeNumber,
+                                     .defaultText = "121", .range = {.low = 16, .high = 1024}};
+inline constexpr NamedInput kMapWidth{.option = "--map-width", .keyword = "map_width", .type = InputType::Number,
+                                      .range = {.low = 0.001, .high = 1000},
+                                      .problem = "is not a half width from 0.001 to 1000 A"};
+inline constexpr NamedInput kModelOut{.option = "--model-out", .type = InputType::FileName, .problem = kNotAFileName};
+inline constexpr NamedInput kCifOut{.option = "--cif", .type = InputType::FileName, .problem = kNotAFileName};
+inline constexpr NamedInput kMapPicture{.option = "--map-png", .type = InputType::FileName, .choices = "png svg pdf",
+                                        .problem = kNotAFileName};
+inline constexpr NamedInput kRietveld{.option = "--rietveld", .type = InputType::Flag};
+inline constexpr NamedInput kPatternRefine{.option = "--refine", .type = InputType::List,
+                                           .defaultText = "scale,zero,a,c,u,v,w,eta,background",
+                                           .problem = "is not a list of parameters"};
+inline constexpr NamedInput kBackgroundTerms{.option = "--background", .keyword = "background",
+                                             .field = "spBackground", .label = "Background terms",
+                                             .type = InputType::WholeNumber, .defaultText = "3",
+                                             .range = {.low = 0, .high = 20}};
 
 // Every named input above (a new one belongs here too), for the rules that
 // hold for all of them.
@@ -359,7 +405,10 @@ inline constexpr const NamedInput* kAll[] = {
     &kTiltY,        &kRadiation,     &kVoltage,      &kThickness,    &kPrecession,     &kGMax,
     &kSMax,         &kCameraLength,  &kSpotSigma,    &kSpotThreshold, &kFitTolerance,  &kCentre,
     &kKRange,       &kMinIndexed,    &kFitTilt,      &kZoneCsv,      &kZoneJson,       &kPngFile,
-    &kPdfFile,      &kLogIntensity,  &kFitJson};
+    &kPdfFile,      &kLogIntensity,  &kFitJson,
+    &kReflections,  &kStructureRefine, &kStartScale,   &kExtinction,   &kWeight,         &kNoMerge,
+    &kMaxIterations, &kSearch,        &kMapAt,        &kMapSource,    &kMapSize,        &kMapWidth,
+    &kModelOut,     &kCifOut,        &kMapPicture,   &kRietveld,     &kPatternRefine,  &kBackgroundTerms};
 
 }  // namespace input
 }  // namespace lumora

@@ -1,6 +1,6 @@
-// Linear least squares for a few parameters through the normal equations,
-// solved by Cholesky on the normal matrix scaled to unit diagonal, with a
-// test for parameters the data do not determine.
+// Linear least squares for a few parameters through the normal equations
+// (common/least_squares.hpp, with Eigen), with a test for parameters the data
+// do not determine.
 #pragma once
 
 #include <cstddef>
@@ -11,14 +11,14 @@ namespace lumora {
 struct NormalSolution {
   std::vector<double> shift;       // minimises |r - J shift|^2
   std::vector<double> covariance;  // (J^T J)^-1, row-major P x P
-  int undetermined = -1;           // the first parameter the data do not determine, or -1
+  int undetermined = -1;           // a parameter the data do not determine, or -1
 };
 
 // jacobian: n rows of P values; residuals: n values. scale: per parameter, a
 // change the data should notice (a lattice constant itself, 1 degree for a
 // zero shift); a parameter whose scale moves the fit by less than 1e-9 rms, or
-// that the others nearly reproduce (pivot below 1e-12 of the scaled matrix),
-// is undetermined and nothing else is set.
+// that the others nearly reproduce (an eigenvalue below 1e-12 of the matrix
+// scaled to unit diagonal), is undetermined and nothing else is set.
 NormalSolution SolveNormalEquations(const std::vector<std::vector<double>>& jacobian,
                                     const std::vector<double>& residuals, const std::vector<double>& scale);
 

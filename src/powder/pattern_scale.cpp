@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "common/least_squares.hpp"
+
 namespace lumora {
 namespace {
 
@@ -70,9 +72,11 @@ double FitScale(const Profile& calculated, const MeasuredPattern& measured) {
 ScaleAndBackground FitScaleAndBackground(const Profile& calculated, const MeasuredPattern& measured) {
   const Sums s = Accumulate(calculated, measured);
   // Normal equations of y = scale c + background.
-  const double det = s.cc * s.w - s.c * s.c;
-  if (s.w > 0.0 && det > 1e-12 * s.cc * s.w) {
-    const ScaleAndBackground fit{s.yScale * ((s.yc * s.w - s.c * s.y) / det), s.yScale * ((s.cc * s.y - s.c * s.yc) / det)};
+  Eigen::Matrix2d normal;
+  normal << s.cc, s.c, s.c, s.w;
+  const NormalStep step = SolveNormal(normal, Eigen::Vector2d(s.yc, s.y));
+  if (s.w > 0.0 && step.undetermined < 0) {
+    const ScaleAndBackground fit{s.yScale * step.shift(0), s.yScale * step.shift(1)};
     if (fit.scale > 0.0 && std::isfinite(fit.scale) && std::isfinite(fit.background)) return fit;
   }
   return {FitScale(calculated, measured), 0.0};

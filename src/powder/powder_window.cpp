@@ -368,6 +368,7 @@ void PowderWindow::setRun(Run run) {
   const bool first = !run_.result;
   run_ = std::move(run);
   refinement_.reset();
+  fitted_.reset();
   chkRefineC_->setEnabled(HasAxisC(run_.inputs.system));
   if (first && run_.result) {
     // The profile starts on the run's 2 theta range; later runs keep what the user set.
@@ -487,12 +488,33 @@ void PowderWindow::refreshScene(bool keepView) {
   PowderPlotScene scene = MakePowderScene(shown, static_cast<PowderAxis>(std::max(0, cmbAxis_->currentIndex())),
                                           static_cast<IntensityScale>(std::max(0, cmbScale_->currentIndex())),
                                           run_.result ? run_.inputs.wavelength : 1.5406);
+  if (fitted_ && measured_) {
+    scene.calcTwoTheta = measured_->twoTheta;
+    scene.calcIntensity = *fitted_;
+  }
   if (!run_.result && !measured_)
     scene.message = "Run a calculation in the main window to see its powder pattern, or open a measured pattern.";
   // Zoom and pan reach over everything on show.
   const AxisRange limits = SceneLimits(scene);
   plot_->setScene(std::move(scene), keepView);
   plot_->setLimits(limits);
+}
+
+void PowderWindow::showFittedPattern(FittedPattern fitted) {
+  if (fitted.twoTheta.size() < 2 || fitted.observed.size() != fitted.twoTheta.size() ||
+      fitted.calculated.size() != fitted.twoTheta.size())
+    return;
+  if (!measured_ || measured_->twoTheta != fitted.twoTheta || measured_->intensity != fitted.observed) {
+    measured_ = MeasuredPattern{fitted.twoTheta, fitted.observed, {}};
+    measuredName_ = fitted.name;
+    lblMeasured_->setText(QStringLiteral("%1: %2 points (fitted)").arg(measuredName_).arg(fitted.twoTheta.size()));
+    peaks_.clear();
+    refinement_.reset();
+    refreshPeaks();
+  }
+  fitted_ = std::move(fitted.calculated);
+  lblStatus_->setText(QStringLiteral("Whole-pattern fit: ") + fitted.summary);
+  refreshScene(true);
 }
 
 bool PowderWindow::openMeasured(const QString& path) {
@@ -506,6 +528,7 @@ bool PowderWindow::openMeasured(const QString& path) {
     return false;
   }
   measured_ = read.pattern;
+  fitted_.reset();
   measuredName_ = QFileInfo(path).fileName();
   const MeasuredPattern& m = *measured_;
   lblMeasured_->setText(QStringLiteral("%1: %2 points, 2\u03b8 %3\u2013%4\u00b0")

@@ -51,6 +51,16 @@ class PowderWindow : public QMainWindow {
   ~PowderWindow() override;
 
   void setRun(Run run);
+  // A whole-pattern fit (Structure Refinement window): the measured points it
+  // fitted become the measurement on show, the fit is drawn instead of the
+  // simulated profile, with the difference; summary goes to the status line.
+  // A new run or pattern drops the fit.
+  struct FittedPattern {
+    std::vector<double> twoTheta, observed, calculated;
+    QString name, summary;
+  };
+  void showFittedPattern(FittedPattern fitted);
+  bool showsFit() const { return fitted_.has_value(); }
   // Reads a measured pattern; false (with a message) when it cannot be used.
   bool openMeasured(const QString& path);
   // Recomputes lines and profile from the fields; false (with a message naming
@@ -132,6 +142,7 @@ class PowderWindow : public QMainWindow {
   std::shared_ptr<const CalculationResult> refinedRun_;  // the run the refinement going on indexes against
   double refinedWavelength_ = 0.0;
   double zero_ = 0.0;  // the zero shift of the pattern on show
+  std::optional<std::vector<double>> fitted_;  // a whole-pattern fit on the measured points
   bool pending_ = false;  // fields changed while a computation ran
 
   QFutureWatcher<Computed> computeWatcher_;

@@ -9,6 +9,7 @@
 #include "app/main_window.hpp"
 #include "inputs/named_inputs.hpp"
 #include "powder/powder_window.hpp"
+#include "refine/refinement_window.hpp"
 #include "test_sandbox.hpp"
 #include "tiling/tiling_window.hpp"
 #include "zone/zone_window.hpp"
@@ -35,7 +36,8 @@ class NamedFieldsTest : public QObject {
     PowderWindow powder(AppPaths(folder_->path()));
     TilingWindow tiling(AppPaths(folder_->path()));
     ZoneWindow zone(AppPaths(folder_->path()));
-    const QList<QObject*> windows = {&main, &powder, &tiling, &zone};
+    RefinementWindow refinement(AppPaths(folder_->path()));
+    const QList<QObject*> windows = {&main, &powder, &tiling, &zone, &refinement};
     int found = 0;
     for (const NamedInput* in : input::kAll) {
       if (in->field.empty()) continue;

@@ -352,3 +352,102 @@ def test_fit_zone_image_from_a_file_and_an_array_and_refusal():
         lumora.zone_pattern(radiation="xray", voltage=100)
     with pytest.raises(ValueError, match="image"):
         lumora.fit_zone_image(np.zeros(5), **FIVE_FOLD)
+
+
+TRUE_MODEL = """name truth
+system decagonal
+setting yamamoto
+P1 Al 0.8 0.2 0.2 0.2 0.2 0 polygon:5:0 1 0.7 1.5
+P2 Al 1 0.4 0.4 0.4 0.4 0 polygon:5:180 1.618034 0.7 1.5
+P3 Al 1 0.6 0.6 0.6 0.6 0 polygon:5:0 1.618034 0.7 1.5
+P4 Al 0.8 0.8 0.8 0.8 0.8 0 polygon:5:180 1 0.7 1.5
+"""
+LATTICE = dict(wavelength=0.7107, a=2.82, c=4.1)
+
+
+def exact_rows(model_file, scale=25.0):
+    # I = scale |F|^2 of the model's reflections, sigma 2 % of I plus a floor.
+    run = lumora.reflections(model=model_file, theta=(2, 25), qi_max=1.5, loops=3, **LATTICE)
+    intensity = scale * run["f_abs"] ** 2
+    sigma = 0.02 * intensity + 1e-3 * intensity.max()
+    return np.column_stack([run["indices"], intensity, sigma])
+
+
+def test_refine_structure_recovers_exact_data_and_agrees_with_the_cli(tmp_path):
+    truth = tmp_path / "truth.model"
+    truth.write_text(TRUE_MODEL)
+    start = tmp_path / "start.model"
+    start.write_text(TRUE_MODEL.replace("Al 0.8 ", "Al 1 ").replace(" 0.7 1.5", " 0 0"))
+    rows = exact_rows(str(truth))
+    refine = "scale,occupancy:P1=occupancy:P4,b_par:P1=b_par:*,b_perp:P1=b_perp:*"
+    fit = lumora.refine_structure(str(start), rows, refine=refine, map_at="P2", map_size=40, **LATTICE)
+    values = {p["name"]: p["value"] for p in fit["parameters"]}
+    assert values["scale"] == pytest.approx(25.0, rel=1e-5)
+    assert values["occupancy:P1=occupancy:P4"] == pytest.approx(0.8, abs=1e-6)
+    assert values["b_par:P1=b_par:P2=b_par:P3=b_par:P4"] == pytest.approx(0.7, abs=1e-5)
+    assert values["b_perp:P1=b_perp:P2=b_perp:P3=b_perp:P4"] == pytest.approx(1.5, abs=1e-4)
+    assert fit["R1"] < 1e-6 and fit["merged_in"] == "10/mmm" and fit["measurements"] == len(rows)
+    n = fit["observations"]
+    assert fit["reflections"]["index"].shape == (n, 5) and fit["reflections"]["calculated"].shape == (n,)
+    assert fit["correlations"]["matrix"].shape == (4, 4)
+    assert np.allclose(np.diag(fit["correlations"]["matrix"]), 1.0)
+    assert fit["maps"][0]["values"].shape == (40, 40) and fit["maps"][0]["plane"] == "internal x-y"
+    refined_p4 = [line.split() for line in fit["model"].splitlines() if line.startswith("P4 ")][0]
+    assert float(refined_p4[2]) == pytest.approx(0.8, abs=1e-6) and float(refined_p4[-1]) == pytest.approx(1.5, abs=1e-4)
+    if CLI:
+        data = tmp_path / "data.hkl"
+        np.savetxt(data, rows, fmt=["%d"] * 5 + ["%.17g", "%.17g"])
+        out = tmp_path / "r.json"
+        result = cli("refine", "--model", str(start), "--reflections", str(data), "--refine", refine,
+                     "--wavelength", "0.7107", "-a", "2.82", "-c", "4.1", "--refine-json", str(out))
+        assert result.returncode == 0, result.stderr
+        from_cli = json.loads(out.read_text())
+        assert from_cli["observations"] == n
+        for p in from_cli["parameters"]:
+            assert p["value"] == pytest.approx(values[p["name"]], rel=1e-9, abs=1e-12)
+
+
+def test_refine_structure_refuses_with_the_reason_and_bad_rows_name_their_field(tmp_path):
+    truth = tmp_path / "truth.model"
+    truth.write_text(TRUE_MODEL)
+    rows = exact_rows(str(truth))
+    with pytest.raises(lumora.NoReliableSolution) as refused:
+        # Every occupancy and the scale move all intensities alike.
+        lumora.refine_structure(str(truth), rows, refine="scale,occupancy:*", search=0, **LATTICE)
+    assert "is not determined by the data" in refused.value.reason
+    assert [p["name"] for p in refused.value.parameters][:2] == ["scale", "occupancy:P1"]
+    assert isinstance(refused.value.candidates, list)
+    bad = rows[:3].copy()
+    bad[1, 6] = -1.0
+    with pytest.raises(ValueError, match=r"row 2, field 7 \(sigma\): \"-1\" must be above 0"):
+        lumora.refine_structure(str(truth), bad, **LATTICE)
+    with pytest.raises(ValueError, match="option --refine"):
+        lumora.refine_structure(str(truth), rows, refine="size:Q", **LATTICE)
+
+
+EXAMPLE_PATTERN = os.path.join(os.path.dirname(__file__), "..", "..", "docs", "examples", "synthetic_decagonal.xye")
+
+
+def test_fit_pattern_gives_back_the_example_lattice_and_agrees_with_the_cli(tmp_path):
+    # The example was made at a = 2.825 A, c = 12.08 A, zero +0.04 degrees (make_synthetic_powder.py).
+    run = dict(anode="Cu", loops=4, doublet=True, a=2.824, c=12.07, caglioti=(0.004, 0, 0.004))
+    fit = lumora.fit_pattern(EXAMPLE_PATTERN, "penrose", **run)
+    values = {p["name"]: p for p in fit["parameters"]}
+    assert abs(values["a"]["value"] - 2.825) < 3 * values["a"]["su"] + 2e-5
+    assert abs(values["zero"]["value"] - 0.04) < 3 * values["zero"]["su"] + 2e-4
+    assert fit["chi2"] == pytest.approx(1.0, abs=0.1)
+    assert fit["calculated"].shape == fit["observed"].shape == (fit["points"],)
+    # The same pattern given as rows fits alike.
+    rows = np.loadtxt(EXAMPLE_PATTERN)
+    again = lumora.fit_pattern(rows, "penrose", **run)
+    assert again["parameters"][2]["value"] == pytest.approx(fit["parameters"][2]["value"], rel=1e-9)
+    if CLI:
+        out = tmp_path / "fit.json"
+        result = cli("powder", "--model", "penrose", "--anode", "Cu", "--theta", "5,40", "--loops", "4", "--doublet",
+                     "-a", "2.824", "-c", "12.07", "--caglioti", "0.004,0,0.004", "--measured", EXAMPLE_PATTERN,
+                     "--rietveld", "--refine-json", str(out))
+        assert result.returncode == 0, result.stderr
+        for p in json.loads(out.read_text())["parameters"]:
+            assert p["value"] == pytest.approx(values[p["name"]]["value"], rel=1e-9, abs=1e-12)
+    with pytest.raises(lumora.NoReliableSolution, match="is not determined by the data"):
+        lumora.fit_pattern(EXAMPLE_PATTERN, "penrose", refine="scale,occupancy:P1=occupancy:*", search=0, **run)

@@ -1,0 +1,57 @@
+// The normal-equation solver against the closed form of a straight-line fit,
+// and its test for parameters the data do not determine.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/least_squares.hpp"
+
+namespace lumora {
+namespace {
+
+TEST(LeastSquares, StraightLineAgreesWithTheClosedForm) {
+  // y = 2 + 0.5 x + a wiggle; the line's slope and intercept from the sums.
+  const int n = 9;
+  Eigen::MatrixXd j(n, 2);
+  Eigen::VectorXd y(n);
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (int i = 0; i < n; ++i) {
+    const double x = 1e3 * i;  // units far apart: the scaling must not matter
+    j(i, 0) = 1.0;
+    j(i, 1) = x;
+    y(i) = 2.0 + 0.5 * x + (i % 3 == 0 ? 0.1 : -0.05);
+    sx += x, sy += y(i), sxx += x * x, sxy += x * y(i);
+  }
+  const double det = n * sxx - sx * sx;
+  const NormalStep step = SolveNormal(j.transpose() * j, j.transpose() * y);
+  ASSERT_EQ(step.undetermined, -1);
+  EXPECT_NEAR(step.shift(1), (n * sxy - sx * sy) / det, 1e-12);
+  EXPECT_NEAR(step.shift(0), (sxx * sy - sx * sxy) / det, 1e-9);
+  EXPECT_NEAR(step.covariance(1, 1), n / det, 1e-12 * n / det);
+  EXPECT_NEAR(step.covariance(0, 1), -sx / det, 1e-9 * sx / det);
+  // Marquardt's step: (N + mu diag N) shift = right.
+  const Eigen::MatrixXd normal = j.transpose() * j;
+  const NormalStep damped = SolveNormal(normal, j.transpose() * y, 10.0);
+  const Eigen::MatrixXd dampedNormal = normal + 10.0 * Eigen::MatrixXd(normal.diagonal().asDiagonal());
+  const Eigen::VectorXd residual = dampedNormal * damped.shift - j.transpose() * y;
+  EXPECT_LT(residual.norm(), 1e-9 * (j.transpose() * y).norm());
+}
+
+TEST(LeastSquares, NamesTheParameterTheDataDoNotFix) {
+  // Columns 0 and 2 move the fit alike: a direction of no information.
+  Eigen::MatrixXd j(6, 3);
+  for (int i = 0; i < 6; ++i) j.row(i) << 1.0 + i, std::sin(i), 3.0 * (1.0 + i);
+  Eigen::VectorXd r = Eigen::VectorXd::LinSpaced(6, 0.0, 1.0);
+  const NormalStep step = SolveNormal(j.transpose() * j, j.transpose() * r);
+  EXPECT_TRUE(step.undetermined == 0 || step.undetermined == 2);
+  EXPECT_GT(std::fabs(step.nullDirection(0)), 0.5);
+  EXPECT_GT(std::fabs(step.nullDirection(2)), 0.1);
+  EXPECT_LT(std::fabs(step.nullDirection(1)), 1e-6);
+  EXPECT_EQ(step.shift.size(), 0);
+  // A parameter the fit does not depend on at all.
+  j.col(2).setZero();
+  EXPECT_EQ(SolveNormal(j.transpose() * j, j.transpose() * r).undetermined, 2);
+}
+
+}  // namespace
+}  // namespace lumora
