@@ -121,13 +121,6 @@ ParameterOptions ApplyParameters(const Options& options) {
   return parameters;
 }
 
-template <typename T>
-py::array_t<T> Column(const std::vector<ReflectionRecord>& records, float ReflectionRecord::*field) {
-  py::array_t<T> out(static_cast<py::ssize_t>(records.size()));
-  T* data = out.mutable_data();
-  for (std::size_t i = 0; i < records.size(); ++i) data[i] = static_cast<T>(records[i].*field);
-  return out;
-}
 
 py::array_t<double> Doubles(const std::vector<double>& values) {
   py::array_t<double> out(static_cast<py::ssize_t>(values.size()));
@@ -183,13 +176,16 @@ py::dict Reflections(const py::dict& keywords) {
 
   py::dict out;
   out["indices"] = indices;
-  out["theta"] = Column<double>(records, &ReflectionRecord::theta);
-  out["d"] = Column<double>(records, &ReflectionRecord::d);
-  out["qe"] = Column<double>(records, &ReflectionRecord::qe);
-  out["qi"] = Column<double>(records, &ReflectionRecord::qi);
-  out["x"] = Column<double>(records, &ReflectionRecord::x);
-  out["y"] = Column<double>(records, &ReflectionRecord::y);
-  out["z"] = Column<double>(records, &ReflectionRecord::z);
+  // Full precision from the indices: the records hold single-precision copies.
+  const char* const names[] = {"theta", "d", "qe", "qi", "x", "y", "z"};
+  std::vector<py::array_t<double>> columns;
+  for (std::size_t k = 0; k < std::size(names); ++k) columns.emplace_back(static_cast<py::ssize_t>(n));
+  for (std::size_t i = 0; i < n; ++i) {
+    const ReflectionValues v = RecomputeReflection(result.lattice, result.wavelength, records[i]);
+    const double values[] = {v.theta, v.d, v.qe, v.qi, v.xyz[0], v.xyz[1], v.xyz[2]};
+    for (std::size_t k = 0; k < std::size(names); ++k) columns[k].mutable_data()[i] = values[k];
+  }
+  for (std::size_t k = 0; k < std::size(names); ++k) out[names[k]] = columns[k];
   out["plane_class"] = planeClass;
   out["main"] = mainFlag;
   if (intensities) {
@@ -199,17 +195,20 @@ py::dict Reflections(const py::dict& keywords) {
     out["model"] = EchoText(intensities->model, kShownNameChars);  // a str: valid UTF-8
   }
   const RunStatistics& s = result.stats;
+  // The plot statistics are single-precision quantities of the run; they are
+  // given as the decimal lumora-cli writes, not as the float widened.
+  auto stat = [](float v) { return *ParseNumber(ShortestText(v)); };
   py::dict stats;
   stats["kept"] = result.kept;
   stats["visited"] = result.visited;
   stats["loops"] = py::int_(py::str(ToDecimal(result.loops)));
-  stats["zero_layer_max"] = static_cast<double>(s.zeroLayerMax);
-  stats["theta_max"] = static_cast<double>(s.thetaMax);
-  stats["qi_max"] = static_cast<double>(s.qiMax);
-  stats["qi_min_positive"] = static_cast<double>(s.qiMinPositive);
-  stats["bounds"] = py::make_tuple(s.bounds.xMin, s.bounds.xMax, s.bounds.yMin, s.bounds.yMax, s.bounds.zMin,
-                                   s.bounds.zMax);
-  stats["coord_max"] = static_cast<double>(s.bounds.CoordMax());
+  stats["zero_layer_max"] = stat(s.zeroLayerMax);
+  stats["theta_max"] = stat(s.thetaMax);
+  stats["qi_max"] = stat(s.qiMax);
+  stats["qi_min_positive"] = stat(s.qiMinPositive);
+  stats["bounds"] = py::make_tuple(stat(s.bounds.xMin), stat(s.bounds.xMax), stat(s.bounds.yMin),
+                                   stat(s.bounds.yMax), stat(s.bounds.zMin), stat(s.bounds.zMax));
+  stats["coord_max"] = stat(s.bounds.CoordMax());
   out["statistics"] = stats;
   out["space_group"] = summary.sgSymbol;
   out["summary"] = py::make_tuple(summary.paramLine1, summary.paramLine2);

@@ -47,14 +47,16 @@ def test_default_run_types_and_shapes():
     assert ico["indices"].shape[1] == 6 and len(ico["theta"]) > 0
 
 
-def test_bragg_relations_hold():
-    # Independent of the run's code: Bragg's law and |q| = 1/d, in numpy.
+def test_bragg_relations_hold_at_double_precision():
+    # Independent of the run's code: Bragg's law and |q| = 1/d, in numpy. At
+    # 1e-11 they fail for single-precision values widened (about 1e-7 apart);
+    # theta carries the program's pi to 10 digits (relative 1e-10 at most).
     run = lumora.reflections(wavelength=1.5406, theta=(5, 60), loops=3)
     wavelength = 1.5406
-    assert np.allclose(np.degrees(np.arcsin(wavelength / (2 * run["d"]))), run["theta"], atol=1e-4)
+    assert np.allclose(np.degrees(np.arcsin(wavelength / (2 * run["d"]))), run["theta"], rtol=2e-10, atol=0)
     q = np.sqrt(run["x"] ** 2 + run["y"] ** 2 + run["z"] ** 2)
-    assert np.allclose(q, run["qe"], rtol=1e-5)
-    assert np.allclose(run["qe"] * run["d"], 1.0, rtol=1e-5)
+    assert np.allclose(q, run["qe"], rtol=1e-13, atol=0)
+    assert np.allclose(run["qe"] * run["d"], 1.0, rtol=1e-14, atol=0)
     assert run["theta"].min() >= 5 and run["theta"].max() <= 60 and run["qi"].max() <= 1.0 + 1e-6
 
 
@@ -75,15 +77,37 @@ def test_records_equal_lumora_cli(args, kwargs):
     assert len(rows) == len(run["theta"])
     indices = np.array([[int(r["h%d" % (k + 1)]) for k in range(n_dim)] for r in rows])
     assert np.array_equal(indices, run["indices"])
-    # The CSV writes each single-precision value in its shortest exact form.
+    # Values at full precision: the CSV's equal the arrays to 1e-12 relative.
     for name in ("theta", "d", "qe", "qi", "x", "y", "z"):
-        expected = np.array([float(r[name]) for r in rows], dtype=np.float32)
-        assert np.array_equal(expected, run[name].astype(np.float32)), name
+        expected = np.array([float(r[name]) for r in rows])
+        assert np.allclose(expected, run[name], rtol=1e-12, atol=1e-300), name
     assert np.array_equal(np.array([int(r["planeClass"]) for r in rows]), run["plane_class"])
     assert np.array_equal(np.array([r["mainFlag"] != "0" for r in rows]), run["main"])
     if rows and "intensity" in rows[0]:
         for name in ("intensity", "f_abs", "f_phase"):
             assert np.allclose([float(r[name]) for r in rows], run[name], rtol=1e-12, atol=1e-12), name
+
+
+@needs_cli
+def test_arrays_and_statistics_equal_lumora_cli_json():
+    result = cli("reflections", "--format", "json", "--system", "icosahedral", "--loops", "3", "--model",
+                 "ammann-kramer")
+    assert result.returncode == 0, result.stderr
+    expected = json.loads(result.stdout)
+    run = lumora.reflections(system="icosahedral", loops=3, model="ammann-kramer")
+    records = expected["records"]
+    assert len(records) == len(run["theta"]) > 100
+    for name in ("theta", "d", "qe", "qi", "x", "y", "z", "intensity", "f_abs", "f_phase"):
+        values = np.array([r[name] for r in records], dtype=np.float64)
+        assert np.allclose(values, run[name], rtol=1e-12, atol=1e-300), name
+    # Not single-precision values widened: some value needs more than float32 holds.
+    assert not np.array_equal(run["d"], run["d"].astype(np.float32).astype(np.float64))
+    stats = expected["statistics"]
+    for key, name in (("zero_layer_max", "zeroLayerMax"), ("theta_max", "thetaMax"), ("qi_max", "qiMax"),
+                      ("qi_min_positive", "qiMinPositive"), ("coord_max", "coordMax")):
+        assert run["statistics"][key] == pytest.approx(stats[name], rel=1e-12), key
+    bounds = tuple(stats[k] for k in ("xMin", "xMax", "yMin", "yMax", "zMin", "zMax"))
+    assert run["statistics"]["bounds"] == pytest.approx(bounds, rel=1e-12)
 
 
 @needs_cli
