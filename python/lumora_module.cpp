@@ -31,7 +31,10 @@
 #include "powder/powder_profile.hpp"
 #include "powder/powder_refinement.hpp"
 #include "reflections/space_groups.hpp"
+#include "tiling/exact_diffraction.hpp"
 #include "tiling/multigrid.hpp"
+#include "tiling/tiling_analysis.hpp"
+#include "tiling/tiling_options.hpp"
 
 namespace py = pybind11;
 using namespace lumora;
@@ -379,18 +382,11 @@ py::list SpaceGroups(const py::dict& keywords) {
   return out;
 }
 
-py::dict MakeTilingDict(const py::dict& keywords) {
-  using namespace input;
-  const Options options = KeywordOptions(keywords, {&kSymmetry, &kLoopOrder, &kScale, &kShiftMode});
-  auto whole = [&options](const NamedInput& named, int fallback) {
-    const auto it = options.find(std::string(named.option));
-    return it == options.end() ? fallback : static_cast<int>(ReadWholeNumber(named, it->second));
-  };
-  TilingInputs inputs;
-  inputs.symmetry = whole(kSymmetry, inputs.symmetry);
-  inputs.loopOrder = whole(kLoopOrder, inputs.loopOrder);
-  inputs.zoom = whole(kScale, inputs.zoom);
-  inputs.shiftMode = static_cast<ShiftMode>(whole(kShiftMode, 0));
+py::dict MakeTilingDict(const py::dict& keywords, bool peaks) {
+  Options options = KeywordOptions(keywords, TilingOptions::Inputs());
+  TilingOptions tilingOptions;
+  Take(options, tilingOptions);
+  const TilingInputs inputs = tilingOptions.Resolve();
   Tiling tiling;
   {
     py::gil_scoped_release release;
@@ -423,6 +419,37 @@ py::dict MakeTilingDict(const py::dict& keywords) {
   out["tile_types"] = types;
   out["vertex_table_full"] = tiling.vertexTableFull;
   out["grid_shift"] = Doubles(tiling.gridShift);
+  const std::optional<std::string> note = TilingNote(tiling.inputs.symmetry, tiling.gridShift);
+  out["note"] = note ? py::object(py::str(*note)) : py::object(py::none());
+  if (peaks) {
+    const int n = tiling.inputs.symmetry;
+    const std::vector<ModulePoint> points = tilingOptions.PeakPoints(n);
+    std::vector<double> intensity;
+    {
+      py::gil_scoped_release release;
+      intensity = BraggIntensities(n, LatticeVertexPositions(tiling), points);
+    }
+    const auto m = static_cast<py::ssize_t>(points.size());
+    const auto rank = static_cast<py::ssize_t>(ModuleRank(n));
+    py::array_t<double> k({m, static_cast<py::ssize_t>(2)});
+    py::array_t<std::int32_t> index({m, rank});
+    py::array_t<double> internal(m);
+    auto kv = k.mutable_unchecked<2>();
+    auto iv = index.mutable_unchecked<2>();
+    for (py::ssize_t p = 0; p < m; ++p) {
+      const ModulePoint& point = points[static_cast<std::size_t>(p)];
+      kv(p, 0) = point.qx;
+      kv(p, 1) = point.qy;
+      for (py::ssize_t i = 0; i < rank; ++i) iv(p, i) = point.index[static_cast<std::size_t>(i)];
+      internal.mutable_data()[p] = point.internal;
+    }
+    py::dict found;
+    found["k"] = k;
+    found["index"] = index;
+    found["internal"] = internal;
+    found["intensity"] = Doubles(intensity);
+    out["peaks"] = found;
+  }
   return out;
 }
 
@@ -447,6 +474,7 @@ PYBIND11_MODULE(_core, m) {
         "Powder lines and the simulated profile for the keyword arguments of lumora.powder.");
   m.def("refine", &Refine, py::arg("observed"), py::arg("keywords"),
         "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
-  m.def("tiling", &MakeTilingDict, py::arg("keywords"),
-        "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays.");
+  m.def("tiling", &MakeTilingDict, py::arg("keywords"), py::arg("peaks") = false,
+        "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays, and with "
+        "peaks the Bragg peaks of its exact vertices.");
 }

@@ -168,19 +168,19 @@ inline constexpr NamedInput kShiftMode{.option = "--shift-mode", .keyword = "shi
                                        .type = InputType::WholeNumber, .defaultText = "0",
                                        .range = {.low = 0, .high = 2}};
 // Refused as: "..." has "x", which is not a number from -1 to 1
-inline constexpr NamedInput kShifts{.option = "--shifts", .field = "edShifts", .label = "Shifts",
+inline constexpr NamedInput kShifts{.option = "--shifts", .keyword = "shifts", .field = "edShifts", .label = "Shifts",
                                     .type = InputType::List, .range = {.low = -1, .high = 1},
                                     .problem = "is not a number from -1 to 1"};
-inline constexpr NamedInput kPreset{.option = "--preset", .type = InputType::Choice,
+inline constexpr NamedInput kPreset{.option = "--preset", .keyword = "preset", .type = InputType::Choice,
                                     .choices = "penrose generalised-penrose generalized-penrose ammann-beenker",
                                     .problem = "is not penrose, generalised-penrose or ammann-beenker"};
-inline constexpr NamedInput kShiftSum{.option = "--shift-sum", .field = "spnShiftSum", .label = "Shift sum",
+inline constexpr NamedInput kShiftSum{.option = "--shift-sum", .keyword = "shift_sum", .field = "spnShiftSum", .label = "Shift sum",
                                       .type = InputType::Number,
                                       .defaultText = "0.5",
                                       .range = {.low = -5, .high = 5}, .problem = "is not a number from -5.0 to 5.0"};
-inline constexpr NamedInput kKMax{.option = "--k-max", .type = InputType::Number, .defaultText = "2",
+inline constexpr NamedInput kKMax{.option = "--k-max", .keyword = "k_max", .type = InputType::Number, .defaultText = "2",
                                   .range = {.low = 0.1, .high = 10}, .problem = "is not a number from 0.1 to 10.0"};
-inline constexpr NamedInput kInternalMax{.option = "--internal-max", .type = InputType::Number, .defaultText = "1",
+inline constexpr NamedInput kInternalMax{.option = "--internal-max", .keyword = "internal_max", .type = InputType::Number, .defaultText = "1",
                                          .range = {.low = 0.1, .high = 10},
                                          .problem = "is not a number from 0.1 to 10.0"};
 inline constexpr NamedInput kGain{.option = "--gain", .type = InputType::Number, .defaultText = "1",
@@ -197,6 +197,8 @@ inline constexpr NamedInput kVerticesCsv{.option = "--vertices-csv", .type = Inp
                                          .problem = kNotAFileName};
 inline constexpr NamedInput kSvgFile{.option = "--svg", .type = InputType::FileName, .problem = kNotAFileName};
 inline constexpr NamedInput kDiffractionPng{.option = "--diffraction-png", .type = InputType::FileName,
+                                            .problem = kNotAFileName};
+inline constexpr NamedInput kDiffractionCsv{.option = "--diffraction-csv", .type = InputType::FileName,
                                             .problem = kNotAFileName};
 inline constexpr NamedInput kStatsFile{.option = "--stats", .type = InputType::FileName, .problem = kNotAFileName};
 
@@ -283,7 +285,7 @@ inline constexpr const NamedInput* kAll[] = {
     &kSpots,        &kLayer,         &kSymmetry,     &kLoopOrder,    &kScale,          &kBrightness,
     &kShiftMode,    &kShifts,        &kPreset,       &kShiftSum,     &kKMax,           &kInternalMax,
     &kGain,         &kXyFile,        &kTilingPng,    &kVerticesPng,  &kFtPng,          &kTilesCsv,
-    &kVerticesCsv,  &kSvgFile,       &kDiffractionPng, &kStatsFile,  &kTolerance,      &kMonochromator,
+    &kVerticesCsv,  &kSvgFile,       &kDiffractionPng, &kDiffractionCsv, &kStatsFile,  &kTolerance,      &kMonochromator,
     &kTwoTheta,     &kTwoThetaMin,   &kTwoThetaMax,  &kTwoThetaStep, &kCaglioti,       &kCagliotiU,
     &kCagliotiV,    &kCagliotiW,     &kEta,          &kCut,          &kZero,           &kDoublet,
     &kRefine,       &kIndexTolerance, &kPeakThreshold, &kPeakSmoothing, &kLinesFile,   &kPatternFile,

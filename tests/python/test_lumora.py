@@ -162,6 +162,38 @@ def test_tiling_vertices_equal_lumora_cli():
 
 
 @needs_cli
+def test_tiling_presets_shifts_and_peaks_equal_lumora_cli(tmp_path):
+    result = cli("tiling", "--preset", "ammann-beenker", "--loop-order", "5", "--k-max", "1.2",
+                 "--vertices-csv", str(tmp_path / "v.csv"), "--diffraction-csv", str(tmp_path / "p.csv"))
+    assert result.returncode == 0, result.stderr
+    t = lumora.tiling(preset="ammann-beenker", loop_order=5, k_max=1.2)
+    assert t["grid_shift"].shape == (8,) and t["note"] is None
+    # Ammann-Beenker: the parallel grids i and i + 4 interleave halfway.
+    assert np.allclose(t["grid_shift"][:4] + t["grid_shift"][4:], 0.5)
+    rows = np.loadtxt(tmp_path / "p.csv", delimiter=",", comments="#", skiprows=4)
+    peaks = t["peaks"]
+    assert peaks["index"].shape == (len(rows), 4) and peaks["index"].dtype == np.int32
+    assert np.array_equal(rows[:, 3:7].astype(np.int32), peaks["index"])
+    assert np.allclose(rows[:, 0:2], peaks["k"], rtol=1e-12, atol=1e-15)
+    assert np.allclose(rows[:, 7], peaks["internal"], rtol=1e-12, atol=1e-15)
+    assert np.allclose(rows[:, 8], peaks["intensity"], rtol=1e-12, atol=1e-15)
+    # Given shifts as a sequence or text; the classic shifts of N = 8 get the window's note.
+    given = lumora.tiling(symmetry=5, shifts=(0.1, 0.2, 0.3, 0.2, 0.2))
+    assert np.allclose(given["grid_shift"], [0.1, 0.2, 0.3, 0.2, 0.2])
+    assert np.array_equal(given["vertices"], lumora.tiling(symmetry=5, shifts="0.1,0.2,0.3,0.2,0.2")["vertices"])
+    assert "Non-standard" in lumora.tiling(symmetry=8)["note"]
+    assert "peaks" not in given
+    for kwargs, args in ((dict(preset="penrose", symmetry=7), ("--preset", "penrose", "--symmetry", "7")),
+                         (dict(shifts=(0.1, 0.2)), ("--shifts", "0.1,0.2")),
+                         (dict(symmetry=20, peaks=True), ("--symmetry", "20", "--diffraction-csv", "x.csv"))):
+        bad = cli("tiling", *args)
+        assert bad.returncode == 2
+        with pytest.raises(ValueError) as error:
+            lumora.tiling(**kwargs)
+        assert str(error.value) == bad.stderr.strip().splitlines()[-1][len("lumora-cli: "):]
+
+
+@needs_cli
 @pytest.mark.parametrize("system", ["octagonal", "decagonal", "dodecagonal", "icosahedral"])
 def test_matrices_equal_lumora_cli(system):
     result = cli("matrices", "--system", system, "-a", "3.5")
