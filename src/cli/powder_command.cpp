@@ -17,6 +17,7 @@
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
+#include "powder/powder_cif.hpp"
 #include "powder/powder_files.hpp"
 #include "powder/powder_plot_painter.hpp"
 #include "powder/powder_lines.hpp"
@@ -45,7 +46,9 @@ Lines:
   --tolerance T          relative d tolerance for merging (default 1e-6)
   --monochromator ANGLE  2theta of the monochromator crystal in degrees
                          (default 0: no monochromator)
-  --lines FILE.csv       every line with all its index vectors and qi values
+  --lines FILE           every line with all its index vectors and qi values:
+                         CSV, or CIF when FILE ends in .cif (_pd_peak rows
+                         and a _refln row per index vector)
 
 Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
   --two-theta MIN,MAX,STEP  range and step in degrees (default twice the theta
@@ -58,8 +61,10 @@ Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
                          (-10 < Z < 10; default 0); also the refinement's start
   --doublet              K-alpha1 and K-alpha2 of the anode (K-alpha2 at half
                          the strength of K-alpha1) instead of one peak
-  --pattern FILE         the profile: CSV when FILE ends in .csv, else XY
-                         (two columns, "#" comment header)
+  --pattern FILE         the profile: CSV when FILE ends in .csv, pdCIF when
+                         it ends in .cif (with --measured on the measured
+                         points, with the measurement and the scaled
+                         profile), else XY (two columns, "#" comment header)
 
 Measured pattern (2 or 3 columns: 2theta, intensity[, sigma]; blanks, tabs,
 commas or semicolons between them; "#" and "!" comments; one header line;
@@ -221,9 +226,16 @@ int RunPowder(const std::vector<std::string>& args) {
     json = measured.json;
   }
   // Every file's content, refusals included, before any file is touched.
+  const PowderCifRun cifRun{result, summary, {}, modelLabel};
   std::vector<OutputFile> files;
-  if (!linesFile.empty()) files.push_back({linesFile, PowderLinesCsv(lines, nDim)});
-  if (!patternFile.empty()) files.push_back({patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile))});
+  if (!linesFile.empty())
+    files.push_back({linesFile, HasExtension(linesFile, ".cif") ? LinesCif(cifRun, lines, powder.lines)
+                                                                : PowderLinesCsv(lines, nDim)});
+  if (!patternFile.empty())
+    files.push_back({patternFile, HasExtension(patternFile, ".cif")
+                                      ? PatternCif(cifRun, *pattern, profile,
+                                                   measuredFile.empty() ? nullptr : &measured.pattern, measured.fit)
+                                      : PowderPatternText(*pattern, EndsWithCsv(patternFile))});
   if (!jsonFile.empty()) files.push_back({jsonFile, json});
   if (!plotFile.empty()) {
     PowderPlotData data;

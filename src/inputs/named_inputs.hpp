@@ -113,7 +113,7 @@ inline constexpr NamedInput kColumns{.option = "--columns", .type = InputType::L
                                      .choices = "indices theta d qe-qi xyz intensity",
                                      .problem = "is not one of indices, theta, d, qe-qi, xyz, intensity"};
 inline constexpr NamedInput kReportFormat{.option = "--format", .type = InputType::Choice, .defaultText = "hkl",
-                                          .choices = "hkl csv json", .problem = "is not hkl, csv or json"};
+                                          .choices = "hkl csv json cif", .problem = "is not hkl, csv, json or cif"};
 inline constexpr NamedInput kOutput{.option = "-o", .type = InputType::FileName, .problem = kNotAFileName};
 inline constexpr NamedInput kProgress{.option = "--progress", .type = InputType::Flag};
 inline constexpr NamedInput kMaxRecords{.option = "--max-records", .type = InputType::WholeNumber,

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <sstream>
 
+#include <gemmi/cif.hpp>
+
 #include "scratch_test.hpp"
 #include "cli/cli_run.hpp"
 
@@ -81,6 +83,28 @@ TEST_F(CliPowder, LinesTakeEveryReflectionOnceAndThePatternKeepsTheirArea) {
   const auto doublet = Lines(Path("p.CSV"));
   EXPECT_EQ(doublet[0], "two_theta,intensity");
   EXPECT_EQ(Fields(doublet[1], ',').size(), 2u);
+}
+
+// The CIF files of both commands read back with gemmi, with as many rows as
+// their CSV counterparts.
+TEST_F(CliPowder, CifFilesReadBackWithGemmi) {
+  namespace cif = gemmi::cif;
+  const auto csv = RunCli("reflections --system icosahedral --model ammann-kramer --format csv");
+  const auto text = RunCli("reflections --system icosahedral --model ammann-kramer --format cif");
+  ASSERT_EQ(csv.status, 0);
+  ASSERT_EQ(text.status, 0);
+  cif::Document reflections = cif::read_string(text.out);
+  const std::size_t records = std::stoul(csv.out.substr(csv.out.find("# reflections: ") + 15));
+  EXPECT_GT(records, 50u);
+  EXPECT_EQ(reflections.blocks.at(0).find_values("_refln_index_m_3").length(), records);
+  EXPECT_EQ(reflections.blocks.at(0).find_values("_refln_F_calc").length(), records);
+
+  ASSERT_EQ(RunCli("powder --anode Cu --theta 5,30 --pattern " + Path("p.xy") + " --lines " + Path("l.cif")).status, 0);
+  ASSERT_EQ(RunCli("powder --anode Cu --theta 5,30 --pattern " + Path("p.cif") + " --lines " + Path("l.csv")).status, 0);
+  cif::Document pattern = cif::read_file(Path("p.cif"));
+  cif::Document lines = cif::read_file(Path("l.cif"));
+  EXPECT_EQ(pattern.blocks.at(0).find_values("_pd_calc_intensity_total").length(), Lines(Path("p.xy")).size() - 1);
+  EXPECT_EQ(lines.blocks.at(0).find_values("_pd_peak_id").length(), Lines(Path("l.csv")).size() - 1);
 }
 
 TEST_F(CliPowder, ModelIntensitiesAndMonochromatorChangeTheLines) {
