@@ -26,6 +26,7 @@
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
 #include "lattice/lattice.hpp"
+#include "powder/measured_formats.hpp"
 #include "powder/powder_lines.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_profile.hpp"
@@ -453,6 +454,35 @@ py::dict MakeTilingDict(const py::dict& keywords, bool peaks) {
   return out;
 }
 
+py::object OptionalNumber(const std::optional<double>& value) {
+  return value ? py::object(py::float_(*value)) : py::object(py::none());
+}
+
+// A measured pattern in any format read, as lumora-cli powder --measured and --range read it.
+py::dict ReadPattern(const std::string& path, const py::object& rangeValue) {
+  std::size_t range = 1;
+  if (!rangeValue.is_none())
+    range = static_cast<std::size_t>(ReadWholeNumber(input::kMeasuredRange, ValueText(rangeValue)));
+  MeasuredFile file;
+  {
+    py::gil_scoped_release release;
+    file = ReadMeasuredFile(path, range - 1);
+  }
+  if (!file.error.empty()) throw UsageError(file.error);
+  py::dict out;
+  out["two_theta"] = Doubles(file.pattern.twoTheta);
+  out["intensity"] = Doubles(file.pattern.intensity);
+  out["sigma"] = file.pattern.sigma.empty() ? py::object(py::none()) : py::object(Doubles(file.pattern.sigma));
+  out["format"] = file.format;
+  out["ranges"] = file.ranges;
+  out["range"] = file.range + 1;
+  out["wavelength"] = OptionalNumber(file.wavelength);
+  out["wavelength2"] = OptionalNumber(file.wavelength2);
+  out["ratio"] = OptionalNumber(file.ratio);
+  out["wavelength_item"] = file.wavelengthItem.empty() ? py::object(py::none()) : py::object(py::str(file.wavelengthItem));
+  return out;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
@@ -474,6 +504,8 @@ PYBIND11_MODULE(_core, m) {
         "Powder lines and the simulated profile for the keyword arguments of lumora.powder.");
   m.def("refine", &Refine, py::arg("observed"), py::arg("keywords"),
         "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
+  m.def("read_pattern", &ReadPattern, py::arg("path"), py::arg("range") = py::none(),
+        "A measured powder pattern in any format read, range counted from 1; see lumora.read_pattern.");
   m.def("tiling", &MakeTilingDict, py::arg("keywords"), py::arg("peaks") = false,
         "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays, and with "
         "peaks the Bragg peaks of its exact vertices.");

@@ -12,7 +12,7 @@ the same core; bad input raises ``ValueError`` with the message
 
 from . import _core
 
-__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine"]
+__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine", "read_pattern"]
 
 
 def _given(arguments):
@@ -116,6 +116,28 @@ def refine(observed_two_theta, system=None, space_group=None, setting=None, a=No
     keywords = _given(locals())
     del keywords["observed_two_theta"]
     return _core.refine([float(t) for t in observed_two_theta], keywords)
+
+
+def read_pattern(path, range=None):
+    """A measured powder pattern, as lumora-cli powder --measured reads it:
+    text (.xy, .xye, .csv: 2theta, intensity[, sigma]) or a diffractometer's
+    file in any format xylib reads (Bruker RAW and UXD, PANalytical XRDML,
+    Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS, GSAS, pdCIF, ...).
+
+      path   the file
+      range  the range (scan) of a file that holds several, counted from 1
+             (default 1)
+
+    Returns a dict: "two_theta", "intensity" (n,) float64 by rising 2theta,
+    "sigma" (n,) float64 or None, "format" (the format's name, "text" for
+    the text reader), "ranges" (a description of each range of the file),
+    "range" (the one read), and the wavelengths the file states in A, each
+    None when it states none: "wavelength" (K-alpha1 or the only one),
+    "wavelength2" (K-alpha2), "ratio" (I(K-alpha2)/I(K-alpha1)) and
+    "wavelength_item" (the file's item it came from). Raises ValueError
+    naming the file and the line, point or range at fault.
+    """
+    return _core.read_pattern(str(path), range)
 
 
 def matrices(system=None, setting=None, a=None, c=None, settings=None):

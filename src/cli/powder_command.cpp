@@ -66,11 +66,17 @@ Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
                          points, with the measurement and the scaled
                          profile), else XY (two columns, "#" comment header)
 
-Measured pattern (2 or 3 columns: 2theta, intensity[, sigma]; blanks, tabs,
-commas or semicolons between them; "#" and "!" comments; one header line;
-2theta rising or falling throughout):
+Measured pattern: text (.xy, .xye, .csv and other text: 2 or 3 columns:
+2theta, intensity[, sigma]; blanks, tabs, commas or semicolons between them;
+"#" and "!" comments; one header line; 2theta rising or falling throughout),
+or a diffractometer's file in any format xylib reads (Bruker RAW and UXD,
+PANalytical XRDML, Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS,
+GSAS, pdCIF, ...). A wavelength the file states is the run's unless
+--wavelength, --anode or --settings chooses one; the report says which.
   --measured FILE        report its peaks and the least-squares scale of the
                          simulated profile on it (weighted by 1/sigma^2)
+  --range N              the range (scan) of a file that holds several,
+                         counted from 1 (default 1)
   --peak-threshold T     a peak's smoothed second derivative must lie T times
                          its noise below 0 and below its sides, and its top T
                          times the noise of one intensity above the
@@ -143,14 +149,15 @@ int RunPowder(const std::vector<std::string>& args) {
   using namespace input;
   NamedInputs accepted = ParameterOptions::Inputs();
   accepted.insert(accepted.end(), PowderOptions::Inputs().begin(), PowderOptions::Inputs().end());
-  accepted.insert(accepted.end(), {&kModel, &kLinesFile, &kPatternFile, &kMeasuredFile, &kRefineJson, &kPowderPlot,
-                                   &kOutput, &kHelpOption});
+  accepted.insert(accepted.end(), {&kModel, &kLinesFile, &kPatternFile, &kMeasuredFile, &kMeasuredRange, &kRefineJson,
+                                   &kPowderPlot, &kOutput, &kHelpOption});
   const std::vector<Option> options = ReadOptions(args, accepted);
 
   ParameterOptions parameters;
   PowderOptions powder;
   ModelOptions modelOptions;
   std::string linesFile, patternFile, measuredFile, jsonFile, plotFile, output;
+  std::optional<std::size_t> measuredRange;
   for (const Option& option : options) {
     const std::string& n = option.name;
     if (n == kHelpOption.option) {
@@ -158,6 +165,10 @@ int RunPowder(const std::vector<std::string>& args) {
       return 0;
     }
     if (parameters.Apply(option) || powder.Apply(option) || modelOptions.Apply(option)) continue;
+    if (n == kMeasuredRange.option) {
+      measuredRange = static_cast<std::size_t>(ReadWholeNumber(kMeasuredRange, option.value));
+      continue;
+    }
     std::string& file = n == kLinesFile.option      ? linesFile
                         : n == kPatternFile.option  ? patternFile
                         : n == kMeasuredFile.option ? measuredFile
@@ -168,11 +179,22 @@ int RunPowder(const std::vector<std::string>& args) {
     file = option.value;
   }
   if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
+  if (measuredRange && measuredFile.empty()) throw UsageError("option --range needs --measured");
   if (!jsonFile.empty() && !powder.refineGiven) throw UsageError("option --refine-json needs --refine");
   const std::string plotFormat = plotFile.empty() ? std::string() : PlotFormat(plotFile);
 
   const std::optional<StructureModel> model = modelOptions.Model();
 
+  // The measurement is read first: a wavelength it states is the run's unless one was chosen.
+  std::optional<MeasuredFile> measuredRead;
+  bool wavelengthFromFile = false;
+  if (!measuredFile.empty()) {
+    measuredRead = ReadMeasured(measuredFile, measuredRange.value_or(1));
+    if (measuredRead->wavelength && !parameters.WavelengthChosen()) {
+      parameters.ChooseWavelength(ShortestText(*measuredRead->wavelength));
+      wavelengthFromFile = true;
+    }
+  }
   const ParameterOptions::Read read = parameters.ReadInputs();
   const Summary& summary = read.summary;
   const CalculationInputs& inputs = read.inputs;
@@ -217,7 +239,8 @@ int RunPowder(const std::vector<std::string>& args) {
     CalculationInputs refineInputs = inputs;
     refineInputs.wavelength = powder.RefineWavelength(read.texts, inputs);
     powder.refine.secondWavelength = powder.SecondWavelength(read.texts);
-    measured = AnalyseMeasured(measuredFile, *pattern, powder, refineInputs, result.records, nDim);
+    measured = AnalyseMeasured(*measuredRead, measuredFile, *pattern, powder, refineInputs, result.records, nDim,
+                               StatedWavelengthLine(*measuredRead, wavelengthFromFile, inputs.wavelength));
     if (!measured.error.empty()) {
       std::fprintf(stderr, "lumora-cli: refinement: %s\n", measured.error.c_str());
       return 1;

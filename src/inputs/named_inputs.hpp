@@ -268,6 +268,11 @@ inline constexpr NamedInput kPatternFile{.option = "--pattern", .type = InputTyp
                                          .problem = kNotAFileName};
 inline constexpr NamedInput kMeasuredFile{.option = "--measured", .type = InputType::FileName,
                                           .problem = kNotAFileName};
+// The range of a measured file that holds several, counted from 1.
+inline constexpr NamedInput kMeasuredRange{.option = "--range", .keyword = "range", .field = "cmbRange",
+                                           .label = "Range", .type = InputType::WholeNumber, .defaultText = "1",
+                                           .range = {.low = 1, .high = 100000},
+                                           .problem = "is not a range number from 1 to 100000"};
 inline constexpr NamedInput kRefineJson{.option = "--refine-json", .type = InputType::FileName,
                                         .problem = kNotAFileName};
 inline constexpr NamedInput kPowderPlot{.option = "--plot", .type = InputType::FileName, .choices = "png svg pdf",
@@ -289,7 +294,7 @@ inline constexpr const NamedInput* kAll[] = {
     &kTwoTheta,     &kTwoThetaMin,   &kTwoThetaMax,  &kTwoThetaStep, &kCaglioti,       &kCagliotiU,
     &kCagliotiV,    &kCagliotiW,     &kEta,          &kCut,          &kZero,           &kDoublet,
     &kRefine,       &kIndexTolerance, &kPeakThreshold, &kPeakSmoothing, &kLinesFile,   &kPatternFile,
-    &kMeasuredFile, &kRefineJson,    &kPowderPlot};
+    &kMeasuredFile, &kMeasuredRange, &kRefineJson,    &kPowderPlot};
 
 }  // namespace input
 }  // namespace lumora

@@ -364,3 +364,39 @@ def test_widths_beyond_any_powder_pattern_are_a_value_error():
     for caglioti, message in (((1e12, 0, 0), "Caglioti U 1e+12"), ((0, 0, 1e30), "Caglioti W 1e+30")):
         with pytest.raises(ValueError, match=r"^option --caglioti: .* " + re.escape(message) + " is not within 100"):
             lumora.powder(caglioti=caglioti)
+
+
+def test_read_pattern_of_a_diffractometer_file_and_of_text(tmp_path):
+    # An XRDML file of two scans written here: 2theta from its start and end
+    # positions, the counts as given, the wavelength it states.
+    scan = ('<scan appendNumber="{n}" scanAxis="Gonio" status="Completed"><dataPoints>'
+            '<positions axis="2Theta" unit="deg"><startPosition>{s}</startPosition><endPosition>{e}</endPosition>'
+            '</positions><commonCountingTime unit="seconds">1</commonCountingTime>'
+            '<intensities unit="counts">{i}</intensities></dataPoints></scan>')
+    (tmp_path / "m.xrdml").write_text(
+        '<?xml version="1.0" encoding="UTF-8"?>\n'
+        '<xrdMeasurements xmlns="http://www.xrdml.com/XRDMeasurement/1.5" status="Completed">'
+        '<xrdMeasurement measurementType="Scan" status="Completed"><usedWavelength intended="K-Alpha 1">'
+        '<kAlpha1 unit="Angstrom">1.5405980</kAlpha1><kAlpha2 unit="Angstrom">1.5444260</kAlpha2>'
+        '<ratioKAlpha2KAlpha1>0.5</ratioKAlpha2KAlpha1></usedWavelength>'
+        + scan.format(n=0, s="10", e="10.3", i="5 6 7 8") + scan.format(n=1, s="40", e="40.2", i="1 2 3")
+        + '</xrdMeasurement></xrdMeasurements>\n')
+    second = lumora.read_pattern(tmp_path / "m.xrdml", range=2)
+    assert second["format"] == "PANalytical XRDML" and second["range"] == 2 and len(second["ranges"]) == 2
+    assert np.allclose(second["two_theta"], [40.0, 40.1, 40.2], rtol=0, atol=1e-12)
+    assert np.array_equal(second["intensity"], [1.0, 2.0, 3.0]) and second["sigma"] is None
+    assert (second["wavelength"], second["wavelength2"], second["ratio"]) == (1.540598, 1.544426, 0.5)
+    assert lumora.read_pattern(str(tmp_path / "m.xrdml"))["intensity"].tolist() == [5, 6, 7, 8]
+    with pytest.raises(ValueError, match="range 3 asked for, but the file has 2 ranges"):
+        lumora.read_pattern(tmp_path / "m.xrdml", range=3)
+    with pytest.raises(ValueError, match="option --range"):
+        lumora.read_pattern(tmp_path / "m.xrdml", range=0)
+
+    # Text goes to the own reader, with its line messages; falling 2theta comes back rising.
+    (tmp_path / "m.xye").write_text("# 2theta I sigma\n20.5 4 2\n20.25 9 3\n")
+    text = lumora.read_pattern(tmp_path / "m.xye")
+    assert text["format"] == "text" and text["wavelength"] is None
+    assert text["two_theta"].tolist() == [20.25, 20.5] and text["sigma"].tolist() == [3.0, 2.0]
+    (tmp_path / "bad.xy").write_text("10 5\n11 x\n")
+    with pytest.raises(ValueError, match=r"bad\.xy, line 2: \"x\" is not a number"):
+        lumora.read_pattern(tmp_path / "bad.xy")
