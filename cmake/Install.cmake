@@ -1,6 +1,8 @@
 # Installing: executables in bin/, help in share/lumora/, the desktop entry,
-# icon and metainfo where desktops look for them, manual pages and the bash
-# completion of lumora-cli; `make deb` packs the same tree with CPack.
+# icon and metainfo where desktops look for them, manual pages, the bash
+# completion of lumora-cli and the examples in share/doc/lumora/examples (the
+# Python package installs itself: python/CMakeLists.txt); `make deb` packs the
+# same tree with CPack.
 include(GNUInstallDirs)
 set(LUMORA_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/lumora)
 
@@ -13,6 +15,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.lumora.Lumora.metainfo.xml DES
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lumora-cli)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${LUMORA_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/examples/ DESTINATION ${LUMORA_DOCDIR}/examples)
 # Debian wants the change log compressed, without a time stamp.
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
   COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > ${PROJECT_BINARY_DIR}/changelog.gz
@@ -50,11 +53,13 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Lumora developers <dev@lumora.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "diffraction reflections of quasicrystals")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "Lumora treats a quasicrystal as a periodic lattice in five or six\ndimensions and lists its diffraction reflections as a report, a zero-layer\nplot and a rotatable 3D plot. It also builds quasiperiodic rhombus tilings\nand shows the Fourier transform of their vertices. lumora-cli does the\nsame calculations for scripts.")
+  "Lumora treats a quasicrystal as a periodic lattice in five or six\ndimensions and lists its diffraction reflections as a report, a zero-layer\nplot and a rotatable 3D plot. It also builds quasiperiodic rhombus tilings\nand shows the Fourier transform of their vertices. lumora-cli does the\nsame calculations for scripts, and the Python package lumora gives them\nas numpy arrays.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# "import lumora" needs Debian's python3 and numpy; the programs do not.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3, python3-numpy")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

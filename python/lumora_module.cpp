@@ -26,6 +26,7 @@
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
 #include "lattice/lattice.hpp"
+#include "powder/measured_formats.hpp"
 #include "powder/powder_lines.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_profile.hpp"
@@ -35,7 +36,10 @@
 #include "refine/pattern_fit_report.hpp"
 #include "refine/structure_options.hpp"
 #include "refine/structure_report.hpp"
+#include "tiling/exact_diffraction.hpp"
 #include "tiling/multigrid.hpp"
+#include "tiling/tiling_analysis.hpp"
+#include "tiling/tiling_options.hpp"
 #include "zone/grey_image.hpp"
 #include "zone/zone_fit.hpp"
 #include "zone/zone_options.hpp"
@@ -128,13 +132,6 @@ ParameterOptions ApplyParameters(const Options& options) {
   return parameters;
 }
 
-template <typename T>
-py::array_t<T> Column(const std::vector<ReflectionRecord>& records, float ReflectionRecord::*field) {
-  py::array_t<T> out(static_cast<py::ssize_t>(records.size()));
-  T* data = out.mutable_data();
-  for (std::size_t i = 0; i < records.size(); ++i) data[i] = static_cast<T>(records[i].*field);
-  return out;
-}
 
 py::array_t<double> Doubles(const std::vector<double>& values) {
   py::array_t<double> out(static_cast<py::ssize_t>(values.size()));
@@ -190,13 +187,16 @@ py::dict Reflections(const py::dict& keywords) {
 
   py::dict out;
   out["indices"] = indices;
-  out["theta"] = Column<double>(records, &ReflectionRecord::theta);
-  out["d"] = Column<double>(records, &ReflectionRecord::d);
-  out["qe"] = Column<double>(records, &ReflectionRecord::qe);
-  out["qi"] = Column<double>(records, &ReflectionRecord::qi);
-  out["x"] = Column<double>(records, &ReflectionRecord::x);
-  out["y"] = Column<double>(records, &ReflectionRecord::y);
-  out["z"] = Column<double>(records, &ReflectionRecord::z);
+  // Full precision from the indices: the records hold single-precision copies.
+  const char* const names[] = {"theta", "d", "qe", "qi", "x", "y", "z"};
+  std::vector<py::array_t<double>> columns;
+  for (std::size_t k = 0; k < std::size(names); ++k) columns.emplace_back(static_cast<py::ssize_t>(n));
+  for (std::size_t i = 0; i < n; ++i) {
+    const ReflectionValues v = RecomputeReflection(result.lattice, result.wavelength, records[i]);
+    const double values[] = {v.theta, v.d, v.qe, v.qi, v.xyz[0], v.xyz[1], v.xyz[2]};
+    for (std::size_t k = 0; k < std::size(names); ++k) columns[k].mutable_data()[i] = values[k];
+  }
+  for (std::size_t k = 0; k < std::size(names); ++k) out[names[k]] = columns[k];
   out["plane_class"] = planeClass;
   out["main"] = mainFlag;
   if (intensities) {
@@ -206,17 +206,20 @@ py::dict Reflections(const py::dict& keywords) {
     out["model"] = EchoText(intensities->model, kShownNameChars);  // a str: valid UTF-8
   }
   const RunStatistics& s = result.stats;
+  // The plot statistics are single-precision quantities of the run; they are
+  // given as the decimal lumora-cli writes, not as the float widened.
+  auto stat = [](float v) { return *ParseNumber(ShortestText(v)); };
   py::dict stats;
   stats["kept"] = result.kept;
   stats["visited"] = result.visited;
   stats["loops"] = py::int_(py::str(ToDecimal(result.loops)));
-  stats["zero_layer_max"] = static_cast<double>(s.zeroLayerMax);
-  stats["theta_max"] = static_cast<double>(s.thetaMax);
-  stats["qi_max"] = static_cast<double>(s.qiMax);
-  stats["qi_min_positive"] = static_cast<double>(s.qiMinPositive);
-  stats["bounds"] = py::make_tuple(s.bounds.xMin, s.bounds.xMax, s.bounds.yMin, s.bounds.yMax, s.bounds.zMin,
-                                   s.bounds.zMax);
-  stats["coord_max"] = static_cast<double>(s.bounds.CoordMax());
+  stats["zero_layer_max"] = stat(s.zeroLayerMax);
+  stats["theta_max"] = stat(s.thetaMax);
+  stats["qi_max"] = stat(s.qiMax);
+  stats["qi_min_positive"] = stat(s.qiMinPositive);
+  stats["bounds"] = py::make_tuple(stat(s.bounds.xMin), stat(s.bounds.xMax), stat(s.bounds.yMin),
+                                   stat(s.bounds.yMax), stat(s.bounds.zMin), stat(s.bounds.zMax));
+  stats["coord_max"] = stat(s.bounds.CoordMax());
   out["statistics"] = stats;
   out["space_group"] = summary.sgSymbol;
   out["summary"] = py::make_tuple(summary.paramLine1, summary.paramLine2);
@@ -625,18 +628,11 @@ py::list SpaceGroups(const py::dict& keywords) {
   return out;
 }
 
-py::dict MakeTilingDict(const py::dict& keywords) {
-  using namespace input;
-  const Options options = KeywordOptions(keywords, {&kSymmetry, &kLoopOrder, &kScale, &kShiftMode});
-  auto whole = [&options](const NamedInput& named, int fallback) {
-    const auto it = options.find(std::string(named.option));
-    return it == options.end() ? fallback : static_cast<int>(ReadWholeNumber(named, it->second));
-  };
-  TilingInputs inputs;
-  inputs.symmetry = whole(kSymmetry, inputs.symmetry);
-  inputs.loopOrder = whole(kLoopOrder, inputs.loopOrder);
-  inputs.zoom = whole(kScale, inputs.zoom);
-  inputs.shiftMode = static_cast<ShiftMode>(whole(kShiftMode, 0));
+py::dict MakeTilingDict(const py::dict& keywords, bool peaks) {
+  Options options = KeywordOptions(keywords, TilingOptions::Inputs());
+  TilingOptions tilingOptions;
+  Take(options, tilingOptions);
+  const TilingInputs inputs = tilingOptions.Resolve();
   Tiling tiling;
   {
     py::gil_scoped_release release;
@@ -669,6 +665,66 @@ py::dict MakeTilingDict(const py::dict& keywords) {
   out["tile_types"] = types;
   out["vertex_table_full"] = tiling.vertexTableFull;
   out["grid_shift"] = Doubles(tiling.gridShift);
+  const std::optional<std::string> note = TilingNote(tiling.inputs.symmetry, tiling.gridShift);
+  out["note"] = note ? py::object(py::str(*note)) : py::object(py::none());
+  if (peaks) {
+    const int n = tiling.inputs.symmetry;
+    const std::vector<ModulePoint> points = tilingOptions.PeakPoints(n);
+    std::vector<double> intensity;
+    {
+      py::gil_scoped_release release;
+      intensity = BraggIntensities(n, LatticeVertexPositions(tiling), points);
+    }
+    const auto m = static_cast<py::ssize_t>(points.size());
+    const auto rank = static_cast<py::ssize_t>(ModuleRank(n));
+    py::array_t<double> k({m, static_cast<py::ssize_t>(2)});
+    py::array_t<std::int32_t> index({m, rank});
+    py::array_t<double> internal(m);
+    auto kv = k.mutable_unchecked<2>();
+    auto iv = index.mutable_unchecked<2>();
+    for (py::ssize_t p = 0; p < m; ++p) {
+      const ModulePoint& point = points[static_cast<std::size_t>(p)];
+      kv(p, 0) = point.qx;
+      kv(p, 1) = point.qy;
+      for (py::ssize_t i = 0; i < rank; ++i) iv(p, i) = point.index[static_cast<std::size_t>(i)];
+      internal.mutable_data()[p] = point.internal;
+    }
+    py::dict found;
+    found["k"] = k;
+    found["index"] = index;
+    found["internal"] = internal;
+    found["intensity"] = Doubles(intensity);
+    out["peaks"] = found;
+  }
+  return out;
+}
+
+py::object OptionalNumber(const std::optional<double>& value) {
+  return value ? py::object(py::float_(*value)) : py::object(py::none());
+}
+
+// A measured pattern in any format read, as lumora-cli powder --measured and --range read it.
+py::dict ReadPattern(const std::string& path, const py::object& rangeValue) {
+  std::size_t range = 1;
+  if (!rangeValue.is_none())
+    range = static_cast<std::size_t>(ReadWholeNumber(input::kMeasuredRange, ValueText(rangeValue)));
+  MeasuredFile file;
+  {
+    py::gil_scoped_release release;
+    file = ReadMeasuredFile(path, range - 1);
+  }
+  if (!file.error.empty()) throw UsageError(file.error);
+  py::dict out;
+  out["two_theta"] = Doubles(file.pattern.twoTheta);
+  out["intensity"] = Doubles(file.pattern.intensity);
+  out["sigma"] = file.pattern.sigma.empty() ? py::object(py::none()) : py::object(Doubles(file.pattern.sigma));
+  out["format"] = file.format;
+  out["ranges"] = file.ranges;
+  out["range"] = file.range + 1;
+  out["wavelength"] = OptionalNumber(file.wavelength);
+  out["wavelength2"] = OptionalNumber(file.wavelength2);
+  out["ratio"] = OptionalNumber(file.ratio);
+  out["wavelength_item"] = file.wavelengthItem.empty() ? py::object(py::none()) : py::object(py::str(file.wavelengthItem));
   return out;
 }
 
@@ -888,12 +944,15 @@ PYBIND11_MODULE(_core, m) {
         "Powder lines and the simulated profile for the keyword arguments of lumora.powder.");
   m.def("refine", &Refine, py::arg("observed"), py::arg("keywords"),
         "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
+  m.def("read_pattern", &ReadPattern, py::arg("path"), py::arg("range") = py::none(),
+        "A measured powder pattern in any format read, range counted from 1; see lumora.read_pattern.");
+  m.def("tiling", &MakeTilingDict, py::arg("keywords"), py::arg("peaks") = false,
+        "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays, and with "
+        "peaks the Bragg peaks of its exact vertices.");
   m.def("zone_pattern", &ZonePatternDict, py::arg("keywords"),
         "The zone-axis pattern for the keyword arguments of lumora.zone_pattern.");
   m.def("fit_zone_image", &FitZoneImageDict, py::arg("image"), py::arg("keywords"),
         "Finds the spots of an image (file name or 2-D array) and fits the zone pattern to them.");
-  m.def("tiling", &MakeTilingDict, py::arg("keywords"),
-        "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays.");
   m.def("refine_structure", &RefineStructureDict, py::arg("keywords"), py::arg("rows") = py::none(),
         "Refines a structure model against measured intensities for the keyword arguments of "
         "lumora.refine_structure (reflections a file, or rows of h1..hn, I, sigma); a dict like lumora-cli refine "

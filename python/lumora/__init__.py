@@ -13,7 +13,8 @@ the same core; bad input raises ``ValueError`` with the message
 from . import _core
 
 __all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine", "refine_structure",
-           "fit_pattern", "zone_pattern", "fit_zone_image", "NoReliableSolution"]
+           "fit_pattern", "zone_pattern", "fit_zone_image", "read_pattern",
+           "NoReliableSolution"]
 
 
 class NoReliableSolution(RuntimeError):
@@ -225,6 +226,28 @@ def fit_pattern(measured, model, refine="scale,zero,a,c,u,v,w,eta,background", b
     return result
 
 
+def read_pattern(path, range=None):
+    """A measured powder pattern, as lumora-cli powder --measured reads it:
+    text (.xy, .xye, .csv: 2theta, intensity[, sigma]) or a diffractometer's
+    file in any format xylib reads (Bruker RAW and UXD, PANalytical XRDML,
+    Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS, GSAS, pdCIF, ...).
+
+      path   the file
+      range  the range (scan) of a file that holds several, counted from 1
+             (default 1)
+
+    Returns a dict: "two_theta", "intensity" (n,) float64 by rising 2theta,
+    "sigma" (n,) float64 or None, "format" (the format's name, "text" for
+    the text reader), "ranges" (a description of each range of the file),
+    "range" (the one read), and the wavelengths the file states in A, each
+    None when it states none: "wavelength" (K-alpha1 or the only one),
+    "wavelength2" (K-alpha2), "ratio" (I(K-alpha2)/I(K-alpha1)) and
+    "wavelength_item" (the file's item it came from). Raises ValueError
+    naming the file and the line, point or range at fault.
+    """
+    return _core.read_pattern(str(path), range)
+
+
 def matrices(system=None, setting=None, a=None, c=None, settings=None):
     """The direct lattice matrix and its inverse.
 
@@ -242,9 +265,10 @@ def space_groups(system="decagonal"):
     return _core.space_groups(_given(locals()))
 
 
-def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None):
+def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None, shifts=None, preset=None, shift_sum=None,
+           peaks=False, k_max=None, internal_max=None):
     """A quasiperiodic rhombus tiling built by the multigrid method on the
-    512 x 512 pixel canvas, as lumora-cli tiling builds it.
+    512 x 512 pixel canvas, as lumora-cli tiling and the tiling window build it.
 
     Arguments (the defaults are lumora-cli's):
       symmetry    N, the number of grids, 5..20 (default 5)
@@ -252,14 +276,34 @@ def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None):
       scale       edge length 3 x scale pixels, 1..10 (default 8)
       shift_mode  0 symmetry type 1 (default), 1 symmetry type 2, 2 random
                   (the first random tiling the window shows)
+      shifts      the N grid shifts, each from -1 to 1 (a sequence or the
+                  comma-separated text lumora-cli takes)
+      preset      "penrose", "generalised-penrose" or "ammann-beenker": the
+                  standard tiling's N and shifts, as the window's preset list
+      shift_sum   shift sum of the generalised Penrose tiling, -5..5 (default 0.5)
+      peaks       True: also the Bragg peaks of the exact vertex set, as
+                  lumora-cli tiling --diffraction-csv writes them (given k_max
+                  or internal_max imply it)
+      k_max       largest |k| of the peaks, reciprocal edge lengths, 0.1..10 (default 2)
+      internal_max  largest internal component of the peaks, 0.1..10 (default 1)
 
     Returns a dict: "vertices" (m, 2) float64 unique vertex coordinates in
     pixels, "tiles" (k, 4, 2) int32 rhombus corners in outline order,
-    "tile_types" (k,) int32 (1..), "grid_shift" (N,) float64 and
-    "vertex_table_full" (bool: more vertices existed than were recorded).
-    The run releases the GIL. Raises ValueError for bad input.
+    "tile_types" (k,) int32 (1..), "grid_shift" (N,) float64,
+    "vertex_table_full" (bool: more vertices existed than were recorded) and
+    "note" (the window's note on a periodic or non-standard tiling, or None).
+    With peaks, "peaks" is a dict for p module points q = sum h_i (2/N) e_i:
+    "k" (p, 2) float64 in reciprocal edge lengths (y down, as the vertices),
+    "index" (p, r) int32 the h_i (r = phi(N)), "internal" (p,) float64 the
+    length of the Galois-conjugate partner, and "intensity" (p,) float64,
+    |sum exp(2 pi i k.x)|^2 / n^2 over the n exact vertices (1 at k = 0).
+    The run releases the GIL. Raises ValueError for bad input (more than
+    20000 peaks within the limits among it).
     """
-    return _core.tiling(_given(locals()))
+    keywords = _given(locals())
+    wanted = bool(keywords.pop("peaks", False)) or "k_max" in keywords or "internal_max" in keywords
+    return _core.tiling(keywords, wanted)
+
 
 
 def zone_pattern(system=None, space_group=None, setting=None, a=None, c=None, qi_max=None, loops=None, model=None,

@@ -18,6 +18,7 @@
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
+#include "powder/powder_cif.hpp"
 #include "powder/powder_files.hpp"
 #include "powder/powder_plot_painter.hpp"
 #include "powder/powder_lines.hpp"
@@ -46,7 +47,9 @@ Lines:
   --tolerance T          relative d tolerance for merging (default 1e-6)
   --monochromator ANGLE  2theta of the monochromator crystal in degrees
                          (default 0: no monochromator)
-  --lines FILE.csv       every line with all its index vectors and qi values
+  --lines FILE           every line with all its index vectors and qi values:
+                         CSV, or CIF when FILE ends in .cif (_pd_peak rows
+                         and a _refln row per index vector)
 
 Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
   --two-theta MIN,MAX,STEP  range and step in degrees (default twice the theta
@@ -59,14 +62,22 @@ Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
                          (-10 < Z < 10; default 0); also the refinement's start
   --doublet              K-alpha1 and K-alpha2 of the anode (K-alpha2 at half
                          the strength of K-alpha1) instead of one peak
-  --pattern FILE         the profile: CSV when FILE ends in .csv, else XY
-                         (two columns, "#" comment header)
+  --pattern FILE         the profile: CSV when FILE ends in .csv, pdCIF when
+                         it ends in .cif (with --measured on the measured
+                         points, with the measurement and the scaled
+                         profile), else XY (two columns, "#" comment header)
 
-Measured pattern (2 or 3 columns: 2theta, intensity[, sigma]; blanks, tabs,
-commas or semicolons between them; "#" and "!" comments; one header line;
-2theta rising or falling throughout):
+Measured pattern: text (.xy, .xye, .csv and other text: 2 or 3 columns:
+2theta, intensity[, sigma]; blanks, tabs, commas or semicolons between them;
+"#" and "!" comments; one header line; 2theta rising or falling throughout),
+or a diffractometer's file in any format xylib reads (Bruker RAW and UXD,
+PANalytical XRDML, Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS,
+GSAS, pdCIF, ...). A wavelength the file states is the run's unless
+--wavelength, --anode or --settings chooses one; the report says which.
   --measured FILE        report its peaks and the least-squares scale of the
                          simulated profile on it (weighted by 1/sigma^2)
+  --range N              the range (scan) of a file that holds several,
+                         counted from 1 (default 1)
   --peak-threshold T     a peak's smoothed second derivative must lie T times
                          its noise below 0 and below its sides, and its top T
                          times the noise of one intensity above the
@@ -165,9 +176,9 @@ int RunPowder(const std::vector<std::string>& args) {
   using namespace input;
   NamedInputs accepted = ParameterOptions::Inputs();
   accepted.insert(accepted.end(), PowderOptions::Inputs().begin(), PowderOptions::Inputs().end());
-  accepted.insert(accepted.end(), {&kModel, &kLinesFile, &kPatternFile, &kMeasuredFile, &kRefineJson, &kPowderPlot,
-                                   &kOutput, &kHelpOption, &kRietveld, &kModelOut, &kBackgroundTerms, &kSearch,
-                                   &kMaxIterations});
+  accepted.insert(accepted.end(), {&kModel, &kLinesFile, &kPatternFile, &kMeasuredFile, &kMeasuredRange, &kRefineJson,
+                                   &kPowderPlot, &kOutput, &kHelpOption, &kRietveld, &kModelOut, &kBackgroundTerms,
+                                   &kSearch, &kMaxIterations});
   const std::vector<Option> options = ReadOptions(args, accepted);
   // With --rietveld, --refine is the whole-pattern fit's list.
   const bool rietveld = std::any_of(options.begin(), options.end(), [](const Option& o) { return o.name == kRietveld.option; });
@@ -178,6 +189,7 @@ int RunPowder(const std::vector<std::string>& args) {
   PowderOptions powder;
   ModelOptions modelOptions;
   std::string linesFile, patternFile, measuredFile, jsonFile, plotFile, output;
+  std::optional<std::size_t> measuredRange;
   for (const Option& option : options) {
     const std::string& n = option.name;
     if (n == kHelpOption.option) {
@@ -190,6 +202,10 @@ int RunPowder(const std::vector<std::string>& args) {
                       n == kMaxIterations.option))
       throw UsageError("option " + n + " needs --rietveld");
     if (parameters.Apply(option) || powder.Apply(option) || modelOptions.Apply(option)) continue;
+    if (n == kMeasuredRange.option) {
+      measuredRange = static_cast<std::size_t>(ReadWholeNumber(kMeasuredRange, option.value));
+      continue;
+    }
     std::string& file = n == kModelOut.option       ? modelOut
                         : n == kLinesFile.option    ? linesFile
                         : n == kPatternFile.option  ? patternFile
@@ -203,11 +219,22 @@ int RunPowder(const std::vector<std::string>& args) {
   if (rietveld && measuredFile.empty()) throw UsageError("option --rietveld needs --measured");
   if (rietveld && !modelOptions.Given()) throw UsageError("option --rietveld needs --model (the start model)");
   if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
+  if (measuredRange && measuredFile.empty()) throw UsageError("option --range needs --measured");
   if (!jsonFile.empty() && !powder.refineGiven && !rietveld) throw UsageError("option --refine-json needs --refine");
   const std::string plotFormat = plotFile.empty() ? std::string() : PlotFormat(plotFile);
 
   const std::optional<StructureModel> model = modelOptions.Model();
 
+  // The measurement is read first: a wavelength it states is the run's unless one was chosen.
+  std::optional<MeasuredFile> measuredRead;
+  bool wavelengthFromFile = false;
+  if (!measuredFile.empty()) {
+    measuredRead = ReadMeasured(measuredFile, measuredRange.value_or(1));
+    if (measuredRead->wavelength && !parameters.WavelengthChosen()) {
+      parameters.ChooseWavelength(ShortestText(*measuredRead->wavelength));
+      wavelengthFromFile = true;
+    }
+  }
   const ParameterOptions::Read read = parameters.ReadInputs();
   const Summary& summary = read.summary;
   const CalculationInputs& inputs = read.inputs;
@@ -258,7 +285,8 @@ int RunPowder(const std::vector<std::string>& args) {
     CalculationInputs refineInputs = inputs;
     refineInputs.wavelength = powder.RefineWavelength(read.texts, inputs);
     powder.refine.secondWavelength = powder.SecondWavelength(read.texts);
-    measured = AnalyseMeasured(measuredFile, *pattern, powder, refineInputs, result.records, nDim);
+    measured = AnalyseMeasured(*measuredRead, measuredFile, *pattern, powder, refineInputs, result.records, nDim,
+                               StatedWavelengthLine(*measuredRead, wavelengthFromFile, inputs.wavelength));
     if (!measured.error.empty()) {
       std::fprintf(stderr, "lumora-cli: refinement: %s\n", measured.error.c_str());
       return 1;
@@ -267,9 +295,16 @@ int RunPowder(const std::vector<std::string>& args) {
     json = measured.json;
   }
   // Every file's content, refusals included, before any file is touched.
+  const PowderCifRun cifRun{result, summary, {}, modelLabel};
   std::vector<OutputFile> files;
-  if (!linesFile.empty()) files.push_back({linesFile, PowderLinesCsv(lines, nDim)});
-  if (!patternFile.empty()) files.push_back({patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile))});
+  if (!linesFile.empty())
+    files.push_back({linesFile, HasExtension(linesFile, ".cif") ? LinesCif(cifRun, lines, powder.lines)
+                                                                : PowderLinesCsv(lines, nDim)});
+  if (!patternFile.empty())
+    files.push_back({patternFile, HasExtension(patternFile, ".cif")
+                                      ? PatternCif(cifRun, *pattern, profile,
+                                                   measuredFile.empty() ? nullptr : &measured.pattern, measured.fit)
+                                      : PowderPatternText(*pattern, EndsWithCsv(patternFile))});
   if (!jsonFile.empty()) files.push_back({jsonFile, json});
   if (!plotFile.empty()) {
     PowderPlotData data;

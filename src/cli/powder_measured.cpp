@@ -2,17 +2,33 @@
 
 #include "common/number_text.hpp"
 #include "common/text.hpp"
-#include "powder/measured_pattern.hpp"
 #include "powder/pattern_scale.hpp"
 #include "powder/refinement_output.hpp"
 
 namespace lumora::cli {
 
-MeasuredOutput AnalyseMeasured(const std::string& path, const Profile& simulated, const PowderOptions& options,
-                               const CalculationInputs& inputs, const std::vector<ReflectionRecord>& records, int nDim) {
-  const MeasuredRead read = ReadMeasuredPattern(path);
-  if (!read.error.empty()) throw UsageError("option --measured: " + read.error);
-  const MeasuredPattern& pattern = read.pattern;
+MeasuredFile ReadMeasured(const std::string& path, std::size_t range) {
+  MeasuredFile file = ReadMeasuredFile(path, range - 1);
+  if (file.error.empty()) return file;
+  const bool rangeFault = file.error.find("asked for, but the file has") != std::string::npos;
+  throw UsageError(std::string("option ") + (rangeFault ? "--range" : "--measured") + ": " + file.error);
+}
+
+std::string StatedWavelengthLine(const MeasuredFile& file, bool fromFile, double runWavelength) {
+  if (!file.wavelength) return {};
+  std::string line = "the file states wavelength " + ShortestText(*file.wavelength) + " A (" + file.wavelengthItem;
+  if (file.wavelength2) line += "; K-alpha2 " + ShortestText(*file.wavelength2) + " A";
+  if (file.ratio) line += ", ratio " + ShortestText(*file.ratio);
+  line += "): ";
+  if (fromFile) return line + "the run uses it\n";
+  return line + "the run uses " + ShortestText(runWavelength) + " A as chosen\n";
+}
+
+MeasuredOutput AnalyseMeasured(const MeasuredFile& file, const std::string& path, const Profile& simulated,
+                               const PowderOptions& options, const CalculationInputs& inputs,
+                               const std::vector<ReflectionRecord>& records, int nDim,
+                               const std::string& wavelengthLine) {
+  const MeasuredPattern& pattern = file.pattern;
   const std::vector<MeasuredPeak> peaks = FindPeaks(pattern, options.peaks);
 
   MeasuredOutput out;
@@ -20,6 +36,11 @@ MeasuredOutput AnalyseMeasured(const std::string& path, const Profile& simulated
   r += "\nMEASURED PATTERN - " + EchoText(path, kShownNameChars) + ": " + std::to_string(pattern.twoTheta.size()) + " points, 2theta " +
        ShortestText(pattern.twoTheta.front()) + " to " + ShortestText(pattern.twoTheta.back()) +
        (pattern.sigma.empty() ? ", no sigma column\n" : ", with sigma column\n");
+  // A diffractometer's file: its format and range (the own text files say nothing more).
+  if (file.format != "text")
+    r += "format " + file.format + ", range " + std::to_string(file.range + 1) + " of " +
+         std::to_string(file.ranges.size()) + "\n";
+  r += wavelengthLine;
   out.fit = FitScaleAndBackground(simulated, pattern);
   r += "scale of the simulated pattern (least squares over the common range) = " +
        ShortestText(FitScale(simulated, pattern)) + "\n";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "powder/powder_options.hpp"
+#include "powder/measured_formats.hpp"
 #include "powder/measured_pattern.hpp"
 #include "powder/pattern_scale.hpp"
 #include "reflections/calculation.hpp"
@@ -26,11 +27,22 @@ struct MeasuredOutput {
   std::vector<double> unindexed;
 };
 
-// Reads path (a UsageError names it when it cannot be read), finds its peaks,
-// fits the scale of simulated and, with options.refineGiven, refines against
-// the lines of records (the run of inputs, whose wavelength is the one the
-// refinement uses).
-MeasuredOutput AnalyseMeasured(const std::string& path, const Profile& simulated, const PowderOptions& options,
-                               const CalculationInputs& inputs, const std::vector<ReflectionRecord>& records, int nDim);
+// Range range (from 1) of the file at path in any format read; a UsageError
+// names the file, or the range, when it cannot be read.
+MeasuredFile ReadMeasured(const std::string& path, std::size_t range);
+
+// The wavelength line of the report: the one the file states and whether the
+// run took it (fromFile) or uses runWavelength as chosen. Empty when the file
+// states none.
+std::string StatedWavelengthLine(const MeasuredFile& file, bool fromFile, double runWavelength);
+
+// Finds the peaks of file (read from path), fits the scale of simulated and,
+// with options.refineGiven, refines against the lines of records (the run of
+// inputs, whose wavelength is the one the refinement uses). wavelengthLine
+// (StatedWavelengthLine) follows the file's description in the report.
+MeasuredOutput AnalyseMeasured(const MeasuredFile& file, const std::string& path, const Profile& simulated,
+                               const PowderOptions& options, const CalculationInputs& inputs,
+                               const std::vector<ReflectionRecord>& records, int nDim,
+                               const std::string& wavelengthLine);
 
 }  // namespace lumora::cli

@@ -14,6 +14,7 @@
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
+#include "report/cif_output.hpp"
 #include "report/machine_formats.hpp"
 #include "report/report.hpp"
 
@@ -48,7 +49,11 @@ Intensities:
 
 Output:
   --columns LIST         any of indices,theta,d,qe-qi,xyz,intensity (default all)
-  --format FORMAT        hkl (the report, default), csv or json
+  --format FORMAT        hkl (the report, default), csv, json or cif (a
+                         _refln loop with msCIF-style index tags h k l m_1
+                         m_2 [m_3], d, sin(theta)/lambda; with a model F^2,
+                         F and phase; the header names system, setting,
+                         basis matrices, radiation, wavelength and model)
   -o FILE                write to FILE instead of standard output
   --progress             show a progress bar on standard error (terminals only)
   --max-records N        stop with an error rather than keep more than N
@@ -180,6 +185,8 @@ int RunReflections(const std::vector<std::string>& args) {
     text = CsvText(result, summary, withIntensities);
   } else if (format == "json") {
     text = JsonText(result, summary, withIntensities);
+  } else if (format == "cif") {
+    text = ReflectionsCif(result, summary, withIntensities);
   } else {
     ReportContext context{summary, result.lattice.nDim, !inputs.yamamoto, columns, nullptr};
     if (intensities) context.intensities = std::make_shared<const std::vector<double>>(intensities->intensity);

@@ -18,6 +18,7 @@
 #include "tiling/multigrid.hpp"
 #include "tiling/tiling_analysis.hpp"
 #include "tiling/tiling_export.hpp"
+#include "tiling/tiling_options.hpp"
 #include "tiling/tiling_painter.hpp"
 #include "tiling/tiling_status.hpp"
 #include "tiling/xy_file.hpp"
@@ -59,6 +60,9 @@ Output (any of them; without one the XY lines go to standard output):
                      to intensity
   --k-max K          largest |k| of the peaks, reciprocal edge lengths (default 2)
   --internal-max Q   largest internal component of the peaks (default 1)
+  --diffraction-csv FILE
+                     the same peaks as numbers: kx, ky, |k|, module indices,
+                     internal component and intensity (1 at k = 0)
   --stats FILE       tile counts by shape, their ratio and vertex coordination
                      as JSON
   --help             show this text
@@ -76,61 +80,23 @@ std::string PngBytes(const QImage& image) {
 
 int RunTiling(const std::vector<std::string>& args) {
   using namespace input;
-  const std::vector<Option> options =
-      ReadOptions(args, {&kSymmetry, &kLoopOrder, &kScale, &kBrightness, &kShiftMode, &kXyFile, &kTilingPng,
-                         &kVerticesPng, &kFtPng, &kGain, &kShifts, &kPreset, &kShiftSum, &kTilesCsv, &kVerticesCsv,
-                         &kSvgFile, &kDiffractionPng, &kKMax, &kInternalMax, &kStatsFile, &kHelpOption});
-  TilingInputs inputs;
+  NamedInputs accepted = TilingOptions::Inputs();
+  accepted.insert(accepted.end(), {&kXyFile, &kTilingPng, &kVerticesPng, &kFtPng, &kGain, &kTilesCsv, &kVerticesCsv,
+                                   &kSvgFile, &kDiffractionPng, &kDiffractionCsv, &kStatsFile, &kHelpOption});
+  const std::vector<Option> options = ReadOptions(args, accepted);
+  TilingOptions tilingOptions;
   float gain = static_cast<float>(DefaultNumber(kGain));
-  std::string xyPath, tilingPng, verticesPng, ftPng, tilesCsv, verticesCsv, svgPath, diffractionPng, statsPath;
+  std::string xyPath, tilingPng, verticesPng, ftPng, tilesCsv, verticesCsv, svgPath, diffractionPng, diffractionCsv,
+      statsPath;
   bool anyOutput = false;
-  std::optional<std::vector<double>> shifts;
-  std::optional<TilingPreset> preset;
-  std::string presetName;
-  double shiftSum = DefaultNumber(kShiftSum), kMax = DefaultNumber(kKMax), internalMax = DefaultNumber(kInternalMax);
-  bool symmetryGiven = false;
-  auto whole = [](const NamedInput& named, const Option& option) {
-    return static_cast<int>(ReadWholeNumber(named, option.value));
-  };
   for (const Option& option : options) {
     const std::string& n = option.name;
     if (n == kHelpOption.option) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (n == kSymmetry.option) {
-      inputs.symmetry = whole(kSymmetry, option);
-      symmetryGiven = true;
-    }
-    else if (n == kShifts.option) {
-      std::vector<double> list;
-      std::string text = option.value;
-      std::size_t start = 0;
-      while (start <= text.size()) {
-        const std::size_t comma = text.find(',', start);
-        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const std::optional<double> v = ParseNumber(part);
-        if (!v || !kShifts.range.Contains(*v))
-          BadValue(n, option.value, "has \"" + EchoText(part) + "\", which " + Problem(kShifts));
-        list.push_back(*v);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-      }
-      shifts = list;
-    } else if (n == kPreset.option) {
-      const std::string name = ReadChoice(kPreset, option.value);
-      preset = name == "penrose"          ? TilingPreset::Penrose
-               : name == "ammann-beenker" ? TilingPreset::AmmannBeenker
-                                          : TilingPreset::GeneralisedPenrose;
-      presetName = option.value;
-    } else if (n == kShiftSum.option) shiftSum = ReadNumber(kShiftSum, option.value);
-    else if (n == kKMax.option) kMax = ReadNumber(kKMax, option.value);
-    else if (n == kInternalMax.option) internalMax = ReadNumber(kInternalMax, option.value);
-    else if (n == kLoopOrder.option) inputs.loopOrder = whole(kLoopOrder, option);
-    else if (n == kScale.option) inputs.zoom = whole(kScale, option);
-    else if (n == kBrightness.option) inputs.brightness = whole(kBrightness, option);
-    else if (n == kShiftMode.option) inputs.shiftMode = static_cast<ShiftMode>(whole(kShiftMode, option));
-    else if (n == kGain.option) {
+    if (tilingOptions.Apply(option)) continue;
+    if (n == kGain.option) {
       gain = static_cast<float>(ReadNumber(kGain, option.value));
     } else {
       if (option.value.empty()) BadValue(n, option.value, std::string(kNotAFileName));
@@ -142,27 +108,13 @@ int RunTiling(const std::vector<std::string>& args) {
                           : n == kVerticesCsv.option    ? verticesCsv
                           : n == kSvgFile.option        ? svgPath
                           : n == kDiffractionPng.option ? diffractionPng
+                          : n == kDiffractionCsv.option ? diffractionCsv
                                                         : statsPath;
       path = option.value;
       anyOutput = true;
     }
   }
-
-  if (preset && shifts) BadValue("--shifts", "", "cannot be given together with --preset");
-  if (preset) {
-    const PresetShifts chosen = StandardShifts(*preset, shiftSum);
-    if (symmetryGiven && inputs.symmetry != chosen.symmetry)
-      BadValue("--symmetry", std::to_string(inputs.symmetry), "does not match --preset " + presetName);
-    inputs.symmetry = chosen.symmetry;
-    shifts = chosen.shifts;
-  }
-  if (shifts) {
-    if (static_cast<int>(shifts->size()) != inputs.symmetry)
-      BadValue("--shifts", std::to_string(shifts->size()) + " numbers",
-               "must give one shift per grid, " + std::to_string(inputs.symmetry) + " numbers");
-    inputs.shiftMode = ShiftMode::Given;
-    inputs.shifts = *shifts;
-  }
+  const TilingInputs inputs = tilingOptions.Resolve();
 
   std::mt19937 random(kTilingRandomSeed);
   const Tiling tiling = MakeTiling(inputs, random);
@@ -172,10 +124,10 @@ int RunTiling(const std::vector<std::string>& args) {
 
   // Limits that give too many peaks are bad input: said before any file is touched.
   std::optional<std::vector<ModulePoint>> points;
-  if (!diffractionPng.empty()) {
-    std::string problem;
-    points = FourierModulePoints(tiling.inputs.symmetry, kMax, internalMax, 20000, &problem);
-    if (!points) BadValue("--k-max", FormatFixed(kMax, 3), "with --internal-max " + FormatFixed(internalMax, 3) + ": " + problem);
+  std::vector<double> intensity;
+  if (!diffractionPng.empty() || !diffractionCsv.empty()) {
+    points = tilingOptions.PeakPoints(tiling.inputs.symmetry);
+    intensity = BraggIntensities(tiling.inputs.symmetry, LatticeVertexPositions(tiling), *points);
   }
 
   if (!anyOutput) return WriteOutput("", XyFileText(tiling.vertX, tiling.vertY)) ? 0 : 1;
@@ -201,11 +153,10 @@ int RunTiling(const std::vector<std::string>& args) {
   add(statsPath, [&] {
     return StatisticsJson(tiling, ComputeTilingStatistics(tiling), TilingNote(tiling.inputs.symmetry, tiling.gridShift));
   });
-  if (points)
-    add(diffractionPng, [&] {
-      const std::vector<double> intensity = BraggIntensities(tiling.inputs.symmetry, LatticeVertexPositions(tiling), *points);
-      return PngBytes(PaintPeaks(*points, intensity, kMax, tiling.inputs.width));
-    });
+  if (points) {
+    add(diffractionPng, [&] { return PngBytes(PaintPeaks(*points, intensity, tilingOptions.kMax, tiling.inputs.width)); });
+    add(diffractionCsv, [&] { return PeaksCsv(tiling.inputs.symmetry, *points, intensity); });
+  }
   return WriteOutputs(files) ? 0 : 1;
 }
 

@@ -113,7 +113,7 @@ inline constexpr NamedInput kColumns{.option = "--columns", .type = InputType::L
                                      .choices = "indices theta d qe-qi xyz intensity",
                                      .problem = "is not one of indices, theta, d, qe-qi, xyz, intensity"};
 inline constexpr NamedInput kReportFormat{.option = "--format", .type = InputType::Choice, .defaultText = "hkl",
-                                          .choices = "hkl csv json", .problem = "is not hkl, csv or json"};
+                                          .choices = "hkl csv json cif", .problem = "is not hkl, csv, json or cif"};
 inline constexpr NamedInput kOutput{.option = "-o", .type = InputType::FileName, .problem = kNotAFileName};
 inline constexpr NamedInput kProgress{.option = "--progress", .type = InputType::Flag};
 inline constexpr NamedInput kMaxRecords{.option = "--max-records", .type = InputType::WholeNumber,
@@ -168,19 +168,19 @@ inline constexpr NamedInput kShiftMode{.option = "--shift-mode", .keyword = "shi
                                        .type = InputType::WholeNumber, .defaultText = "0",
                                        .range = {.low = 0, .high = 2}};
 // Refused as: "..." has "x", which is not a number from -1 to 1
-inline constexpr NamedInput kShifts{.option = "--shifts", .field = "edShifts", .label = "Shifts",
+inline constexpr NamedInput kShifts{.option = "--shifts", .keyword = "shifts", .field = "edShifts", .label = "Shifts",
                                     .type = InputType::List, .range = {.low = -1, .high = 1},
                                     .problem = "is not a number from -1 to 1"};
-inline constexpr NamedInput kPreset{.option = "--preset", .type = InputType::Choice,
+inline constexpr NamedInput kPreset{.option = "--preset", .keyword = "preset", .type = InputType::Choice,
                                     .choices = "penrose generalised-penrose generalized-penrose ammann-beenker",
                                     .problem = "is not penrose, generalised-penrose or ammann-beenker"};
-inline constexpr NamedInput kShiftSum{.option = "--shift-sum", .field = "spnShiftSum", .label = "Shift sum",
+inline constexpr NamedInput kShiftSum{.option = "--shift-sum", .keyword = "shift_sum", .field = "spnShiftSum", .label = "Shift sum",
                                       .type = InputType::Number,
                                       .defaultText = "0.5",
                                       .range = {.low = -5, .high = 5}, .problem = "is not a number from -5.0 to 5.0"};
-inline constexpr NamedInput kKMax{.option = "--k-max", .type = InputType::Number, .defaultText = "2",
+inline constexpr NamedInput kKMax{.option = "--k-max", .keyword = "k_max", .type = InputType::Number, .defaultText = "2",
                                   .range = {.low = 0.1, .high = 10}, .problem = "is not a number from 0.1 to 10.0"};
-inline constexpr NamedInput kInternalMax{.option = "--internal-max", .type = InputType::Number, .defaultText = "1",
+inline constexpr NamedInput kInternalMax{.option = "--internal-max", .keyword = "internal_max", .type = InputType::Number, .defaultText = "1",
                                          .range = {.low = 0.1, .high = 10},
                                          .problem = "is not a number from 0.1 to 10.0"};
 inline constexpr NamedInput kGain{.option = "--gain", .type = InputType::Number, .defaultText = "1",
@@ -197,6 +197,8 @@ inline constexpr NamedInput kVerticesCsv{.option = "--vertices-csv", .type = Inp
                                          .problem = kNotAFileName};
 inline constexpr NamedInput kSvgFile{.option = "--svg", .type = InputType::FileName, .problem = kNotAFileName};
 inline constexpr NamedInput kDiffractionPng{.option = "--diffraction-png", .type = InputType::FileName,
+                                            .problem = kNotAFileName};
+inline constexpr NamedInput kDiffractionCsv{.option = "--diffraction-csv", .type = InputType::FileName,
                                             .problem = kNotAFileName};
 inline constexpr NamedInput kStatsFile{.option = "--stats", .type = InputType::FileName, .problem = kNotAFileName};
 
@@ -266,6 +268,11 @@ inline constexpr NamedInput kPatternFile{.option = "--pattern", .type = InputTyp
                                          .problem = kNotAFileName};
 inline constexpr NamedInput kMeasuredFile{.option = "--measured", .keyword = "measured", .type = InputType::FileName,
                                           .problem = kNotAFileName};
+// The range of a measured file that holds several, counted from 1.
+inline constexpr NamedInput kMeasuredRange{.option = "--range", .keyword = "range", .field = "cmbRange",
+                                           .label = "Range", .type = InputType::WholeNumber, .defaultText = "1",
+                                           .range = {.low = 1, .high = 100000},
+                                           .problem = "is not a range number from 1 to 100000"};
 inline constexpr NamedInput kRefineJson{.option = "--refine-json", .type = InputType::FileName,
                                         .problem = kNotAFileName};
 inline constexpr NamedInput kPowderPlot{.option = "--plot", .type = InputType::FileName, .choices = "png svg pdf",
@@ -397,11 +404,11 @@ inline constexpr const NamedInput* kAll[] = {
     &kSpots,        &kLayer,         &kSymmetry,     &kLoopOrder,    &kScale,          &kBrightness,
     &kShiftMode,    &kShifts,        &kPreset,       &kShiftSum,     &kKMax,           &kInternalMax,
     &kGain,         &kXyFile,        &kTilingPng,    &kVerticesPng,  &kFtPng,          &kTilesCsv,
-    &kVerticesCsv,  &kSvgFile,       &kDiffractionPng, &kStatsFile,  &kTolerance,      &kMonochromator,
+    &kVerticesCsv,  &kSvgFile,       &kDiffractionPng, &kDiffractionCsv, &kStatsFile,  &kTolerance,      &kMonochromator,
     &kTwoTheta,     &kTwoThetaMin,   &kTwoThetaMax,  &kTwoThetaStep, &kCaglioti,       &kCagliotiU,
     &kCagliotiV,    &kCagliotiW,     &kEta,          &kCut,          &kZero,           &kDoublet,
     &kRefine,       &kIndexTolerance, &kPeakThreshold, &kPeakSmoothing, &kLinesFile,   &kPatternFile,
-    &kMeasuredFile, &kRefineJson,    &kPowderPlot,   &kAxis,         &kTilt,           &kTiltX,
+    &kMeasuredFile, &kMeasuredRange, &kRefineJson,    &kPowderPlot,   &kAxis,         &kTilt,           &kTiltX,
     &kTiltY,        &kRadiation,     &kVoltage,      &kThickness,    &kPrecession,     &kGMax,
     &kSMax,         &kCameraLength,  &kSpotSigma,    &kSpotThreshold, &kFitTolerance,  &kCentre,
     &kKRange,       &kMinIndexed,    &kFitTilt,      &kZoneCsv,      &kZoneJson,       &kPngFile,

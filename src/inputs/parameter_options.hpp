@@ -37,6 +37,10 @@ class ParameterOptions {
     CalculationInputs inputs;
   };
   Read ReadInputs() const;
+  // Whether the wavelength was chosen (--wavelength, --anode or a settings
+  // file); if not, a measured file may state it.
+  bool WavelengthChosen() const { return wavelength_ || anode_ || settingsFile_; }
+  void ChooseWavelength(const std::string& text) { wavelength_ = text; }
 
  private:
   std::optional<std::string> settingsFile_, system_, group_, setting_, a_, c_, wavelength_, anode_, theta_, qiMax_,

@@ -36,11 +36,13 @@ std::string PowderPatternText(const Profile& profile, bool csv) {
   return out;
 }
 
-bool EndsWithCsv(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
+bool HasExtension(const std::string& name, std::string_view extension) {
+  if (name.size() < extension.size()) return false;
+  std::string tail = name.substr(name.size() - extension.size());
   for (char& ch : tail) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return tail == ".csv";
+  return tail == extension;
 }
+
+bool EndsWithCsv(const std::string& name) { return HasExtension(name, ".csv"); }
 
 }  // namespace lumora

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "powder/powder_lines.hpp"
 #include "powder/powder_profile.hpp"
@@ -18,6 +19,8 @@ std::string PowderLinesCsv(const PowderLines& lines, int nDim);
 // Two columns, 2 theta and intensity: CSV with a header row, or XY with a "#" comment header.
 std::string PowderPatternText(const Profile& profile, bool csv);
 
+// True when name ends in extension (".cif", lower case), in any case.
+bool HasExtension(const std::string& name, std::string_view extension);
 // True when name ends in ".csv" (any case).
 bool EndsWithCsv(const std::string& name);
 

@@ -1,6 +1,8 @@
 #include "powder/powder_window.hpp"
 #include "ui/worker_result.hpp"
 
+#include "powder/measured_formats.hpp"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -25,6 +27,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
@@ -36,6 +39,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "powder/measured_formats.hpp"
 #include "ui/dialogs.hpp"
 #include "ui/window_preferences.hpp"
 #include "common/file_io.hpp"
@@ -185,12 +189,30 @@ void PowderWindow::buildControls() {
   open->setObjectName(QStringLiteral("btOpenMeasured"));
   connect(open, &QPushButton::clicked, this, [this] {
     const QString path = Dialogs().openFileName(this, QStringLiteral("Open Measured Pattern"), paths_.dataFolder(),
-                                                QStringLiteral("Powder patterns (*.xy *.xye *.csv *.dat *.txt);;All files (*)"));
+                                                QString::fromStdString(MeasuredFileFilter()));
     if (!path.isEmpty()) openMeasured(path);
   });
   lblMeasured_ = new QLabel(QStringLiteral("none"), measuredBox);
   lblMeasured_->setObjectName(QStringLiteral("lblMeasured"));
   lblMeasured_->setWordWrap(true);
+  // The scans of a file that holds several.
+  cmbRange_ = new QComboBox(measuredBox);
+  cmbRange_->setObjectName(Q(input::kMeasuredRange.field));
+  cmbRange_->setEnabled(false);
+  cmbRange_->setToolTip(QStringLiteral("The range (scan) of the file to show"));
+  connect(cmbRange_, &QComboBox::activated, this, [this](int range) {
+    if (!measuredPath_.isEmpty()) openMeasured(measuredPath_, range);
+  });
+  chkFileWavelength_ = new QCheckBox(QStringLiteral("Use the file's wavelength"), measuredBox);
+  chkFileWavelength_->setObjectName(QStringLiteral("chkFileWavelength"));
+  chkFileWavelength_->setChecked(true);
+  chkFileWavelength_->setEnabled(false);
+  chkFileWavelength_->setToolTip(QStringLiteral("Lines, profile and refinement at the wavelength the file states"));
+  connect(chkFileWavelength_, &QCheckBox::toggled, this, [this] {
+    describeMeasured();
+    refinement_.reset();
+    recalculate();
+  });
   spSmoothing_ = new QSpinBox(measuredBox);
   spSmoothing_->setObjectName(Q(input::kPeakSmoothing.field));
   spSmoothing_->setRange(3, kMaxSmoothingPoints);
@@ -209,6 +231,8 @@ void PowderWindow::buildControls() {
   connect(btFindPeaks_, &QPushButton::clicked, this, &PowderWindow::findPeaks);
   measuredForm->addRow(open);
   measuredForm->addRow(lblMeasured_);
+  measuredForm->addRow(Q(input::kMeasuredRange.label), cmbRange_);
+  measuredForm->addRow(chkFileWavelength_);
   measuredForm->addRow(QStringLiteral("Smoothing"), spSmoothing_);
   measuredForm->addRow(QStringLiteral("Threshold"), spThreshold_);
   measuredForm->addRow(btFindPeaks_);
@@ -425,7 +449,8 @@ bool PowderWindow::recalculate() {
   const std::optional<FieldValues> values = readFields();
   if (!values) return false;
   lblStatus_->setText(QStringLiteral("calculating the pattern ..."));
-  const Run run = run_;
+  Run run = run_;
+  run.inputs.wavelength = wavelength();
   const FieldValues fields = *values;
   computeWatcher_.setFuture(QtConcurrent::run([run, fields]() {
     Computed out;
@@ -487,7 +512,7 @@ void PowderWindow::refreshScene(bool keepView) {
   if (refinement_) shown.unindexed = &refinement_->unindexed;
   PowderPlotScene scene = MakePowderScene(shown, static_cast<PowderAxis>(std::max(0, cmbAxis_->currentIndex())),
                                           static_cast<IntensityScale>(std::max(0, cmbScale_->currentIndex())),
-                                          run_.result ? run_.inputs.wavelength : 1.5406);
+                                          wavelength());
   if (fitted_ && measured_) {
     scene.calcTwoTheta = measured_->twoTheta;
     scene.calcIntensity = *fitted_;
@@ -517,8 +542,29 @@ void PowderWindow::showFittedPattern(FittedPattern fitted) {
   refreshScene(true);
 }
 
-bool PowderWindow::openMeasured(const QString& path) {
-  const MeasuredRead read = ReadMeasuredPattern(QFile::encodeName(path).toStdString());
+double PowderWindow::wavelength() const {
+  if (fileWavelength_ && chkFileWavelength_->isChecked()) return *fileWavelength_;
+  return run_.result ? run_.inputs.wavelength : 1.5406;
+}
+
+void PowderWindow::describeMeasured() {
+  if (!measured_) return;
+  const MeasuredPattern& m = *measured_;
+  QString text = QStringLiteral("%1: %2 points, 2\u03b8 %3\u2013%4\u00b0")
+                     .arg(measuredName_)
+                     .arg(m.twoTheta.size())
+                     .arg(m.twoTheta.front(), 0, 'f', 3)
+                     .arg(m.twoTheta.back(), 0, 'f', 3);
+  if (fileWavelength_) {
+    text += QStringLiteral("\nthe file states \u03bb = %1 \u00c5 (%2)").arg(Shortest(*fileWavelength_), fileWavelengthItem_);
+    text += chkFileWavelength_->isChecked() ? QStringLiteral(": lines and refinement use it")
+                                            : QStringLiteral(": not used, the run's %1 \u00c5 is").arg(Shortest(wavelength()));
+  }
+  lblMeasured_->setText(text);
+}
+
+bool PowderWindow::openMeasured(const QString& path, int range) {
+  const MeasuredFile read = ReadMeasuredFile(QFile::encodeName(path).toStdString(), static_cast<std::size_t>(std::max(0, range)));
   if (!read.error.empty()) {
     showMessage(QStringLiteral("%1 was not opened.\n%2").arg(QDir::toNativeSeparators(path), QString::fromStdString(read.error)));
     return false;
@@ -530,12 +576,19 @@ bool PowderWindow::openMeasured(const QString& path) {
   measured_ = read.pattern;
   fitted_.reset();
   measuredName_ = QFileInfo(path).fileName();
+  measuredPath_ = path;
+  fileWavelength_ = read.wavelength;
+  fileWavelengthItem_ = QString::fromStdString(read.wavelengthItem);
+  {
+    const QSignalBlocker quiet(cmbRange_);
+    cmbRange_->clear();
+    for (const std::string& description : read.ranges) cmbRange_->addItem(QString::fromStdString(description));
+    cmbRange_->setCurrentIndex(static_cast<int>(read.range));
+    cmbRange_->setEnabled(read.ranges.size() > 1);
+  }
+  chkFileWavelength_->setEnabled(fileWavelength_.has_value());
+  describeMeasured();
   const MeasuredPattern& m = *measured_;
-  lblMeasured_->setText(QStringLiteral("%1: %2 points, 2\u03b8 %3\u2013%4\u00b0")
-                            .arg(measuredName_)
-                            .arg(m.twoTheta.size())
-                            .arg(m.twoTheta.front(), 0, 'f', 3)
-                            .arg(m.twoTheta.back(), 0, 'f', 3));
   // The calculated profile follows the measured range and step.
   const double step = (m.twoTheta.back() - m.twoTheta.front()) / static_cast<double>(m.twoTheta.size() - 1);
   tfMin_->setText(Shortest(std::max(m.twoTheta.front(), 0.001)));
@@ -629,6 +682,7 @@ void PowderWindow::refine() {
     return;
   }
   CalculationInputs inputs = run_.inputs;
+  inputs.wavelength = wavelength();
   if (values->profile.doublet) {
     // A resolved doublet's peaks are found on K-alpha1, and its K-alpha2 peaks are indexed as such.
     inputs.wavelength = (*values->profile.doublet)[0];

@@ -61,8 +61,9 @@ class PowderWindow : public QMainWindow {
   };
   void showFittedPattern(FittedPattern fitted);
   bool showsFit() const { return fitted_.has_value(); }
-  // Reads a measured pattern; false (with a message) when it cannot be used.
-  bool openMeasured(const QString& path);
+  // Reads range (from 0) of a measured pattern in any format read; false (with
+  // a message) when it cannot be used.
+  bool openMeasured(const QString& path, int range = 0);
   // Recomputes lines and profile from the fields; false (with a message naming
   // the field) when a field holds a bad value.
   bool recalculate();
@@ -128,6 +129,10 @@ class PowderWindow : public QMainWindow {
                 const std::function<std::optional<std::string>(const QString& chosen)>& content);
   QString describeLine(int line) const;
   int nDim() const;
+  // The wavelength of lines, profile and refinement: the measured file's when
+  // it states one and chkFileWavelength is checked, else the run's.
+  double wavelength() const;
+  void describeMeasured();
 
   AppPaths paths_;
   Run run_;
@@ -135,6 +140,9 @@ class PowderWindow : public QMainWindow {
   Profile profile_;
   std::optional<MeasuredPattern> measured_;
   QString measuredName_;
+  QString measuredPath_;
+  std::optional<double> fileWavelength_;
+  QString fileWavelengthItem_;
   std::vector<double> peaks_;
   std::optional<RefinementResult> refinement_;
   ScaleAndBackground fit_{1.0, 0.0};
@@ -175,6 +183,8 @@ class PowderWindow : public QMainWindow {
   QPushButton* btUseRefined_ = nullptr;
   QPushButton* btFindPeaks_ = nullptr;
   QLabel* lblMeasured_ = nullptr;
+  QComboBox* cmbRange_ = nullptr;
+  QCheckBox* chkFileWavelength_ = nullptr;
   QLabel* lblRefined_ = nullptr;
   QLabel* lblReadout_ = nullptr;
   QLabel* lblStatus_ = nullptr;

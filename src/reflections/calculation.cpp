@@ -158,6 +158,7 @@ CalculationResult RunCalculation(const CalculationInputs& inputs, const RunContr
   result.error = CheckInputs(inputs);
   if (!result.error.empty()) return result;
   result.lattice = SetupLattice(inputs.system, inputs.a, inputs.c, inputs.yamamoto);
+  result.wavelength = inputs.wavelength;
   result.group = &GroupAt(inputs.system, inputs.groupIndex);
 
   const ReflectionFilter filter{inputs.wavelength, inputs.thetaLow, inputs.thetaHigh, inputs.qiLimit};

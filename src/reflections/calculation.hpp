@@ -89,6 +89,7 @@ struct CalculationResult {
   RunStatus status = RunStatus::Failed;
   std::string error;  // why a run failed
   Lattice lattice;
+  double wavelength = 0.0;  // A: with the lattice, the records' values at full precision (RecomputeReflection)
   const SpaceGroup* group = nullptr;
   std::vector<ReflectionRecord> records;  // in generation order
   RunStatistics stats;

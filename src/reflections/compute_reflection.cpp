@@ -41,6 +41,14 @@ ReflectionValues ComputeReflection(const Lattice& lattice, const IndexVector& h,
   return v;
 }
 
+ReflectionValues RecomputeReflection(const Lattice& lattice, double wavelength, const ReflectionRecord& record) {
+  IndexVector h{};
+  for (std::size_t i = 0; i < h.size(); ++i) h[i] = static_cast<int>(record.h[i]);
+  ReflectionValues v = ComputeReflection(lattice, h, ReflectionFilter{wavelength, 0.0, 0.0, 0.0});
+  v.ok = false;
+  return v;
+}
+
 std::int16_t ClassifyPlane(const Lattice& lattice, const ReflectionRecord& record) {
   if (lattice.nDim == 6) return kGeneralPlane;
   std::array<double, 5> w{};

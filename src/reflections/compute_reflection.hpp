@@ -34,6 +34,11 @@ struct ReflectionValues {
 ReflectionValues ComputeReflection(const Lattice& lattice, const IndexVector& h,
                                    const ReflectionFilter& filter);
 
+// The values of a kept record in double precision, worked out again from its
+// indices (the record holds single-precision copies): theta in degrees at
+// wavelength (A), d in A, qe, qi, x, y, z in 1/A without 2 pi. ok is left false.
+ReflectionValues RecomputeReflection(const Lattice& lattice, double wavelength, const ReflectionRecord& record);
+
 // 0 general, 1 on a direction of the first family, 2 of the second family;
 // always 0 for the icosahedral system. Reads the record's stored indices.
 std::int16_t ClassifyPlane(const Lattice& lattice, const ReflectionRecord& record);

@@ -50,10 +50,12 @@ std::string CsvField(std::string_view s) {
   return out + "\"";
 }
 
-std::vector<std::string> RecordFields(const ReflectionRecord& r) {
+// The values at full precision, from the indices: the records keep single-precision copies.
+std::vector<std::string> RecordFields(const CalculationResult& result, const ReflectionRecord& r) {
   std::vector<std::string> fields;
   for (float h : r.h) fields.push_back(ShortestText(h));
-  for (float v : {r.theta, r.d, r.qe, r.qi, r.x, r.y, r.z}) fields.push_back(ShortestText(v));
+  const ReflectionValues v = RecomputeReflection(result.lattice, result.wavelength, r);
+  for (double value : {v.theta, v.d, v.qe, v.qi, v.xyz[0], v.xyz[1], v.xyz[2]}) fields.push_back(ShortestText(value));
   fields.push_back(std::to_string(r.planeClass));
   fields.push_back(std::to_string(r.mainFlag));
   return fields;
@@ -83,7 +85,7 @@ std::string CsvText(const CalculationResult& result, const Summary& summary, con
   out += kCrLf;
   for (std::size_t i = 0; i < result.records.size(); ++i) {
     out += std::to_string(i + 1);
-    for (const std::string& field : RecordFields(result.records[i])) out += "," + CsvField(field);
+    for (const std::string& field : RecordFields(result, result.records[i])) out += "," + CsvField(field);
     if (intensities)
       for (const std::string& field : IntensityFields(*intensities, i)) out += "," + field;
     out += kCrLf;
@@ -104,7 +106,7 @@ std::string JsonText(const CalculationResult& result, const Summary& summary, co
   }
   out += "\n  },\n  \"records\": [";
   for (std::size_t i = 0; i < result.records.size(); ++i) {
-    const std::vector<std::string> fields = RecordFields(result.records[i]);
+    const std::vector<std::string> fields = RecordFields(result, result.records[i]);
     out += i == 0 ? "\n    {" : ",\n    {";
     out += "\"n\": " + std::to_string(i + 1);
     for (std::size_t f = 0; f < fields.size(); ++f) out += ", " + JsonString(kRecordColumns[f]) + ": " + fields[f];

@@ -1,5 +1,7 @@
 // The run in machine-readable form: every field of every record, its plane
-// class and main flag, and the run statistics, as CSV or JSON.
+// class and main flag, and the run statistics, as CSV or JSON. The records'
+// values are written at full double precision, worked out again from the
+// indices, the run's lattice and wavelength.
 #pragma once
 
 #include <string>

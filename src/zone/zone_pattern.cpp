@@ -149,9 +149,9 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
   if (resolved) {
     IntensityResult f;
     try {
-      IntensityControl control;
-      control.cancel = cancel;
-      const IntensityStatus status = ComputeIntensities(*resolved, lattice, kept, in.radiation, f, control);
+      IntensityControl intensityControl;
+      intensityControl.cancel = cancel;
+      const IntensityStatus status = ComputeIntensities(*resolved, lattice, kept, in.radiation, f, intensityControl);
       if (status != IntensityStatus::Completed) {
         out.error = status == IntensityStatus::Cancelled ? std::string("cancelled") : f.error;
         out.spots.clear();

@@ -85,7 +85,7 @@ TEST(CliReflections, BadInputExitsWithStatusTwoAndOneLine) {
       {"--loops 40000", "option --loops: \"40000\" is not a whole number from 0 to 32767"},
       {"--loops 1,2", "option --loops: \"1,2\" must be one limit or 5 limits"},
       {"--settings /nonexistent/Lumora.cfg", "option --settings: \"/nonexistent/Lumora.cfg\" cannot be read"},
-      {"--format xml", "option --format: \"xml\" is not hkl, csv or json"},
+      {"--format xml", "option --format: \"xml\" is not hkl, csv, json or cif"},
       {"--bogus", "unknown option --bogus"},
       {"--theta", "option --theta needs a value"},
   };

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <sstream>
 
+#include <gemmi/cif.hpp>
+
 #include "scratch_test.hpp"
 #include "cli/cli_run.hpp"
 
@@ -81,6 +83,28 @@ TEST_F(CliPowder, LinesTakeEveryReflectionOnceAndThePatternKeepsTheirArea) {
   const auto doublet = Lines(Path("p.CSV"));
   EXPECT_EQ(doublet[0], "two_theta,intensity");
   EXPECT_EQ(Fields(doublet[1], ',').size(), 2u);
+}
+
+// The CIF files of both commands read back with gemmi, with as many rows as
+// their CSV counterparts.
+TEST_F(CliPowder, CifFilesReadBackWithGemmi) {
+  namespace cif = gemmi::cif;
+  const auto csv = RunCli("reflections --system icosahedral --model ammann-kramer --format csv");
+  const auto text = RunCli("reflections --system icosahedral --model ammann-kramer --format cif");
+  ASSERT_EQ(csv.status, 0);
+  ASSERT_EQ(text.status, 0);
+  cif::Document reflections = cif::read_string(text.out);
+  const std::size_t records = std::stoul(csv.out.substr(csv.out.find("# reflections: ") + 15));
+  EXPECT_GT(records, 50u);
+  EXPECT_EQ(reflections.blocks.at(0).find_values("_refln_index_m_3").length(), records);
+  EXPECT_EQ(reflections.blocks.at(0).find_values("_refln_F_calc").length(), records);
+
+  ASSERT_EQ(RunCli("powder --anode Cu --theta 5,30 --pattern " + Path("p.xy") + " --lines " + Path("l.cif")).status, 0);
+  ASSERT_EQ(RunCli("powder --anode Cu --theta 5,30 --pattern " + Path("p.cif") + " --lines " + Path("l.csv")).status, 0);
+  cif::Document pattern = cif::read_file(Path("p.cif"));
+  cif::Document lines = cif::read_file(Path("l.cif"));
+  EXPECT_EQ(pattern.blocks.at(0).find_values("_pd_calc_intensity_total").length(), Lines(Path("p.xy")).size() - 1);
+  EXPECT_EQ(lines.blocks.at(0).find_values("_pd_peak_id").length(), Lines(Path("l.csv")).size() - 1);
 }
 
 TEST_F(CliPowder, ModelIntensitiesAndMonochromatorChangeTheLines) {
@@ -209,6 +233,49 @@ TEST_F(CliPowder, ResolvedDoubletsRefineWithKAlpha1) {
   const std::string json = ReadAll(Path("r.json"));
   EXPECT_NEAR(JsonNumber(json, "a"), 2.82, 2e-5 * 2.82);
   EXPECT_NEAR(JsonNumber(json, "zero"), 0.02, 0.002);
+}
+
+TEST_F(CliPowder, DiffractometerFileRangeAndStatedWavelength) {
+  // A UXD file of two ranges: a short first scan, then the Cu K-alpha1
+  // profile three times as strong; the file states Cu K-alpha1.
+  const std::string narrow = " --caglioti 0,0,0.0004 --two-theta 4,60,0.004 ";
+  ASSERT_EQ(RunCli("powder --wavelength 1.540598" + narrow + "--pattern " + Path("p.xy")).status, 0);
+  {
+    std::ofstream uxd(Path("m.uxd"));
+    uxd << "_FILEVERSION=1\n_WL1=1.540598\n; Data for range 1\n_DRIVE='COUPLED'\n_STEPSIZE=0.5\n_START=10\n"
+           "_2THETA=10\n_COUNTS\n1 2 3\n; Data for range 2\n_DRIVE='COUPLED'\n_STEPSIZE=0.004\n_START=4\n_2THETA=4\n_COUNTS\n";
+    for (const std::string& line : Lines(Path("p.xy")))
+      if (line[0] != '#') uxd << 3.0 * std::stod(Fields(line, ' ')[1]) << "\n";
+  }
+  const std::string scaleText = "with a constant background: scale = ";
+  auto scale = [&scaleText](const std::string& out) {
+    const std::size_t at = out.find(scaleText);
+    return at == std::string::npos ? 0.0 : std::stod(out.substr(at + scaleText.size()));
+  };
+  // No wavelength chosen: the file's is the run's, and the profile fits it.
+  const auto fromFile = RunCli("powder" + narrow + "--measured " + Path("m.uxd") + " --range 2");
+  ASSERT_EQ(fromFile.status, 0) << fromFile.out;
+  EXPECT_NE(fromFile.out.find("format Bruker Diffrac-AT UXD, range 2 of 2\n"
+                              "the file states wavelength 1.540598 A (WL1): the run uses it\n"),
+            std::string::npos) << fromFile.out.substr(0, 2000);
+  EXPECT_NE(fromFile.out.find(": 14001 points, 2theta 4 to 60,"), std::string::npos);
+  EXPECT_NEAR(scale(fromFile.out), 3.0, 1e-3);
+  // A chosen wavelength stays the run's, and the report says the file differs.
+  const auto chosen = RunCli("powder --anode Mo" + narrow + "--measured " + Path("m.uxd") + " --range 2");
+  ASSERT_EQ(chosen.status, 0);
+  EXPECT_NE(chosen.out.find("the file states wavelength 1.540598 A (WL1): the run uses 0.71"), std::string::npos);
+  EXPECT_GT(std::abs(scale(chosen.out) - 3.0), 0.1);
+
+  for (const auto& [arguments, message] : std::vector<std::pair<std::string, std::string>>{
+           {"--measured " + Path("m.uxd") + " --range 3",
+            "option --range: " + Path("m.uxd") + ", range 3 asked for, but the file has 2 ranges"},
+           {"--measured " + Path("m.uxd") + " --range 0", "option --range: \"0\" is not a range number"},
+           {"--range 2", "option --range needs --measured"}}) {
+    const auto run = RunCli("powder " + arguments + " -o " + Path("out.txt"), true);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_NE(run.out.find(message), std::string::npos) << arguments << ": " << run.out;
+    EXPECT_FALSE(fs::exists(Path("out.txt"))) << arguments;
+  }
 }
 
 TEST_F(CliPowder, MeasuredAndRefinementProblems) {

@@ -245,6 +245,46 @@ class PowderWindowTest : public QObject {
     QVERIFY(!powder->measured().has_value());
   }
 
+  void diffractometerFileRangesAndItsWavelength() {
+    auto w = makeMainWindow();
+    PowderWindow* powder = openPowder(w.get());
+    // A UXD file of two ranges that states Cu K-alpha1; the main window's run is Mo.
+    const QString path = folder_->filePath(QStringLiteral("scan.uxd"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("_FILEVERSION=1\n_WL1=1.540598\n; Data for range 1\n_DRIVE='COUPLED'\n_STEPSIZE=0.5\n_START=10\n"
+               "_2THETA=10\n_COUNTS\n1 2 3\n; Data for range 2\n_DRIVE='COUPLED'\n_STEPSIZE=0.1\n_START=20\n"
+               "_2THETA=20\n_COUNTS\n5 6 7 8 9 10\n");
+    file.close();
+    QVERIFY(powder->openMeasured(path));
+    powder->waitForIdle();
+    auto* ranges = powder->findChild<QComboBox*>(QStringLiteral("cmbRange"));
+    QVERIFY(ranges && ranges->isEnabled());
+    QCOMPARE(ranges->count(), 2);
+    QCOMPARE(powder->measured()->twoTheta.size(), std::size_t{3});
+    // Choosing the second range reads it.
+    ranges->setCurrentIndex(1);
+    emit ranges->activated(1);
+    powder->waitForIdle();
+    QCOMPARE(powder->measured()->twoTheta.size(), std::size_t{6});
+    QCOMPARE(powder->measured()->twoTheta.front(), 20.0);
+    QCOMPARE(ranges->currentIndex(), 1);
+    auto* label = powder->findChild<QLabel*>(QStringLiteral("lblMeasured"));
+    QVERIFY2(label->text().contains(QStringLiteral("1.540598")), qPrintable(label->text()));
+    // The lines obey Bragg's law at the file's wavelength, and at the run's once unticked.
+    auto braggWavelength = [powder] {
+      const PowderLine& line = powder->lines()->lines.front();
+      return 2.0 * line.d * std::sin(line.twoTheta * M_PI / 360.0);
+    };
+    QVERIFY(std::abs(braggWavelength() - 1.540598) < 1e-6);
+    auto* use = powder->findChild<QCheckBox*>(QStringLiteral("chkFileWavelength"));
+    QVERIFY(use && use->isEnabled() && use->isChecked());
+    use->setChecked(false);
+    powder->waitForIdle();
+    QVERIFY(std::abs(braggWavelength() - DecagonalInputs(w.get()).wavelength) < 1e-6);
+    QVERIFY(std::abs(braggWavelength() - 1.540598) > 0.1);
+  }
+
   void plotShowsBothPatternsAndNavigates() {
     auto w = makeMainWindow();
     PowderWindow* powder = openPowder(w.get());

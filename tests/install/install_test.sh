@@ -18,7 +18,8 @@ head -n 1 "$root/report.hkl" | grep -q "^LUMORA REPORT - 1256 reflections" || fa
 
 for f in share/applications/lumora.desktop share/icons/hicolor/scalable/apps/lumora.svg \
          share/metainfo/org.lumora.Lumora.metainfo.xml share/bash-completion/completions/lumora-cli \
-         share/doc/lumora/copyright share/doc/lumora/changelog.gz share/lumora/help/index.html; do
+         share/doc/lumora/copyright share/doc/lumora/changelog.gz share/lumora/help/index.html \
+         share/doc/lumora/examples/synthetic_decagonal.xye; do
   [ -f "$root/usr/$f" ] || fail "missing $f"
 done
 if command -v help2man >/dev/null; then

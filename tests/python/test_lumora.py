@@ -48,14 +48,16 @@ def test_default_run_types_and_shapes():
     assert ico["indices"].shape[1] == 6 and len(ico["theta"]) > 0
 
 
-def test_bragg_relations_hold():
-    # Independent of the run's code: Bragg's law and |q| = 1/d, in numpy.
+def test_bragg_relations_hold_at_double_precision():
+    # Independent of the run's code: Bragg's law and |q| = 1/d, in numpy. At
+    # 1e-11 they fail for single-precision values widened (about 1e-7 apart);
+    # theta carries the program's pi to 10 digits (relative 1e-10 at most).
     run = lumora.reflections(wavelength=1.5406, theta=(5, 60), loops=3)
     wavelength = 1.5406
-    assert np.allclose(np.degrees(np.arcsin(wavelength / (2 * run["d"]))), run["theta"], atol=1e-4)
+    assert np.allclose(np.degrees(np.arcsin(wavelength / (2 * run["d"]))), run["theta"], rtol=2e-10, atol=0)
     q = np.sqrt(run["x"] ** 2 + run["y"] ** 2 + run["z"] ** 2)
-    assert np.allclose(q, run["qe"], rtol=1e-5)
-    assert np.allclose(run["qe"] * run["d"], 1.0, rtol=1e-5)
+    assert np.allclose(q, run["qe"], rtol=1e-13, atol=0)
+    assert np.allclose(run["qe"] * run["d"], 1.0, rtol=1e-14, atol=0)
     assert run["theta"].min() >= 5 and run["theta"].max() <= 60 and run["qi"].max() <= 1.0 + 1e-6
 
 
@@ -76,15 +78,37 @@ def test_records_equal_lumora_cli(args, kwargs):
     assert len(rows) == len(run["theta"])
     indices = np.array([[int(r["h%d" % (k + 1)]) for k in range(n_dim)] for r in rows])
     assert np.array_equal(indices, run["indices"])
-    # The CSV writes each single-precision value in its shortest exact form.
+    # Values at full precision: the CSV's equal the arrays to 1e-12 relative.
     for name in ("theta", "d", "qe", "qi", "x", "y", "z"):
-        expected = np.array([float(r[name]) for r in rows], dtype=np.float32)
-        assert np.array_equal(expected, run[name].astype(np.float32)), name
+        expected = np.array([float(r[name]) for r in rows])
+        assert np.allclose(expected, run[name], rtol=1e-12, atol=1e-300), name
     assert np.array_equal(np.array([int(r["planeClass"]) for r in rows]), run["plane_class"])
     assert np.array_equal(np.array([r["mainFlag"] != "0" for r in rows]), run["main"])
     if rows and "intensity" in rows[0]:
         for name in ("intensity", "f_abs", "f_phase"):
             assert np.allclose([float(r[name]) for r in rows], run[name], rtol=1e-12, atol=1e-12), name
+
+
+@needs_cli
+def test_arrays_and_statistics_equal_lumora_cli_json():
+    result = cli("reflections", "--format", "json", "--system", "icosahedral", "--loops", "3", "--model",
+                 "ammann-kramer")
+    assert result.returncode == 0, result.stderr
+    expected = json.loads(result.stdout)
+    run = lumora.reflections(system="icosahedral", loops=3, model="ammann-kramer")
+    records = expected["records"]
+    assert len(records) == len(run["theta"]) > 100
+    for name in ("theta", "d", "qe", "qi", "x", "y", "z", "intensity", "f_abs", "f_phase"):
+        values = np.array([r[name] for r in records], dtype=np.float64)
+        assert np.allclose(values, run[name], rtol=1e-12, atol=1e-300), name
+    # Not single-precision values widened: some value needs more than float32 holds.
+    assert not np.array_equal(run["d"], run["d"].astype(np.float32).astype(np.float64))
+    stats = expected["statistics"]
+    for key, name in (("zero_layer_max", "zeroLayerMax"), ("theta_max", "thetaMax"), ("qi_max", "qiMax"),
+                      ("qi_min_positive", "qiMinPositive"), ("coord_max", "coordMax")):
+        assert run["statistics"][key] == pytest.approx(stats[name], rel=1e-12), key
+    bounds = tuple(stats[k] for k in ("xMin", "xMax", "yMin", "yMax", "zMin", "zMax"))
+    assert run["statistics"]["bounds"] == pytest.approx(bounds, rel=1e-12)
 
 
 @needs_cli
@@ -136,6 +160,38 @@ def test_tiling_vertices_equal_lumora_cli():
     got = lumora.tiling(symmetry=8, loop_order=5, shift_mode=2)["vertices"]
     assert got.shape == expected.shape
     assert np.allclose(got, expected, atol=1e-3)
+
+
+@needs_cli
+def test_tiling_presets_shifts_and_peaks_equal_lumora_cli(tmp_path):
+    result = cli("tiling", "--preset", "ammann-beenker", "--loop-order", "5", "--k-max", "1.2",
+                 "--vertices-csv", str(tmp_path / "v.csv"), "--diffraction-csv", str(tmp_path / "p.csv"))
+    assert result.returncode == 0, result.stderr
+    t = lumora.tiling(preset="ammann-beenker", loop_order=5, k_max=1.2)
+    assert t["grid_shift"].shape == (8,) and t["note"] is None
+    # Ammann-Beenker: the parallel grids i and i + 4 interleave halfway.
+    assert np.allclose(t["grid_shift"][:4] + t["grid_shift"][4:], 0.5)
+    rows = np.loadtxt(tmp_path / "p.csv", delimiter=",", comments="#", skiprows=4)
+    peaks = t["peaks"]
+    assert peaks["index"].shape == (len(rows), 4) and peaks["index"].dtype == np.int32
+    assert np.array_equal(rows[:, 3:7].astype(np.int32), peaks["index"])
+    assert np.allclose(rows[:, 0:2], peaks["k"], rtol=1e-12, atol=1e-15)
+    assert np.allclose(rows[:, 7], peaks["internal"], rtol=1e-12, atol=1e-15)
+    assert np.allclose(rows[:, 8], peaks["intensity"], rtol=1e-12, atol=1e-15)
+    # Given shifts as a sequence or text; the classic shifts of N = 8 get the window's note.
+    given = lumora.tiling(symmetry=5, shifts=(0.1, 0.2, 0.3, 0.2, 0.2))
+    assert np.allclose(given["grid_shift"], [0.1, 0.2, 0.3, 0.2, 0.2])
+    assert np.array_equal(given["vertices"], lumora.tiling(symmetry=5, shifts="0.1,0.2,0.3,0.2,0.2")["vertices"])
+    assert "Non-standard" in lumora.tiling(symmetry=8)["note"]
+    assert "peaks" not in given
+    for kwargs, args in ((dict(preset="penrose", symmetry=7), ("--preset", "penrose", "--symmetry", "7")),
+                         (dict(shifts=(0.1, 0.2)), ("--shifts", "0.1,0.2")),
+                         (dict(symmetry=20, peaks=True), ("--symmetry", "20", "--diffraction-csv", "x.csv"))):
+        bad = cli("tiling", *args)
+        assert bad.returncode == 2
+        with pytest.raises(ValueError) as error:
+            lumora.tiling(**kwargs)
+        assert str(error.value) == bad.stderr.strip().splitlines()[-1][len("lumora-cli: "):]
 
 
 @needs_cli
@@ -451,3 +507,39 @@ def test_fit_pattern_gives_back_the_example_lattice_and_agrees_with_the_cli(tmp_
             assert p["value"] == pytest.approx(values[p["name"]]["value"], rel=1e-9, abs=1e-12)
     with pytest.raises(lumora.NoReliableSolution, match="is not determined by the data"):
         lumora.fit_pattern(EXAMPLE_PATTERN, "penrose", refine="scale,occupancy:P1=occupancy:*", search=0, **run)
+
+
+def test_read_pattern_of_a_diffractometer_file_and_of_text(tmp_path):
+    # An XRDML file of two scans written here: 2theta from its start and end
+    # positions, the counts as given, the wavelength it states.
+    scan = ('<scan appendNumber="{n}" scanAxis="Gonio" status="Completed"><dataPoints>'
+            '<positions axis="2Theta" unit="deg"><startPosition>{s}</startPosition><endPosition>{e}</endPosition>'
+            '</positions><commonCountingTime unit="seconds">1</commonCountingTime>'
+            '<intensities unit="counts">{i}</intensities></dataPoints></scan>')
+    (tmp_path / "m.xrdml").write_text(
+        '<?xml version="1.0" encoding="UTF-8"?>\n'
+        '<xrdMeasurements xmlns="http://www.xrdml.com/XRDMeasurement/1.5" status="Completed">'
+        '<xrdMeasurement measurementType="Scan" status="Completed"><usedWavelength intended="K-Alpha 1">'
+        '<kAlpha1 unit="Angstrom">1.5405980</kAlpha1><kAlpha2 unit="Angstrom">1.5444260</kAlpha2>'
+        '<ratioKAlpha2KAlpha1>0.5</ratioKAlpha2KAlpha1></usedWavelength>'
+        + scan.format(n=0, s="10", e="10.3", i="5 6 7 8") + scan.format(n=1, s="40", e="40.2", i="1 2 3")
+        + '</xrdMeasurement></xrdMeasurements>\n')
+    second = lumora.read_pattern(tmp_path / "m.xrdml", range=2)
+    assert second["format"] == "PANalytical XRDML" and second["range"] == 2 and len(second["ranges"]) == 2
+    assert np.allclose(second["two_theta"], [40.0, 40.1, 40.2], rtol=0, atol=1e-12)
+    assert np.array_equal(second["intensity"], [1.0, 2.0, 3.0]) and second["sigma"] is None
+    assert (second["wavelength"], second["wavelength2"], second["ratio"]) == (1.540598, 1.544426, 0.5)
+    assert lumora.read_pattern(str(tmp_path / "m.xrdml"))["intensity"].tolist() == [5, 6, 7, 8]
+    with pytest.raises(ValueError, match="range 3 asked for, but the file has 2 ranges"):
+        lumora.read_pattern(tmp_path / "m.xrdml", range=3)
+    with pytest.raises(ValueError, match="option --range"):
+        lumora.read_pattern(tmp_path / "m.xrdml", range=0)
+
+    # Text goes to the own reader, with its line messages; falling 2theta comes back rising.
+    (tmp_path / "m.xye").write_text("# 2theta I sigma\n20.5 4 2\n20.25 9 3\n")
+    text = lumora.read_pattern(tmp_path / "m.xye")
+    assert text["format"] == "text" and text["wavelength"] is None
+    assert text["two_theta"].tolist() == [20.25, 20.5] and text["sigma"].tolist() == [3.0, 2.0]
+    (tmp_path / "bad.xy").write_text("10 5\n11 x\n")
+    with pytest.raises(ValueError, match=r"bad\.xy, line 2: \"x\" is not a number"):
+        lumora.read_pattern(tmp_path / "bad.xy")
