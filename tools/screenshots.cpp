@@ -1,13 +1,14 @@
 // Makes the pictures of the documentation: the main window after runs of the
 // start-up inputs and of the icosahedral system, the large 3D view, the
-// tiling window on each of its tabs, and the powder window with a measured
-// pattern.
+// tiling window on each of its tabs, the help and text viewers, and the
+// powder window with a measured pattern.
 // Usage: lumora-screenshots OUTPUT_FOLDER [MEASURED_PATTERN]
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QThread>
@@ -18,6 +19,9 @@
 #include "powder/powder_window.hpp"
 #include "plots/plot_controller.hpp"
 #include "tiling/tiling_window.hpp"
+#include "ui/dialogs.hpp"
+#include "ui/help_viewer.hpp"
+#include "ui/text_viewer.hpp"
 
 namespace {
 
@@ -97,6 +101,22 @@ int main(int argc, char** argv) {
   window.chooseModel(QString());
 
   ok = SaveTilingTabs(lumora::AppPaths(programFolder.path()), out) && ok;
+
+  // The viewers a desktop without a browser or editor gets.
+  lumora::HelpViewer* help = lumora::ShowHelp(&window, QStringLiteral(LUMORA_HELP_FILE), QStringLiteral("plots"));
+  ok = Save(help, out, QStringLiteral("help-viewer.png")) && ok;
+  help->close();
+  lumora::Dialogs().hasHandler = [](const QString&) { return false; };
+  const QString report = programFolder.filePath(QStringLiteral("report.hkl"));
+  QFile reportFile(report);
+  if (reportFile.open(QIODevice::WriteOnly)) {
+    reportFile.write("LUMORA REPORT - an example file for the text viewer\r\n  1   1  0  0  0  0   5.123\r\n");
+    reportFile.close();
+  }
+  if (lumora::TextViewer* viewer = lumora::OpenInTextEditor(&window, report)) {
+    ok = Save(viewer, out, QStringLiteral("text-viewer.png")) && ok;
+    viewer->close();
+  }
 
   // The powder window with a measured pattern indexed (the file given second):
   // the Penrose model, Cu, and a and c typed a percent off.
