@@ -7,7 +7,7 @@ the same core; bad input raises ``ValueError`` with the message
 >>> import lumora
 >>> run = lumora.reflections()          # decagonal P10.5/mmc, Mo anode
 >>> len(run["theta"])
-1256
+1296
 """
 
 from . import _core

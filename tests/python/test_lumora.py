@@ -31,7 +31,7 @@ def cli_csv(*args):
 def test_default_run_types_and_shapes():
     run = lumora.reflections()
     n = len(run["theta"])
-    assert n == 1256
+    assert n == 1296
     assert run["indices"].shape == (n, 5) and run["indices"].dtype == np.int32
     for name in ("theta", "d", "qe", "qi", "x", "y", "z"):
         assert run[name].shape == (n,) and run[name].dtype == np.float64
