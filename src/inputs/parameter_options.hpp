@@ -33,8 +33,12 @@ class ParameterOptions {
     CalculationInputs inputs;
   };
   Read ReadInputs() const;
+  // Without --loops the run takes complete loops (as "--loops auto" does):
+  // lumora-cli powder and the indexing.
+  void LoopsAutoByDefault() { loopsAutoByDefault_ = true; }
 
  private:
+  bool loopsAutoByDefault_ = false;
   std::optional<std::string> settingsFile_, system_, group_, setting_, a_, c_, wavelength_, anode_, theta_, qiMax_,
       loops_;
 };
