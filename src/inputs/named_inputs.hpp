@@ -265,12 +265,12 @@ inline constexpr NamedInput kIndexTolerance{.option = "--index-tolerance", .keyw
                                             .type = InputType::Number, .defaultText = "0.1",
                                             .range = {.low = 0, .high = 10, .lowOpen = true},
                                             .problem = "is not an angle above 0 and at most 10 degrees"};
-inline constexpr NamedInput kPeakThreshold{.option = "--peak-threshold", .field = "spThreshold", .label = "Threshold",
+inline constexpr NamedInput kPeakThreshold{.option = "--peak-threshold", .keyword = "peak_threshold", .field = "spThreshold", .label = "Threshold",
                                            .type = InputType::Number, .defaultText = "3",
                                            .range = {.low = 0, .high = 1e6, .lowOpen = true},
                                            .problem = "is not a number above 0 (multiples of the noise)"};
 // Odd numbers only.
-inline constexpr NamedInput kPeakSmoothing{.option = "--peak-smoothing", .field = "spSmoothing",
+inline constexpr NamedInput kPeakSmoothing{.option = "--peak-smoothing", .keyword = "peak_smoothing", .field = "spSmoothing",
                                            .label = "Smoothing", .type = InputType::WholeNumber, .defaultText = "5",
                                            .range = {.low = 3, .high = 101},
                                            .problem = "is not an odd number of points from 3 to 101"};

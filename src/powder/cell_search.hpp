@@ -45,7 +45,9 @@ struct ScreenOptions {
   double monochromatorTwoTheta = 0.0;
   double fwhm = 0.1;                      // of the peaks: where a doublet is one peak at its blend (line_sticks.hpp)
   int screeningPeaks = 20;                // the strongest peaks that score
-  int starts = 40;                        // the grid points returned
+  // The grid points returned: a wide box of an axial system has many regions
+  // that score alike, and the true cell must be among them.
+  int starts = 80;
   const std::atomic<bool>* cancel = nullptr;
 };
 

@@ -52,7 +52,7 @@ bool PowderOptions::Apply(const Option& option) {
   } else if (name == kDoublet.option) {
     doublet_ = true;
   } else if (name == kRefine.option) {
-    indexing.refineA = indexing.refineC = indexing.refineZero = false;
+    indexing.refineA = indexing.refineC = indexing.refineZero = cRequested = false;
     for (const std::string& part : SplitCommas(option.value)) {
       const std::optional<std::size_t> which = ChoiceIndex(kRefine, part);
       bool* slot = !which                ? nullptr
@@ -61,6 +61,7 @@ bool PowderOptions::Apply(const Option& option) {
                                          : &indexing.refineZero;
       if (!slot || *slot) Refuse(kRefine, option.value);
       *slot = true;
+      cRequested = cRequested || *which == 1;
     }
     refineGiven = true;
   } else if (name == kIndex.option) {

@@ -38,6 +38,7 @@ class PowderOptions {
   IndexingOptions indexing;
   WavelengthModel wavelengthModel = WavelengthModel::Doublet;
   bool refineGiven = false;   // --refine or --index was given
+  bool cRequested = false;    // --refine named c
 
  private:
   std::optional<std::array<double, 2>> Doublet(const ParameterTexts& texts) const;
