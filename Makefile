@@ -11,7 +11,7 @@ PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchm
             libwmf-bin fonts-urw-base35 xdg-utils libxrl-dev help2man dpkg-dev file \
             python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-setuptools \
             python3-venv python3-pip python3-wheel \
-            ccache gemmi-dev libxy-dev libeigen3-dev
+            ccache gemmi-dev libxy-dev libeigen3-dev libpng-dev libtiff-dev
 
 .PHONY: all deps build test run bench mutate clean install deb
 PREFIX ?= /usr/local

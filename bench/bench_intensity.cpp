@@ -1,6 +1,8 @@
 // Structure factors of a million reflections for each built-in model, on
 // every core (form-factor tables included). "CPU" is the time of all threads
-// together: half of it is the wall time on two idle cores.
+// together: half of it is the wall time on two idle cores. And the largest
+// model file allowed, 10,000 sites of distinct domains, for a few reflections:
+// the time to find which sites share a domain.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -57,6 +59,30 @@ BENCHMARK_CAPTURE(BM_Intensities, square_triangle, "square-triangle", lumora::Cr
     ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK_CAPTURE(BM_Intensities, ammann_kramer, "ammann-kramer", lumora::CrystalSystem::Icosahedral)
     ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// 10,000 sites, each with a polygon of its own, and 36 reflections.
+void BM_ManySites(benchmark::State& state) {
+  const lumora::Lattice lattice = lumora::SetupLattice(lumora::CrystalSystem::Decagonal, 2.82, 12.06, true);
+  lumora::StructureModel model;
+  model.system = lumora::CrystalSystem::Decagonal;
+  for (int i = 0; i < 10000; ++i) {
+    lumora::Site site;
+    site.label = "S" + std::to_string(i);
+    site.element = "Al";
+    site.x[0] = i * 1e-4;
+    site.domain = {lumora::DomainShape::Polygon, 7, 1.0 + i * 1e-4, i * 0.036};
+    model.sites.push_back(site);
+  }
+  const lumora::ResolvedModel resolved = std::get<lumora::ResolvedModel>(lumora::ResolveModel(model, lattice));
+  std::vector<lumora::ReflectionRecord> records(36);
+  for (std::size_t i = 0; i < records.size(); ++i) records[i].h = {static_cast<float>(i % 6), static_cast<float>(i / 6), 1, 0, 0, 0};
+  lumora::IntensityResult result;
+  for (auto _ : state) {
+    lumora::ComputeIntensities(resolved, lattice, records, 0.7107, result);
+    benchmark::DoNotOptimize(result.intensity.data());
+  }
+}
+BENCHMARK(BM_ManySites)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -7,8 +7,11 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <map>
 #include <optional>
 #include <random>
@@ -16,6 +19,7 @@
 #include <variant>
 
 #include "common/number_text.hpp"
+#include "common/text.hpp"
 #include "inputs/input_reading.hpp"
 #include "inputs/model_option.hpp"
 #include "inputs/parameter_options.hpp"
@@ -32,6 +36,9 @@
 #include "reflections/emission_lines.hpp"
 #include "reflections/space_groups.hpp"
 #include "tiling/multigrid.hpp"
+#include "zone/grey_image.hpp"
+#include "zone/zone_fit.hpp"
+#include "zone/zone_options.hpp"
 
 namespace py = pybind11;
 using namespace lumora;
@@ -89,6 +96,30 @@ void Take(Options& options, Reader& reader) {
     it = reader.Apply({it->first, it->second}) ? options.erase(it) : std::next(it);
 }
 
+// work() on a thread of its own, without the GIL. Every 0.1 s this thread
+// takes the GIL back to run Python's signal handlers: when one raises (Ctrl+C
+// gives KeyboardInterrupt), cancel is set, the work is waited for (it checks
+// cancel every few records) and the exception goes to the caller.
+template <typename Work>
+auto Interruptible(std::atomic<bool>& cancel, Work work) -> decltype(work()) {
+  auto done = std::async(std::launch::async, std::move(work));
+  for (;;) {
+    {
+      py::gil_scoped_release release;
+      if (done.wait_for(std::chrono::milliseconds(100)) == std::future_status::ready) break;
+    }
+    if (PyErr_CheckSignals() != 0) {
+      cancel.store(true);
+      {
+        py::gil_scoped_release release;
+        done.wait();
+      }
+      throw py::error_already_set();
+    }
+  }
+  return done.get();
+}
+
 // The lattice and calculation options.
 ParameterOptions ApplyParameters(const Options& options) {
   ParameterOptions parameters;
@@ -122,35 +153,26 @@ py::dict Reflections(const py::dict& keywords) {
     options.erase(it);
   }
   ParameterOptions parameters = ApplyParameters(options);
-  const std::optional<StructureModel> model = modelOptions.Model();
-
   const ParameterOptions::Read typed = parameters.ReadInputs();
   const Summary& summary = typed.summary;
   const CalculationInputs& inputs = typed.inputs;
 
+  std::atomic<bool> cancel{false};
   RunControl control;
   control.algorithm = algorithm == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
+  control.cancel = &cancel;
   CalculationResult result;
   std::optional<IntensityResult> intensities;
-  std::string modelError;
-  {
-    py::gil_scoped_release release;
+  Interruptible(cancel, [&] {
+    const std::optional<StructureModel> model = modelOptions.Model();
     result = RunCalculation(inputs, control);
     if (result.status == RunStatus::Completed && model) {
-      const auto resolved = ResolveModel(*model, result.lattice);
-      if (const std::string* error = std::get_if<std::string>(&resolved)) {
-        modelError = *error;
-      } else {
-        intensities.emplace();
-        intensities->model = modelOptions.Label(*model);
-        ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
-                           *intensities);
-        if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
-      }
+      intensities = ModelIntensities(*model, modelOptions.Label(*model), result, inputs.wavelength, 0.0,
+                                     std::chrono::steady_clock::now(), &cancel);
+      if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
     }
-  }
+  });
   if (result.status != RunStatus::Completed) throw UsageError(result.error);
-  if (!modelError.empty()) throw UsageError("option --model: " + modelError);
 
   const std::vector<ReflectionRecord>& records = result.records;
   const std::size_t n = records.size();
@@ -181,7 +203,7 @@ py::dict Reflections(const py::dict& keywords) {
     out["intensity"] = Doubles(intensities->intensity);
     out["f_abs"] = Doubles(intensities->fAbs);
     out["f_phase"] = Doubles(intensities->fPhase);
-    out["model"] = intensities->model;
+    out["model"] = EchoText(intensities->model, kShownNameChars);  // a str: valid UTF-8
   }
   const RunStatistics& s = result.stats;
   py::dict stats;
@@ -201,13 +223,11 @@ py::dict Reflections(const py::dict& keywords) {
   return out;
 }
 
-// The run of the parameter options in options, released from the GIL.
-CalculationResult PowderRun(const CalculationInputs& inputs) {
-  CalculationResult result;
-  {
-    py::gil_scoped_release release;
-    result = RunCalculation(inputs);
-  }
+// The run of inputs, released from the GIL and stopped by a signal.
+CalculationResult PowderRun(const CalculationInputs& inputs, std::atomic<bool>& cancel) {
+  RunControl control;
+  control.cancel = &cancel;
+  CalculationResult result = Interruptible(cancel, [&] { return RunCalculation(inputs, control); });
   if (result.status != RunStatus::Completed) throw UsageError(result.error);
   return result;
 }
@@ -225,25 +245,21 @@ py::dict Powder(const py::dict& keywords) {
   const ParameterOptions::Read typed = parameters.ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   const ProfileOptions profileOptions = powder.Profile(typed.texts, inputs);
-  const std::optional<StructureModel> model = modelOptions.Model();
 
-  CalculationResult result = PowderRun(inputs);
-  std::optional<IntensityResult> intensities;
-  if (model) {
-    const auto resolved = ResolveModel(*model, result.lattice);
-    if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
-    intensities.emplace();
-    ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
-                       *intensities);
-  }
-  PowderLines lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr,
-                                       inputs.wavelength, powder.lines);
-  ScaleLinesToPercent(lines.lines);
+  std::atomic<bool> cancel{false};
+  const CalculationResult result = PowderRun(inputs, cancel);
+  PowderLines lines;
   Profile profile;
-  {
-    py::gil_scoped_release release;
-    profile = ComputeProfile(lines.lines, profileOptions);
-  }
+  Interruptible(cancel, [&] {
+    std::optional<IntensityResult> intensities;
+    if (const std::optional<StructureModel> model = modelOptions.Model())
+      intensities = ModelIntensities(*model, model->name, result, inputs.wavelength, 0.0,
+                                     std::chrono::steady_clock::now(), &cancel);
+    lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, inputs.wavelength,
+                             powder.lines);
+    ScaleLinesToPercent(lines.lines);
+    profile = ComputeProfile(lines.lines, profileOptions, &cancel);
+  });
   if (!profile.error.empty()) throw UsageError("option --caglioti: " + profile.error);
 
   const auto n = static_cast<py::ssize_t>(lines.lines.size());
@@ -346,12 +362,12 @@ std::string IndexPeaks(const std::vector<double>& twoTheta, const std::vector<do
   indexing.measuredLow = low;
   indexing.measuredHigh = high;
   indexing.peakWidth = peakWidth;
-  IndexingResult r;
-  {
-    py::gil_scoped_release release;
-    r = IndexPattern(peaks, inputs, model ? &*model : nullptr, powder.Wavelengths(typed.texts, inputs), powder.lines,
-                     indexing);
-  }
+  std::atomic<bool> cancel{false};
+  indexing.cancel = &cancel;
+  const WavelengthSetup wavelengths = powder.Wavelengths(typed.texts, inputs);
+  const IndexingResult r = Interruptible(cancel, [&] {
+    return IndexPattern(peaks, inputs, model ? &*model : nullptr, wavelengths, powder.lines, indexing);
+  });
   if (!r.error.empty()) throw UsageError("indexing: " + r.error);
   return IndexingJson(r, DimensionOf(inputs.system));
 }
@@ -369,11 +385,12 @@ py::dict Matrices(const py::dict& keywords) {
   ParameterOptions parameters =
       ApplyParameters(KeywordOptions(keywords, {&kSystem, &kSetting, &kLatticeA, &kLatticeC, &kSettings}));
   ParameterTexts texts = parameters.Resolve();
+  const ParameterTexts typed = texts;
   NormaliseDecimalCommas(texts);
   const auto read = ReadInputs(texts);
   if (const InputError* error = std::get_if<InputError>(&read)) {
     // Only the lattice options matter here, as in "lumora-cli matrices".
-    if (error->field == InputField::A || error->field == InputField::C) parameters.Reject(*error);
+    if (error->field == InputField::A || error->field == InputField::C) parameters.Reject(AsTyped(*error, typed));
   }
   const CrystalSystem system = SystemFromIndex(texts.systemIndex);
   const double a = *ParseNumber(texts.a);
@@ -444,6 +461,201 @@ py::dict MakeTilingDict(const py::dict& keywords) {
   return out;
 }
 
+
+// The zone's inputs, options and model from the keyword arguments; accepted
+// are the pattern's and, for a fit, the spot search's and the fit's.
+struct ZoneRequest {
+  ZoneInputs inputs;
+  ZoneOptions zone;
+  std::optional<StructureModel> model;
+  std::string modelName;
+};
+
+ZoneRequest ReadZoneRequest(const py::dict& keywords, const NamedInputs& accepted) {
+  using namespace input;
+  NamedInputs inputs = accepted;
+  inputs.push_back(&kModel);
+  Options options = KeywordOptions(keywords, inputs);
+  ZoneRequest r;
+  ModelOptions modelOptions;
+  Take(options, modelOptions);
+  ParameterOptions parameters;
+  for (const auto& [name, value] : options) {
+    const Option option{name, value};
+    if (!r.zone.Apply(option) && !parameters.Apply(option)) throw UsageError("unknown option " + name);
+  }
+  r.model = modelOptions.Model();
+  r.inputs = r.zone.Read(parameters.ReadInputs());
+  if (r.model) r.modelName = modelOptions.Label(*r.model);
+  return r;
+}
+
+// The pattern's inputs: the zone's without those of the spot search and fit.
+NamedInputs ZonePatternInputs() {
+  using namespace input;
+  NamedInputs inputs;
+  for (const NamedInput* in : ZoneOptions::Inputs())
+    if (in != &kSpotSigma && in != &kSpotThreshold && in != &kFitTolerance && in != &kCentre && in != &kKRange &&
+        in != &kMinIndexed && in != &kFitTilt)
+      inputs.push_back(in);
+  return inputs;
+}
+
+ZonePattern SimulateFor(const ZoneRequest& r) {
+  ZonePattern p;
+  {
+    py::gil_scoped_release release;
+    p = SimulateZonePattern(r.inputs, r.model ? &*r.model : nullptr);
+  }
+  if (!p.error.empty()) throw UsageError(p.error);
+  return p;
+}
+
+py::array_t<double> Triple(const Direction& d) { return Doubles({d[0], d[1], d[2]}); }
+
+py::dict ZonePatternDict(const py::dict& keywords) {
+  const ZoneRequest r = ReadZoneRequest(keywords, ZonePatternInputs());
+  const ZonePattern p = SimulateFor(r);
+  const auto n = static_cast<py::ssize_t>(p.spots.size());
+  const int nDim = p.lattice.nDim;
+  py::array_t<std::int32_t> indices({n, static_cast<py::ssize_t>(nDim)});
+  py::array_t<std::int32_t> zone(n);
+  auto idx = indices.mutable_unchecked<2>();
+  std::vector<double> x, y, s, intensity, d, qPerp, f2, shape, xMm, yMm;
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const ZoneSpot& spot = p.spots[static_cast<std::size_t>(i)];
+    for (int k = 0; k < nDim; ++k) idx(i, k) = spot.h[static_cast<std::size_t>(k)];
+    zone.mutable_data()[i] = spot.laueZone;
+    x.push_back(spot.x), y.push_back(spot.y), s.push_back(spot.excitationError), intensity.push_back(spot.intensity);
+    d.push_back(spot.d), qPerp.push_back(spot.qPerp), f2.push_back(spot.fSquared), shape.push_back(spot.shape);
+    xMm.push_back(spot.xMm), yMm.push_back(spot.yMm);
+  }
+  py::dict out;
+  out["indices"] = indices;
+  out["x"] = Doubles(x);
+  out["y"] = Doubles(y);
+  out["excitation_error"] = Doubles(s);
+  out["laue_zone"] = zone;
+  out["intensity"] = Doubles(intensity);
+  out["d"] = Doubles(d);
+  out["q_perp"] = Doubles(qPerp);
+  out["f_squared"] = Doubles(f2);
+  out["shape_factor"] = Doubles(shape);
+  if (r.inputs.cameraLength > 0.0) {
+    out["x_mm"] = Doubles(xMm);
+    out["y_mm"] = Doubles(yMm);
+  }
+  out["wavelength"] = p.wavelength;
+  out["radiation"] = RadiationName(r.inputs.radiation.kind);
+  out["axis"] = p.axis.name;
+  py::list axisIndex;
+  for (int k = 0; k < nDim; ++k) axisIndex.append(p.axis.index[static_cast<std::size_t>(k)]);
+  out["axis_index"] = axisIndex;
+  out["beam"] = Triple(p.frame.beam);
+  out["pattern_x"] = Triple(p.frame.x);
+  out["pattern_y"] = Triple(p.frame.y);
+  out["layer_spacing"] = p.layerSpacing;
+  out["rotation_order"] = p.rotationOrder;
+  out["model"] = r.modelName;
+  return out;
+}
+
+// image: a file name (str) or a 2-D array of grey values (row 0 at the top).
+py::dict FitZoneImageDict(const py::object& image, const py::dict& keywords) {
+  GreyImage grey;
+  if (py::isinstance<py::str>(image)) {
+    auto read = ReadGreyImage(image.cast<std::string>());
+    if (const std::string* error = std::get_if<std::string>(&read)) throw UsageError("image: " + *error);
+    grey = std::get<GreyImage>(std::move(read));
+  } else {
+    const auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(image);
+    if (!array || array.ndim() != 2) throw UsageError("image: expected a file name or a 2-D array of grey values");
+    if (array.shape(0) < 1 || array.shape(1) < 1 || array.shape(0) > kMaxImageSide || array.shape(1) > kMaxImageSide)
+      throw UsageError("image: an array of 1 to " + std::to_string(kMaxImageSide) + " pixels a side is needed");
+    grey.height = static_cast<int>(array.shape(0));
+    grey.width = static_cast<int>(array.shape(1));
+    const double* data = array.data();
+    for (py::ssize_t i = 0; i < array.size(); ++i) {
+      if (!std::isfinite(data[i])) throw UsageError("image: the array holds a value that is not a number");
+      grey.pixels.push_back(static_cast<float>(data[i]));
+    }
+  }
+  NamedInputs accepted = ZoneOptions::Inputs();
+  accepted.erase(std::remove(accepted.begin(), accepted.end(), &input::kCameraLength), accepted.end());
+  const ZoneRequest r = ReadZoneRequest(keywords, accepted);
+  const ZonePattern p = SimulateFor(r);
+  std::vector<FoundSpot> found;
+  ZoneFit f;
+  {
+    py::gil_scoped_release release;
+    found = FindSpots(grey, r.zone.spots);
+    f = FitZoneImage(p, found, grey.width, grey.height, r.zone.fit);
+  }
+  const int nDim = p.lattice.nDim;
+  py::dict out;
+  out["reliable"] = f.reliable;
+  out["verdict"] = f.verdict;
+  out["camera_constant"] = f.k;
+  out["camera_constant_su"] = f.kSu;
+  out["rotation_deg"] = f.rotation;
+  out["rotation_deg_su"] = f.rotationSu;
+  out["centre_x"] = f.cx;
+  out["centre_x_su"] = f.cxSu;
+  out["centre_y"] = f.cy;
+  out["centre_y_su"] = f.cySu;
+  out["rms_px"] = f.rms;
+  if (f.tiltFitted) {
+    out["tilt_deg"] = py::make_tuple(f.tiltX, f.tiltY);
+    out["tilt_deg_su"] = py::make_tuple(f.tiltXSu, f.tiltYSu);
+  }
+  out["rotation_order"] = f.rotationOrder;
+  out["spots_found"] = found.size();
+  out["spots_considered"] = f.considered;
+  out["indexed_fraction"] = f.fraction;
+  out["chance_fraction"] = f.chanceFraction;
+  const auto m = static_cast<py::ssize_t>(f.indexed.size());
+  py::array_t<std::int32_t> indices({m, static_cast<py::ssize_t>(nDim)});
+  auto idx = indices.mutable_unchecked<2>();
+  std::vector<double> x, y, xc, yc, res, d, inten, calc;
+  for (py::ssize_t i = 0; i < m; ++i) {
+    const IndexedSpot& s = f.indexed[static_cast<std::size_t>(i)];
+    for (int k = 0; k < nDim; ++k) idx(i, k) = s.h[static_cast<std::size_t>(k)];
+    x.push_back(s.x), y.push_back(s.y), xc.push_back(s.xCalc), yc.push_back(s.yCalc), res.push_back(s.residual);
+    d.push_back(s.d), inten.push_back(s.intensity), calc.push_back(s.calculated);
+  }
+  py::dict indexed;
+  indexed["indices"] = indices;
+  indexed["x"] = Doubles(x);
+  indexed["y"] = Doubles(y);
+  indexed["x_calc"] = Doubles(xc);
+  indexed["y_calc"] = Doubles(yc);
+  indexed["residual"] = Doubles(res);
+  indexed["d"] = Doubles(d);
+  indexed["intensity"] = Doubles(inten);
+  indexed["calculated"] = Doubles(calc);
+  out["indexed"] = indexed;
+  py::array_t<double> unindexed({static_cast<py::ssize_t>(f.unindexed.size()), static_cast<py::ssize_t>(2)});
+  auto u = unindexed.mutable_unchecked<2>();
+  for (std::size_t i = 0; i < f.unindexed.size(); ++i) {
+    u(static_cast<py::ssize_t>(i), 0) = found[f.unindexed[i]].x;
+    u(static_cast<py::ssize_t>(i), 1) = found[f.unindexed[i]].y;
+  }
+  out["unindexed"] = unindexed;
+  py::list candidates;
+  for (const ZoneFitSolution& c : f.candidates) {
+    py::dict cd;
+    cd["camera_constant"] = c.k;
+    cd["rotation_deg"] = c.rotation;
+    cd["centre_x"] = c.cx;
+    cd["centre_y"] = c.cy;
+    cd["indexed"] = c.indexed;
+    cd["rms_px"] = c.rms;
+    candidates.append(cd);
+  }
+  out["candidates"] = candidates;
+  return out;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
@@ -469,6 +681,10 @@ PYBIND11_MODULE(_core, m) {
   m.def("index_peaks", &IndexPeaks, py::arg("two_theta"), py::arg("height"), py::arg("low"), py::arg("high"),
         py::arg("peak_width"), py::arg("ab_initio"), py::arg("keywords"),
         "Indexes peaks; the JSON text of lumora-cli powder --refine-json.");
+  m.def("zone_pattern", &ZonePatternDict, py::arg("keywords"),
+        "The zone-axis pattern for the keyword arguments of lumora.zone_pattern.");
+  m.def("fit_zone_image", &FitZoneImageDict, py::arg("image"), py::arg("keywords"),
+        "Finds the spots of an image (file name or 2-D array) and fits the zone pattern to them.");
   m.def("tiling", &MakeTilingDict, py::arg("keywords"),
         "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays.");
 }

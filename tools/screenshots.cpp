@@ -1,19 +1,23 @@
 // Makes the pictures of the documentation: the main window after runs of the
-// start-up inputs and of the icosahedral system, the large 3D view, and the
-// powder window with a measured pattern.
+// start-up inputs and of the icosahedral system, the large 3D view, the
+// tiling window on each of its tabs, and the powder window with a measured
+// pattern.
 // Usage: lumora-screenshots OUTPUT_FOLDER [MEASURED_PATTERN]
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QApplication>
 #include <QDir>
+#include <QTabBar>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
 #include "powder/powder_window.hpp"
 #include "plots/plot_controller.hpp"
+#include "tiling/tiling_window.hpp"
 
 namespace {
 
@@ -24,6 +28,31 @@ void Settle() {
 bool Save(QWidget* window, const QString& folder, const QString& name) {
   Settle();
   return window->grab().save(QDir(folder).filePath(name));
+}
+
+// The tiling window at its start-up tiling, one picture per tab, each once
+// its workers are done.
+bool SaveTilingTabs(const lumora::AppPaths& paths, const QString& folder) {
+  using lumora::TilingWindow;
+  TilingWindow tiling(paths);
+  tiling.show();
+  auto idle = [&] { return tiling.tiling() && !tiling.isGenerating() && !tiling.isAnalysing() && !tiling.isComputingPeaks(); };
+  auto waitIdle = [&] {
+    for (int i = 0; i < 6000 && !idle(); ++i) {
+      QApplication::processEvents();
+      QThread::msleep(5);
+    }
+    return idle();
+  };
+  auto* tabs = tiling.findChild<QTabBar*>(QStringLiteral("tab1"));
+  if (!tabs || !waitIdle()) return false;
+  const char* names[] = {"tiling", "vertices", "list", "ft", "diffraction", "internal", "statistics"};
+  bool ok = true;
+  for (int tab = TilingWindow::TilingTab; tab <= TilingWindow::StatisticsTab; ++tab) {
+    tabs->setCurrentIndex(tab);
+    ok = waitIdle() && Save(&tiling, folder, QStringLiteral("tiling-%1.png").arg(QString::fromLatin1(names[tab]))) && ok;
+  }
+  return ok;
 }
 
 }  // namespace
@@ -66,6 +95,8 @@ int main(int argc, char** argv) {
   window.waitForRun();
   ok = Save(&window, out, QStringLiteral("main-penrose-intensities.png")) && ok;
   window.chooseModel(QString());
+
+  ok = SaveTilingTabs(lumora::AppPaths(programFolder.path()), out) && ok;
 
   // The powder window with a measured pattern indexed (the file given second):
   // the Penrose model, Cu, and a and c typed a percent off.

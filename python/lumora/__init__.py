@@ -13,7 +13,22 @@ the same core; bad input raises ``ValueError`` with the message
 from . import _core
 
 __all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "read_pattern", "find_peaks", "index",
-           "refine", "NoReliableSolution"]
+           "refine", "zone_pattern", "fit_zone_image", "NoReliableSolution"]
+
+
+class NoReliableSolution(ValueError, RuntimeError):
+    """An analysis that fails one of its stated criteria: its values are not
+    to be used. ``result`` (also ``fit``) is the whole result: an indexing as
+    lumora-cli's --refine-json writes it ("reliable": False, "refusal",
+    "criteria"), or a zone fit as fit_zone_image returns it ("verdict" saying
+    which criteria failed); ``candidates`` the solutions considered, best
+    first. A ValueError (and, as zone fits raised it first, a RuntimeError)."""
+
+    def __init__(self, result):
+        super().__init__("no reliable solution: " + result.get("refusal", result.get("verdict", "")))
+        self.result = result
+        self.fit = result
+        self.candidates = result["candidates"]
 
 
 def _given(arguments):
@@ -86,19 +101,6 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
     "two_theta" and "intensity" arrays. Raises ValueError for bad input.
     """
     return _core.powder(_given(locals()))
-
-
-class NoReliableSolution(ValueError):
-    """An indexing that fails one of its stated criteria: its constants are
-    not to be used. ``result`` is the whole indexing (a dict as
-    lumora-cli's --refine-json, with "reliable": False, "refusal" and
-    "criteria"); ``candidates`` the best cells found (a, c, zero,
-    figure_of_merit, indexed, ...), best first."""
-
-    def __init__(self, result):
-        super().__init__("no reliable solution: " + result["refusal"])
-        self.result = result
-        self.candidates = result["candidates"]
 
 
 def read_pattern(path):
@@ -216,3 +218,71 @@ def tiling(symmetry=None, loop_order=None, scale=None, shift_mode=None):
     The run releases the GIL. Raises ValueError for bad input.
     """
     return _core.tiling(_given(locals()))
+
+
+def zone_pattern(system=None, space_group=None, setting=None, a=None, c=None, qi_max=None, loops=None, model=None,
+                 axis=None, tilt=None, radiation=None, voltage=None, wavelength=None, anode=None, thickness=None,
+                 precession=None, g_max=None, s_max=None, camera_length=None, settings=None):
+    """The kinematic zone-axis diffraction pattern, as lumora-cli zone makes it.
+
+    Takes the lattice arguments of reflections() (not theta) and:
+      axis           "5", "3", "2" (icosahedral); "10", "8" or "12", "2", "2'"
+                     (axial); or a direct-lattice index vector (default: 5 or
+                     the periodic axis)
+      tilt           (tx, ty) degrees about the pattern's x, then y axis
+      radiation      "electron" (default), "xray" or "neutron"
+      voltage        electrons: kV (default 200); wavelength (or anode): X-rays, neutrons
+      thickness      nm (default 50); precession: degrees (default 0)
+      g_max, s_max   pattern radius and largest |excitation error|, 1/A (1.5, 0.05)
+      camera_length  mm: adds "x_mm", "y_mm"
+
+    Returns a dict, for n spots by |g|: "indices" (n, 5|6) int32, "x", "y"
+    (1/A, pattern frame), "excitation_error" (1/A), "laue_zone" (int32),
+    "intensity" (percent of the strongest), "d", "q_perp", "f_squared",
+    "shape_factor"; and "wavelength" (A), "radiation", "axis", "axis_index",
+    "beam", "pattern_x", "pattern_y" (unit vectors of the report frame),
+    "layer_spacing", "rotation_order", "model". Raises ValueError for bad input.
+    """
+    return _core.zone_pattern(_given(locals()))
+
+
+def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c=None, qi_max=None, loops=None,
+                   model=None, axis=None, tilt=None, radiation=None, voltage=None, wavelength=None, anode=None,
+                   thickness=None, precession=None, g_max=None, s_max=None, spot_sigma=None, spot_threshold=None,
+                   fit_tolerance=None, centre=None, k_range=None, min_indexed=None, fit_tilt=None,
+                   allow_unreliable=False, settings=None):
+    """Finds the spots of a measured image and fits the zone pattern to them,
+    as lumora-cli zone --measured does.
+
+      image          a PNG, TIFF or MRC file name, or a 2-D array of grey
+                     values (row 0 at the top)
+      the pattern's arguments as zone_pattern(), and
+      spot_sigma     spot width, px (default 1.5); spot_threshold: multiples
+                     of the local noise (default 6)
+      fit_tolerance  px (default 3); centre: (x, y) px to start from;
+      k_range        (kmin, kmax) px A; min_indexed (default 8)
+      fit_tilt       the largest beam tilt (degrees) to fit from the spots'
+                     intensities; adds "tilt_deg" and "tilt_deg_su"
+      allow_unreliable  return an unreliable fit instead of raising
+
+    Returns a dict like --fit-json: "camera_constant" (px A, R = K / d),
+    "rotation_deg" (counter-clockwise on screen from the image's +x axis to
+    the pattern's x, modulo 360 / "rotation_order"), "centre_x", "centre_y"
+    (px, origin at the top-left pixel centre, y down), each with "_su",
+    "rms_px", "reliable", "verdict", "indexed" (a dict of arrays: "indices",
+    "x", "y", "x_calc", "y_calc", "residual", "d", "intensity",
+    "calculated"), "unindexed" ((m, 2) px), "candidates", "spots_found",
+    "spots_considered", "indexed_fraction", "chance_fraction".
+    Raises NoReliableSolution (carrying the fit and its candidates) when the
+    fit fails its criteria, and ValueError for bad input.
+    """
+    keywords = _given(locals())
+    keywords.pop("image", None)
+    keywords.pop("allow_unreliable")
+    if not isinstance(image, str):
+        import numpy
+        image = numpy.asarray(image, dtype=float)
+    fit = _core.fit_zone_image(image, keywords)
+    if not fit["reliable"] and not allow_unreliable:
+        raise NoReliableSolution(fit)
+    return fit

@@ -3,6 +3,9 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <chrono>
 
+#include "common/text.hpp"
+#include "ui/worker_result.hpp"
+
 namespace lumora {
 namespace {
 
@@ -11,14 +14,26 @@ long long NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// A run whose worker failed: a failed result carrying the message.
+FinishedRun FailedRun(const std::string& message) {
+  CalculationResult failed;
+  failed.status = RunStatus::Failed;
+  failed.error = message;
+  FinishedRun run;
+  run.result = std::make_shared<const CalculationResult>(std::move(failed));
+  return run;
+}
+
 }  // namespace
 
 CalculationRunner::CalculationRunner(QObject* parent) : QObject(parent) {
   qRegisterMetaType<FinishedRun>();
   qRegisterMetaType<RunStage>();
   connect(&watcher_, &QFutureWatcher<FinishedRun>::finished, this, [this] {
-    if (counting_) emit counted(watcher_.result());
-    else emit finished(watcher_.result());
+    auto taken = TakeResult(watcher_.future());
+    if (const QString* thrown = std::get_if<QString>(&taken)) taken = FailedRun(thrown->toStdString());
+    if (counting_) emit counted(std::get<FinishedRun>(std::move(taken)));
+    else emit finished(std::get<FinishedRun>(std::move(taken)));
   });
 }
 
@@ -59,8 +74,13 @@ void CalculationRunner::count(const CalculationInputs& inputs) {
         control.countOnly = true;
         control.maxRecords = SIZE_MAX;
         control.progress = [&report](const RunProgress& p) { report(RunStage::Counting, p.fraction); };
-        report(RunStage::Counting, 0.0);
-        auto result = std::make_shared<const CalculationResult>(RunCalculation(inputs, control));
+        std::shared_ptr<const CalculationResult> result;
+        try {
+          report(RunStage::Counting, 0.0);
+          result = std::make_shared<const CalculationResult>(RunCalculation(inputs, control));
+        } catch (...) {
+          return FailedRun("The reflections could not be counted: " + ThrownMessage().toStdString());
+        }
         FinishedRun run;
         run.cancelled = result->status == RunStatus::Cancelled;
         run.result = std::move(result);
@@ -77,35 +97,51 @@ void CalculationRunner::start(const CalculationInputs& inputs, const PlotJob& jo
         RunControl control;
         control.cancel = &cancel_;
         control.progress = [&report](const RunProgress& p) { report(RunStage::Calculating, p.fraction); };
-        report(RunStage::Calculating, 0.0);
         FinishedRun run;
-        run.result = std::make_shared<const CalculationResult>(RunCalculation(inputs, control));
+        try {
+          report(RunStage::Calculating, 0.0);
+          run.result = std::make_shared<const CalculationResult>(RunCalculation(inputs, control));
+        } catch (...) {
+          return FailedRun("The calculation could not be finished: " + ThrownMessage().toStdString());
+        }
         if (run.result->status != RunStatus::Completed) {
           run.cancelled = run.result->status == RunStatus::Cancelled;
           return run;
         }
         if (model) {
-          report(RunStage::Intensities, 0.0);
-          auto resolved = ResolveModel(*model, run.result->lattice);
-          if (const std::string* problem = std::get_if<std::string>(&resolved)) {
-            run.modelProblem = *problem;
-          } else {
-            auto intensities = std::make_shared<IntensityResult>();
-            intensities->model = model->name;
-            IntensityControl intensityControl;
-            intensityControl.cancel = &cancel_;
-            if (!ComputeIntensities(std::get<ResolvedModel>(resolved), run.result->lattice, run.result->records,
-                                    inputs.wavelength, *intensities, intensityControl)) {
-              run.cancelled = true;
-              return run;
+          // A model that fails costs the intensities, not the run.
+          try {
+            report(RunStage::Intensities, 0.0);
+            auto resolved = ResolveModel(*model, run.result->lattice);
+            if (const std::string* problem = std::get_if<std::string>(&resolved)) {
+              run.modelProblem = *problem;
+            } else {
+              auto intensities = std::make_shared<IntensityResult>();
+              intensities->model = model->name;
+              IntensityControl intensityControl;
+              intensityControl.cancel = &cancel_;
+              const IntensityStatus status = ComputeIntensities(std::get<ResolvedModel>(resolved),
+                                                                run.result->lattice, run.result->records,
+                                                                inputs.wavelength, *intensities, intensityControl);
+              if (status == IntensityStatus::Cancelled) {
+                run.cancelled = true;
+                return run;
+              }
+              if (status == IntensityStatus::Completed) run.intensities = std::move(intensities);
+              else run.modelProblem = intensities->error;
             }
-            run.intensities = std::move(intensities);
+          } catch (...) {
+            run.modelProblem = ThrownMessage().toStdString();
           }
         }
-        report(RunStage::Drawing, 0.0);
-        run.plots = std::make_shared<PreparedPlots>(PlotController::Prepare(
-            job, *run.result, run.intensities ? &run.intensities->intensity : nullptr, &cancel_,
-            [&report](double fraction) { report(RunStage::Drawing, fraction); }));
+        try {
+          report(RunStage::Drawing, 0.0);
+          run.plots = std::make_shared<PreparedPlots>(PlotController::Prepare(
+              job, *run.result, run.intensities ? &run.intensities->intensity : nullptr, &cancel_,
+              [&report](double fraction) { report(RunStage::Drawing, fraction); }));
+        } catch (...) {
+          return FailedRun("The pictures could not be drawn: " + ThrownMessage().toStdString());
+        }
         run.cancelled = cancel_.load();
         return run;
       },

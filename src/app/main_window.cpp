@@ -53,6 +53,7 @@
 #include "report/report_lines.hpp"
 #include "report/table_export.hpp"
 #include "powder/powder_window.hpp"
+#include "zone/zone_window.hpp"
 #include "tiling/tiling_window.hpp"
 
 namespace lumora {
@@ -98,6 +99,7 @@ MainWindow::~MainWindow() {
   runner_.waitForFinished();
   delete tilingWindow_;  // it refers back to this window
   delete powderWindow_;
+  delete zoneWindow_;
 }
 
 QAction* MainWindow::makeAction(const char* name, const QString& text) {
@@ -173,6 +175,8 @@ void MainWindow::buildActions() {
           &MainWindow::showTilingWindow);
   connect(makeAction("mnuView12", QStringLiteral("Powder Pattern")), &QAction::triggered, this,
           &MainWindow::showPowderWindow);
+  connect(makeAction("mnuView13", QStringLiteral("Zone Axis Pattern")), &QAction::triggered, this,
+          &MainWindow::showZoneWindow);
 
   // Help
   connect(makeAction("mnuHelp6", QStringLiteral("Contents")), &QAction::triggered, this, &MainWindow::showHelp);
@@ -401,10 +405,22 @@ void MainWindow::loadSettings() {
   }
   applySystemState(settings.parameters.systemIndex, false);
   // The structure model has a file of its own; Lumora.cfg stays as it was.
+  // Its first line names the model; a second line "failed: why" marks a model
+  // whose last run failed, used again only when the user says so.
   const ReadOutcome model = ReadSmallRegularFile(paths_.modelSettingsFile().toStdString(), 64 * 1024);
   if (model.status == ReadStatus::Ok) {
-    const QString source = Q(std::string(Trim(model.text)));
-    if (!source.isEmpty() && !chooseModel(source)) chooseModel(QString());
+    const std::string_view text = model.text;
+    const std::size_t end = text.find('\n');
+    const QString source = Q(std::string(Trim(text.substr(0, end))));
+    const std::string_view rest = end == std::string_view::npos ? std::string_view() : Trim(text.substr(end + 1));
+    bool use = !source.isEmpty();
+    if (use && rest.starts_with("failed")) {
+      use = Dialogs().question(this, QStringLiteral("Structure Model"),
+                               QStringLiteral("The structure model %1 failed at its last run (%2). Use it again?")
+                                   .arg(Q(EchoText(source.toStdString(), kShownNameChars)),
+                                        Q(EchoText(rest.substr(std::min<std::size_t>(rest.size(), 8)), 256))));
+    }
+    if (!use || !chooseModel(source)) chooseModel(QString());
   }
   syncModelMenu();
 }
@@ -438,6 +454,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   saveSettings();
   if (tilingWindow_) tilingWindow_->close();
   if (powderWindow_) powderWindow_->close();
+  if (zoneWindow_) zoneWindow_->close();
   event->accept();
 }
 
@@ -583,7 +600,15 @@ void MainWindow::onRunFinished(FinishedRun run) {
   result_ = std::move(run.result);
   intensities_ = std::move(run.intensities);
   statusPanels_[0]->setText(QStringLiteral("%1 reflections").arg(result_->records.size()));
-  if (!run.modelProblem.empty()) statusPanels_[3]->setText(QStringLiteral("no intensities: %1").arg(Q(run.modelProblem)));
+  if (!run.modelProblem.empty()) {
+    statusPanels_[3]->setText(QStringLiteral("no intensities: %1").arg(Q(EchoText(run.modelProblem, 256))));
+    // Not taken again at the next start without asking.
+    WriteFileAtomically(paths_.modelSettingsFile().toStdString(),
+                        modelSource_.toStdString() + "\nfailed: " + EchoText(run.modelProblem, 256) + "\n");
+    const QString name = Q(EchoText(modelSource_.toStdString(), kShownNameChars));
+    Dialogs().warning(this, QStringLiteral("The structure model %1 gave no intensities: %2")
+                                .arg(name, Q(EchoText(run.modelProblem, 512))));
+  }
   plots_->showRun(result_,
                   intensities_ ? std::shared_ptr<const std::vector<double>>(intensities_, &intensities_->intensity)
                                : nullptr,
@@ -594,6 +619,7 @@ void MainWindow::onRunFinished(FinishedRun run) {
   table_->showRun(result_, reportContext());
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(true);
   handRunToPowderWindow();
+  handInputsToZoneWindow();
 }
 
 void MainWindow::abortRun(bool cancelled) {
@@ -779,7 +805,9 @@ bool MainWindow::chooseModel(const QString& nameOrPath) {
   } else {
     auto found = FindModel(nameOrPath.toStdString());
     if (const std::string* problem = std::get_if<std::string>(&found)) {
-      Dialogs().warning(this, QStringLiteral("The structure model %1 cannot be used: %2").arg(nameOrPath, Q(*problem)));
+      // A junk LumoraModel.cfg must not give a box taller than the screen.
+      Dialogs().warning(this, QStringLiteral("The structure model %1 cannot be used: %2")
+                                  .arg(Q(EchoText(nameOrPath.toStdString())), Q(EchoText(*problem, 256))));
       return false;
     }
     model_ = std::get<StructureModel>(std::move(found));
@@ -829,6 +857,37 @@ void MainWindow::showPowderWindow() {
   powderWindow_->show();
   powderWindow_->raise();
   powderWindow_->activateWindow();
+}
+
+void MainWindow::showZoneWindow() {
+  if (!zoneWindow_) {
+    zoneWindow_ = new ZoneWindow(paths_);
+    zoneWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  if (!handInputsToZoneWindow()) {
+    // Before any run: the fields as they stand.
+    ParameterTexts texts = panel_->texts();
+    NormaliseDecimalCommas(texts);
+    const auto read = ReadInputs(texts);
+    if (const InputError* error = std::get_if<InputError>(&read)) {
+      Dialogs().message(this, QString::fromStdString(error->Message()));
+      return;
+    }
+    const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+    const bool fits = model_ && model_->system == inputs.system;
+    zoneWindow_->setInputs(inputs, fits ? model_ : std::nullopt, fits ? model_->name : std::string());
+  }
+  zoneWindow_->show();
+  zoneWindow_->raise();
+  zoneWindow_->activateWindow();
+}
+
+// The zone window follows each run's lattice and model.
+bool MainWindow::handInputsToZoneWindow() {
+  if (!zoneWindow_ || !calculated_ || !result_) return false;
+  const bool fits = model_ && model_->system == runInputs_.system;
+  zoneWindow_->setInputs(runInputs_, fits ? model_ : std::nullopt, fits ? model_->name : std::string());
+  return true;
 }
 
 void MainWindow::handRunToPowderWindow() {

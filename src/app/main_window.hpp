@@ -28,6 +28,7 @@ class PlotController;
 class PlotOutput;
 class TilingWindow;
 class PowderWindow;
+class ZoneWindow;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -65,6 +66,7 @@ class MainWindow : public QMainWindow {
   void showUsedMatrices();
   void showTilingWindow();
   void showPowderWindow();
+  void showZoneWindow();
   // The structure model: "" for none, a built-in name, or a model file's path.
   bool chooseModel(const QString& nameOrPath);
   void openModelFile();
@@ -94,6 +96,7 @@ class MainWindow : public QMainWindow {
   void onProgress(RunStage stage, double fraction);
   void abortRun(bool cancelled);
   void handRunToPowderWindow();
+  bool handInputsToZoneWindow();
   void applyRefinedConstants(double a, double c);
   void refreshTable();
   bool writeTemporaryReport();
@@ -112,6 +115,7 @@ class MainWindow : public QMainWindow {
   PlotOutput* outputs_ = nullptr;
   QPointer<TilingWindow> tilingWindow_;
   QPointer<PowderWindow> powderWindow_;
+  QPointer<ZoneWindow> zoneWindow_;
   QStackedWidget* pages_ = nullptr;  // the normal layout, or the large view
   QStackedWidget* strip_ = nullptr;  // frPlot, or frPROG while a run is going
   QLabel* lprog_ = nullptr;

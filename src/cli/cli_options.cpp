@@ -52,4 +52,24 @@ bool WriteOutput(const std::string& path, const std::string& text) {
   return outcome.ok;
 }
 
+bool WriteOutputs(const std::vector<OutputFile>& outputs) {
+  FileTransaction transaction(&CleanupWatch());
+  for (const OutputFile& file : outputs) {
+    if (file.path.empty()) continue;
+    const WriteOutcome staged = transaction.Stage(file.path, file.text);
+    if (!staged.ok) {
+      std::fprintf(stderr, "lumora-cli: %s; no file was written\n", staged.error.c_str());
+      return false;
+    }
+  }
+  const WriteOutcome committed = transaction.Commit();
+  if (!committed.ok) {
+    std::fprintf(stderr, "lumora-cli: %s\n", committed.error.c_str());
+    return false;
+  }
+  for (const OutputFile& file : outputs)
+    if (file.path.empty() && !WriteStandardOutput(file.text)) return false;
+  return true;
+}
+
 }  // namespace lumora::cli

@@ -28,4 +28,13 @@ std::vector<Option> ReadOptions(const std::vector<std::string>& args, const Name
 // Returns false (after saying why on standard error) when it cannot be written.
 bool WriteOutput(const std::string& path, const std::string& text);
 
+// Several outputs of one command: every file is staged before any is replaced,
+// so that all are written or none (the message then says so); an output
+// without a path goes to standard output once the files are in place.
+struct OutputFile {
+  std::string path;
+  std::string text;
+};
+bool WriteOutputs(const std::vector<OutputFile>& outputs);
+
 }  // namespace lumora::cli

@@ -12,5 +12,6 @@ int RunMatrices(const std::vector<std::string>& args);
 int RunTiling(const std::vector<std::string>& args);
 int RunPlot(const std::vector<std::string>& args);
 int RunPowder(const std::vector<std::string>& args);
+int RunZone(const std::vector<std::string>& args);
 
 }  // namespace lumora::cli

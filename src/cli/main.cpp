@@ -20,6 +20,7 @@ Commands:
   tiling        build a multigrid tiling and write its vertices and pictures
   plot          write the 2D or 3D plot as a picture (png, bmp, svg, pdf, wmf)
   powder        merge the reflections into powder lines and simulate the pattern
+  zone          simulate a zone-axis diffraction pattern and fit a measured image
 
 "lumora-cli COMMAND --help" describes the options of a command;
 "lumora-cli --version" shows the version.
@@ -46,8 +47,9 @@ int Run(std::vector<std::string> args) {
     if (command == "tiling") return lumora::cli::RunTiling(args);
     if (command == "plot") return lumora::cli::RunPlot(args);
     if (command == "powder") return lumora::cli::RunPowder(args);
+    if (command == "zone") return lumora::cli::RunZone(args);
     throw lumora::cli::UsageError("unknown command \"" + lumora::EchoText(command) +
-                                  "\" (reflections, matrices, tiling, plot or powder)");
+                                  "\" (reflections, matrices, tiling, plot, powder or zone)");
   } catch (const lumora::cli::UsageError& error) {
     std::fprintf(stderr, "lumora-cli: %s\n", error.what());
     return 2;

@@ -43,11 +43,12 @@ int RunMatrices(const std::vector<std::string>& args) {
     else parameters.Apply(option);
   }
   ParameterTexts texts = parameters.Resolve();
+  const ParameterTexts typed = texts;
   NormaliseDecimalCommas(texts);
   const auto read = ReadInputs(texts);
   if (const InputError* error = std::get_if<InputError>(&read)) {
     // Only the lattice options matter here.
-    if (error->field == InputField::A || error->field == InputField::C) parameters.Reject(*error);
+    if (error->field == InputField::A || error->field == InputField::C) parameters.Reject(AsTyped(*error, typed));
   }
   const std::optional<double> a = ParseNumber(texts.a);
   const std::optional<double> c = ParseNumber(texts.c);
@@ -62,7 +63,7 @@ int RunMatrices(const std::vector<std::string>& args) {
         const double v = (*m)[i][j];
         if (std::isfinite(v) && FormatFixed(v, 4).size() < 9) continue;
         const bool periodic = lattice.nDim == 5 && (i == 4 || j == 4);
-        parameters.Reject({periodic ? InputField::C : InputField::A, 0, periodic ? texts.c : texts.a,
+        parameters.Reject({periodic ? InputField::C : InputField::A, 0, periodic ? typed.c : typed.a,
                            "gives matrix values too large to print in their columns"});
       }
     }

@@ -187,10 +187,7 @@ int RunPlot(const std::vector<std::string>& args) {
   }
   IntensityResult intensities;
   if (model) {
-    const auto resolved = ResolveModel(*model, result.lattice);
-    if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
-    ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength,
-                       intensities);
+    intensities = ModelIntensities(*model, modelOptions.Label(*model), result, inputs.wavelength);
     if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, intensities, *least);
   }
 

@@ -52,7 +52,8 @@ Lines:
 Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
   --two-theta MIN,MAX,STEP  range and step in degrees (default twice the theta
                          range, step 0.01)
-  --caglioti U,V,W       width parameters in degrees^2 (default 0,0,0.01)
+  --caglioti U,V,W       width parameters in degrees^2, each within 100 of 0
+                         (default 0,0,0.01)
   --eta E                Lorentzian fraction 0..1 (default 0.5)
   --cut N                each peak reaches N FWHM either side (default 20)
   --zero Z               zero shift in degrees added to every calculated 2theta
@@ -102,9 +103,9 @@ weight exp(-ln 100 (qi/qi-max)^2) without one). A solution is reliable when
 C >= 0.5, M(20) >= 10, F(N) >= 10, at least 9 of the 10 strongest peaks are
 indexed, no peak of a quarter of the strongest's intensity is left unindexed,
 W beats the next candidate's by 1.5 times and at least P + 2 peaks enter the
-least squares (P parameters). Otherwise the report and --refine-json say "no
-reliable solution" with the failed criteria, the candidates go to standard
-error and the exit status is 3. An indexing that cannot run (fewer than 3
+least squares (P parameters). Otherwise "no reliable solution" with the failed
+criteria and the candidates go to standard error, only --refine-json is
+written (marked "reliable": false) and the exit status is 3. An indexing that cannot run (fewer than 3
 peaks, no lines) writes nothing and exits with status 1.
 The loops default to "auto" here: the smallest index box that holds every
 reflection of the theta range and qi-max; lines whose orbits a given --loops
@@ -126,7 +127,8 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
   out += summary.sgSymbol + ", " + summary.paramLine1 + "\n" + summary.paramLine2 + "\n";
   out += "tolerance = " + ShortestText(options.tolerance) +
          ", monochromator 2theta = " + ShortestText(options.monochromatorTwoTheta) +
-         ", intensities: " + (model.empty() ? std::string("1 per reflection") : "model " + model) + " x LP\n";
+         ", intensities: " + (model.empty() ? std::string("1 per reflection") : "model " + EchoText(model, kShownNameChars)) +
+         " x LP\n";
   if (lines.droppedAtBackscatter)
     out += std::to_string(lines.droppedAtBackscatter) + " reflections at 2theta = 180 left out (LP has no value)\n";
   const auto cut = std::count_if(lines.lines.begin(), lines.lines.end(),
@@ -217,11 +219,8 @@ int RunPowder(const std::vector<std::string>& args) {
     }
     std::optional<IntensityResult> intensities;
     if (model) {
-      const auto resolved = ResolveModel(*model, result.lattice);
-      if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
-      intensities.emplace();
       modelLabel = modelOptions.Label(*model);
-      ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, in.wavelength, *intensities);
+      intensities = ModelIntensities(*model, modelLabel, result, in.wavelength);
     }
     PowderLines made = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, in.wavelength,
                                         powder.lines);
@@ -261,9 +260,11 @@ int RunPowder(const std::vector<std::string>& args) {
     report += measured.report;
     json = measured.json;
   }
-  if (!linesFile.empty() && !WriteOutput(linesFile, PowderLinesCsv(lines, nDim))) return 1;
-  if (!patternFile.empty() && !WriteOutput(patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile)))) return 1;
-  if (!jsonFile.empty() && !WriteOutput(jsonFile, json)) return 1;
+  // Every file's content, refusals included, before any file is touched.
+  std::vector<OutputFile> files;
+  if (!linesFile.empty()) files.push_back({linesFile, PowderLinesCsv(lines, nDim)});
+  if (!patternFile.empty()) files.push_back({patternFile, PowderPatternText(*pattern, EndsWithCsv(patternFile))});
+  if (!jsonFile.empty()) files.push_back({jsonFile, json});
   if (!plotFile.empty()) {
     PowderPlotData data;
     data.profile = &*pattern;
@@ -281,7 +282,11 @@ int RunPowder(const std::vector<std::string>& args) {
       ProfileOptions shifted = profile;
       shifted.zeroShift = measured.zero;
       refinedPattern = ComputeProfile(refinedLines->lines, shifted);
-      if (!refinedPattern.error.empty()) throw UsageError("option --caglioti: " + refinedPattern.error);
+      if (!refinedPattern.error.empty()) {
+        std::fprintf(stderr, "lumora-cli: refinement: the refined pattern cannot be drawn: %s\n",
+                     refinedPattern.error.c_str());
+        return 1;
+      }
       data.profile = &refinedPattern;
       data.lines = &refinedLines->lines;
       data.zero = measured.zero;
@@ -298,14 +303,17 @@ int RunPowder(const std::vector<std::string>& args) {
     const QByteArray bytes = RenderPowderPlot(MakePowderScene(data, PowderAxis::TwoTheta, IntensityScale::Linear, inputs.wavelength),
                                               QString::fromStdString(plotFormat), QSize(1200, 700), &problem);
     if (bytes.isEmpty()) {
-      std::fprintf(stderr, "lumora-cli: %s: %s\n", plotFile.c_str(), problem.toUtf8().constData());
+      std::fprintf(stderr, "lumora-cli: %s: %s\n", EchoText(plotFile, 256).c_str(), problem.toUtf8().constData());
       return 1;
     }
-    if (!WriteOutput(plotFile, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())))) return 1;
+    files.push_back({plotFile, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))});
   }
-  if (!WriteOutput(output, report)) return 1;
+  files.push_back({output, report});
+  // A refusal writes nothing but the JSON, marked "reliable": false; the
+  // refusal and the candidates go to standard error.
+  if (refused) std::erase_if(files, [&](const OutputFile& f) { return jsonFile.empty() || f.path != jsonFile; });
+  if (!WriteOutputs(files)) return 1;
   if (refused) {
-    // Exit status 3: the report and JSON are written, marked; the candidates here.
     std::fprintf(stderr, "lumora-cli: no reliable solution: %s\ncandidates (best first):\n%s",
                  measured.indexing->Refusal().c_str(), CandidatesText(*measured.indexing).c_str());
     return 3;

@@ -19,7 +19,7 @@ MeasuredOutput AnalyseMeasured(const std::string& path, const Profile& simulated
 
   MeasuredOutput out;
   std::string& r = out.report;
-  r += "\nMEASURED PATTERN - " + path + ": " + std::to_string(pattern.twoTheta.size()) + " points, 2theta " +
+  r += "\nMEASURED PATTERN - " + EchoText(path, kShownNameChars) + ": " + std::to_string(pattern.twoTheta.size()) + " points, 2theta " +
        ShortestText(pattern.twoTheta.front()) + " to " + ShortestText(pattern.twoTheta.back()) +
        (pattern.sigma.empty() ? ", no sigma column\n" : ", with sigma column\n");
   out.fit = FitScaleAndBackground(simulated, pattern);

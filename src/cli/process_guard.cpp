@@ -4,28 +4,46 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "common/text.hpp"
+
 namespace lumora::cli {
 namespace {
 
-// Read by the signal handler, so plain fixed storage: a handler may not
-// allocate or lock. Updated with the signals blocked.
-constexpr std::size_t kSlots = 8;
-constexpr std::size_t kPathBytes = 4096;
-std::array<std::array<char, kPathBytes>, kSlots> tempPaths{};
-std::array<volatile sig_atomic_t, kSlots> slotUsed{};
+// Read by the signal handler, which may not allocate or lock: a list that only
+// grows, each entry made whole before it is linked in, its state an atomic.
+// A process writes few files, so entries are never reused (a handler on
+// another thread could be reading one) and live until the program ends.
+enum : int { kGone = 0, kRemove = 1, kKeep = 2 };
+struct Entry {
+  std::atomic<int> state{kRemove};
+  std::string path;     // the temporary file
+  std::string message;  // written when the program ends while it is kept
+  Entry* next = nullptr;
+};
+std::atomic<Entry*> entries{nullptr};
+
+// A signal during a commit waits for its end, unless a second one comes.
+std::atomic<bool> committing{false};
+std::atomic<int> pendingSignal{0};
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void OnSignal(int sig) {
-  for (std::size_t i = 0; i < kSlots; ++i)
-    if (slotUsed[i]) ::unlink(tempPaths[i].data());
+void EndOnSignal(int sig) {
+  for (Entry* e = entries.load(); e; e = e->next) {
+    const int state = e->state.load();
+    if (state == kRemove) {
+      ::unlink(e->path.c_str());
+    } else if (state == kKeep) {
+      [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, e->message.data(), e->message.size());
+    }
+  }
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
   sigemptyset(&action.sa_mask);
@@ -33,36 +51,47 @@ void OnSignal(int sig) {
   ::raise(sig);
 }
 
-class SignalsBlocked {
- public:
-  SignalsBlocked() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : kSignals) sigaddset(&set, sig);
-    pthread_sigmask(SIG_BLOCK, &set, &old_);
-  }
-  ~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+void OnSignal(int sig) {
+  int none = 0;
+  if (committing.load() && pendingSignal.compare_exchange_strong(none, sig)) return;
+  EndOnSignal(sig);
+}
 
- private:
-  sigset_t old_;
-};
+Entry* Find(const std::filesystem::path& path) {
+  for (Entry* e = entries.load(); e; e = e->next)
+    if (e->state.load() != kGone && e->path == path.native()) return e;
+  return nullptr;
+}
 
 void Remember(const std::filesystem::path& path) {
-  const std::string& text = path.native();
-  if (text.size() >= kPathBytes) return;
-  SignalsBlocked blocked;
-  for (std::size_t i = 0; i < kSlots; ++i) {
-    if (slotUsed[i]) continue;
-    std::memcpy(tempPaths[i].data(), text.c_str(), text.size() + 1);
-    slotUsed[i] = 1;
-    return;
+  auto* entry = new Entry;
+  entry->path = path.native();
+  entry->next = entries.load();
+  while (!entries.compare_exchange_weak(entry->next, entry)) {
   }
 }
 
 void Forget(const std::filesystem::path& path) {
-  SignalsBlocked blocked;
-  for (std::size_t i = 0; i < kSlots; ++i)
-    if (slotUsed[i] && path.native() == tempPaths[i].data()) slotUsed[i] = 0;
+  if (Entry* e = Find(path)) e->state = kGone;
+}
+
+void Keep(const std::filesystem::path& path, const std::filesystem::path& target) {
+  Entry* e = Find(path);
+  if (!e) return;
+  // Made before the state changes: the handler reads it only when kept.
+  e->message = "lumora-cli: ended while rewriting " + EchoText(target.string(), 256) + " in place; its new content is in " +
+               EchoText(path.string(), 256) + "\n";
+  e->state = kKeep;
+}
+
+void Committing(bool begins) {
+  if (begins) {
+    pendingSignal = 0;
+    committing = true;
+    return;
+  }
+  committing = false;
+  if (const int sig = pendingSignal.exchange(0)) EndOnSignal(sig);
 }
 
 }  // namespace
@@ -87,7 +116,7 @@ void RemoveTemporaryFilesOnSignals() {
 }
 
 const TempFileWatch& CleanupWatch() {
-  static const TempFileWatch watch{Remember, Forget};
+  static const TempFileWatch watch{Remember, Forget, Keep, Committing, nullptr};
   return watch;
 }
 

@@ -13,7 +13,11 @@ namespace lumora::cli {
 void GuardStandardStreams();
 
 // SIGINT, SIGTERM and SIGHUP remove the temporary files CleanupWatch() knows
-// of, then end the program as the signal would have.
+// of (any number), then end the program as the signal would have. A staged
+// file that is the only whole copy of a file being rewritten in place stays,
+// and a message on standard error names it. A signal that comes while a
+// transaction replaces its files takes effect when it is done, so that the
+// files are replaced all or none; a second one ends the program at once.
 void RemoveTemporaryFilesOnSignals();
 const TempFileWatch& CleanupWatch();
 

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -158,6 +159,7 @@ int RunReflections(const std::vector<std::string>& args) {
   ProgressBar bar(progress);
   control.algorithm = algorithm;
   if (progress) control.progress = [&bar](const RunProgress& p) { bar.Show(p.fraction); };
+  const auto started = std::chrono::steady_clock::now();  // --max-seconds covers the intensities too
   CalculationResult result = RunCalculation(inputs, control);
   bar.Finish();
   if (result.status != RunStatus::Completed) {
@@ -167,11 +169,8 @@ int RunReflections(const std::vector<std::string>& args) {
 
   std::optional<IntensityResult> intensities;
   if (model) {
-    const auto resolved = ResolveModel(*model, result.lattice);
-    if (const std::string* error = std::get_if<std::string>(&resolved)) throw UsageError("option --model: " + *error);
-    intensities.emplace();
-    intensities->model = modelOptions.Label(*model);
-    ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records, inputs.wavelength, *intensities);
+    intensities = ModelIntensities(*model, modelOptions.Label(*model), result, inputs.wavelength, control.maxSeconds,
+                                   started);
     if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
   }
   const IntensityResult* withIntensities = intensities ? &*intensities : nullptr;

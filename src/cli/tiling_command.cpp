@@ -180,37 +180,33 @@ int RunTiling(const std::vector<std::string>& args) {
 
   if (!anyOutput) return WriteOutput("", XyFileText(tiling.vertX, tiling.vertY)) ? 0 : 1;
 
-  // All the files or none: each is staged in full before any is replaced.
-  FileTransaction transaction(&CleanupWatch());
-  auto stage = [&](const std::string& path, const std::string& content) {
-    if (path.empty()) return true;
-    const WriteOutcome outcome = transaction.Stage(path, content);
-    if (!outcome.ok) std::fprintf(stderr, "lumora-cli: %s; no file was written\n", outcome.error.c_str());
-    return outcome.ok;
+  // All the files or none: each is made in full before any is replaced.
+  std::vector<OutputFile> files;
+  auto add = [&files](const std::string& path, auto make) {
+    if (!path.empty()) files.push_back({path, make()});
   };
-  if (!stage(xyPath, XyFileText(tiling.vertX, tiling.vertY))) return 1;
-  if (!stage(tilingPng, PngBytes(PaintTiling(tiling)))) return 1;
-  if (!stage(verticesPng, PngBytes(RasterToImage(tiling.vertexImage)))) return 1;
-  if (!ftPng.empty()) {
+  add(xyPath, [&] { return XyFileText(tiling.vertX, tiling.vertY); });
+  add(tilingPng, [&] { return PngBytes(PaintTiling(tiling)); });
+  add(verticesPng, [&] { return PngBytes(RasterToImage(tiling.vertexImage)); });
+  add(ftPng, [&] {
     ComplexImage transform;
     transform.SetDimensionFFT(tiling.vertexImage.width);
     transform.RedrawFT(0, gain);
     transform.runFOURN(tiling.vertexImage);
-    if (!stage(ftPng, PngBytes(RasterToImage(*transform.picture())))) return 1;
-  }
-  if (!stage(tilesCsv, TilesCsv(tiling))) return 1;
-  if (!stage(verticesCsv, VerticesCsv(tiling))) return 1;
-  if (!stage(svgPath, TilingSvg(tiling))) return 1;
-  if (!statsPath.empty() &&
-      !stage(statsPath, StatisticsJson(tiling, ComputeTilingStatistics(tiling), TilingNote(tiling.inputs.symmetry, tiling.gridShift))))
-    return 1;
-  if (points) {
-    const std::vector<double> intensity = BraggIntensities(tiling.inputs.symmetry, LatticeVertexPositions(tiling), *points);
-    if (!stage(diffractionPng, PngBytes(PaintPeaks(*points, intensity, kMax, tiling.inputs.width)))) return 1;
-  }
-  const WriteOutcome committed = transaction.Commit();
-  if (!committed.ok) std::fprintf(stderr, "lumora-cli: %s\n", committed.error.c_str());
-  return committed.ok ? 0 : 1;
+    return PngBytes(RasterToImage(*transform.picture()));
+  });
+  add(tilesCsv, [&] { return TilesCsv(tiling); });
+  add(verticesCsv, [&] { return VerticesCsv(tiling); });
+  add(svgPath, [&] { return TilingSvg(tiling); });
+  add(statsPath, [&] {
+    return StatisticsJson(tiling, ComputeTilingStatistics(tiling), TilingNote(tiling.inputs.symmetry, tiling.gridShift));
+  });
+  if (points)
+    add(diffractionPng, [&] {
+      const std::vector<double> intensity = BraggIntensities(tiling.inputs.symmetry, LatticeVertexPositions(tiling), *points);
+      return PngBytes(PaintPeaks(*points, intensity, kMax, tiling.inputs.width));
+    });
+  return WriteOutputs(files) ? 0 : 1;
 }
 
 }  // namespace lumora::cli

@@ -23,10 +23,6 @@ namespace {
 
 std::string Errno() { return std::strerror(errno); }
 
-std::string CannotWrite(const fs::path& path, const std::string& why) {
-  return "cannot write " + EchoText(path.string(), 256) + ": " + why;
-}
-
 bool WriteAll(int fd, std::string_view content) {
   const char* data = content.data();
   std::size_t left = content.size();
@@ -52,65 +48,6 @@ mode_t CurrentUmask() {
   return 022;
 }
 
-fs::path ParentOf(const fs::path& path) {
-  const fs::path parent = path.parent_path();
-  return parent.empty() ? fs::path(".") : parent;
-}
-
-// The kernel's rule for links in sticky world-writable folders, applied to the
-// link the program is asked to follow: only links of the user or of the
-// folder's owner are trusted there.
-bool PlantedLink(const fs::path& link, const struct stat& linkStat) {
-  struct stat folder {};
-  if (::stat(ParentOf(link).c_str(), &folder) != 0) return true;
-  const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-  return shared && linkStat.st_uid != ::geteuid() && linkStat.st_uid != folder.st_uid;
-}
-
-struct Resolved {
-  fs::path target;
-  bool exists = false;
-  struct stat info {};
-  std::string error;
-};
-
-// Follows links to the file they name, refusing planted ones.
-Resolved ResolveTarget(const fs::path& requested) {
-  Resolved r;
-  fs::path path = requested;
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
-      if (errno != ENOENT) {
-        r.error = CannotWrite(requested, Errno());
-        return r;
-      }
-      r.target = path;
-      return r;
-    }
-    if (!S_ISLNK(info.st_mode)) {
-      r.target = path;
-      r.exists = true;
-      r.info = info;
-      return r;
-    }
-    if (PlantedLink(path, info)) {
-      r.error = CannotWrite(requested, "it is a link in the shared folder " + ParentOf(path).string() +
-                                           " that belongs to another user; remove it or choose another name");
-      return r;
-    }
-    std::error_code ec;
-    const fs::path next = fs::read_symlink(path, ec);
-    if (ec) {
-      r.error = CannotWrite(requested, ec.message());
-      return r;
-    }
-    path = next.is_absolute() ? next : ParentOf(path) / next;
-  }
-  r.error = CannotWrite(requested, "too many levels of links");
-  return r;
-}
-
 // A name nobody can guess, so that nobody can prepare it.
 std::string RandomSuffix() {
   static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -129,29 +66,45 @@ bool WriteAllOf(int fd, const ContentWriter& write) {
   return ok;
 }
 
-WriteOutcome WriteInPlace(const fs::path& requested, const fs::path& path, const ContentWriter& content, bool truncate) {
-  // A regular file is opened as resolved (no link); a device by the name given.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (truncate ? O_TRUNC | O_NOFOLLOW : 0));
+// A device or pipe, opened by its name in its folder: never created, never truncated.
+WriteOutcome WriteDevice(const fs::path& requested, const OpenFolder& folder, const std::string& name, bool follow,
+                         const ContentWriter& content) {
+  const int fd = ::openat(folder.fd(), name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
   if (fd < 0) return {false, CannotWrite(requested, Errno())};
   bool ok = WriteAllOf(fd, content);
   std::string why = ok ? std::string() : Errno();
-  if (ok && truncate && ::fsync(fd) != 0) {
-    ok = false;
-    why = Errno();
-  }
   if (::close(fd) != 0 && ok) {
     ok = false;
     why = Errno();
   }
-  if (!ok) return {false, CannotWrite(requested, why + (truncate ? " (the file may be incomplete)" : ""))};
+  if (!ok) return {false, CannotWrite(requested, why)};
   return {};
 }
 
-void SyncFolder(const fs::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void SyncFolder(const OpenFolder& folder) {
+  const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);  // best effort: the rename itself has already succeeded
   ::close(fd);
+}
+
+// Copies the staged file over the target's content, then trims and syncs it.
+// False with errno when it could not; the target may be cut short then.
+bool CopyOver(int from, int to, const std::function<void(std::string_view)>& step) {
+  std::vector<char> buffer(1 << 16);
+  off_t total = 0;
+  for (;;) {
+    const ssize_t n = ::read(from, buffer.data(), buffer.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) break;
+    if (!WriteAll(to, std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return false;
+    total += n;
+  }
+  if (step) step("copied");
+  return ::ftruncate(to, total) == 0 && ::fsync(to) == 0;
 }
 
 }  // namespace
@@ -162,63 +115,63 @@ FileTransaction::~FileTransaction() {
   for (Staged& staged : staged_) Discard(staged);
 }
 
+void FileTransaction::Step(std::string_view step) const {
+  if (watch_ && watch_->step) watch_->step(step);
+}
+
 void FileTransaction::Discard(Staged& staged) {
-  if (staged.temp.empty()) return;
-  ::unlink(staged.temp.c_str());
-  if (watch_ && watch_->gone) watch_->gone(staged.temp);
+  if (staged.temp.empty() || staged.kept) return;
+  ::unlinkat(staged.folder->fd(), staged.temp.c_str(), 0);
+  if (watch_ && watch_->gone) watch_->gone(staged.tempPath);
   staged.temp.clear();
 }
 
 WriteOutcome FileTransaction::Stage(const fs::path& requested, std::string_view content, SpecialFiles special) {
-  // Held by the transaction, since a device or a file of several names is
-  // written again at commit.
+  // Held by the transaction, since a device is written at commit.
   auto text = std::make_shared<const std::string>(content);
   return Stage(requested, ContentWriter([text](const ContentSink& put) { return put(*text); }), special);
 }
 
 WriteOutcome FileTransaction::Stage(const fs::path& requested, const ContentWriter& content, SpecialFiles special) {
-  if (requested.empty()) return {false, "cannot write a file without a name"};
-  const Resolved resolved = ResolveTarget(requested);
-  if (!resolved.error.empty()) return {false, resolved.error};
+  const WriteTarget target = FindWriteTarget(requested);
+  if (!target.error.empty()) return {false, target.error};
   Staged staged;
   staged.requested = requested;
-  staged.target = resolved.target;
-  const struct stat& info = resolved.info;
-  struct stat followed {};
-  if (::stat(requested.c_str(), &followed) == 0 && !S_ISREG(followed.st_mode) && !S_ISDIR(followed.st_mode)) {
+  staged.folder = target.folder;
+  staged.name = target.name;
+  const struct stat& info = target.info;
+  if (target.special) {
     if (special == SpecialFiles::Refuse) return {false, CannotWrite(requested, "it is not a regular file")};
     // Devices and pipes ("/dev/stdout", a named pipe): a rename would replace
-    // them with a regular file. Opened by the name given, since links such as
-    // /proc/self/fd/1 only resolve when opened.
-    staged.target = requested;
-    staged.inPlace = true;
+    // them with a regular file.
+    staged.kind = Staged::Kind::Device;
+    staged.followLink = target.kernelLink;
     staged.write = content;
     staged_.push_back(std::move(staged));
     return {};
   }
-  if (resolved.exists) {
+  if (target.exists) {
     if (S_ISDIR(info.st_mode)) return {false, CannotWrite(requested, "it is a folder")};
-    if (!S_ISREG(info.st_mode)) return {false, CannotWrite(requested, "it is not a regular file")};
     if ((info.st_mode & 0222) == 0) return {false, CannotWrite(requested, "the file is read-only")};
-    if (::access(resolved.target.c_str(), W_OK) != 0) return {false, CannotWrite(requested, Errno())};
+    if (::faccessat(target.folder->fd(), target.name.c_str(), W_OK, 0) != 0)
+      return {false, CannotWrite(requested, Errno())};
   }
 
-  const fs::path folder = ParentOf(resolved.target);
-  const std::string base = "." + resolved.target.filename().string() + ".";
+  const std::string base = "." + target.name + ".";
   int fd = -1;
-  fs::path temp;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder / (base + RandomSuffix() + ".part");
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+    staged.temp = base + RandomSuffix() + ".part";
+    fd = ::openat(target.folder->fd(), staged.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                  0600);
     if (fd < 0 && errno != EEXIST) return {false, CannotWrite(requested, Errno())};
   }
   if (fd < 0) return {false, CannotWrite(requested, "no temporary file could be created beside it")};
-  staged.temp = temp;
-  if (watch_ && watch_->created) watch_->created(temp);
+  staged.tempPath = target.folderPath / staged.temp;
+  if (watch_ && watch_->created) watch_->created(staged.tempPath);
 
   bool ok = WriteAllOf(fd, content);
   std::string why = ok ? std::string() : Errno();
-  if (ok && resolved.exists) {
+  if (ok && target.exists) {
     // The replacement keeps the owner (where allowed) and the mode of the file it replaces.
     if ((info.st_uid != ::geteuid() || info.st_gid != ::getegid()) && ::fchown(fd, info.st_uid, info.st_gid) != 0 &&
         ::fchown(fd, static_cast<uid_t>(-1), info.st_gid) != 0) {
@@ -245,35 +198,77 @@ WriteOutcome FileTransaction::Stage(const fs::path& requested, const ContentWrit
     Discard(staged);
     return {false, CannotWrite(requested, why)};
   }
-  if (resolved.exists && info.st_nlink > 1) {
-    // A rename would split the names apart; the staged copy has proved the
-    // space is there, so the file itself is rewritten.
-    staged.inPlace = true;
-    staged.write = content;
+  if (target.exists && info.st_nlink > 1) {
+    // A rename would split the names apart: the file itself is rewritten from
+    // the staged copy, which has proved the space is there.
+    staged.kind = Staged::Kind::CopyInPlace;
+    staged.device = info.st_dev;
+    staged.inode = info.st_ino;
   }
   staged_.push_back(std::move(staged));
+  Step("staged");
   return {};
+}
+
+WriteOutcome FileTransaction::CommitCopy(Staged& staged) {
+  // Until the target is synced the staged file is the only whole copy of the
+  // new content: a signal must leave it, and a failure names it.
+  if (watch_ && watch_->keep) watch_->keep(staged.tempPath, staged.requested);
+  staged.kept = true;
+  Step("copying");
+  const int from = ::openat(staged.folder->fd(), staged.temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  const int to = from < 0 ? -1 : ::openat(staged.folder->fd(), staged.name.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  struct stat now {};
+  const bool same = to >= 0 && ::fstat(to, &now) == 0 && now.st_dev == staged.device && now.st_ino == staged.inode;
+  WriteOutcome outcome;
+  if (from < 0 || to < 0) {
+    outcome = {false, CannotWrite(staged.requested, Errno())};
+  } else if (!same) {
+    outcome = {false, CannotWrite(staged.requested, "it was replaced while it was written")};
+  } else if (!CopyOver(from, to, watch_ ? watch_->step : nullptr)) {
+    outcome = {false, CannotWrite(staged.requested, Errno() + "; the file may be incomplete, its new content is in " +
+                                                        EchoText(staged.tempPath.string(), 256))};
+  }
+  if (from >= 0) ::close(from);
+  if (to >= 0 && ::close(to) != 0 && outcome.ok)
+    outcome = {false, CannotWrite(staged.requested, Errno() + "; the file may be incomplete, its new content is in " +
+                                                        EchoText(staged.tempPath.string(), 256))};
+  if (!outcome.ok && outcome.error.find("its new content is in") != std::string::npos) return outcome;  // kept
+  Step("synced");
+  staged.kept = false;
+  Discard(staged);
+  return outcome;
 }
 
 WriteOutcome FileTransaction::Commit() {
   WriteOutcome outcome;
+  // Devices and pipes first: they may wait for a reader, so they are written
+  // before the files, whose replacement is not to be cut short by a signal.
   for (Staged& staged : staged_) {
-    if (staged.inPlace) {
-      const bool regular = !staged.temp.empty();
-      outcome = WriteInPlace(staged.requested, staged.target, staged.write, regular);
-      Discard(staged);
-    } else if (::rename(staged.temp.c_str(), staged.target.c_str()) != 0) {
-      outcome = {false, CannotWrite(staged.requested, Errno())};
-      Discard(staged);
-    } else {
-      if (watch_ && watch_->gone) watch_->gone(staged.temp);
-      staged.temp.clear();
-      SyncFolder(ParentOf(staged.target));
+    if (staged.kind != Staged::Kind::Device || !outcome.ok) continue;
+    outcome = WriteDevice(staged.requested, *staged.folder, staged.name, staged.followLink, staged.write);
+  }
+  if (outcome.ok) {
+    if (watch_ && watch_->committing) watch_->committing(true);
+    for (Staged& staged : staged_) {
+      if (staged.kind == Staged::Kind::Device) continue;
+      if (staged.kind == Staged::Kind::CopyInPlace) {
+        outcome = CommitCopy(staged);
+      } else if (::renameat(staged.folder->fd(), staged.temp.c_str(), staged.folder->fd(), staged.name.c_str()) != 0) {
+        outcome = {false, CannotWrite(staged.requested, Errno())};
+      } else {
+        if (watch_ && watch_->gone) watch_->gone(staged.tempPath);
+        staged.temp.clear();
+        SyncFolder(*staged.folder);
+        Step("renamed");
+      }
+      if (!outcome.ok) break;
     }
-    if (!outcome.ok) break;
   }
   for (Staged& staged : staged_) Discard(staged);
   staged_.clear();
+  // May end the program, when a signal came meanwhile.
+  if (watch_ && watch_->committing) watch_->committing(false);
   return outcome;
 }
 

@@ -7,10 +7,13 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/write_target.hpp"
 
 namespace lumora {
 
@@ -24,6 +27,19 @@ struct WriteOutcome {
 struct TempFileWatch {
   std::function<void(const std::filesystem::path&)> created;
   std::function<void(const std::filesystem::path&)> gone;
+  // The temporary file now holds the only whole copy of target's new content
+  // (the target, of several names, is being rewritten in place): a signal
+  // must leave it, and the user must learn where it is. gone follows once the
+  // target is synced.
+  std::function<void(const std::filesystem::path& temp, const std::filesystem::path& target)> keep;
+  // true before the targets are replaced, false after: a signal meanwhile is
+  // best acted on afterwards, so that a commit is all or none. The call with
+  // false may end the program.
+  std::function<void(bool)> committing;
+  // For tests: called between the steps of a write ("staged", then for each
+  // target "renamed", or "copying", "copied", "synced" for a file of several
+  // names).
+  std::function<void(std::string_view step)> step;
 };
 
 // Content handed over in pieces: write calls put for each piece in order and
@@ -40,12 +56,15 @@ enum class SpecialFiles { WriteInPlace, Refuse };
 // while staging leaves every target as it was. Staged files not committed are
 // removed when the transaction ends.
 //
-// A link is followed to the file it names, except a link in a world-writable
-// sticky folder (/tmp) that belongs to neither the user nor the folder's
-// owner: another user may have planted it. A replaced file keeps its mode and
-// owner; a file with several names is rewritten in place so that every name
-// sees the new content; a read-only file is refused. Devices and pipes are
-// written in place when committed.
+// The path is walked one folder at a time from open folders (write_target.hpp):
+// a link is followed to the file or folder it names, except a link in a
+// world-writable sticky folder (/tmp) that belongs to neither the user nor the
+// folder's owner, wherever on the path: another user may have planted it. A
+// replaced file keeps its mode and owner; a read-only file is refused. A file
+// with several names is rewritten in place from the staged copy, so that every
+// name sees the new content; the staged copy stays until the file is synced
+// (and stays, named in the message, when the rewrite fails). Devices and pipes
+// are written in place when committed, before the files are replaced.
 class FileTransaction {
  public:
   explicit FileTransaction(const TempFileWatch* watch = nullptr);
@@ -59,18 +78,28 @@ class FileTransaction {
   // file never has to be held whole. write must stay valid until Commit.
   WriteOutcome Stage(const std::filesystem::path& path, const ContentWriter& write,
                      SpecialFiles special = SpecialFiles::WriteInPlace);
-  // Replaces the targets in the order staged; stops at the first failure.
+  // Writes the devices and pipes, then replaces the files in the order
+  // staged; stops at the first failure.
   WriteOutcome Commit();
 
  private:
   struct Staged {
+    enum class Kind { Rename, CopyInPlace, Device };
+    Kind kind = Kind::Rename;
     std::filesystem::path requested;
-    std::filesystem::path target;
-    std::filesystem::path temp;  // empty when written in place
-    ContentWriter write;         // kept for in-place writes only
-    bool inPlace = false;
+    std::shared_ptr<OpenFolder> folder;
+    std::string name;                 // the target in folder
+    std::string temp;                 // the staged file in folder; empty when none
+    std::filesystem::path tempPath;   // the same as a path, for the watch
+    ContentWriter write;              // devices only
+    bool followLink = false;          // devices: a link of the kernel's
+    bool kept = false;                // the staged file must outlive the transaction
+    dev_t device = 0;                 // CopyInPlace: the file staged for
+    ino_t inode = 0;
   };
   void Discard(Staged& staged);
+  void Step(std::string_view step) const;
+  WriteOutcome CommitCopy(Staged& staged);
   const TempFileWatch* watch_;
   std::vector<Staged> staged_;
 };

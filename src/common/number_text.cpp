@@ -1,5 +1,6 @@
 #include "common/number_text.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -198,6 +199,15 @@ std::string ShortestText(double v) {
   std::array<char, 64> buf{};
   auto result = std::to_chars(buf.data(), buf.data() + buf.size(), v);
   return std::string(buf.data(), result.ptr);
+}
+
+std::string ValueWithSu(double value, double su, int decimals) {
+  if (su > 0.0 && std::isfinite(su)) {
+    // Two significant digits of the su.
+    decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(su))), 0, 12);
+    return FormatFixed(value, decimals) + " +- " + FormatFixed(su, decimals);
+  }
+  return FormatFixed(value, decimals);
 }
 
 }  // namespace lumora

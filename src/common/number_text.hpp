@@ -35,4 +35,9 @@ std::string SignedWholeText(double v);
 std::string ShortestText(float v);
 std::string ShortestText(double v);
 
+// A value with its standard uncertainty: "2.50012(3)"-style is easy to misread
+// in a table, so "2.500123 +- 0.000031", with the su to two significant digits
+// and the value to the same decimal; decimals (at least) when su is 0.
+std::string ValueWithSu(double value, double su, int decimals);
+
 }  // namespace lumora

@@ -107,4 +107,35 @@ std::string EchoText(std::string_view s, std::size_t maxChars) {
   return out;
 }
 
+std::string JsonString(std::string_view s) {
+  std::string out = "\"";
+  char escape[16];
+  for (std::size_t i = 0; i < s.size();) {
+    const auto [cp, length] = DecodeUtf8(s, i);
+    if (length == 0) {
+      // Not UTF-8: shown as EchoText shows it, so that the text stays valid.
+      std::snprintf(escape, sizeof escape, "\\\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(s[i])));
+      out += escape;
+      i += 1;
+      continue;
+    }
+    switch (cp) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (cp < 0x20) {
+          std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
+          out += escape;
+        } else {
+          out.append(s.substr(i, length));
+        }
+    }
+    i += length;
+  }
+  return out + "\"";
+}
+
 }  // namespace lumora

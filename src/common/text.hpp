@@ -31,6 +31,14 @@ std::string_view Trim(std::string_view s);
 // value longer than maxChars characters cut there with "…".
 std::string EchoText(std::string_view s, std::size_t maxChars = 64);
 
+// The longest name (of a model, a file) a report or CSV/JSON output shows.
+inline constexpr std::size_t kShownNameChars = 256;
+
+// s as a JSON string literal: quotes, backslashes and control characters
+// escaped as JSON does, and a byte that is not UTF-8 shown as EchoText shows
+// it ("\xFF"), so that the literal is valid UTF-8 whatever s holds.
+std::string JsonString(std::string_view s);
+
 inline constexpr std::string_view kCrLf = "\r\n";
 
 }  // namespace lumora

@@ -42,4 +42,26 @@ std::string ModelOptions::Label(const StructureModel& model) const {
   return model.name.empty() ? name_.value_or("") : model.name;
 }
 
+IntensityResult ModelIntensities(const StructureModel& model, const std::string& label, const CalculationResult& run,
+                                 double wavelength, double maxSeconds, std::chrono::steady_clock::time_point started,
+                                 const std::atomic<bool>* cancel) {
+  const auto resolved = ResolveModel(model, run.lattice);
+  if (const std::string* error = std::get_if<std::string>(&resolved))
+    throw UsageError("option " + std::string(input::kModel.option) + ": " + *error);
+  IntensityResult intensities;
+  intensities.model = label;
+  IntensityControl control;
+  control.cancel = cancel;
+  if (maxSeconds > 0.0)
+    control.deadline = started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                     std::chrono::duration<double>(maxSeconds));
+  switch (ComputeIntensities(std::get<ResolvedModel>(resolved), run.lattice, run.records, wavelength, intensities, control)) {
+    case IntensityStatus::Completed: return intensities;
+    case IntensityStatus::TimedOut: throw RunError(TooLongMessage(maxSeconds));
+    case IntensityStatus::Cancelled: throw RunError("the intensities were cancelled");
+    case IntensityStatus::NotFinite: break;
+  }
+  throw RunError(intensities.error);
+}
+
 }  // namespace lumora

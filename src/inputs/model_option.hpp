@@ -2,10 +2,13 @@
 // a model file, and the weakest intensity a run keeps (--min-intensity).
 #pragma once
 
+#include <chrono>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "inputs/input_reading.hpp"
+#include "intensity/structure_factor.hpp"
 #include "intensity/structure_model.hpp"
 
 namespace lumora {
@@ -32,5 +35,20 @@ class ModelOptions {
   std::optional<std::string> name_;
   std::optional<double> minIntensity_;
 };
+
+// A run that could not be finished (a time limit, a value out of reach):
+// lumora-cli exits with status 1 and the message.
+struct RunError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The model's intensities for the run's records, labelled label. A UsageError
+// when the model cannot be placed on the run's lattice; a RunError when the
+// work passes maxSeconds (counted from started; 0: no limit), is cancelled
+// through cancel, or a structure factor is not finite.
+IntensityResult ModelIntensities(const StructureModel& model, const std::string& label, const CalculationResult& run,
+                                 double wavelength, double maxSeconds = 0.0,
+                                 std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now(),
+                                 const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace lumora

@@ -225,12 +225,17 @@ inline constexpr NamedInput kTwoThetaStep{.option = "--two-theta", .field = "tf2
                                           .type = InputType::Number, .defaultText = "0.01"};
 inline constexpr NamedInput kCaglioti{.option = "--caglioti", .keyword = "caglioti", .type = InputType::List,
                                       .defaultText = "0,0,0.01", .problem = "must be U,V,W"};
+// Each within 100 degrees^2 of 0 (a FWHM of 10 degrees at 2theta = 90): wider
+// peaks are no powder pattern.
 inline constexpr NamedInput kCagliotiU{.option = "--caglioti", .field = "tfU", .label = "U",
-                                       .type = InputType::Number, .defaultText = "0"};
+                                       .type = InputType::Number, .defaultText = "0", .range = {.low = -100, .high = 100},
+                                       .problem = "is not within 100 degrees^2 of 0"};
 inline constexpr NamedInput kCagliotiV{.option = "--caglioti", .field = "tfV", .label = "V",
-                                       .type = InputType::Number, .defaultText = "0"};
+                                       .type = InputType::Number, .defaultText = "0", .range = {.low = -100, .high = 100},
+                                       .problem = "is not within 100 degrees^2 of 0"};
 inline constexpr NamedInput kCagliotiW{.option = "--caglioti", .field = "tfW", .label = "W",
-                                       .type = InputType::Number, .defaultText = "0.01"};
+                                       .type = InputType::Number, .defaultText = "0.01",
+                                       .range = {.low = -100, .high = 100}, .problem = "is not within 100 degrees^2 of 0"};
 inline constexpr NamedInput kEta{.option = "--eta", .keyword = "eta", .field = "tfEta", .label = "\u03b7",
                                  .type = InputType::Number, .defaultText = "0.5", .range = {.low = 0, .high = 1},
                                  .problem = "is not a number from 0 to 1"};
@@ -284,6 +289,74 @@ inline constexpr NamedInput kRefineJson{.option = "--refine-json", .type = Input
 inline constexpr NamedInput kPowderPlot{.option = "--plot", .type = InputType::FileName, .choices = "png svg pdf",
                                         .problem = kNotAFileName};
 
+// ---- Zone-axis patterns (lumora-cli zone, Python, the zone window) ----------
+// An axis name of the system (5, 3, 2; 10, 8, 12, 2, 2') or an index vector.
+inline constexpr NamedInput kAxis{.option = "--axis", .keyword = "axis", .type = InputType::Text,
+                                  .problem = "is not an axis name or index vector"};
+inline constexpr NamedInput kTilt{.option = "--tilt", .keyword = "tilt", .type = InputType::List,
+                                  .defaultText = "0,0", .range = {.low = -90, .high = 90},
+                                  .problem = "must be TX,TY in degrees from -90 to 90"};
+inline constexpr NamedInput kTiltX{.option = "--tilt", .field = "zoneTiltX", .label = "Tilt x",
+                                   .type = InputType::Number, .defaultText = "0", .range = {.low = -90, .high = 90}};
+inline constexpr NamedInput kTiltY{.option = "--tilt", .field = "zoneTiltY", .label = "Tilt y",
+                                   .type = InputType::Number, .defaultText = "0", .range = {.low = -90, .high = 90}};
+// The window's list shows the words as "Electron", "X-ray", "Neutron".
+inline constexpr NamedInput kRadiation{.option = "--radiation", .keyword = "radiation", .field = "zoneRadiation",
+                                       .label = "Radiation", .type = InputType::Choice, .defaultText = "electron",
+                                       .choices = "electron xray neutron x-ray", .anyCase = true,
+                                       .problem = "is not electron, xray or neutron"};
+inline constexpr NamedInput kVoltage{.option = "--voltage", .keyword = "voltage", .field = "zoneVoltage",
+                                     .label = "Voltage", .type = InputType::Number, .defaultText = "200",
+                                     .range = {.low = 0, .high = 10000, .lowOpen = true},
+                                     .problem = "is not an accelerating voltage above 0 and at most 10000 kV"};
+inline constexpr NamedInput kThickness{.option = "--thickness", .keyword = "thickness", .field = "zoneThickness",
+                                       .label = "Thickness", .type = InputType::Number, .defaultText = "50",
+                                       .range = {.low = 0, .high = 100000, .lowOpen = true},
+                                       .problem = "is not a thickness above 0 and at most 100000 nm"};
+inline constexpr NamedInput kPrecession{.option = "--precession", .keyword = "precession", .field = "zonePrecession",
+                                        .label = "Precession", .type = InputType::Number, .defaultText = "0",
+                                        .range = {.low = 0, .high = 10},
+                                        .problem = "is not a precession angle from 0 to 10 degrees"};
+inline constexpr NamedInput kGMax{.option = "--g-max", .keyword = "g_max", .field = "zoneGMax", .label = "g max",
+                                  .type = InputType::Number, .defaultText = "1.5",
+                                  .range = {.low = 0, .high = 20, .lowOpen = true},
+                                  .problem = "is not a pattern radius above 0 and at most 20 1/A"};
+inline constexpr NamedInput kSMax{.option = "--s-max", .keyword = "s_max", .field = "zoneSMax", .label = "|s| max",
+                                  .type = InputType::Number, .defaultText = "0.05",
+                                  .range = {.low = 0, .high = 10, .lowOpen = true},
+                                  .problem = "is not an excitation error above 0 and at most 10 1/A"};
+inline constexpr NamedInput kCameraLength{.option = "--camera-length", .keyword = "camera_length",
+                                          .type = InputType::Number, .range = {.low = 0, .high = 1e6, .lowOpen = true},
+                                          .problem = "is not a camera length above 0 and at most 1000000 mm"};
+inline constexpr NamedInput kSpotSigma{.option = "--spot-sigma", .keyword = "spot_sigma", .type = InputType::Number,
+                                       .defaultText = "1.5", .range = {.low = 0.5, .high = 20},
+                                       .problem = "is not a spot width from 0.5 to 20 pixels"};
+inline constexpr NamedInput kSpotThreshold{.option = "--spot-threshold", .keyword = "spot_threshold",
+                                           .type = InputType::Number, .defaultText = "6",
+                                           .range = {.low = 0, .high = 1e6, .lowOpen = true},
+                                           .problem = "is not a number above 0 (multiples of the noise)"};
+inline constexpr NamedInput kFitTolerance{.option = "--fit-tolerance", .keyword = "fit_tolerance",
+                                          .type = InputType::Number, .defaultText = "3",
+                                          .range = {.low = 0.3, .high = 50},
+                                          .problem = "is not a tolerance from 0.3 to 50 pixels"};
+inline constexpr NamedInput kCentre{.option = "--centre", .keyword = "centre", .type = InputType::List,
+                                    .problem = "must be X,Y in pixels"};
+inline constexpr NamedInput kKRange{.option = "--k-range", .keyword = "k_range", .type = InputType::List,
+                                    .range = {.low = 0, .lowOpen = true},
+                                    .problem = "must be KMIN,KMAX in pixels x A with 0 < KMIN < KMAX"};
+inline constexpr NamedInput kMinIndexed{.option = "--min-indexed", .keyword = "min_indexed",
+                                        .type = InputType::WholeNumber, .defaultText = "8",
+                                        .range = {.low = 3, .high = 100000}};
+inline constexpr NamedInput kFitTilt{.option = "--fit-tilt", .keyword = "fit_tilt", .type = InputType::Number,
+                                     .range = {.low = 0, .high = 10, .lowOpen = true},
+                                     .problem = "is not a largest tilt above 0 and at most 10 degrees"};
+inline constexpr NamedInput kZoneCsv{.option = "--csv", .type = InputType::FileName, .problem = kNotAFileName};
+inline constexpr NamedInput kZoneJson{.option = "--json", .type = InputType::FileName, .problem = kNotAFileName};
+inline constexpr NamedInput kPngFile{.option = "--png", .type = InputType::FileName, .problem = kNotAFileName};
+inline constexpr NamedInput kPdfFile{.option = "--pdf", .type = InputType::FileName, .problem = kNotAFileName};
+inline constexpr NamedInput kLogIntensity{.option = "--log", .type = InputType::Flag};
+inline constexpr NamedInput kFitJson{.option = "--fit-json", .type = InputType::FileName, .problem = kNotAFileName};
+
 // Every named input above (a new one belongs here too), for the rules that
 // hold for all of them.
 inline constexpr const NamedInput* kAll[] = {
@@ -300,8 +373,12 @@ inline constexpr const NamedInput* kAll[] = {
     &kTwoTheta,     &kTwoThetaMin,   &kTwoThetaMax,  &kTwoThetaStep, &kCaglioti,       &kCagliotiU,
     &kCagliotiV,    &kCagliotiW,     &kEta,          &kCut,          &kZero,           &kDoublet,
     &kRefine,       &kIndexTolerance, &kPeakThreshold, &kPeakSmoothing, &kLinesFile,   &kPatternFile,
-    &kMeasuredFile, &kRefineJson,    &kPowderPlot,   &kCompleteLoops, &kIndex,         &kARange,
-    &kCRange,       &kWavelengthModel};
+    &kMeasuredFile, &kRefineJson,    &kPowderPlot,   &kAxis,         &kTilt,           &kTiltX,
+    &kTiltY,        &kRadiation,     &kVoltage,      &kThickness,    &kPrecession,     &kGMax,
+    &kSMax,         &kCameraLength,  &kSpotSigma,    &kSpotThreshold, &kFitTolerance,  &kCentre,
+    &kKRange,       &kMinIndexed,    &kFitTilt,      &kZoneCsv,      &kZoneJson,       &kPngFile,
+    &kPdfFile,      &kLogIntensity,  &kFitJson,
+    &kCompleteLoops, &kIndex, &kARange, &kCRange, &kWavelengthModel};
 
 }  // namespace input
 }  // namespace lumora

@@ -131,13 +131,29 @@ ParameterTexts ParameterOptions::Resolve() const {
   return p;
 }
 
+InputError AsTyped(InputError error, const ParameterTexts& typed) {
+  switch (error.field) {
+    case InputField::A: error.text = typed.a; break;
+    case InputField::C: error.text = typed.c; break;
+    case InputField::Wavelength: error.text = typed.wavelength; break;
+    case InputField::ThetaMin: error.text = typed.thetaMin; break;
+    case InputField::ThetaMax: error.text = typed.thetaMax; break;
+    case InputField::QiMax: error.text = typed.qiMax; break;
+    case InputField::Loop: error.text = typed.loops[static_cast<std::size_t>(error.loopIndex)]; break;
+    case InputField::System:
+    case InputField::SpaceGroup: break;
+  }
+  return error;
+}
+
 ParameterOptions::Read ParameterOptions::ReadInputs() const {
   Read read;
   read.texts = Resolve();
   read.summary = BuildSummary(read.texts);
+  const ParameterTexts typed = read.texts;
   NormaliseDecimalCommas(read.texts);
   auto inputs = lumora::ReadInputs(read.texts);
-  if (const InputError* error = std::get_if<InputError>(&inputs)) Reject(*error);
+  if (const InputError* error = std::get_if<InputError>(&inputs)) Reject(AsTyped(*error, typed));
   read.inputs = std::get<CalculationInputs>(inputs);
   return read;
 }

@@ -12,6 +12,10 @@
 
 namespace lumora {
 
+// The error with the field's text as typed (before decimal commas became
+// points), so that a message quotes what the user wrote.
+InputError AsTyped(InputError error, const ParameterTexts& typed);
+
 class ParameterOptions {
  public:
   // The inputs these options read, and their option names.

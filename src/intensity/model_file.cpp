@@ -49,6 +49,28 @@ double Number(const std::string& text, int line, int field, const std::string& n
   return *v;
 }
 
+// Limits that keep every value a computation meets finite: beyond them a domain
+// underflows to nothing or overflows, and a coordinate has lost its fraction.
+constexpr double kMaxCoordinate = 1e6;
+constexpr double kMinDomainSize = 1e-6;
+constexpr double kMaxDomainSize = 1e3;
+constexpr double kMaxAngle = 360.0;
+constexpr double kMaxDebyeWaller = 1e4;
+
+// A fractional coordinate reduced into [0, 1): H.x changes by whole numbers only.
+double Coordinate(const std::string& text, int line, int field, const std::string& name) {
+  double x = Number(text, line, field, name);
+  if (!(std::fabs(x) <= kMaxCoordinate)) Fail(line, field, name, text, "is not a fractional coordinate from -1000000 to 1000000");
+  if (x < 0.0 || x >= 1.0) x -= std::floor(x);
+  return x < 1.0 ? x : 0.0;  // -1e-20 + 1 rounds to 1
+}
+
+double DebyeWaller(const std::string& text, int line, int field, const std::string& name) {
+  const double b = Number(text, line, field, name);
+  if (!(b >= 0.0 && b <= kMaxDebyeWaller)) Fail(line, field, name, text, "must lie from 0 to 10000 A^2");
+  return b;
+}
+
 DomainSpec ParseDomain(const std::string& text, CrystalSystem system, int line, int field) {
   const bool icosahedral = system == CrystalSystem::Icosahedral;
   const std::string t = Lower(text);
@@ -73,7 +95,8 @@ DomainSpec ParseDomain(const std::string& text, CrystalSystem system, int line, 
     const std::optional<double> angle = ParseNumber(t.substr(c2 + 1));
     if (!corners || *corners != std::floor(*corners) || *corners < 3 || *corners > 64)
       Fail(line, field, "domain", text, "needs a whole number of corners from 3 to 64");
-    if (!angle || !std::isfinite(*angle)) Fail(line, field, "domain", text, "needs an angle in degrees after the corners");
+    if (!angle || !(std::fabs(*angle) <= kMaxAngle))
+      Fail(line, field, "domain", text, "needs an angle from -360 to 360 degrees after the corners");
     d.shape = DomainShape::Polygon;
     d.corners = static_cast<int>(*corners);
     d.orientation = *angle;
@@ -83,16 +106,19 @@ DomainSpec ParseDomain(const std::string& text, CrystalSystem system, int line, 
 }
 
 StructureModel Parse(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // UTF-8 byte-order mark
   StructureModel model;
   bool haveSystem = false, haveSetting = false;
   std::set<std::string> labels;
   int lineNumber = 0;
   std::size_t start = 0;
   while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
+    // LF, CR LF and a lone CR all end a line.
+    std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
     start = end + 1;
+    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++start;
     ++lineNumber;
     if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
     const std::vector<std::string> w = Words(line);
@@ -136,6 +162,9 @@ StructureModel Parse(std::string_view text) {
            "expected " + std::to_string(expected) + " fields (label, element, occupancy, x1..x" + std::to_string(n) +
                ", domain, size, B_par, B_perp), found " + std::to_string(w.size()));
     }
+    if (model.sites.size() == kMaxModelSites)
+      Fail(lineNumber, 1, "label", w[0],
+           "is one site too many: a model holds at most " + std::to_string(kMaxModelSites) + " sites");
     Site site;
     site.label = w[0];
     if (!labels.insert(site.label).second) Fail(lineNumber, 1, "label", w[0], "is used by an earlier site");
@@ -143,14 +172,13 @@ StructureModel Parse(std::string_view text) {
     if (!AtomicNumberOf(w[1])) Fail(lineNumber, 2, "element", w[1], "is not an element symbol");
     site.occupancy = Number(w[2], lineNumber, 3, "occupancy");
     if (site.occupancy < 0.0 || site.occupancy > 1.0) Fail(lineNumber, 3, "occupancy", w[2], "must lie from 0 to 1");
-    for (int i = 0; i < n; ++i) site.x[i] = Number(w[3 + i], lineNumber, 4 + i, FieldName(3 + i, n));
+    for (int i = 0; i < n; ++i) site.x[i] = Coordinate(w[3 + i], lineNumber, 4 + i, FieldName(3 + i, n));
     site.domain = ParseDomain(w[3 + n], model.system, lineNumber, 4 + n);
     site.domain.size = Number(w[4 + n], lineNumber, 5 + n, "size");
-    if (!(site.domain.size > 0.0)) Fail(lineNumber, 5 + n, "size", w[4 + n], "must be greater than 0");
-    site.bPar = Number(w[5 + n], lineNumber, 6 + n, "B_par");
-    if (site.bPar < 0.0) Fail(lineNumber, 6 + n, "B_par", w[5 + n], "must not be negative");
-    site.bPerp = Number(w[6 + n], lineNumber, 7 + n, "B_perp");
-    if (site.bPerp < 0.0) Fail(lineNumber, 7 + n, "B_perp", w[6 + n], "must not be negative");
+    if (!(site.domain.size >= kMinDomainSize && site.domain.size <= kMaxDomainSize))
+      Fail(lineNumber, 5 + n, "size", w[4 + n], "must lie from 0.000001 to 1000 star lengths");
+    site.bPar = DebyeWaller(w[5 + n], lineNumber, 6 + n, "B_par");
+    site.bPerp = DebyeWaller(w[6 + n], lineNumber, 7 + n, "B_perp");
     model.sites.push_back(std::move(site));
     if (end == text.size()) break;
   }
@@ -162,15 +190,17 @@ StructureModel Parse(std::string_view text) {
 
 std::string Number(double v) { return ShortestText(v); }
 
+constexpr const char* kNoSuchFile = "cannot be read: no such file";
+
 }  // namespace
 
 std::string ModelError::Message() const {
-  if (line == 0) return "\"" + text + "\" " + problem;  // the file itself
+  if (line == 0) return "\"" + EchoText(text, 256) + "\" " + problem;  // the file itself
   std::string where = "line " + std::to_string(line);
   if (field > 0) where += ", field " + std::to_string(field) + " (" + name + ")";
   else if (!name.empty()) where += ": " + name;
   if (field > 0 && text.empty()) return where + " is missing: " + problem;
-  if (field > 0 || !text.empty()) return where + ": \"" + text + "\" " + problem;
+  if (field > 0 || !text.empty()) return where + ": \"" + EchoText(text) + "\" " + problem;
   return where + " " + problem;
 }
 
@@ -183,9 +213,11 @@ std::variant<StructureModel, ModelError> ParseModel(std::string_view text) {
 }
 
 std::variant<StructureModel, ModelError> LoadModel(const std::filesystem::path& path) {
-  const std::optional<std::string> text = ReadWholeFile(path);
-  if (!text) return ModelError{0, 0, "", path.string(), "cannot be read"};
-  auto parsed = ParseModel(*text);
+  // Checked before it is opened: a pipe or device could block or never end.
+  const ReadOutcome read = ReadSmallRegularFile(path, kMaxModelFileBytes);
+  if (read.status == ReadStatus::Missing) return ModelError{0, 0, "", path.string(), kNoSuchFile};
+  if (read.status != ReadStatus::Ok) return ModelError{0, 0, "", path.string(), read.problem};
+  auto parsed = ParseModel(read.text);
   if (auto* model = std::get_if<StructureModel>(&parsed); model && model->name.empty())
     model->name = path.stem().string();
   return parsed;
@@ -280,10 +312,11 @@ std::variant<StructureModel, std::string> FindModel(std::string_view nameOrPath)
   auto loaded = LoadModel(path);
   if (StructureModel* model = std::get_if<StructureModel>(&loaded)) return std::move(*model);
   const ModelError& error = std::get<ModelError>(loaded);
-  if (error.line == 0)
-    return "\"" + path + "\" is neither a built-in model (penrose, ammann-beenker, ammann-kramer, square-triangle) "
-           "nor a readable model file";
-  return path + ": " + error.Message();
+  if (error.line == 0 && error.problem == kNoSuchFile)
+    return "\"" + EchoText(path, 256) +
+           "\" is neither a built-in model (penrose, ammann-beenker, ammann-kramer, square-triangle) nor a model file";
+  if (error.line == 0) return error.Message();
+  return EchoText(path, 256) + ": " + error.Message();
 }
 
 }  // namespace lumora

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 #include <thread>
 
 #include "intensity/fast_trig.hpp"
-#include "intensity/form_factors.hpp"
 
 namespace lumora {
 namespace {
@@ -59,37 +59,81 @@ bool SameDomain(const OccupationDomain& a, const OccupationDomain& b, double sig
   return true;
 }
 
+// A key equal for equal domains and for point mirrors of each other (sorted,
+// quantised corners of W or of -W, whichever is smaller), so that sites of
+// one domain are found by lookup. Quantisation can only split equal domains
+// across keys at a rounding edge, never join different ones: a match is
+// confirmed by SameDomain.
+std::vector<long long> DomainKey(const OccupationDomain& domain) {
+  std::vector<long long> key{static_cast<long long>(domain.index())};
+  auto quantum = [](double extent) { return std::exp2(std::floor(std::log2(std::max(extent, 1e-300) * 1e-9))); };
+  auto q = [](double v, double step) { return std::llround(v / step); };
+  if (const auto* s = std::get_if<SphereDomain>(&domain)) {
+    key.push_back(q(s->radius, quantum(s->radius)));
+  } else if (const auto* d = std::get_if<DiskDomain>(&domain)) {
+    key.push_back(q(d->radius, quantum(d->radius)));
+  } else if (const auto* z = std::get_if<ZonohedronDomain>(&domain)) {
+    double extent = 0.0;
+    for (const Vec3& g : z->generators()) extent = std::max(extent, std::sqrt(Norm2(g)));
+    const double step = quantum(extent);
+    for (const Vec3& g : z->generators())
+      for (double c : g) key.push_back(q(c, step));
+  } else {
+    const auto& corners = std::get<PolygonDomain>(domain).corners();
+    double extent = 0.0;
+    for (const Vec2& p : corners) extent = std::max(extent, std::hypot(p[0], p[1]));
+    const double step = quantum(extent);
+    std::vector<std::pair<long long, long long>> plus, minus;
+    for (const Vec2& p : corners) {
+      plus.push_back({q(p[0], step), q(p[1], step)});
+      minus.push_back({-plus.back().first, -plus.back().second});
+    }
+    std::sort(plus.begin(), plus.end());
+    std::sort(minus.begin(), minus.end());
+    for (const auto& [x, y] : std::min(plus, minus)) key.insert(key.end(), {x, y});
+  }
+  return key;
+}
+
 // The sites grouped by element, with one form-factor table per element.
 class Evaluator {
  public:
-  Evaluator(const ResolvedModel& model, const Lattice& lattice, double wavelength, double sMax)
+  Evaluator(const ResolvedModel& model, const Lattice& lattice, const Radiation& radiation, double sMax)
       : model_(model), lattice_(lattice) {
     for (const ResolvedSite& site : model.sites) {
-      auto it = std::find_if(tables_.begin(), tables_.end(), [&](const FormFactorTable& t) { return t.z() == site.z; });
+      auto it = std::find_if(tables_.begin(), tables_.end(), [&](const ScatteringTable& t) { return t.z() == site.z; });
       if (it == tables_.end()) {
-        tables_.emplace_back(site.z, wavelength, sMax);
+        tables_.emplace_back(site.z, radiation, sMax);
         it = tables_.end() - 1;
       }
       tableOf_.push_back(static_cast<std::size_t>(it - tables_.begin()));
     }
     fValues_.resize(tables_.size());
     // Sites whose domains are equal, or point mirrors of each other, share one
-    // transform per reflection: T of -W is the conjugate of T of W.
+    // transform per reflection: T of -W is the conjugate of T of W. Found by
+    // key, so that many sites cost n log n, not n^2.
+    std::map<std::vector<long long>, std::vector<std::size_t>> byKey;
     for (std::size_t j = 0; j < model.sites.size(); ++j) {
+      std::vector<std::size_t>& candidates = byKey[DomainKey(model.sites[j].domain)];
       std::size_t shape = shapes_.size();
       bool conjugate = false;
-      for (std::size_t u = 0; u < shapes_.size(); ++u) {
+      for (std::size_t u : candidates) {
         const OccupationDomain& other = model.sites[shapes_[u]].domain;
         if (SameDomain(model.sites[j].domain, other, 1.0)) shape = u;
         else if (SameDomain(model.sites[j].domain, other, -1.0)) shape = u, conjugate = true;
         if (shape != shapes_.size()) break;
       }
-      if (shape == shapes_.size()) shapes_.push_back(j);
+      if (shape == shapes_.size()) {
+        candidates.push_back(shape);
+        shapes_.push_back(j);
+      }
       shapeOf_.push_back(shape);
       conjugateOf_.push_back(conjugate);
     }
     transforms_.resize(shapes_.size());
   }
+
+  std::size_t shapes() const { return shapes_.size(); }
 
   std::complex<double> operator()(const std::array<int, 6>& h) {
     const ReciprocalVector q = ReciprocalOf(lattice_, h);
@@ -119,7 +163,7 @@ class Evaluator {
  private:
   const ResolvedModel& model_;
   const Lattice& lattice_;
-  std::vector<FormFactorTable> tables_;
+  std::vector<ScatteringTable> tables_;
   std::vector<std::size_t> tableOf_;
   std::vector<std::complex<double>> fValues_;
   std::vector<std::size_t> shapes_;   // one site of each distinct domain
@@ -137,36 +181,57 @@ std::array<int, 6> IndicesOf(const ReflectionRecord& r) {
 }  // namespace
 
 std::complex<double> StructureFactor(const ResolvedModel& model, const Lattice& lattice, const std::array<int, 6>& h,
-                                     double wavelength) {
+                                     const Radiation& radiation) {
   const ReciprocalVector q = ReciprocalOf(lattice, h);
-  Evaluator evaluate(model, lattice, wavelength, std::sqrt(Norm2(q.par)) / 2.0);
+  Evaluator evaluate(model, lattice, radiation, std::sqrt(Norm2(q.par)) / 2.0);
   return evaluate(h);
 }
 
-bool ComputeIntensities(const ResolvedModel& model, const Lattice& lattice, const std::vector<ReflectionRecord>& records,
-                        double wavelength, IntensityResult& result, const IntensityControl& control) {
+IntensityStatus ComputeIntensities(const ResolvedModel& model, const Lattice& lattice,
+                                   const std::vector<ReflectionRecord>& records, const Radiation& radiation,
+                                   IntensityResult& result, const IntensityControl& control) {
   const std::size_t count = records.size();
   result.fAbs.assign(count, 0.0);
   result.fPhase.assign(count, 0.0);
   result.intensity.assign(count, 0.0);
-  result.maxF2 = 0.0;
+  result.maxF = 0.0;
+  result.error.clear();
   double sMax = 0.0;
   for (const ReflectionRecord& r : records) sMax = std::max(sMax, static_cast<double>(r.qe) / 2.0);
   // The tables are built here, on one thread: xraylib is not asked from the workers.
-  const Evaluator prototype(model, lattice, wavelength, sMax * 1.001 + 1e-3);
+  const Evaluator prototype(model, lattice, radiation, sMax * 1.001 + 1e-3);
 
   int threads = control.threads > 0 ? control.threads : static_cast<int>(std::thread::hardware_concurrency());
   threads = std::clamp(threads, 1, 64);
   if (count < 4096) threads = 1;
-  std::atomic<bool> stopped{false};
+  // A record costs about one transform per distinct domain and one term per
+  // site: the flags and the clock are looked at every ~1000 such units.
+  const std::size_t stride = std::max<std::size_t>(1, 1024 / (1 + prototype.shapes() + model.sites.size()));
+  std::atomic<bool> cancelled{false}, timedOut{false};
+  std::atomic<std::size_t> notFinite{std::numeric_limits<std::size_t>::max()};
   auto work = [&](std::size_t begin, std::size_t end) {
     Evaluator evaluate = prototype;
     for (std::size_t i = begin; i < end; ++i) {
-      if ((i & 4095) == 0 && control.cancel && control.cancel->load(std::memory_order_relaxed)) {
-        stopped = true;
-        return;
+      if ((i - begin) % stride == 0) {
+        if (cancelled.load(std::memory_order_relaxed) || timedOut.load(std::memory_order_relaxed) ||
+            notFinite.load(std::memory_order_relaxed) != std::numeric_limits<std::size_t>::max())
+          return;
+        if (control.cancel && control.cancel->load(std::memory_order_relaxed)) {
+          cancelled = true;
+          return;
+        }
+        if (control.deadline && std::chrono::steady_clock::now() > *control.deadline) {
+          timedOut = true;
+          return;
+        }
       }
       const std::complex<double> f = evaluate(IndicesOf(records[i]));
+      if (!std::isfinite(f.real()) || !std::isfinite(f.imag())) {
+        std::size_t seen = notFinite.load();
+        while (i < seen && !notFinite.compare_exchange_weak(seen, i)) {
+        }
+        return;
+      }
       result.fAbs[i] = std::abs(f);
       double phase = std::arg(f) * 180.0 / 3.14159265358979323846;
       if (phase <= -180.0) phase += 360.0;
@@ -181,12 +246,27 @@ bool ComputeIntensities(const ResolvedModel& model, const Lattice& lattice, cons
   }
   work(0, std::min(count, chunk));
   for (std::thread& w : workers) w.join();
-  if (stopped) return false;
+  if (const std::size_t bad = notFinite.load(); bad != std::numeric_limits<std::size_t>::max()) {
+    std::string indices;
+    for (int k = 0; k < lattice.nDim; ++k) indices += (k ? " " : "") + std::to_string(IndicesOf(records[bad])[k]);
+    result.error = "the structure factor of reflection (" + indices +
+                   ") is not a finite number; the model's values or the lattice are out of reach";
+    return IntensityStatus::NotFinite;
+  }
+  if (cancelled) return IntensityStatus::Cancelled;
+  if (timedOut) {
+    result.error = "the intensities were stopped at the time limit";
+    return IntensityStatus::TimedOut;
+  }
 
-  for (double a : result.fAbs) result.maxF2 = std::max(result.maxF2, a * a);
-  if (result.maxF2 > 0.0)
-    for (std::size_t i = 0; i < count; ++i) result.intensity[i] = 100.0 * result.fAbs[i] * result.fAbs[i] / result.maxF2;
-  return true;
+  // Relative to the strongest |F| before squaring: |F|^2 could overflow.
+  for (double a : result.fAbs) result.maxF = std::max(result.maxF, a);
+  if (result.maxF > 0.0)
+    for (std::size_t i = 0; i < count; ++i) {
+      const double ratio = result.fAbs[i] / result.maxF;
+      result.intensity[i] = 100.0 * ratio * ratio;
+    }
+  return IntensityStatus::Completed;
 }
 
 void KeepStrongReflections(CalculationResult& run, IntensityResult& result, double percent) {

@@ -1,7 +1,10 @@
 #include "intensity/structure_model.hpp"
 
 #include <cmath>
+#include <exception>
 
+#include "common/number_text.hpp"
+#include "common/text.hpp"
 #include "intensity/form_factors.hpp"
 #include "lattice/matrix.hpp"
 
@@ -33,11 +36,28 @@ std::array<double, 6> ChangeSetting(const std::array<double, 6>& x, const Lattic
   return out;
 }
 
+const char* ShapeName(DomainShape shape) {
+  switch (shape) {
+    case DomainShape::Sphere: return "sphere";
+    case DomainShape::Disk: return "disk";
+    case DomainShape::Polygon: return "polygon";
+    case DomainShape::Triacontahedron: return "triacontahedron";
+  }
+  return "";
+}
+
+// Where the lattice makes the domain overflow or vanish (a huge or tiny a).
+std::string UnusableDomain(const Site& site, double sizeInA, const Lattice& lattice) {
+  return "site " + EchoText(site.label) + ": its " + ShapeName(site.domain.shape) + " of " +
+         ShortestText(site.domain.size) + " star lengths is " + ShortestText(sizeInA) + " A across at a = " +
+         ShortestText(lattice.a) + ", beyond what can be computed";
+}
+
 }  // namespace
 
 std::variant<ResolvedModel, std::string> ResolveModel(const StructureModel& model, const Lattice& lattice) {
   if (model.system != lattice.system)
-    return "the model \"" + model.name + "\" is for the " + Lower(SystemName(model.system)) +
+    return "the model \"" + EchoText(model.name) + "\" is for the " + Lower(SystemName(model.system)) +
            " system, the run is " + Lower(SystemName(lattice.system));
   const bool changeSetting = model.yamamoto != lattice.yamamoto;
   const int mirrored = changeSetting ? SettingChangeOf(lattice.system).mirroredComponent : -1;
@@ -50,28 +70,36 @@ std::variant<ResolvedModel, std::string> ResolveModel(const StructureModel& mode
 
   ResolvedModel resolved;
   resolved.internalCellVolume = InternalCellVolume(lattice);
+  if (!(std::isfinite(resolved.internalCellVolume) && resolved.internalCellVolume > 0.0))
+    return "at a = " + ShortestText(lattice.a) + " the internal cell volume is beyond what can be computed";
   for (const Site& site : model.sites) {
     ResolvedSite r;
     const std::optional<int> z = AtomicNumberOf(site.element);
-    if (!z) return "site " + site.label + ": \"" + site.element + "\" is not an element symbol";
+    if (!z) return "site " + EchoText(site.label) + ": \"" + EchoText(site.element) + "\" is not an element symbol";
     r.z = *z;
     r.occupancy = site.occupancy;
     r.bPar = site.bPar;
     r.bPerp = site.bPerp;
     r.x = changeSetting ? ChangeSetting(site.x, lattice, !model.yamamoto) : site.x;
     const double size = site.domain.size * star;
-    switch (site.domain.shape) {
-      case DomainShape::Sphere: r.domain = SphereDomain{size}; break;
-      case DomainShape::Disk: r.domain = DiskDomain{size}; break;
-      case DomainShape::Triacontahedron: r.domain = RhombicTriacontahedron(axes, size); break;
-      case DomainShape::Polygon: {
-        double angle = site.domain.orientation * kRadiansPerDegree;
-        if (mirrored == 1) angle = -angle;  // internal y negated
-        if (mirrored == 0) angle = 3.14159265358979323846 - angle;
-        r.domain = RegularPolygon(site.domain.corners, size, angle);
-        break;
+    try {
+      switch (site.domain.shape) {
+        case DomainShape::Sphere: r.domain = SphereDomain{size}; break;
+        case DomainShape::Disk: r.domain = DiskDomain{size}; break;
+        case DomainShape::Triacontahedron: r.domain = RhombicTriacontahedron(axes, size); break;
+        case DomainShape::Polygon: {
+          double angle = site.domain.orientation * kRadiansPerDegree;
+          if (mirrored == 1) angle = -angle;  // internal y negated
+          if (mirrored == 0) angle = 3.14159265358979323846 - angle;
+          r.domain = RegularPolygon(site.domain.corners, size, angle);
+          break;
+        }
       }
+    } catch (const std::exception&) {
+      return UnusableDomain(site, size, lattice);
     }
+    const double volume = DomainVolume(r.domain);
+    if (!(std::isfinite(size) && std::isfinite(volume) && volume > 0.0)) return UnusableDomain(site, size, lattice);
     resolved.sites.push_back(std::move(r));
   }
   return resolved;

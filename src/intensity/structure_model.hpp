@@ -57,7 +57,8 @@ struct ResolvedModel {
 };
 
 // Places the model on the lattice. Returns a message instead when the systems
-// differ or an element is unknown.
+// differ, an element is unknown, or the lattice makes a domain overflow or
+// vanish (a = 1e300): never throws.
 std::variant<ResolvedModel, std::string> ResolveModel(const StructureModel& model, const Lattice& lattice);
 
 }  // namespace lumora

@@ -47,9 +47,18 @@ IndexingLines BuildIndexingLines(const IndexingLineRequest& request) {
     IntensityResult intensities;
     IntensityControl intensityControl;
     intensityControl.cancel = request.cancel;
-    if (!ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records,
-                            request.modelWavelength, intensities, intensityControl)) {
-      out.error = "cancelled";
+    IntensityStatus status = IntensityStatus::Completed;
+    try {
+      status = ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records,
+                                  request.modelWavelength, intensities, intensityControl);
+    } catch (const std::exception& e) {
+      out.error = std::string("model: ") + e.what();
+      return out;
+    }
+    if (status != IntensityStatus::Completed) {
+      out.error = status == IntensityStatus::Cancelled ? "cancelled"
+                  : intensities.error.empty()          ? "model: the intensities could not be computed"
+                                                       : "model: " + intensities.error;
       return out;
     }
     weights = intensities.intensity;

@@ -92,7 +92,7 @@ MeasuredRead ParseMeasuredPattern(std::string_view text) {
     ++lineNumber;
 
     line = line.substr(0, line.find_first_of("#!"));
-    if (Trim(line).empty()) continue;
+    if (std::all_of(line.begin(), line.end(), IsBlank)) continue;
     const std::vector<std::string_view> fields = Fields(line);
 
     std::vector<Number> numbers;

@@ -3,29 +3,47 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace lumora {
 namespace {
 
-// Weighted sums over the measured points inside the calculated range.
+// Weighted sums over the measured points inside the calculated range, with the
+// intensities divided by the largest of them (yScale) and the weights by the
+// largest weight, so that no sum overflows however large the counts or small
+// the sigmas: the scale and background are then yScale times those of the sums.
 struct Sums {
   double w = 0, c = 0, y = 0, cc = 0, yc = 0;
+  double yScale = 1.0;
 };
 
 Sums Accumulate(const Profile& calculated, const MeasuredPattern& measured) {
   Sums s;
   if (measured.intensity.size() != measured.twoTheta.size()) return s;
   const bool weighted = measured.sigma.size() == measured.twoTheta.size();
+  struct Point {
+    double c, y, sigma;
+  };
+  std::vector<Point> points;
+  double yMax = 0.0, sigmaMin = std::numeric_limits<double>::infinity();
   for (std::size_t i = 0; i < measured.twoTheta.size(); ++i) {
     const double value = InterpolateLinear(calculated.twoTheta, calculated.intensity, measured.twoTheta[i]);
     if (!std::isfinite(value)) continue;
-    const double w = weighted ? 1.0 / (measured.sigma[i] * measured.sigma[i]) : 1.0;
-    const double y = measured.intensity[i];
+    const double sigma = weighted ? measured.sigma[i] : 1.0;
+    points.push_back({value, measured.intensity[i], sigma});
+    yMax = std::max(yMax, std::fabs(measured.intensity[i]));
+    sigmaMin = std::min(sigmaMin, sigma);
+  }
+  if (yMax > 0.0 && std::isfinite(yMax)) s.yScale = yMax;
+  for (const Point& p : points) {
+    const double ratio = sigmaMin / p.sigma;
+    const double w = ratio * ratio;
+    const double y = p.y / s.yScale;
     s.w += w;
-    s.c += w * value;
+    s.c += w * p.c;
     s.y += w * y;
-    s.cc += w * value * value;
-    s.yc += w * y * value;
+    s.cc += w * p.c * p.c;
+    s.yc += w * y * p.c;
   }
   return s;
 }
@@ -45,7 +63,7 @@ double InterpolateLinear(const std::vector<double>& x, const std::vector<double>
 
 double FitScale(const Profile& calculated, const MeasuredPattern& measured) {
   const Sums s = Accumulate(calculated, measured);
-  const double scale = s.cc > 0.0 ? s.yc / s.cc : 0.0;
+  const double scale = s.cc > 0.0 ? s.yScale * (s.yc / s.cc) : 0.0;
   return std::isfinite(scale) ? scale : 0.0;
 }
 
@@ -54,7 +72,7 @@ ScaleAndBackground FitScaleAndBackground(const Profile& calculated, const Measur
   // Normal equations of y = scale c + background.
   const double det = s.cc * s.w - s.c * s.c;
   if (s.w > 0.0 && det > 1e-12 * s.cc * s.w) {
-    const ScaleAndBackground fit{(s.yc * s.w - s.c * s.y) / det, (s.cc * s.y - s.c * s.yc) / det};
+    const ScaleAndBackground fit{s.yScale * ((s.yc * s.w - s.c * s.y) / det), s.yScale * ((s.cc * s.y - s.c * s.yc) / det)};
     if (fit.scale > 0.0 && std::isfinite(fit.scale) && std::isfinite(fit.background)) return fit;
   }
   return {FitScale(calculated, measured), 0.0};

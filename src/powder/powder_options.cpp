@@ -42,6 +42,11 @@ bool PowderOptions::Apply(const Option& option) {
     range_ = std::array<double, 3>{v[0], v[1], v[2]};
   } else if (name == kCaglioti.option) {
     const std::vector<double> v = ReadNumbers(kCaglioti, option.value, 3);
+    ProfileOptions check;
+    check.u = v[0];
+    check.v = v[1];
+    check.w = v[2];
+    if (const std::string problem = CheckProfileOptions(check); !problem.empty()) BadValue(name, option.value, problem);
     profile_.u = v[0];
     profile_.v = v[1];
     profile_.w = v[2];

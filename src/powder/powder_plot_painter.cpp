@@ -1,17 +1,14 @@
 #include "powder/powder_plot_painter.hpp"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QPageSize>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPdfWriter>
-#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <functional>
 
+#include "plots/picture_render.hpp"
 #include "powder/pattern_scale.hpp"
 
 namespace lumora {
@@ -301,41 +298,8 @@ void PaintPowderPlot(QPainter& painter, const QRectF& bounds, const PowderPlotSc
 }
 
 QByteArray RenderPowderPlot(const PowderPlotScene& scene, const QString& format, QSize size, QString* error) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  const QRectF bounds(0, 0, size.width(), size.height());
-  if (format == QLatin1String("svg")) {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(size);
-    svg.setViewBox(bounds);
-    svg.setTitle(QStringLiteral("Powder pattern"));
-    QPainter painter(&svg);
-    PaintPowderPlot(painter, bounds, scene);
-  } else if (format == QLatin1String("pdf")) {
-    QPdfWriter pdf(&buffer);
-    pdf.setResolution(96);
-    pdf.setPageSize(QPageSize(QSizeF(size.width() * 25.4 / 96.0, size.height() * 25.4 / 96.0), QPageSize::Millimeter));
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setTitle(QStringLiteral("Powder pattern"));
-    QPainter painter(&pdf);
-    PaintPowderPlot(painter, QRectF(QPointF(0, 0), QSizeF(pdf.width(), pdf.height())), scene);
-  } else if (format == QLatin1String("png")) {
-    QImage image(size, QImage::Format_RGB32);
-    {
-      QPainter painter(&image);
-      PaintPowderPlot(painter, bounds, scene);
-    }
-    if (!image.save(&buffer, "PNG")) {
-      if (error) *error = QStringLiteral("the picture could not be encoded as PNG");
-      return {};
-    }
-  } else {
-    if (error) *error = QStringLiteral("unknown picture format \"%1\" (png, svg or pdf)").arg(format);
-    return {};
-  }
-  return bytes;
+  return RenderPicture([&](QPainter& painter, const QRectF& bounds) { PaintPowderPlot(painter, bounds, scene); }, format, size,
+                       QStringLiteral("Powder pattern"), error);
 }
 
 }  // namespace lumora

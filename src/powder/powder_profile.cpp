@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "common/number_text.hpp"
 #include "inputs/named_inputs.hpp"
@@ -36,15 +37,17 @@ double SampleShape(double centre, long long nearest, long long first, double ste
   const double gaussScale = (1.0 - eta) * (2.0 / fwhm) * std::sqrt(kLn2 / std::numbers::pi);
   const double lorentzScale = eta * 2.0 / (std::numbers::pi * fwhm);
   const double stepFactor = std::exp(-2.0 * b);
-  const auto size = static_cast<int>(shape.size());
+  const auto size = static_cast<long long>(shape.size());
   const double start = static_cast<double>(first) - centre;
   double* out = shape.data();
-  for (int k = 0; k < size; ++k) {
-    const double r = alpha * (start + k);
+  for (long long k = 0; k < size; ++k) {
+    const double r = alpha * (start + static_cast<double>(k));
     out[k] = lorentzScale / (1.0 + r * r);
   }
   for (const int direction : {1, -1}) {
-    long long k = nearest - first;
+    // From the point nearest the centre (the window's end nearest it when the
+    // window is clipped away from the centre) outwards.
+    long long k = std::clamp(nearest - first, 0LL, size - 1);
     if (direction < 0) --k;  // the nearest point belongs to the walk upwards
     double gauss = 0.0, ratio = 0.0;
     for (int since = kAnchor; k >= 0 && k < size; k += direction, ++since) {
@@ -63,12 +66,25 @@ double SampleShape(double centre, long long nearest, long long first, double ste
   }
   // Four running sums: no chain of additions waiting on each other.
   double sums[4] = {0.0, 0.0, 0.0, 0.0};
-  int k = 0;
+  long long k = 0;
   for (; k + 4 <= size; k += 4)
     for (int j = 0; j < 4; ++j) sums[j] += out[k + j];
   for (; k < size; ++k) sums[0] += out[k];
   return (sums[0] + sums[1]) + (sums[2] + sums[3]);
 }
+
+// The area of the unit-area pseudo-Voigt between x0 and x1 (degrees from its centre).
+double PseudoVoigtArea(double x0, double x1, double fwhm, double eta) {
+  const auto below = [&](double x) {
+    const double r = 2.0 * x / fwhm;
+    return eta * std::atan(r) / std::numbers::pi + (1.0 - eta) * 0.5 * std::erf(std::sqrt(kLn2) * r);
+  };
+  return below(x1) - below(x0);
+}
+
+// A peak's window reaches at most this many points beyond either end of the
+// range before the rest of it is integrated instead of sampled.
+constexpr long long kSampledBeyondRange = 4096;
 
 }  // namespace
 
@@ -101,6 +117,9 @@ std::string CheckProfileOptions(const ProfileOptions& o) {
   if (ProfilePointCount(o) > kMaxProfilePoints)
     return "2theta step " + text(o.step) + " gives more than " + std::to_string(kMaxProfilePoints) + " points";
   if (!(std::isfinite(o.u) && std::isfinite(o.v) && std::isfinite(o.w))) return "Caglioti U, V, W must be numbers";
+  for (const auto& [input, value] : {std::pair{&input::kCagliotiU, o.u}, {&input::kCagliotiV, o.v}, {&input::kCagliotiW, o.w}})
+    if (!input->range.Contains(value))
+      return "Caglioti " + std::string(input->label) + " " + text(value) + " " + std::string(input->problem);
   if (!input::kEta.range.Contains(o.eta)) return "eta " + text(o.eta) + " is not from 0 to 1";
   if (!input::kCut.range.Contains(o.cutWidths))
     return "cut " + text(o.cutWidths) + " is not from 1 to 1000 widths";
@@ -113,7 +132,7 @@ std::string CheckProfileOptions(const ProfileOptions& o) {
   return {};
 }
 
-Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOptions& o) {
+Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOptions& o, const std::atomic<bool>* cancel) {
   Profile profile;
   profile.error = CheckProfileOptions(o);
   if (!profile.error.empty()) return profile;
@@ -140,7 +159,13 @@ Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOption
 
   const auto count = static_cast<long long>(n);
   std::vector<double> shape;
-  for (const Peak& peak : peaks) {
+  for (std::size_t k = 0; k < peaks.size(); ++k) {
+    const Peak& peak = peaks[k];
+    if (cancel && k % 64 == 0 && cancel->load(std::memory_order_relaxed)) {
+      profile = Profile{};
+      profile.error = "cancelled";
+      return profile;
+    }
     if (!(peak.centre > 0.0 && peak.centre < 180.0) || peak.intensity == 0.0) continue;
     const double fwhm = CagliotiWidth(o.u, o.v, o.w, peak.centre);
     const double reach = o.cutWidths * fwhm;
@@ -156,11 +181,25 @@ Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOption
     // Grid positions relative to min; the window may run past either end.
     const double centre = (peak.centre - o.twoThetaMin) / o.step;
     const long long nearest = std::llround(centre);
-    const long long first = std::min(nearest, static_cast<long long>(std::ceil(centre - reach / o.step)));
-    const long long last = std::max(nearest, static_cast<long long>(std::floor(centre + reach / o.step)));
+    const double windowFirst = std::min(static_cast<double>(nearest), std::ceil(centre - reach / o.step));
+    const double windowLast = std::max(static_cast<double>(nearest), std::floor(centre + reach / o.step));
+    // A window far wider than the range (a width that grows with tan theta near
+    // 180 degrees) is sampled only near the range; the rest of its sum, which
+    // the unit area needs, is the closed-form area there.
+    const double lowest = -static_cast<double>(kSampledBeyondRange);
+    const double highest = static_cast<double>(count - 1 + kSampledBeyondRange);
+    const auto first = static_cast<long long>(std::max(windowFirst, lowest));
+    const auto last = static_cast<long long>(std::min(windowLast, highest));
+    if (first > last) continue;
     shape.resize(static_cast<std::size_t>(last - first + 1));
     double sum = SampleShape(centre, nearest, first, o.step, fwhm, o.eta, shape);
+    const auto offset = [&](double gridPosition) { return (gridPosition - centre) * o.step; };
+    if (windowFirst < static_cast<double>(first))
+      sum += PseudoVoigtArea(offset(windowFirst - 0.5), offset(static_cast<double>(first) - 0.5), fwhm, o.eta) / o.step;
+    if (windowLast > static_cast<double>(last))
+      sum += PseudoVoigtArea(offset(static_cast<double>(last) + 0.5), offset(windowLast + 0.5), fwhm, o.eta) / o.step;
     if (!(sum > 0.0)) {  // narrower than the step: all into the nearest point
+      if (nearest < first || nearest > last) continue;
       std::fill(shape.begin(), shape.end(), 0.0);
       shape[static_cast<std::size_t>(nearest - first)] = 1.0;
       sum = 1.0;

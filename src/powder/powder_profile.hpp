@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -41,7 +42,9 @@ struct ProfileOptions {
   double zeroShift = 0.0;
 };
 
-// Why the options cannot be used, naming the value, or an empty string.
+// Why the options cannot be used, naming the value, or an empty string. U, V
+// and W must lie within 100 degrees^2 of 0 (a FWHM of 10 degrees at 2 theta =
+// 90 degrees; wider peaks are no powder pattern).
 std::string CheckProfileOptions(const ProfileOptions& options);
 
 // Points of the 2 theta grid min, min + step, ... up to max (within step/1e6).
@@ -57,8 +60,12 @@ struct Profile {
 // step add up to its intensity exactly: the sampled pattern keeps the line
 // intensities however coarse the step or short the cut (a peak narrower than
 // the step goes whole into its nearest point). Parts of a peak outside the
-// range are not in the pattern. The error names a line where the Caglioti
-// width is not positive.
-Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOptions& options);
+// range are not in the pattern, and only its part near the range is sampled
+// (the rest of its window enters the unit area by the closed form), so that the
+// work per peak is bounded by the range. The error names a line where the
+// Caglioti width is not positive.
+// The work stops, with the error "cancelled", soon after cancel is set.
+Profile ComputeProfile(const std::vector<PowderLine>& lines, const ProfileOptions& options,
+                       const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace lumora

@@ -1,4 +1,5 @@
 #include "powder/powder_window.hpp"
+#include "ui/worker_result.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -476,7 +477,13 @@ bool PowderWindow::recalculate() {
 }
 
 void PowderWindow::onComputed() {
-  Computed computed = computeWatcher_.result();
+  auto taken = TakeResult(computeWatcher_.future());
+  if (const QString* thrown = std::get_if<QString>(&taken)) {
+    Computed failed;
+    failed.profile.error = "The powder pattern could not be computed: " + thrown->toStdString();
+    taken = std::move(failed);
+  }
+  Computed computed = std::get<Computed>(std::move(taken));
   if (!computed.profile.error.empty()) {
     lblStatus_->setText(QStringLiteral("no pattern: %1").arg(QString::fromStdString(computed.profile.error)));
     showMessage(QString::fromStdString(computed.profile.error));
@@ -689,7 +696,13 @@ void PowderWindow::startIndexing(bool abInitio) {
 }
 
 void PowderWindow::onRefined() {
-  IndexingResult result = refineWatcher_.result();
+  auto taken = TakeResult(refineWatcher_.future());
+  if (const QString* thrown = std::get_if<QString>(&taken)) {
+    IndexingResult failed;
+    failed.error = thrown->toStdString();
+    taken = std::move(failed);
+  }
+  IndexingResult result = std::get<IndexingResult>(std::move(taken));
   btRefine_->setEnabled(true);
   btIndex_->setEnabled(true);
   if (refinedRun_ != run_.result) {  // a new run came meanwhile: the result belongs to the old one

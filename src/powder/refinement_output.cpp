@@ -1,8 +1,5 @@
 #include "powder/refinement_output.hpp"
 
-#include <algorithm>
-#include <cmath>
-
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "powder/powder_files.hpp"
@@ -22,15 +19,6 @@ std::string SearchText(const IndexingResult& r) {
 }
 
 }  // namespace
-
-std::string ValueWithSu(double value, double su, int decimals) {
-  if (su > 0.0 && std::isfinite(su)) {
-    // Two significant digits of the su.
-    decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(su))), 0, 12);
-    return FormatFixed(value, decimals) + " +- " + FormatFixed(su, decimals);
-  }
-  return FormatFixed(value, decimals);
-}
 
 std::string ComponentName(StickComponent component) {
   switch (component) {

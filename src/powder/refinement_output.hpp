@@ -27,11 +27,6 @@ std::string CandidatesText(const IndexingResult& result);
 // form. result must have no error.
 std::string IndexingJson(const IndexingResult& result, int nDim);
 
-// A value with its standard uncertainty: "2.50012(3)"-style is easy to misread
-// in a table, so "2.500123 +- 0.000031", with the su to two significant digits
-// and the value to the same decimal; decimals (at least) when su is 0.
-std::string ValueWithSu(double value, double su, int decimals);
-
 // "K-alpha1", "K-alpha2", "blend" (of an unresolved doublet).
 std::string ComponentName(StickComponent component);
 

@@ -1,6 +1,5 @@
 #include "report/machine_formats.hpp"
 
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -70,32 +69,12 @@ std::vector<std::string> IntensityFields(const IntensityResult& r, std::size_t i
 
 }  // namespace
 
-std::string JsonString(std::string_view s) {
-  std::string out = "\"";
-  for (char ch : s) {
-    switch (ch) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(ch) < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(ch)));
-          out += buf;
-        } else {
-          out += ch;
-        }
-    }
-  }
-  return out + "\"";
-}
-
 std::string CsvText(const CalculationResult& result, const Summary& summary, const IntensityResult* intensities) {
   std::string out;
-  for (const auto& [name, value] : Description(result, summary)) out += "# " + name + ": " + value + std::string(kCrLf);
-  if (intensities) out += "# model: " + intensities->model + std::string(kCrLf);
+  // A comment line shows its value escaped: a line end or control character would break the file.
+  for (const auto& [name, value] : Description(result, summary))
+    out += "# " + name + ": " + EchoText(value, std::string_view::npos) + std::string(kCrLf);
+  if (intensities) out += "# model: " + EchoText(intensities->model, kShownNameChars) + std::string(kCrLf);
   for (const auto& [name, value] : Statistics(result)) out += "# " + name + ": " + value + std::string(kCrLf);
   out += "n";
   for (const char* column : kRecordColumns) out += std::string(",") + column;
@@ -116,7 +95,7 @@ std::string JsonText(const CalculationResult& result, const Summary& summary, co
   std::string out = "{\n";
   for (const auto& [name, value] : Description(result, summary))
     out += "  " + JsonString(name) + ": " + JsonString(value) + ",\n";
-  if (intensities) out += "  \"model\": " + JsonString(intensities->model) + ",\n";
+  if (intensities) out += "  \"model\": " + JsonString(EchoText(intensities->model, kShownNameChars)) + ",\n";
   out += "  \"statistics\": {";
   bool first = true;
   for (const auto& [name, value] : Statistics(result)) {

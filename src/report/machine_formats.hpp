@@ -7,12 +7,10 @@
 
 #include "intensity/structure_factor.hpp"
 #include "reflections/calculation.hpp"
+#include "common/text.hpp"
 #include "inputs/parameters.hpp"
 
 namespace lumora {
-
-// s as a JSON string literal: quotes, backslashes and control characters escaped.
-std::string JsonString(std::string_view s);
 
 // Statistics as "# name: value" comment lines, then a header line and one
 // CRLF-ended row per record. With intensities (parallel to the records) every

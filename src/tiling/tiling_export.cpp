@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "common/text.hpp"
 #include "tiling/tiling.hpp"
 #include "tiling/tiling_analysis.hpp"
 
@@ -21,16 +22,6 @@ std::string Hex(ColorValue c) {
   std::snprintf(text, sizeof text, "#%02x%02x%02x", static_cast<unsigned>(RedOf(c)), static_cast<unsigned>(GreenOf(c)),
                 static_cast<unsigned>(BlueOf(c)));
   return text;
-}
-
-std::string JsonText(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (static_cast<unsigned char>(c) < 0x20) continue;
-    out += c;
-  }
-  return out + "\"";
 }
 
 }  // namespace
@@ -111,7 +102,7 @@ std::string StatisticsJson(const Tiling& tiling, const TilingStatistics& stats, 
     out << (first ? "" : ", ") << "\"" << edges << "\": " << count;
     first = false;
   }
-  out << "},\n  \"note\": " << (note ? JsonText(*note) : std::string("null")) << "\n}\n";
+  out << "},\n  \"note\": " << (note ? JsonString(*note) : std::string("null")) << "\n}\n";
   return out.str();
 }
 

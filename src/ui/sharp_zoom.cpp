@@ -1,4 +1,5 @@
 #include "ui/sharp_zoom.hpp"
+#include "ui/worker_result.hpp"
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -41,7 +42,10 @@ void SharpZoom::request() {
 }
 
 void SharpZoom::finished() {
-  const Drawn drawn = watcher_->result();
+  // A picture that could not be drawn leaves the unsharp one.
+  auto taken = TakeResult(watcher_->future());
+  if (std::holds_alternative<QString>(taken)) return;
+  const Drawn drawn = std::get<Drawn>(std::move(taken));
   // A picture of an earlier picture or view is of no use; the latest view follows.
   const bool current = drawn.painter && drawn.painter == painter_;
   if (current && drawn.zoom == box_->viewZoom() && drawn.offset == box_->viewOffset())

@@ -97,6 +97,13 @@ TEST_F(CliReliability, ValuesFromTheSettingsFileAreReportedByLine) {
   EXPECT_EQ(RunShell("CLI reflections -a 2.82 --loops 1 --settings " + Path("bad.cfg") + " >/dev/null").status, 0);
   EXPECT_EQ(RunShell("CLI reflections -a x --settings " + Path("bad.cfg")).err,
             "lumora-cli: option -a: \"x\" is not a number\n");
+  // The value as written, not as read (decimal commas turn into points).
+  EXPECT_EQ(RunShell("CLI reflections -a '2,8x'").err, "lumora-cli: option -a: \"2,8x\" is not a number\n");
+  EXPECT_EQ(RunShell("CLI matrices -c '1,5e999'").err, "lumora-cli: option -c: \"1,5e999\" is not a number\n");
+  EXPECT_EQ(RunShell("CLI powder --qi-max ' 1,5x'").err, "lumora-cli: option --qi-max: \" 1,5x\" is not a number\n");
+  std::ofstream(Path("comma.cfg"), std::ios::binary) << "1\r\n5\r\nTrue\r\n2,8x\r\n";
+  EXPECT_EQ(RunShell("CLI reflections --settings " + Path("comma.cfg")).err,
+            "lumora-cli: settings file \"" + Path("comma.cfg") + "\" line 4 (a): \"2,8x\" is not a number\n");
 }
 
 TEST_F(CliReliability, EchoedValuesAreEscapedAndCut) {
@@ -108,6 +115,38 @@ TEST_F(CliReliability, EchoedValuesAreEscapedAndCut) {
   EXPECT_NE(run.err.find("0\xE2\x80\xA6\" is not a number\n"), std::string::npos) << run.err;
   EXPECT_LT(run.err.size(), 200u);
   EXPECT_EQ(RunShell("CLI reflections \"--bo$(printf '\\033')gus\"").err, "lumora-cli: unknown option --bo\\x1Bgus\n");
+}
+
+// Model files that used to abort, hang or fill the memory: refused at once
+// with status 2, naming the line and field (or what the file is).
+TEST_F(CliReliability, UnusableModelsAreBadInput) {
+  const std::string head = "system decagonal\nsetting yamamoto\n";
+  const std::pair<std::string, std::string> files[] = {
+      {head + "A Al 1 0 0 0 0 0 polygon:5:1e300 1 0 0\n", "line 3, field 9 (domain): \"polygon:5:1e300\" needs an angle"},
+      {head + "A Al 1 0 0 0 0 0 polygon:5:0 1e-300 0 0\n", "line 3, field 10 (size): \"1e-300\" must lie from"},
+      {head + "A Al 1 1e308 0 0 0 0 disk 1 0 0\n", "line 3, field 4 (x1): \"1e308\" is not a fractional coordinate"},
+  };
+  for (const auto& [text, message] : files) {
+    std::ofstream(Path("m.qcm")) << text;
+    const Shell run = RunShell("CLI reflections --format json --model " + Path("m.qcm") + " >/dev/null");
+    EXPECT_EQ(run.status, 2) << text;
+    EXPECT_EQ(run.err.rfind("lumora-cli: option --model: " + Path("m.qcm") + ": " + message, 0), 0u) << run.err;
+  }
+  ASSERT_EQ(::mkfifo(Path("model.fifo").c_str(), 0600), 0);
+  const std::pair<std::string, std::string> kinds[] = {
+      {Path("model.fifo"), "is a pipe, not a file"},
+      {"/dev/zero", "is a device, not a file"},
+      {dir_.string(), "is a folder, not a file"},
+  };
+  for (const auto& [file, problem] : kinds) {
+    const Shell run = RunShell("CLI reflections --model " + file + " >/dev/null");
+    EXPECT_EQ(run.status, 2) << file;  // not 124: the pipe is not opened
+    EXPECT_EQ(run.err, "lumora-cli: option --model: \"" + file + "\" " + problem + "\n");
+  }
+  // A lattice on which the built-in domains overflow.
+  const Shell huge = RunShell("CLI reflections --model penrose -a 1e300 >/dev/null");
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_EQ(huge.err, "lumora-cli: option --model: at a = 1e+300 the internal cell volume is beyond what can be computed\n");
 }
 
 TEST_F(CliReliability, NumbersAreCheckedBeforeTheyAreConverted) {
@@ -140,6 +179,41 @@ TEST_F(CliReliability, RunawayRunsStopWithAMessage) {
             "lumora-cli: the run would visit more than 10000000000 index vectors; lower the loop limits or qi-max\n");
   EXPECT_FALSE(fs::exists(Path("h.hkl")));
   EXPECT_EQ(RunShell("CLI reflections --loops 3 --max-visited 1000 --algorithm box").status, 1);
+}
+
+// A model's name goes into reports, CSV comments and JSON: escaped by the
+// same rule as a message, so that JSON stays valid UTF-8 and no terminal
+// escape or NUL reaches an output.
+TEST_F(CliReliability, NamesAreEscapedInEveryOutput) {
+  std::ofstream(Path("odd.qcm"), std::ios::binary)
+      << std::string("name Bad\x1B[31m\xFF\0Na\"me\nsystem decagonal\nsetting yamamoto\nA Al 1 0 0 0 0 0 disk 1 0 0\n", 83);
+  const std::string shown = "Bad\\x1B[31m\\xFF\\x00Na\"me";
+  const Shell json = RunShell("CLI reflections --format json --model " + Path("odd.qcm") +
+                              " | python3 -c 'import json, sys; print(json.load(sys.stdin)[\"model\"])'");
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.err, shown + "\n");
+  const Shell csv = RunShell("CLI reflections --format csv --model " + Path("odd.qcm"));
+  EXPECT_NE(csv.err.find("# model: " + shown + "\r\n"), std::string::npos) << csv.err.substr(0, 600);
+  const Shell powder = RunShell("CLI powder --model " + Path("odd.qcm"));
+  EXPECT_NE(powder.err.find("intensities: model " + shown + " x LP\n"), std::string::npos) << powder.err.substr(0, 600);
+  for (const Shell* run : {&json, &csv, &powder}) {
+    EXPECT_EQ(run->err.find('\x1B'), std::string::npos);
+    EXPECT_EQ(run->err.find('\0'), std::string::npos);
+  }
+}
+
+TEST_F(CliReliability, IntensitiesKeepTheTimeLimit) {
+  // 10,000 sites of distinct domains: minutes of work for a few thousand reflections.
+  std::ofstream model(Path("big.qcm"));
+  model << "system decagonal\nsetting yamamoto\n";
+  for (int i = 0; i < 10000; ++i)
+    model << "S" << i << " Al 1 0." << i << " 0 0 0 0 polygon:7:" << i % 360 << " " << 1 + i * 1e-4 << " 0 0\n";
+  model.close();
+  const Shell run =
+      RunShell("CLI reflections --loops 3 --max-seconds 0.3 --model " + Path("big.qcm") + " -o " + Path("out.hkl"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "lumora-cli: the run was stopped after 0.3 seconds; lower the loop limits, theta maximum or qi-max\n");
+  EXPECT_FALSE(fs::exists(Path("out.hkl")));
 }
 
 TEST_F(CliReliability, ReplacedOutputsKeepTheirMode) {

@@ -12,6 +12,7 @@
 #include "inputs/settings_file.hpp"
 #include "cli/cli_options.hpp"
 #include "common/text.hpp"
+#include "zone/zone_options.hpp"
 
 namespace lumora {
 namespace {
@@ -49,6 +50,9 @@ bool Printable(const std::string& message) {
   return message.find("\xE2\x80\xAE") == std::string::npos;  // no right-to-left override
 }
 
+// A usage message a terminal shows as it is: printable and short.
+bool Readable(const std::string& message) { return Printable(message) && message.size() < 400; }
+
 TEST(OptionFuzz, RandomCommandLinesEndInInputsOrAUsageError) {
   const std::set<std::string>& names = ParameterOptions::Names();
   std::vector<std::string> vocabulary(names.begin(), names.end());
@@ -75,13 +79,40 @@ TEST(OptionFuzz, RandomCommandLinesEndInInputsOrAUsageError) {
       ++accepted;
     } catch (const UsageError& error) {
       ++refused;
-      const std::string message = error.what();
-      ASSERT_TRUE(Printable(message)) << message;
-      ASSERT_LT(message.size(), 400u) << message;
+      ASSERT_TRUE(Readable(error.what())) << error.what();
     }
   }
   // Both ends are reached, so the sweep tests something.
   EXPECT_GT(accepted, 100);
+  EXPECT_GT(refused, 1000);
+}
+
+TEST(OptionFuzz, RandomZoneOptionsEndInInputsOrAUsageError) {
+  std::set<std::string> names = ValuedOptions(ZoneOptions::Inputs());
+  names.erase("--settings");
+  std::vector<std::string> vocabulary(names.begin(), names.end());
+  vocabulary.insert(vocabulary.end(), {"--axis=1,0,0,0,0,0", "--axis=2'", "--radiation=neutron", "--radiation=xray",
+                                       "--system=icosahedral", "--tilt=1,2", "--centre=1e300,-1e300"});
+  Junk junk(20260522);
+  int accepted = 0, refused = 0;
+  for (int i = 0; i < 3000; ++i) {
+    std::vector<std::string> args;
+    for (std::size_t n = junk.Below(6); n > 0; --n) {
+      args.push_back(vocabulary[junk.Below(vocabulary.size())]);
+      if (args.back().find('=') == std::string::npos && junk.Below(5) != 0) args.push_back(junk.Value());
+    }
+    try {
+      ParameterOptions parameters;
+      ZoneOptions zone;
+      for (const Option& option : cli::ReadOptions(args, names, {})) zone.Apply(option) || parameters.Apply(option);
+      zone.Read(parameters.ReadInputs());
+      ++accepted;
+    } catch (const UsageError& error) {
+      ++refused;
+      ASSERT_TRUE(Readable(error.what())) << error.what();
+    }
+  }
+  EXPECT_GT(accepted, 50);
   EXPECT_GT(refused, 1000);
 }
 

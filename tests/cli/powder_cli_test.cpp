@@ -110,6 +110,9 @@ TEST_F(CliPowder, BadOptionsExit2NamingTheOptionAndWriteNothing) {
       {"-a x", "-a"},                            {"--model nosuchmodel", "--model"},
       {"--plot " + Path("p.gif"), "--plot"},
       {"--zero 10", "--zero"},                   {"--zero x", "--zero"},
+      // Widths that used to take minutes and gigabytes, then fail.
+      {"--caglioti 1e12,0,0", "--caglioti: \"1e12,0,0\" Caglioti U 1e+12 is not within 100 degrees^2 of 0"},
+      {"--caglioti 0,0,1e30", "--caglioti: \"0,0,1e30\" Caglioti W 1e+30 is not within"},
   };
   for (const auto& [arguments, option] : cases) {
     const auto run = RunCli("powder " + arguments + pattern, true);
@@ -250,7 +253,7 @@ TEST_F(CliIndexing, RefusesRandomPeaksAndOtherSystemsWithExit3) {
     // The JSON is still written, marked.
     const std::string json = ReadAll(Path("r.json"));
     EXPECT_NE(json.find("\"reliable\": false"), std::string::npos) << arguments;
-    EXPECT_NE(ReadAll(Path("r.txt")).find("no reliable solution"), std::string::npos);
+    EXPECT_FALSE(fs::exists(Path("r.txt")));  // nothing but the JSON
   }
 }
 
@@ -301,6 +304,34 @@ TEST_F(CliPowder, MeasuredAndRefinementProblems) {
   EXPECT_EQ(failed.status, 3);
   EXPECT_NE(failed.out.find("lumora-cli: no reliable solution: fewer than 3 peaks"), std::string::npos) << failed.out;
   EXPECT_NE(ReadAll(Path("out.json")).find("\"reliable\": false"), std::string::npos);
+}
+
+// A refusal found late (the refined pattern for the picture, a picture that
+// cannot be written) leaves every output as it was: the files are all made
+// first, then written together.
+TEST_F(CliPowder, NothingIsWrittenBeforeARefusal) {
+  const std::vector<std::string> names = {"lines.csv", "pattern.xy", "fit.json", "plot.png", "report.txt"};
+  for (const std::string& name : names) std::ofstream(Path(name)) << "old";
+  const std::string outputs = " --lines " + Path("lines.csv") + " --pattern " + Path("pattern.xy") +
+                              " --refine-json " + Path("fit.json") + " --plot " + Path("plot.png") + " -o " +
+                              Path("report.txt");
+  const std::string measured = " --model penrose --anode Cu --theta 5,40 --loops 4 --doublet -a 2.824 -c 12.07"
+                               " --measured " LUMORA_SOURCE_DIR "/docs/examples/synthetic_decagonal.xye";
+  const auto refused = RunCli("powder" + measured + " --refine a,c,zero --zero -9.99" + outputs, true);
+  EXPECT_NE(refused.status, 0) << refused.out;
+  const auto unwritable = RunCli("powder" + measured + " --refine a,c,zero" + outputs + " --plot " +
+                                     Path("missing/plot.png"), true);
+  EXPECT_EQ(unwritable.status, 1) << unwritable.out;
+  EXPECT_NE(unwritable.out.find("no file was written"), std::string::npos) << unwritable.out;
+  // The refused indexing (exit 3) wrote the JSON alone, marked, and nothing else.
+  EXPECT_EQ(refused.status, 3) << refused.out;
+  for (const std::string& name : names)
+    if (name != "fit.json") EXPECT_TRUE(ReadAll(Path(name)) == "old") << name;
+  EXPECT_NE(ReadAll(Path("fit.json")).find("\"reliable\": false"), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), static_cast<std::ptrdiff_t>(names.size()));
+  // And with nothing in the way, every file is replaced.
+  ASSERT_EQ(RunCli("powder" + measured + " --refine a,c,zero" + outputs).status, 0);
+  for (const std::string& name : names) EXPECT_TRUE(ReadAll(Path(name)) != "old") << name;
 }
 
 }  // namespace

@@ -103,6 +103,35 @@ TEST(WriteFileAtomically, RefusesALinkAnotherUserPlantedInASharedFolder) {
   EXPECT_EQ(ReadWholeFile(victim), "not sticky");
 }
 
+// The same for a folder of the path: /tmp/shared/dirlink/x.svg with dirlink
+// planted would write into whatever folder that user chose.
+TEST(WriteFileAtomically, RefusesAFolderLinkAnotherUserPlantedOnThePath) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  TempFolder folder;
+  const fs::path shared = folder.path / "shared";
+  fs::create_directory(shared);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  const fs::path victim = folder.path / "victim";
+  fs::create_directory(victim);
+  fs::create_directory(shared / "real");
+  const fs::path planted = shared / "dirlink";
+  fs::create_symlink(victim, planted);
+  ASSERT_EQ(::lchown(planted.c_str(), kOtherUser, kOtherUser), 0);
+  // Reached directly, after a ".." and through a link of the user's own.
+  fs::create_symlink(shared, folder.path / "mine");
+  for (const fs::path& path : {planted / "x.svg", shared / "real" / ".." / "dirlink" / "x.svg",
+                               folder.path / "mine" / "dirlink" / "deeper" / "x.svg"}) {
+    const WriteOutcome outcome = WriteFileAtomically(path, "picture");
+    EXPECT_FALSE(outcome.ok) << path;
+    EXPECT_NE(outcome.error.find("another user"), std::string::npos) << outcome.error;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(victim), {}), 0);
+  // The user's own folder link there is followed.
+  ASSERT_EQ(::lchown(planted.c_str(), 0, 0), 0);
+  EXPECT_TRUE(WriteFileAtomically(folder.path / "mine" / "dirlink" / "x.svg", "mine").ok);
+  EXPECT_EQ(ReadWholeFile(victim / "x.svg"), "mine");
+}
+
 TEST(WriteFileAtomically, KeepsModeAndLinksAndRefusesReadOnlyFiles) {
   TempFolder folder;
   const fs::path secret = folder.path / "secret.cfg";

@@ -11,6 +11,7 @@
 #include "powder/powder_window.hpp"
 #include "test_sandbox.hpp"
 #include "tiling/tiling_window.hpp"
+#include "zone/zone_window.hpp"
 
 using namespace lumora;
 
@@ -33,7 +34,8 @@ class NamedFieldsTest : public QObject {
     MainWindow main(AppPaths(folder_->path()));
     PowderWindow powder(AppPaths(folder_->path()));
     TilingWindow tiling(AppPaths(folder_->path()));
-    const QList<QObject*> windows = {&main, &powder, &tiling};
+    ZoneWindow zone(AppPaths(folder_->path()));
+    const QList<QObject*> windows = {&main, &powder, &tiling, &zone};
     int found = 0;
     for (const NamedInput* in : input::kAll) {
       if (in->field.empty()) continue;
@@ -44,7 +46,7 @@ class NamedFieldsTest : public QObject {
       QVERIFY2(holders == 1, qPrintable(name + QStringLiteral(" is in %1 windows' fields").arg(holders)));
       ++found;
     }
-    QVERIFY(found >= 30);
+    QVERIFY(found >= 38);
   }
 
   void aBadPowderFieldIsNamedByItsLabel() {

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <stdexcept>
 
 #include "ui/dialogs.hpp"
 #include "test_sandbox.hpp"
@@ -150,6 +151,101 @@ class StructureModelWindowTest : public QObject {
     QCOMPARE(messages_.size(), 1);
     QVERIFY2(messages_[0].contains(QStringLiteral("line ")), qPrintable(messages_[0]));
     QVERIFY(action(w.get(), "mnuModel_ammann-kramer")->isChecked());
+  }
+
+  // A stage that throws on the worker: a message naming what failed, the
+  // window stays up and can run again.
+  void aThrowingStageLeavesTheWindowUp() {
+    auto w = makeWindow();
+    action(w.get(), "mnuModel_penrose")->trigger();
+    for (const RunStage failing : {RunStage::Calculating, RunStage::Intensities, RunStage::Drawing}) {
+      w->runner().setStageObserver([failing](RunStage stage) {
+        if (stage == failing) throw std::runtime_error("injected \x1b[2J failure");
+      });
+      messages_.clear();
+      run(w.get());
+      QCOMPARE(messages_.size(), 1);
+      QVERIFY2(messages_[0].contains(QStringLiteral("injected \\x1B[2J failure")), qPrintable(messages_[0]));
+      // A failed model stage costs only the intensities and names the model.
+      if (failing == RunStage::Calculating) QVERIFY(!w->calculated());
+      if (failing == RunStage::Intensities) {
+        QVERIFY(w->calculated());
+        QVERIFY(messages_[0].contains(QStringLiteral("penrose")));
+      }
+      QVERIFY(w->isVisible());
+      QVERIFY(w->findChild<QAction*>(QStringLiteral("mnuRun"))->isEnabled());
+    }
+    w->runner().setStageObserver({});
+    messages_.clear();
+    run(w.get());
+    QVERIFY(w->calculated());
+    QVERIFY(messages_.isEmpty());
+  }
+
+  // Penrose on a = 1e300 cannot place its domains: said at Run, and at the
+  // next start the model is taken only when the user says yes.
+  void aRememberedModelThatFailedIsOfferedNotTaken() {
+    {
+      auto w = makeWindow();
+      action(w.get(), "mnuModel_penrose")->trigger();
+      w->findChild<QLineEdit*>(QStringLiteral("tfA"))->setText(QStringLiteral("1e300"));
+      messages_.clear();
+      run(w.get());
+      QVERIFY(w->isVisible());
+      QCOMPARE(messages_.size(), 1);
+      QVERIFY2(messages_[0].contains(QStringLiteral("penrose")), qPrintable(messages_[0]));
+      w->findChild<QLineEdit*>(QStringLiteral("tfA"))->setText(QStringLiteral("2.82"));
+      w->close();
+    }
+    QFile remembered(folder_->filePath(QStringLiteral("LumoraModel.cfg")));
+    QVERIFY(remembered.open(QIODevice::ReadOnly));
+    const QByteArray failed = remembered.readAll();
+    remembered.close();
+    for (const bool yes : {false, true}) {
+      QVERIFY(remembered.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      remembered.write(failed);
+      remembered.close();
+      QStringList questions;
+      Dialogs().question = [&questions, yes](QWidget*, const QString&, const QString& text) {
+        questions << text;
+        return yes;
+      };
+      auto w = makeWindow();
+      QCOMPARE(questions.size(), 1);
+      QVERIFY2(questions[0].contains(QStringLiteral("penrose")), qPrintable(questions[0]));
+      QCOMPARE(action(w.get(), "mnuModel_penrose")->isChecked(), yes);
+      QCOMPARE(action(w.get(), "mnuModelNone")->isChecked(), !yes);
+      w->close();
+    }
+    // Said yes: the choice is plain again and asks no more.
+    QStringList questions;
+    Dialogs().question = [&questions](QWidget*, const QString& text, const QString&) {
+      questions << text;
+      return false;
+    };
+    auto w = makeWindow();
+    QVERIFY(questions.isEmpty());
+    QVERIFY(action(w.get(), "mnuModel_penrose")->isChecked());
+  }
+
+  // 64 KiB of junk in LumoraModel.cfg: one warning a screen can show.
+  void aJunkModelChoiceGivesAShortWarning() {
+    QFile junk(folder_->filePath(QStringLiteral("LumoraModel.cfg")));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    QByteArray bytes;
+    // One line: control characters, bytes that are not UTF-8, CRs, no LF.
+    for (int i = 0; i < 65000; ++i) {
+      const char c = static_cast<char>(i % 97 == 96 ? '\r' : 1 + (i * 37) % 254);
+      bytes += c == '\n' ? 'n' : c;
+    }
+    junk.write(bytes);
+    junk.close();
+    messages_.clear();
+    auto w = makeWindow();
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY2(messages_[0].size() < 600, qPrintable(messages_[0]));
+    QVERIFY(!messages_[0].contains(QLatin1Char('\x1b')));
+    QVERIFY(action(w.get(), "mnuModelNone")->isChecked());
   }
 
   void cleanup() {

@@ -18,6 +18,7 @@
 #include "powder/powder_options.hpp"
 #include "reflections/calculation.hpp"
 #include "tiling/tiling_inputs.hpp"
+#include "zone/zone_options.hpp"
 
 namespace lumora {
 namespace {
@@ -91,6 +92,23 @@ TEST(NamedInputs, DefaultsAreTheCoresAndPassTheirOwnReaders) {
   EXPECT_EQ(DefaultNumber(kScale), tiling.zoom);
   EXPECT_EQ(DefaultNumber(kBrightness), tiling.brightness);
   EXPECT_EQ(DefaultNumber(kShiftMode), static_cast<int>(tiling.shiftMode));
+
+  const ZoneInputs zone;
+  EXPECT_EQ(DefaultNumber(kThickness) * 10.0, zone.thickness);  // nm against A
+  EXPECT_EQ(DefaultNumber(kPrecession), zone.precession);
+  EXPECT_EQ(DefaultNumber(kGMax), zone.gMax);
+  EXPECT_EQ(DefaultNumber(kSMax), zone.sMax);
+  EXPECT_EQ(ZoneRadiation(std::string(kRadiation.defaultText), DefaultNumber(kVoltage), 1.0).wavelength,
+            zone.radiation.wavelength);
+  EXPECT_EQ(ReadNumbers(kTilt, std::string(kTilt.defaultText), 2),
+            (std::vector<double>{DefaultNumber(kTiltX), DefaultNumber(kTiltY)}));
+  EXPECT_EQ(DefaultNumber(kTiltX), zone.beam.tiltX);
+  const SpotSearchOptions spots;
+  EXPECT_EQ(DefaultNumber(kSpotSigma), spots.sigma);
+  EXPECT_EQ(DefaultNumber(kSpotThreshold), spots.threshold);
+  const ZoneFitOptions fit;
+  EXPECT_EQ(DefaultNumber(kFitTolerance), fit.tolerance);
+  EXPECT_EQ(DefaultNumber(kMinIndexed), fit.minIndexed);
 
   const RunControl control;
   EXPECT_EQ(DefaultNumber(kMaxRecords), static_cast<double>(control.maxRecords));

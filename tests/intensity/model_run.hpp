@@ -43,7 +43,8 @@ inline ModelRun RunModel(const StructureModel& model, const CalculationInputs& i
     return r;
   }
   r.model = std::get<ResolvedModel>(resolved);
-  EXPECT_TRUE(ComputeIntensities(r.model, r.run.lattice, r.run.records, inputs.wavelength, r.intensities));
+  EXPECT_EQ(ComputeIntensities(r.model, r.run.lattice, r.run.records, inputs.wavelength, r.intensities),
+            IntensityStatus::Completed);
   return r;
 }
 

@@ -19,6 +19,7 @@ TEST(MeasuredPattern, EveryAcceptedLayoutReadsTheSameNumbers) {
       {"CSV header", "two_theta,intensity\n10,5\n10.5,-1.5\n11.0,2e3\n"},
       {"CR LF and a byte-order mark", "\xEF\xBB\xBF" "2theta I\r\n10 5\r\n10.5 -1.5\r\n11.0 2e3\r\n"},
       {"lone CR line ends", "10 5\r10.5 -1.5\r11.0 2e3\r"},
+      {"lines of vertical tabs and form feeds", "10 5\n\v\n\f \f\n10.5 -1.5\n11.0 2e3\n"},
       {"falling scan", "11.0 2e3\n10.5 -1.5\n10 5\n"},
   };
   for (const auto& [name, text] : layouts) {

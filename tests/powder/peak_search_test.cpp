@@ -120,5 +120,24 @@ TEST(PatternScale, ScaleAndBackgroundOfAKnownLine) {
   EXPECT_EQ(InterpolateLinear(calculated.twoTheta, calculated.intensity, 13.0), 1.0);
 }
 
+// Counts near the top of the number range, or sigmas near its bottom, must not
+// overflow the sums: the scale is the closed form's s = sum y c / sum c^2.
+TEST(PatternScale, HugeCountsAndTinySigmasKeepTheirScale) {
+  Profile calculated;
+  calculated.twoTheta = {10.0, 11.0, 12.0, 13.0};
+  calculated.intensity = {2.0, 3.0, 2.0, 1.0};
+  MeasuredPattern measured;
+  measured.twoTheta = {10.0, 11.0, 12.0, 13.0};
+  measured.intensity = {1.7e308, 4.0, 4.0, 2.0};
+  EXPECT_NEAR(FitScale(calculated, measured), 1.7e308 / 18.0 * 2.0 + 22.0 / 18.0, 1e-12 * 1.7e308 / 9.0);
+  for (double& y : measured.intensity) y = 0.0;
+  for (std::size_t i = 0; i < 4; ++i) measured.intensity[i] = 5e307 * calculated.intensity[i];
+  measured.sigma = {1e-200, 2e-200, 1e-200, 4e-200};
+  EXPECT_NEAR(FitScale(calculated, measured), 5e307, 1e-12 * 5e307);
+  const ScaleAndBackground fit = FitScaleAndBackground(calculated, measured);
+  EXPECT_NEAR(fit.scale, 5e307, 1e-9 * 5e307);
+  EXPECT_NEAR(fit.background, 0.0, 1e-9 * 5e307);
+}
+
 }  // namespace
 }  // namespace lumora

@@ -191,8 +191,42 @@ TEST(PowderProfile, CagliotiWidthAndRejectedOptions) {
   EXPECT_NE(problem([](ProfileOptions& p) { p.eta = 1.5; }).find("eta"), std::string::npos);
   EXPECT_NE(problem([](ProfileOptions& p) { p.cutWidths = 0.5; }).find("cut"), std::string::npos);
   EXPECT_NE(problem([](ProfileOptions& p) { p.w = std::nan(""); }).find("Caglioti"), std::string::npos);
+  // Widths of thousands of degrees are no powder pattern: refused before any work.
+  EXPECT_EQ(problem([](ProfileOptions& p) { p.u = 1e12; }), "Caglioti U 1e+12 is not within 100 degrees^2 of 0");
+  EXPECT_EQ(problem([](ProfileOptions& p) { p.v = -1e30; }), "Caglioti V -1e+30 is not within 100 degrees^2 of 0");
+  EXPECT_EQ(problem([](ProfileOptions& p) { p.w = 1e300; }), "Caglioti W 1e+300 is not within 100 degrees^2 of 0");
+  EXPECT_EQ(problem([](ProfileOptions& p) { p.u = 100.0; p.v = -100.0; p.w = 100.0; }), "");
   EXPECT_NE(problem([](ProfileOptions& p) { p.doublet = std::array<double, 2>{1.5, -1.0}; }).find("doublet"),
             std::string::npos);
+}
+
+// Near 2theta = 180 the Caglioti width grows without bound (tan theta): a peak
+// there can be millions of degrees wide. Only its part in the range is sampled;
+// it keeps the height the closed form gives for a peak of unit area cut at
+// cutWidths FWHM: I pV(x) / (eta (2/pi) atan(2 cut) + (1 - eta) erf(2 sqrt(ln 2) cut)).
+TEST(PowderProfile, PeaksWiderThanTheRangeAreClippedToIt) {
+  ProfileOptions o;
+  o.twoThetaMin = 170.0;
+  o.twoThetaMax = 179.99;
+  o.step = 0.001;
+  o.u = 100.0;
+  o.w = 0.01;
+  o.eta = 0.3;
+  const PowderLine line = Line(179.999, 50.0);
+  const double h = CagliotiWidth(o.u, o.v, o.w, line.twoTheta);
+  ASSERT_GT(h * o.cutWidths / o.step, 1e10);  // a window the old sampling could not hold
+  const Profile p = ComputeProfile({line}, o);
+  ASSERT_EQ(p.error, "");
+  const double cutArea = o.eta * 2.0 / std::numbers::pi * std::atan(2.0 * o.cutWidths) +
+                         (1.0 - o.eta) * std::erf(2.0 * std::sqrt(std::log(2.0)) * o.cutWidths);
+  for (std::size_t i : {std::size_t{0}, p.twoTheta.size() / 2, p.twoTheta.size() - 1}) {
+    const double expected = line.intensity * PseudoVoigt(p.twoTheta[i] - line.twoTheta, h, o.eta) / cutArea;
+    EXPECT_NEAR(p.intensity[i], expected, 1e-6 * expected) << p.twoTheta[i];
+  }
+  // A narrow peak just inside the range still has all of its area.
+  o.u = 0.0;
+  const Profile narrow = ComputeProfile({Line(175.0, 50.0)}, o);
+  EXPECT_NEAR(Area(narrow, 0, narrow.intensity.size(), o.step), 50.0, 1e-9);
 }
 
 }  // namespace

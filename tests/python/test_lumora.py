@@ -5,8 +5,12 @@ import io
 import json
 import math
 import os
+import re
+import signal
 import subprocess
+import tempfile
 import threading
+import time
 
 import numpy as np
 import pytest
@@ -209,19 +213,19 @@ def test_powder_lines_and_profile_equal_lumora_cli(tmp_path):
         lumora.powder(zero=10)
 
 
-EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "examples",
-                       "synthetic_decagonal.xye")
+POWDER_EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "examples",
+                              "synthetic_decagonal.xye")
 
 
 @needs_cli
 def test_index_equals_lumora_cli(tmp_path):
     # The made-up measurement of the examples: a = 2.825 A, c = 12.08 A, zero 0.04 degrees.
     run = ("--model", "penrose", "--anode", "Cu", "--theta", "5,40")
-    result = cli("powder", *run, "--measured", EXAMPLE, "--index", "--refine-json", str(tmp_path / "r.json"))
+    result = cli("powder", *run, "--measured", POWDER_EXAMPLE, "--index", "--refine-json", str(tmp_path / "r.json"))
     assert result.returncode == 0, result.stderr
     with open(tmp_path / "r.json") as f:
         expected = json.load(f)
-    pattern = lumora.read_pattern(EXAMPLE)
+    pattern = lumora.read_pattern(POWDER_EXAMPLE)
     assert pattern["two_theta"].size == pattern["intensity"].size == pattern["sigma"].size > 1000
     peaks = lumora.find_peaks(pattern)
     assert len(peaks["two_theta"]) == len(expected["peaks"]) + len(expected["unindexed"])
@@ -261,6 +265,9 @@ def test_keyword_values_reach_the_core_as_lumora_cli_texts():
     # Sequences are joined with commas, floats (numpy's too) written as Python writes them;
     # the summary lines show the texts the core was given.
     run = lumora.reflections(theta=[1, 30.0], loops=(1, 1, 1, 1, 1), a=np.float64(2.82), qi_max=2)
+    one = len(lumora.reflections(loops=1)["theta"])
+    assert len(lumora.reflections(loops=np.int64(1))["theta"]) == one
+    assert len(lumora.reflections(loops=np.array([1, 1, 1, 1, 1]))["theta"]) == one
     assert run["summary"] == ("a = 2.82, c = 12.06, loop = 11111, Yamamoto matrices",
                               "wavelength = 0.7106867, thmin = 1, thmax = 30.0, qimax = 2")
     with pytest.raises(ValueError, match=r'^option --theta: "1,2,3" must be MIN,MAX$'):
@@ -280,3 +287,87 @@ def test_a_negative_qi_max_is_refused_as_lumora_cli_refuses_it():
     with pytest.raises(ValueError) as error:
         lumora.reflections(qi_max=-1)
     assert str(error.value) == result.stderr.strip()[len("lumora-cli: "):] == 'option --qi-max: "-1" must not be negative'
+
+
+def big_model(path):
+    """The largest model a file may hold: 10,000 sites of distinct domains."""
+    with open(path, "w") as f:
+        f.write("system decagonal\nsetting yamamoto\n")
+        for i in range(10000):
+            f.write(f"S{i} Al 1 0.{i} 0 0 0 0 polygon:7:{i % 360} {1 + i * 1e-4} 0 0\n")
+    return str(path)
+
+
+@pytest.mark.parametrize("call", ["reflections", "powder"])
+def test_ctrl_c_stops_a_long_run(tmp_path, call):
+    # Minutes of work. Ctrl+C (SIGINT) 0.3 s in must end it with
+    # KeyboardInterrupt at once, not when the work is done.
+    model = big_model(tmp_path / "big.qcm")
+    timer = threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT))
+    start = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        getattr(lumora, call)(model=model, loops=5)
+    timer.join()
+    assert time.monotonic() - start < 10
+
+
+def test_the_gil_is_free_while_a_model_is_read_and_computed(tmp_path):
+    # Seconds of work in another thread: this thread keeps running meanwhile.
+    model = big_model(tmp_path / "big.qcm")
+    worker = threading.Thread(target=lumora.powder, kwargs=dict(model=model, loops=3))
+    ticks = 0
+    worker.start()
+    while worker.is_alive():
+        ticks += 1
+        time.sleep(0.005)
+    assert ticks > 50
+
+
+def test_widths_beyond_any_powder_pattern_are_a_value_error():
+    for caglioti, message in (((1e12, 0, 0), "Caglioti U 1e+12"), ((0, 0, 1e30), "Caglioti W 1e+30")):
+        with pytest.raises(ValueError, match=r"^option --caglioti: .* " + re.escape(message) + " is not within 100"):
+            lumora.powder(caglioti=caglioti)
+
+
+# Zone-axis patterns and image fits.
+EXAMPLE = os.path.join(os.path.dirname(__file__), "..", "..", "docs", "examples", "synthetic_fivefold.png")
+FIVE_FOLD = dict(system="icosahedral", space_group="P235", a=5.1, loops=8, qi_max=1.5, g_max=0.9)
+
+
+@needs_cli
+def test_zone_pattern_matches_the_cli_and_its_zero_layer_is_flat():
+    p = lumora.zone_pattern(**FIVE_FOLD, s_max=0.2)
+    assert p["indices"].shape[1] == 6 and p["rotation_order"] == 10
+    assert abs(p["wavelength"] - 12.398419843 / np.sqrt(200 * (200 + 2 * 510.99895))) < 1e-9
+    # The five-fold axis is z: the zero layer's physical vectors have no z part,
+    # so their lengths are their in-plane lengths, 1/d.
+    zero = p["laue_zone"] == 0
+    assert np.allclose(np.hypot(p["x"][zero], p["y"][zero]), 1 / p["d"][zero], rtol=1e-12)
+    with tempfile.TemporaryDirectory() as folder:
+        table = os.path.join(folder, "z.csv")
+        subprocess.run([CLI, "zone", "--system", "icosahedral", "--space-group", "P235", "-a", "5.1", "--loops", "8",
+                        "--qi-max", "1.5", "--g-max", "0.9", "--s-max", "0.2", "--csv", table], check=True,
+                       stdout=subprocess.DEVNULL)
+        cli = np.genfromtxt(table, delimiter=",", names=True)
+    assert np.allclose(cli["x"], p["x"]) and np.array_equal(cli["laue_zone"], p["laue_zone"])
+
+
+def test_fit_zone_image_from_a_file_and_an_array_and_refusal():
+    fit = lumora.fit_zone_image(EXAMPLE, **FIVE_FOLD)
+    # make_zone_example.py drew it at K = 400 px A, 14 degrees, centre (391.4, 377.8).
+    assert abs(fit["camera_constant"] - 400) < 1.2 and abs((fit["rotation_deg"] - 14 + 18) % 36 - 18) < 0.3
+    assert abs(fit["centre_x"] - 391.4) < 1 and abs(fit["centre_y"] - 377.8) < 1
+    assert fit["indexed"]["indices"].shape == (len(fit["indexed"]["x"]), 6)
+    with pytest.raises(lumora.NoReliableSolution) as refused:
+        lumora.fit_zone_image(EXAMPLE, **FIVE_FOLD, axis="3")
+    assert refused.value.candidates and not refused.value.fit["reliable"]
+    unreliable = lumora.fit_zone_image(EXAMPLE, **FIVE_FOLD, axis="3", allow_unreliable=True)
+    assert unreliable["verdict"] != "reliable"
+    rng = np.random.default_rng(1)
+    with pytest.raises(lumora.NoReliableSolution):
+        lumora.fit_zone_image(rng.poisson(20.0, size=(300, 300)), **FIVE_FOLD)
+    with pytest.raises(ValueError, match="option --voltage"):
+        lumora.zone_pattern(radiation="xray", voltage=100)
+    with pytest.raises(ValueError, match="image"):
+        lumora.fit_zone_image(np.zeros(5), **FIVE_FOLD)

@@ -32,13 +32,13 @@ CalculationResult SmallResult() {
   return result;
 }
 
-const Summary kSummary{"P10.5/mmc", "a = 2.82, loop = 22222, Yamamoto matrices", "tab\there \"q\" back\\ \x01"};
+const Summary kSummary{"P10.5/mmc", "a = 2.82, loop = 22222, Yamamoto matrices \xFF", "tab\there \"q\" back\\ \x01"};
 
 TEST(MachineFormats, CsvListsTheRunThenEveryField) {
   EXPECT_EQ(CsvText(SmallResult(), kSummary),
             "# system: Decagonal\r\n# spaceGroup: P10.5/mmc\r\n# spaceGroupNumber: 63\r\n# extinctionRules: Ob \r\n"
-            "# setting: Yamamoto\r\n# paramLine1: a = 2.82, loop = 22222, Yamamoto matrices\r\n"
-            "# paramLine2: tab\there \"q\" back\\ \x01\r\n"
+            "# setting: Yamamoto\r\n# paramLine1: a = 2.82, loop = 22222, Yamamoto matrices \\xFF\r\n"
+            "# paramLine2: tab\\x09here \"q\" back\\ \\x01\r\n"
             "# reflections: 1\r\n# loops: 3125\r\n# zeroLayerMax: 0.75\r\n# thetaMax: 1.5\r\n# qiMax: 0.25\r\n"
             "# qiMinPositive: 0.125\r\n# xMin: -0.5\r\n# xMax: 3\r\n# yMin: -1\r\n# yMax: 2\r\n# zMin: -4\r\n"
             "# zMax: 0.125\r\n# coordMax: 3\r\n"
@@ -50,6 +50,8 @@ TEST(MachineFormats, JsonEscapesTextsAndKeepsNumbersBare) {
   const std::string json = JsonText(SmallResult(), kSummary);
   EXPECT_EQ(json.substr(0, 40), "{\n  \"system\": \"Decagonal\",\n  \"spaceGroup");
   EXPECT_NE(json.find("  \"paramLine2\": \"tab\\there \\\"q\\\" back\\\\ \\u0001\",\n"), std::string::npos);
+  // A byte that is not UTF-8 is shown as in messages: the text stays valid UTF-8.
+  EXPECT_NE(json.find("Yamamoto matrices \\\\xFF\",\n"), std::string::npos);
   EXPECT_NE(json.find("\"statistics\": {\n    \"reflections\": 1,\n    \"loops\": \"3125\",\n"), std::string::npos);
   EXPECT_NE(json.find("    \"coordMax\": 3\n  },\n  \"records\": [\n"), std::string::npos);
   EXPECT_EQ(json.substr(json.find("    {\"n\"")),
