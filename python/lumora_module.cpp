@@ -331,9 +331,11 @@ py::dict FindPeaksOf(const std::vector<double>& twoTheta, const std::vector<doub
   return out;
 }
 
-// The parameters, correlations and candidates of a fit, as Python values.
-void PutParameters(py::dict& out, const std::vector<RefinedValue>& parameters, const std::vector<std::size_t>& refinedIndex,
-                   const std::vector<double>& correlationValues, const std::vector<RefinementCandidate>& candidateList) {
+// The verdict, parameters, correlations and candidates of a fit, as Python
+// values; false (status "refused" or "cancelled" and the error) when it
+// refused, and nothing more is to be put.
+bool PutFit(py::dict& out, const FittedParameters& fit) {
+  const std::vector<RefinedValue>& parameters = fit.parameters;
   py::list list;
   for (const RefinedValue& p : parameters) {
     py::dict d;
@@ -345,7 +347,7 @@ void PutParameters(py::dict& out, const std::vector<RefinedValue>& parameters, c
     list.append(d);
   }
   py::list candidates;
-  for (const RefinementCandidate& c : candidateList) {
+  for (const RefinementCandidate& c : fit.candidates) {
     py::dict d;
     d["chi2"] = c.chi2;
     d["values"] = py::cast(c.values);
@@ -353,15 +355,24 @@ void PutParameters(py::dict& out, const std::vector<RefinedValue>& parameters, c
   }
   out["parameters"] = list;
   out["candidates"] = candidates;
-  const std::size_t q = refinedIndex.size();
+  const std::size_t q = fit.refinedIndex.size();
   py::list names;
-  for (std::size_t a : refinedIndex) names.append(parameters[a].name);
+  for (std::size_t a : fit.refinedIndex) names.append(parameters[a].name);
   py::array_t<double> matrix({static_cast<py::ssize_t>(q), static_cast<py::ssize_t>(q)});
-  std::copy(correlationValues.begin(), correlationValues.end(), matrix.mutable_data());
+  std::copy(fit.correlations.begin(), fit.correlations.end(), matrix.mutable_data());
   py::dict correlations;
   correlations["names"] = names;
   correlations["matrix"] = matrix;
   out["correlations"] = correlations;
+  if (fit.status != RefinementStatus::Refined) {
+    out["status"] = fit.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
+    out["error"] = fit.error;
+    return false;
+  }
+  out["status"] = "refined";
+  out["refined_parameters"] = fit.refinedParameters;
+  out["iterations"] = fit.iterations;
+  return true;
 }
 
 // Rows of h1..hn, I, sigma given as numbers: checked as the lines of a file
@@ -436,20 +447,12 @@ py::dict RefineStructureDict(const py::dict& keywords, const std::optional<std::
                                   prepared.setup.lattice.nDim};
   const int nDim = prepared.setup.lattice.nDim;
   py::dict out;
-  PutParameters(out, outcome.parameters, outcome.refinedIndex, outcome.correlations, outcome.candidates);
-  if (outcome.status != RefinementStatus::Refined) {
-    out["status"] = outcome.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
-    out["error"] = outcome.error;
-    return out;
-  }
-  out["status"] = "refined";
+  if (!PutFit(out, outcome)) return out;
   out["R1"] = outcome.r1;
   out["wR2"] = outcome.wR2;
   out["GoF"] = outcome.gof;
   out["observations"] = outcome.observations;
   out["strong_observations"] = outcome.strongObservations;
-  out["refined_parameters"] = outcome.refinedParameters;
-  out["iterations"] = outcome.iterations;
   out["measurements"] = prepared.setup.data.measurements;
   out["merged_in"] = prepared.setup.data.group;
   out["R_int"] = prepared.setup.data.rInt;
@@ -544,20 +547,12 @@ py::dict FitPatternDict(const py::dict& keywords, const std::optional<std::vecto
     outcome = FitWholePattern(prepared.setup);
   }
   py::dict out;
-  PutParameters(out, outcome.parameters, outcome.refinedIndex, outcome.correlations, outcome.candidates);
-  if (outcome.status != RefinementStatus::Refined) {
-    out["status"] = outcome.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
-    out["error"] = outcome.error;
-    return out;
-  }
-  out["status"] = "refined";
+  if (!PutFit(out, outcome)) return out;
   out["Rp"] = outcome.rp;
   out["Rwp"] = outcome.rwp;
   out["Rexp"] = outcome.rexp;
   out["chi2"] = outcome.chi2;
   out["points"] = outcome.points;
-  out["refined_parameters"] = outcome.refinedParameters;
-  out["iterations"] = outcome.iterations;
   out["lines"] = prepared.lines;
   out["two_theta"] = Doubles(outcome.twoTheta);
   out["observed"] = Doubles(outcome.observed);
