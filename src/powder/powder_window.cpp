@@ -1,8 +1,6 @@
 #include "powder/powder_window.hpp"
 #include "ui/worker_result.hpp"
 
-#include "powder/measured_formats.hpp"
-
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -40,6 +38,7 @@
 #include <filesystem>
 
 #include "powder/measured_formats.hpp"
+#include "inputs/parameters.hpp"
 #include "ui/dialogs.hpp"
 #include "ui/window_preferences.hpp"
 #include "common/file_io.hpp"
