@@ -319,6 +319,8 @@ void MainWindow::handRunToPowderWindow() {
   run.intensities = intensities_;
   run.inputs = runInputs_;
   if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
+  run.anodeIndex = runAnode_;
+  if (intensities_ && model_ && model_->system == runInputs_.system) run.model = model_;
   powderWindow_->setRun(std::move(run));
 }
 
