@@ -185,12 +185,9 @@ class SpotsByPosition {
   std::map<std::pair<long long, long long>, std::size_t> at_;
 };
 
-// Centres from midpoints of pairs of spots: the densest cells of a grid of
-// tolerance-sized cells (counting their neighbours), each averaged, the
-// densest first, at most `count`, none next to a denser one. Pairs whose
-// strengths differ more than maxRatio times are left out (0: none are).
-std::vector<std::array<double, 2>> FriedelCentres(const std::vector<FoundSpot>& spots, double tolerance, double maxRatio,
-                                                  std::size_t count) {
+// The centre from midpoints of pairs of similar spots: the densest cell of a
+// grid of tolerance-sized cells (counting its neighbours), averaged.
+std::optional<std::array<double, 2>> FriedelCentre(const std::vector<FoundSpot>& spots, double tolerance) {
   const std::size_t n = std::min<std::size_t>(spots.size(), 400);
   std::unordered_map<long long, std::vector<std::array<double, 2>>> cells;
   const double cell = std::max(tolerance, 1.0);
@@ -198,45 +195,30 @@ std::vector<std::array<double, 2>> FriedelCentres(const std::vector<FoundSpot>& 
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = i + 1; j < n; ++j) {
       const double ratio = spots[i].intensity / std::max(spots[j].intensity, 1e-30);
-      if (maxRatio > 0.0 && (ratio > maxRatio || ratio < 1.0 / maxRatio)) continue;
+      // Friedel mates of a tilted pattern differ, but not by orders of magnitude.
+      if (ratio > 20.0 || ratio < 0.05) continue;
       const double mx = (spots[i].x + spots[j].x) / 2.0, my = (spots[i].y + spots[j].y) / 2.0;
       cells[pack(static_cast<long>(std::floor(mx / cell)), static_cast<long>(std::floor(my / cell)))].push_back({mx, my});
     }
-  struct Dense {
-    long i, j;
-    std::size_t count;
-    std::array<double, 2> mean;
-  };
-  std::vector<Dense> dense;
+  std::size_t bestCount = 0;
+  std::array<double, 2> best{};
   for (const auto& [key, points] : cells) {
     const long i = static_cast<long>(key >> 32);
     const long j = static_cast<long>(static_cast<int>(key & 0xffffffffLL));
-    std::size_t total = 0;
+    std::size_t count = 0;
     double sx = 0.0, sy = 0.0;
     for (long dj = -1; dj <= 1; ++dj)
       for (long di = -1; di <= 1; ++di) {
         const auto it = cells.find(pack(i + di, j + dj));
         if (it == cells.end()) continue;
-        for (const auto& q : it->second) sx += q[0], sy += q[1], ++total;
+        for (const auto& q : it->second) sx += q[0], sy += q[1], ++count;
       }
-    if (total >= 3) dense.push_back({i, j, total, {sx / static_cast<double>(total), sy / static_cast<double>(total)}});
+    if (count > bestCount) bestCount = count, best = {sx / static_cast<double>(count), sy / static_cast<double>(count)};
   }
-  // Densest first; ties by position, so that the order does not hang on the hash table's.
-  std::sort(dense.begin(), dense.end(), [](const Dense& a, const Dense& b) {
-    if (a.count != b.count) return a.count > b.count;
-    return a.j != b.j ? a.j < b.j : a.i < b.i;
-  });
-  std::vector<std::array<double, 2>> out;
-  std::vector<const Dense*> taken;
-  for (const Dense& d : dense) {
-    if (out.size() >= count) break;
-    if (std::any_of(taken.begin(), taken.end(), [&d](const Dense* t) { return std::labs(t->i - d.i) <= 2 && std::labs(t->j - d.j) <= 2; }))
-      continue;
-    taken.push_back(&d);
-    out.push_back(d.mean);
-  }
-  return out;
+  if (bestCount < 3) return std::nullopt;
+  return best;
 }
+
 
 // Intensity model of the tilt fit for one spot: ln(|F|^2 t^2 / (1 + 2 (pi t s)^2)).
 struct TiltSpot {
@@ -354,26 +336,35 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
     return out;
   }
   const double tolerance = options.tolerance;
-  // Where the search starts: the given centre, or the densest midpoints of
-  // pairs of similar spots (Friedel mates of an untilted pattern are equal),
-  // then those of any pairs (a tilted pattern's mates differ, often by far);
-  // the hypotheses of every start are refined and pooled, so that the centre
-  // that indexes most wins.
-  std::vector<std::array<double, 2>> centres;
-  if (options.centre) {
-    centres.push_back(*options.centre);
-  } else {
-    centres = FriedelCentres(spots, tolerance, 20.0, 2);
-    for (const auto& c : FriedelCentres(spots, tolerance, 0.0, 3))
-      if (std::none_of(centres.begin(), centres.end(),
-                       [&c, tolerance](const auto& o) { return std::hypot(c[0] - o[0], c[1] - o[1]) < 2.0 * tolerance; }))
-        centres.push_back(c);
-  }
-  if (centres.empty()) {
-    out.verdict = "no centre: no pairs of spots lie symmetric about one point";
+  std::optional<std::array<double, 2>> centre = options.centre;
+  if (!centre) centre = FriedelCentre(spots, tolerance);
+  if (!centre) {
+    out.verdict = "no centre: no pairs of similar spots lie symmetric about one point";
     return out;
   }
 
+  // Hypotheses: one of the strongest found spots, or of the strongest near
+  // the centre (a small g has little excitation error even in a tilted
+  // pattern), off the centre, paired with a strong simulated one.
+  std::vector<std::size_t> strongFound;
+  {
+    std::vector<std::pair<double, std::size_t>> byRadius;
+    for (std::size_t f = 0; f < spots.size(); ++f) {
+      const double r = std::hypot(spots[f].x - (*centre)[0], spots[f].y - (*centre)[1]);
+      if (r > 4.0 * tolerance) byRadius.push_back({r, f});
+    }
+    std::sort(byRadius.begin(), byRadius.end());
+    if (byRadius.size() > 40) byRadius.resize(40);
+    for (const auto& rf : byRadius) strongFound.push_back(rf.second);
+    std::sort(strongFound.begin(), strongFound.end());  // found spots come strongest first
+    if (strongFound.size() > 10) strongFound.resize(10);
+    // And the strongest anywhere.
+    for (std::size_t f = 0, added = 0; f < spots.size() && added < 10; ++f) {
+      if (std::hypot(spots[f].x - (*centre)[0], spots[f].y - (*centre)[1]) <= 4.0 * tolerance) continue;
+      ++added;
+      if (std::find(strongFound.begin(), strongFound.end(), f) == strongFound.end()) strongFound.push_back(f);
+    }
+  }
   const std::size_t strongSim = std::min<std::size_t>(sim.size(), 80);
   auto considerAll = [&](const Params& p) {
     // Found spots inside the pattern's radius and off its centre.
@@ -385,79 +376,55 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
     }
     return c;
   };
+  struct Scored {
+    Params p;
+    std::size_t score;
+  };
+  std::vector<Scored> hypotheses;
+  for (std::size_t f : strongFound) {
+    if (cancel && cancel->load(std::memory_order_relaxed)) return out;
+    const double du = spots[f].x - (*centre)[0], dv = -(spots[f].y - (*centre)[1]);
+    const double r = std::hypot(du, dv), azimuth = std::atan2(dv, du);
+    for (std::size_t s = 0; s < strongSim; ++s) {
+      const double g = std::hypot(sim[s].gx, sim[s].gy);
+      const double k = r / g;
+      if (options.kMax > 0.0 && (k < options.kMin || k > options.kMax)) continue;
+      const double phi = azimuth - std::atan2(sim[s].gy, sim[s].gx);
+      const Params p{(*centre)[0], (*centre)[1], k * std::cos(phi), k * std::sin(phi)};
+      const std::vector<std::size_t> considered = considerAll(p);
+      const std::size_t score = MatchSpots(sim, spots, considered, p, 2.0 * tolerance + 0.01 * r).size();
+      hypotheses.push_back({p, score});
+    }
+  }
+  std::stable_sort(hypotheses.begin(), hypotheses.end(), [](const Scored& a, const Scored& b) { return a.score > b.score; });
+  if (hypotheses.size() > 24) hypotheses.resize(24);
+
+  // Refine the best hypotheses; keep distinct solutions.
   const double symmetryStep = 2.0 * kPi / pattern.rotationOrder;
   struct Candidate {
     Solution solution;
     std::vector<std::size_t> considered;
   };
   std::vector<Candidate> candidates;
-  for (const std::array<double, 2>& centre : centres) {
-    // Hypotheses: one of the strongest found spots, or of the strongest near
-    // the centre (a small g has little excitation error even in a tilted
-    // pattern), off the centre, paired with a strong simulated one.
-    std::vector<std::size_t> strongFound;
-    {
-      std::vector<std::pair<double, std::size_t>> byRadius;
-      for (std::size_t f = 0; f < spots.size(); ++f) {
-        const double r = std::hypot(spots[f].x - centre[0], spots[f].y - centre[1]);
-        if (r > 4.0 * tolerance) byRadius.push_back({r, f});
-      }
-      std::sort(byRadius.begin(), byRadius.end());
-      if (byRadius.size() > 40) byRadius.resize(40);
-      for (const auto& rf : byRadius) strongFound.push_back(rf.second);
-      std::sort(strongFound.begin(), strongFound.end());  // found spots come strongest first
-      if (strongFound.size() > 10) strongFound.resize(10);
-      // And the strongest anywhere.
-      for (std::size_t f = 0, added = 0; f < spots.size() && added < 10; ++f) {
-        if (std::hypot(spots[f].x - centre[0], spots[f].y - centre[1]) <= 4.0 * tolerance) continue;
-        ++added;
-        if (std::find(strongFound.begin(), strongFound.end(), f) == strongFound.end()) strongFound.push_back(f);
-      }
-    }
-    struct Scored {
-      Params p;
-      std::size_t score;
-    };
-    std::vector<Scored> hypotheses;
-    for (std::size_t f : strongFound) {
-      if (cancel && cancel->load(std::memory_order_relaxed)) return out;
-      const double du = spots[f].x - centre[0], dv = -(spots[f].y - centre[1]);
-      const double r = std::hypot(du, dv), azimuth = std::atan2(dv, du);
-      for (std::size_t s = 0; s < strongSim; ++s) {
-        const double g = std::hypot(sim[s].gx, sim[s].gy);
-        const double k = r / g;
-        if (options.kMax > 0.0 && (k < options.kMin || k > options.kMax)) continue;
-        const double phi = azimuth - std::atan2(sim[s].gy, sim[s].gx);
-        const Params p{centre[0], centre[1], k * std::cos(phi), k * std::sin(phi)};
-        const std::vector<std::size_t> considered = considerAll(p);
-        const std::size_t score = MatchSpots(sim, spots, considered, p, 2.0 * tolerance + 0.01 * r).size();
-        hypotheses.push_back({p, score});
-      }
-    }
-    std::stable_sort(hypotheses.begin(), hypotheses.end(), [](const Scored& a, const Scored& b) { return a.score > b.score; });
-    if (hypotheses.size() > 24) hypotheses.resize(24);
-
-    // Refine the best hypotheses; keep distinct solutions.
-    for (const Scored& h : hypotheses) {
-      if (cancel && cancel->load(std::memory_order_relaxed)) return out;
-      Candidate c;
-      c.considered = considerAll(h.p);
-      c.solution = Refine(sim, spots, c.considered, h.p, tolerance);
-      if (!c.solution.fit.ok) continue;
-      c.considered = considerAll(c.solution.fit.p);
-      c.solution.matches = MatchSpots(sim, spots, c.considered, c.solution.fit.p, tolerance);
-      const Params& p = c.solution.fit.p;
-      const auto same = std::find_if(candidates.begin(), candidates.end(), [&](const Candidate& o) {
-        const Params& q = o.solution.fit.p;
-        const double dphi = Mod(p.Phi() - q.Phi() + symmetryStep / 2.0, symmetryStep) - symmetryStep / 2.0;
-        return std::fabs(p.K() / q.K() - 1.0) < 0.02 && std::fabs(dphi) < 2.0 * kPi / 180.0 &&
-               std::hypot(p.cx - q.cx, p.cy - q.cy) < 2.0 * tolerance;
-      });
-      if (same == candidates.end()) {
-        candidates.push_back(std::move(c));
-      } else if (c.solution.matches.size() > same->solution.matches.size()) {
-        *same = std::move(c);
-      }
+  for (const Scored& h : hypotheses) {
+    if (cancel && cancel->load(std::memory_order_relaxed)) return out;
+    Candidate c;
+    c.considered = considerAll(h.p);
+    c.solution = Refine(sim, spots, c.considered, h.p, tolerance);
+    if (!c.solution.fit.ok) continue;
+    c.considered = considerAll(c.solution.fit.p);
+    c.solution.matches = MatchSpots(sim, spots, c.considered, c.solution.fit.p, tolerance);
+    const Params& p = c.solution.fit.p;
+    const auto same = std::find_if(candidates.begin(), candidates.end(), [&](const Candidate& o) {
+      const Params& q = o.solution.fit.p;
+      const double dphi = Mod(p.Phi() - q.Phi() + symmetryStep / 2.0, symmetryStep) - symmetryStep / 2.0;
+      return std::fabs(p.K() / q.K() - 1.0) < 0.02 && std::fabs(dphi) < 2.0 * kPi / 180.0 &&
+             std::hypot(p.cx - q.cx, p.cy - q.cy) < 2.0 * tolerance;
+    });
+    if (same == candidates.end()) {
+      candidates.push_back(std::move(c));
+    } else if (c.solution.matches.size() > same->solution.matches.size()) {
+      *same = std::move(c);
     }
   }
   if (candidates.empty()) {
@@ -562,6 +529,9 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
     out.verdict = "reliable";
   } else {
     for (std::size_t i = 0; i < failed.size(); ++i) out.verdict += (i ? "; " : "") + failed[i];
+    // A tilt leaves Friedel mates unequal or lost in the noise, and the
+    // midpoints of other pairs then outnumber theirs: say what would help.
+    if (options.fitTilt && !options.centre) out.verdict += " (a tilted pattern's centre is not found from the image alone: give a start centre)";
   }
   return out;
 }
