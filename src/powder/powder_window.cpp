@@ -50,6 +50,7 @@
 #include "powder/powder_plot_widget.hpp"
 #include "powder/powder_tables.hpp"
 #include "powder/refinement_output.hpp"
+#include "powder/run_lines.hpp"
 #include "powder/indexing_lines.hpp"
 #include "reflections/emission_lines.hpp"
 
@@ -137,6 +138,14 @@ void PowderWindow::buildControls() {
                       QStringLiteral("2\u03b8 of the monochromator crystal in degrees (0: none)"));
   linesForm->addRow(QStringLiteral("d tolerance"), tfTolerance_);
   linesForm->addRow(QStringLiteral("Monochromator 2\u03b8"), tfMono_);
+  chkCompleteOrbits_ = new QCheckBox(QStringLiteral("Complete orbits"), linesBox);
+  chkCompleteOrbits_->setObjectName(QStringLiteral("chkCompleteOrbits"));
+  chkCompleteOrbits_->setChecked(true);
+  chkCompleteOrbits_->setToolTip(QStringLiteral(
+      "Every reflection of the theta range and qi-max, whatever the main window's loop limits; "
+      "unticked, the loop box's reflections, with the lines it cuts marked incomplete"));
+  linesForm->addRow(chkCompleteOrbits_);
+  connect(chkCompleteOrbits_, &QCheckBox::toggled, this, &PowderWindow::recalculate);
 
   auto* profileBox = new QGroupBox(QStringLiteral("Profile"));
   auto* profileForm = new QFormLayout(profileBox);
@@ -454,6 +463,7 @@ std::optional<PowderWindow::FieldValues> PowderWindow::readFields() {
       !read(tfCut_, kCut, values.profile.cutWidths) || !read(tfZero_, kZero, values.zero))
     return std::nullopt;
   if (chkDoublet_->isChecked() && run_.kAlpha) values.profile.doublet = run_.kAlpha;
+  values.completeOrbits = chkCompleteOrbits_->isChecked();
   values.profile.zeroShift = values.zero;
   std::string problem = CheckLineOptions(values.lines);
   if (problem.empty()) problem = CheckProfileOptions(values.profile);
@@ -481,18 +491,20 @@ bool PowderWindow::recalculate() {
   const FieldValues fields = *values;
   computeWatcher_.setFuture(QtConcurrent::run([run, fields]() {
     Computed out;
-    auto lines = std::make_shared<PowderLines>(BuildPowderLines(
-        run.result->records, run.intensities ? &run.intensities->intensity : nullptr, run.inputs.wavelength, fields.lines));
-    ScaleLinesToPercent(lines->lines);
-    // A loop box may cut orbits: a complete run says which lines it cut.
-    if (!run.inputs.completeLoops) {
-      CalculationInputs complete = run.inputs;
-      complete.completeLoops = true;
-      RunControl control;
-      control.maxRecords = kMaxIndexingReflections;
-      const CalculationResult whole = RunCalculation(complete, control);
-      if (whole.status == RunStatus::Completed) CountCompleteOrbits(lines->lines, whole.records, fields.lines);
-    }
+    // Whole orbits by default, whatever the main window's loop box; unticked,
+    // the box's reflections with the lines it cut marked.
+    RunLinesRequest request;
+    request.inputs = &run.inputs;
+    request.run = run.result.get();
+    request.intensities = run.intensities.get();
+    request.model = run.model ? &*run.model : nullptr;
+    request.options = fields.lines;
+    request.complete = fields.completeOrbits;
+    request.maxRecords = kMaxIndexingReflections;
+    RunLines made = MakeRunLines(request);
+    auto lines = std::make_shared<PowderLines>(std::move(made.lines));
+    out.reflections = made.reflections;
+    out.note = std::move(made.note);
     out.profile = ComputeProfile(lines->lines, fields.profile);  // with the zero shift
     out.lines = std::move(lines);
     out.zero = fields.zero;
@@ -515,7 +527,8 @@ void PowderWindow::onComputed() {
   } else {
     QString text = QStringLiteral("%1 lines from %2 reflections")
                        .arg(computed.lines->lines.size())
-                       .arg(run_.result ? run_.result->records.size() : 0);
+                       .arg(computed.reflections);
+    if (!computed.note.empty()) text += QStringLiteral("; ") + Q(computed.note);
     // Peaks beyond the run's reach can never be indexed: say where it ends.
     const double reach = 2.0 * run_.inputs.thetaHigh;
     if (measured_ && measured_->twoTheta.back() > reach + 1e-9)
@@ -881,9 +894,13 @@ void PowderWindow::saveLines() {
     showMessage(QStringLiteral("There are no lines to save."));
     return;
   }
-  saveFile(QStringLiteral("Save Lines"), QStringLiteral("powder_lines.csv"), QStringLiteral("CSV table (*.csv)"),
-           QStringLiteral("table of lines"),
-           [this](const QString&) { return std::optional<std::string>(PowderLinesCsv(*lines_, nDim())); });
+  saveFile(QStringLiteral("Save Lines"), QStringLiteral("powder_lines.csv"),
+           QStringLiteral("CSV table (*.csv);;JSON (*.json)"), QStringLiteral("table of lines"),
+           [this](const QString& chosen) {
+             return std::optional<std::string>(chosen.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)
+                                                   ? PowderLinesJson(*lines_, nDim())
+                                                   : PowderLinesCsv(*lines_, nDim()));
+           });
 }
 
 void PowderWindow::savePicture() {
