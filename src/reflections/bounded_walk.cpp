@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -37,11 +38,12 @@ struct Slice {
 class SliceWalker {
  public:
   SliceWalker(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
-              const std::array<int, 6>& limits, const EllipsoidBound* bound, const RunControl& control,
-              SharedState& shared)
+              const std::array<int, 6>& limits, const EllipsoidBound* bound, const IndexSlab* slab,
+              const RunControl& control, SharedState& shared)
       : collector_(lattice, group, filter, control.maxRecords, control.countOnly),
         limits_(limits),
         bound_(bound),
+        slab_(slab),
         n_(lattice.nDim),
         maxRecords_(control.maxRecords),
         maxVisited_(control.maxVisited),
@@ -68,6 +70,7 @@ class SliceWalker {
       low = std::max(low, range.low);
       center = range.center;
     }
+    if (k == n_ - 1 && slab_) SlabRange(k, low, high);
     for (int v = high; v >= low && !stopped_; --v) {
       h_[k] = v;
       const double t = v - center;
@@ -78,8 +81,22 @@ class SliceWalker {
     h_[k] = 0;
   }
 
+  // Narrows [low, high] of the innermost index k to the slab, with a margin
+  // well above rounding so that no vector the slab filter passes is skipped.
+  void SlabRange(int k, int& low, int& high) const {
+    const double u = slab_->normal[static_cast<std::size_t>(k)];
+    if (!(std::fabs(u) > 1e-12)) return;
+    double outer = 0.0;
+    for (int j = 0; j < k; ++j) outer += slab_->normal[static_cast<std::size_t>(j)] * h_[static_cast<std::size_t>(j)];
+    const double reach = slab_->halfWidth * (1.0 + 1e-6) + 1e-9 * (1.0 + std::fabs(outer));
+    double a = (-reach - outer) / u, b = (reach - outer) / u;
+    if (a > b) std::swap(a, b);
+    high = static_cast<int>(std::min(static_cast<double>(high), std::floor(b + 1e-6)));
+    low = static_cast<int>(std::max(static_cast<double>(low), std::ceil(a - 1e-6)));
+  }
+
   void Leaf() {
-    if (h_ != IndexVector{}) {
+    if (h_ != IndexVector{} && (!slab_ || InSlab(*slab_, h_))) {
       const std::size_t before = collector_.kept();
       if (!collector_.Visit(h_) || (collector_.kept() > before && ++shared_.kept > maxRecords_)) {
         shared_.overBudget = true;
@@ -103,6 +120,7 @@ class SliceWalker {
   ReflectionCollector collector_;
   const std::array<int, 6>& limits_;
   const EllipsoidBound* bound_;
+  const IndexSlab* slab_;
   int n_;
   std::size_t maxRecords_;
   std::uint64_t maxVisited_;
@@ -115,7 +133,7 @@ class SliceWalker {
 }  // namespace
 
 WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
-                        const std::array<int, 6>& limits, const RunControl& control) {
+                        const std::array<int, 6>& limits, const RunControl& control, const IndexSlab* slab) {
   WalkOutcome outcome;
   if (FiltersExcludeEverything(filter)) return outcome;
   const std::optional<EllipsoidBound> bound = MakeEllipsoidBound(lattice, filter, limits);
@@ -147,7 +165,7 @@ WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const R
     for (;;) {
       const std::size_t i = shared.nextSlice++;
       if (i >= slices.size() || shared.stop) break;
-      SliceWalker walker(lattice, group, filter, limits, form, control, shared);
+      SliceWalker walker(lattice, group, filter, limits, form, slab, control, shared);
       const double t = slices[i].h0;
       walker.Walk(slices[i], form ? form->d[0] * t * t : 0.0);
       ++shared.slicesDone;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "reflections/calculation.hpp"
+#include "reflections/index_slab.hpp"
 
 namespace lumora {
 
@@ -27,8 +28,9 @@ struct WalkOutcome {
 // skipped without being computed; only where the ellipsoid cannot be trusted
 // (a wildly ill-conditioned lattice) is the whole box walked. A walk that
 // would visit more than control.maxVisited vectors fails with a message. The
-// result does not depend on the number of threads.
+// result does not depend on the number of threads. With a slab, only the
+// vectors in it are visited.
 WalkOutcome BoundedWalk(const Lattice& lattice, const SpaceGroup& group, const ReflectionFilter& filter,
-                        const std::array<int, 6>& limits, const RunControl& control);
+                        const std::array<int, 6>& limits, const RunControl& control, const IndexSlab* slab = nullptr);
 
 }  // namespace lumora

@@ -9,6 +9,7 @@
 #include "common/number_text.hpp"
 #include "reflections/bounded_walk.hpp"
 #include "reflections/ellipsoid_bound.hpp"
+#include "reflections/index_slab.hpp"
 #include "reflections/reflection_collector.hpp"
 
 namespace lumora {
@@ -148,9 +149,7 @@ WalkOutcome BoxWalk(const Lattice& lattice, const SpaceGroup& group, const Refle
   return outcome;
 }
 
-}  // namespace
-
-CalculationResult RunCalculation(const CalculationInputs& inputs, const RunControl& control) {
+CalculationResult Run(const CalculationInputs& inputs, const RunControl& control, const IndexSlab* slab) {
   CalculationResult result;
   const int n = DimensionOf(inputs.system);
   std::array<int, 6> limits = inputs.loopLimits;
@@ -176,7 +175,7 @@ CalculationResult RunCalculation(const CalculationInputs& inputs, const RunContr
   result.loopLimits = limits;
   WalkOutcome walk = control.algorithm == WalkAlgorithm::Box
                          ? BoxWalk(result.lattice, *result.group, filter, limits, result.loops, control)
-                         : BoundedWalk(result.lattice, *result.group, filter, limits, control);
+                         : BoundedWalk(result.lattice, *result.group, filter, limits, control, slab);
   result.status = walk.status;
   result.error = std::move(walk.error);
   result.visited = walk.visited;
@@ -195,6 +194,24 @@ CalculationResult RunCalculation(const CalculationInputs& inputs, const RunContr
     result.loops = BoxSize(result.loopLimits, 6);
   }
   return result;
+}
+
+}  // namespace
+
+CalculationResult RunCalculation(const CalculationInputs& inputs, const RunControl& control) {
+  return Run(inputs, control, nullptr);
+}
+
+CalculationResult RunCalculationInSlab(const CalculationInputs& inputs, const IndexSlab& slab, const RunControl& control) {
+  if (!(slab.halfWidth > 0.0) || !std::isfinite(slab.halfWidth) ||
+      !std::all_of(slab.normal.begin(), slab.normal.end(), [](double u) { return std::isfinite(u); })) {
+    CalculationResult result;
+    result.error = "the index slab's half-width " + ShortestText(slab.halfWidth) + " must be above 0 and its normal finite";
+    return result;
+  }
+  RunControl bounded = control;
+  bounded.algorithm = WalkAlgorithm::Bounded;
+  return Run(inputs, bounded, &slab);
 }
 
 }  // namespace lumora

@@ -529,6 +529,9 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
     out.verdict = "reliable";
   } else {
     for (std::size_t i = 0; i < failed.size(); ++i) out.verdict += (i ? "; " : "") + failed[i];
+    // A tilt leaves Friedel mates unequal or lost in the noise, and the
+    // midpoints of other pairs then outnumber theirs: say what would help.
+    if (options.fitTilt && !options.centre) out.verdict += " (a tilted pattern's centre is not found from the image alone: give a start centre)";
   }
   return out;
 }

@@ -8,6 +8,7 @@
 #include "common/number_text.hpp"
 #include "intensity/internal_space.hpp"
 #include "intensity/structure_factor.hpp"
+#include "reflections/index_slab.hpp"
 
 namespace lumora {
 namespace {
@@ -27,6 +28,22 @@ std::optional<SymmetryAxis> ReferenceAxis(const Lattice& lattice, const ZoneBeam
   std::optional<SymmetryAxis> axis = NamedAxis(lattice, beam.axisName);
   if (!axis) error = "axis \"" + beam.axisName + "\" is not one of " + AxisNames(lattice);
   return axis;
+}
+
+// Every g with |g| <= gMax and |s| <= sMax has, as s = -g.b - lambda g^2 / 2,
+// |g.b| <= sMax + lambda gMax^2 / 2: a slab about the plane normal to the
+// beam, whose normal in index space is b through the physical rows of the
+// reciprocal basis. Widened by a margin far above rounding.
+IndexSlab EwaldSlab(const Lattice& lattice, const Direction& beam, double lambda, double gMax, double sMax) {
+  IndexSlab slab;
+  for (int j = 0; j < lattice.nDim; ++j) {
+    std::array<double, 6> column{};
+    for (int i = 0; i < lattice.nDim; ++i) column[i] = lattice.inverseMatrix[i][j];
+    const Vec3 g = PhysicalPart(lattice, column);
+    slab.normal[static_cast<std::size_t>(j)] = g[0] * beam[0] + g[1] * beam[1] + g[2] * beam[2];
+  }
+  slab.halfWidth = (sMax + lambda * gMax * gMax / 2.0) * (1.0 + 1e-6) + 1e-9;
+  return slab;
 }
 
 }  // namespace
@@ -73,6 +90,16 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
   out.wavelength = lambda;
   out.thickness = in.thickness;
 
+  // The beam first: the run then walks only the slab of index space near
+  // the Ewald sphere instead of the whole sphere of radius gMax.
+  const Lattice lattice = SetupLattice(in.calculation.system, in.calculation.a, in.calculation.c, in.calculation.yamamoto);
+  std::optional<SymmetryAxis> axis = ReferenceAxis(lattice, in.beam, out.error);
+  if (!axis) return out;
+  out.axis = *axis;
+  const BeamFrame reference = FrameOfBeam(axis->direction);
+  const BeamFrame start = in.beam.direction ? FrameOfBeam(*in.beam.direction, reference.x, reference.y) : reference;
+  out.frame = FrameOfBeam(TiltedBeam(start, in.beam.tiltX, in.beam.tiltY), reference.x, reference.y);
+
   CalculationInputs run = in.calculation;
   run.wavelength = lambda;
   run.thetaLow = 0.0;
@@ -80,20 +107,12 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
   run.thetaHigh = sine >= 1.0 ? 90.0 : std::asin(sine) * 180.0 / kPi * (1.0 + 1e-9) + 1e-12;
   RunControl control;
   control.cancel = cancel;
-  CalculationResult result = RunCalculation(run, control);
+  CalculationResult result = RunCalculationInSlab(run, EwaldSlab(lattice, out.frame.beam, lambda, in.gMax, in.sMax), control);
   if (result.status != RunStatus::Completed) {
     out.error = result.status == RunStatus::Cancelled ? "cancelled" : result.error;
     return out;
   }
-  const Lattice& lattice = result.lattice;
-  out.lattice = lattice;
-
-  std::optional<SymmetryAxis> axis = ReferenceAxis(lattice, in.beam, out.error);
-  if (!axis) return out;
-  out.axis = *axis;
-  const BeamFrame reference = FrameOfBeam(axis->direction);
-  const BeamFrame start = in.beam.direction ? FrameOfBeam(*in.beam.direction, reference.x, reference.y) : reference;
-  out.frame = FrameOfBeam(TiltedBeam(start, in.beam.tiltX, in.beam.tiltY), reference.x, reference.y);
+  out.lattice = result.lattice;
   const Direction r = PhysicalDirectVector(lattice, axis->index);
   out.layerSpacing = 1.0 / std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
   out.rotationOrder = axis->order % 2 == 1 ? 2 * axis->order : axis->order;
@@ -124,11 +143,11 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
     for (int i = 0; i < n; ++i)
       for (int j = 0; j < n; ++j) w[i] += lattice.inverseMatrix[i][j] * static_cast<double>(spot.h[j]);
     const Vec3 par = PhysicalPart(lattice, w);
-    const Vec3 perp = InternalPart(lattice, w);
     const double g = std::sqrt(par[0] * par[0] + par[1] * par[1] + par[2] * par[2]);
     if (g > in.gMax) continue;
     spot.excitationError = ExcitationError(out.frame.beam, par, lambda);
     if (std::fabs(spot.excitationError) > in.sMax) continue;
+    const Vec3 perp = InternalPart(lattice, w);
     const std::array<double, 3> c = InFrame(out.frame, par);
     spot.x = c[0];
     spot.y = c[1];
@@ -167,11 +186,22 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
   double largest = 0.0;
   for (const ZoneSpot& s : out.spots) largest = std::max(largest, s.fSquared * s.shape);
   for (ZoneSpot& s : out.spots) s.intensity = largest > 0.0 ? 100.0 * s.fSquared * s.shape / largest : 0.0;
-  std::stable_sort(out.spots.begin(), out.spots.end(), [](const ZoneSpot& a, const ZoneSpot& b) {
-    const double ra = std::hypot(a.x, a.y), rb = std::hypot(b.x, b.y);
-    if (std::fabs(ra - rb) > 1e-9 * (1.0 + ra)) return ra < rb;
-    return std::atan2(a.y, a.x) < std::atan2(b.y, b.x);
+  // By |g|, then azimuth: the keys worked out once, not in every comparison.
+  struct Key {
+    double radius, azimuth;
+    std::size_t spot;
+  };
+  std::vector<Key> keys(out.spots.size());
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    keys[i] = {std::hypot(out.spots[i].x, out.spots[i].y), std::atan2(out.spots[i].y, out.spots[i].x), i};
+  std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    if (std::fabs(a.radius - b.radius) > 1e-9 * (1.0 + a.radius)) return a.radius < b.radius;
+    return a.azimuth < b.azimuth;
   });
+  std::vector<ZoneSpot> sorted;
+  sorted.reserve(keys.size());
+  for (const Key& key : keys) sorted.push_back(out.spots[key.spot]);
+  out.spots = std::move(sorted);
   return out;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -128,6 +129,53 @@ CalculationInputs LongRun() {
   in.thetaHigh = 90.0;
   in.qiLimit = 1e300;
   return in;
+}
+
+// A slab of index space (a zone pattern's Ewald slab) against the run
+// without it: the records whose stored physical vector lies clearly inside
+// the plane's reach are kept, in the run's order, those clearly outside are not.
+TEST(BoundedWalk, SlabKeepsThePlanesNeighboursOnly) {
+  std::mt19937 random(7);
+  std::normal_distribution<double> normal;
+  int cut = 0;
+  for (int i = 0; i < 40; ++i) {
+    const CalculationInputs in = RandomCase(random);
+    const CalculationResult whole = RunWith(in, WalkAlgorithm::Bounded);
+    ASSERT_EQ(whole.status, RunStatus::Completed) << whole.error;
+    const Lattice& l = whole.lattice;
+    std::array<double, 3> b{normal(random), normal(random), normal(random)};
+    const double length = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+    for (double& v : b) v /= length;
+    // The physical rows of the reciprocal basis: x, y and the periodic axis (row 5) of the axial systems.
+    const int rows[3] = {0, 1, l.nDim == 6 ? 2 : 4};
+    IndexSlab slab;
+    slab.halfWidth = std::uniform_real_distribution<double>(0.02, 0.3)(random);
+    for (int j = 0; j < l.nDim; ++j)
+      for (int r = 0; r < 3; ++r) slab.normal[static_cast<std::size_t>(j)] += b[r] * l.inverseMatrix[rows[r]][j];
+    const CalculationResult thin = RunCalculationInSlab(in, slab);
+    ASSERT_EQ(thin.status, RunStatus::Completed) << thin.error;
+    std::vector<ReflectionRecord> inside, near;
+    for (const ReflectionRecord& r : whole.records) {
+      const double along = std::fabs(r.x * b[0] + r.y * b[1] + r.z * b[2]);
+      if (along < slab.halfWidth - 1e-5) inside.push_back(r);
+      else if (along <= slab.halfWidth + 1e-5) near.push_back(r);
+    }
+    // Every clearly inside record, in order, and only near ones besides.
+    std::size_t next = 0;
+    for (const ReflectionRecord& r : thin.records) {
+      ASSERT_LE(std::fabs(r.x * b[0] + r.y * b[1] + r.z * b[2]), slab.halfWidth + 1e-5) << "case " << i;
+      if (next < inside.size() && std::memcmp(&r, &inside[next], sizeof r) == 0) ++next;
+    }
+    EXPECT_EQ(next, inside.size()) << "case " << i;
+    EXPECT_LE(thin.records.size(), inside.size() + near.size()) << "case " << i;
+    EXPECT_LE(thin.visited, whole.visited);
+    cut += thin.records.size() < whole.records.size();
+  }
+  EXPECT_GT(cut, 10);  // the slab is not trivially wide
+  IndexSlab bad;
+  bad.halfWidth = -1.0;
+  EXPECT_NE(RunCalculationInSlab(testing::SystemInputs(CrystalSystem::Icosahedral, 2), bad).error.find("half-width"),
+            std::string::npos);
 }
 
 TEST(BoundedWalk, CancelStopsALongRun) {

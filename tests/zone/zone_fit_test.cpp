@@ -142,9 +142,19 @@ TEST(ZoneFit, FindsASmallTiltFromTheIntensities) {
   ZoneFitOptions options;
   options.fitTilt = true;
   options.centre = std::array<double, 2>{506.5, 514.0};
-  const ZoneFit fit = FitZoneImage(pattern, FindSpots(image), image.width, image.height, options);
+  const std::vector<FoundSpot> found = FindSpots(image);
+  const ZoneFit fit = FitZoneImage(pattern, found, image.width, image.height, options);
   ASSERT_TRUE(fit.reliable) << fit.verdict;
   EXPECT_NEAR(fit.k, 450.0, 0.003 * 450.0);
+  EXPECT_NEAR(fit.cx, 505.0, 1.0);
+  EXPECT_NEAR(fit.cy, 515.0, 1.0);
+  EXPECT_NEAR(std::remainder(fit.rotation - 8.0, 36.0), 0.0, 0.3);
+  // Without the start the centre search is misled, and the fit says so instead of answering.
+  ZoneFitOptions alone;
+  alone.fitTilt = true;
+  const ZoneFit refused = FitZoneImage(pattern, found, image.width, image.height, alone);
+  EXPECT_FALSE(refused.reliable);
+  EXPECT_NE(refused.verdict.find("give a start centre"), std::string::npos) << refused.verdict;
   ASSERT_TRUE(fit.tiltFitted);
   // The fitted indices may be those of a symmetry-equivalent orientation,
   // turned by the fitted rotation less the drawn 8 degrees: the tilt turns
