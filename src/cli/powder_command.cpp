@@ -17,6 +17,7 @@
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
+#include "inputs/radiation_option.hpp"
 #include "intensity/structure_factor.hpp"
 #include "powder/powder_cif.hpp"
 #include "powder/powder_files.hpp"
@@ -42,6 +43,11 @@ Lattice and calculation: the options of "lumora-cli reflections"
   (--system, --space-group, --setting, -a, -c, --wavelength, --anode, --theta,
   --qi-max, --loops, --settings).
   --model NAME|FILE      structure model (see "lumora-cli reflections --help")
+  --radiation KIND       xray (default), neutron or electron (see "lumora-cli
+                         reflections --help"); neutrons and electrons take the
+                         Lorentz factor 1 / (sin^2 theta cos theta) without
+                         the polarisation term
+  --voltage KV           electrons: accelerating voltage (default 200 kV)
 
 Lines:
   --tolerance T          relative d tolerance for merging (default 1e-6)
@@ -143,7 +149,7 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
   out += "tolerance = " + ShortestText(options.tolerance) +
          ", monochromator 2theta = " + ShortestText(options.monochromatorTwoTheta) +
          ", intensities: " + (model.empty() ? std::string("1 per reflection") : "model " + EchoText(model, kShownNameChars)) +
-         " x LP\n";
+         (options.polarised ? " x LP\n" : " x L (no polarisation term)\n");
   if (lines.droppedAtBackscatter)
     out += std::to_string(lines.droppedAtBackscatter) + " reflections at 2theta = 180 left out (LP has no value)\n";
   std::string header = "#       2Theta         d  Mult           I";
@@ -176,6 +182,7 @@ int RunPowder(const std::vector<std::string>& args) {
   using namespace input;
   NamedInputs accepted = ParameterOptions::Inputs();
   accepted.insert(accepted.end(), PowderOptions::Inputs().begin(), PowderOptions::Inputs().end());
+  accepted.insert(accepted.end(), RadiationOptions::Inputs().begin(), RadiationOptions::Inputs().end());
   accepted.insert(accepted.end(), {&kModel, &kLinesFile, &kPatternFile, &kMeasuredFile, &kMeasuredRange, &kRefineJson,
                                    &kPowderPlot, &kOutput, &kHelpOption, &kRietveld, &kModelOut, &kBackgroundTerms,
                                    &kSearch, &kMaxIterations});
@@ -188,6 +195,8 @@ int RunPowder(const std::vector<std::string>& args) {
   ParameterOptions parameters;
   PowderOptions powder;
   ModelOptions modelOptions;
+  RadiationOptions radiation;
+  bool doublet = false;
   std::string linesFile, patternFile, measuredFile, jsonFile, plotFile, output;
   std::optional<std::size_t> measuredRange;
   for (const Option& option : options) {
@@ -201,7 +210,10 @@ int RunPowder(const std::vector<std::string>& args) {
     if (!rietveld && (n == kModelOut.option || n == kBackgroundTerms.option || n == kSearch.option ||
                       n == kMaxIterations.option))
       throw UsageError("option " + n + " needs --rietveld");
-    if (parameters.Apply(option) || powder.Apply(option) || modelOptions.Apply(option)) continue;
+    doublet = doublet || n == kDoublet.option;
+    if (radiation.Apply(option) || parameters.Apply(option) || powder.Apply(option) ||
+        modelOptions.Apply(option))
+      continue;
     if (n == kMeasuredRange.option) {
       measuredRange = static_cast<std::size_t>(ReadWholeNumber(kMeasuredRange, option.value));
       continue;
@@ -225,6 +237,7 @@ int RunPowder(const std::vector<std::string>& args) {
 
   const std::optional<StructureModel> model = modelOptions.Model();
 
+  radiation.Prepare(parameters);
   // The measurement is read first: a wavelength it states is the run's unless one was chosen.
   std::optional<MeasuredFile> measuredRead;
   bool wavelengthFromFile = false;
@@ -235,9 +248,16 @@ int RunPowder(const std::vector<std::string>& args) {
       wavelengthFromFile = true;
     }
   }
-  const ParameterOptions::Read read = parameters.ReadInputs();
+  ParameterOptions::Read read = parameters.ReadInputs();
+  radiation.Name(read.summary);
   const Summary& summary = read.summary;
   const CalculationInputs& inputs = read.inputs;
+  const Radiation beam = radiation.Of(inputs.wavelength);
+  if (beam.kind != RadiationKind::XRay) {
+    if (rietveld) throw UsageError("option --rietveld fits X-ray patterns only (--radiation " + RadiationName(beam.kind) + ")");
+    if (doublet) throw UsageError("option --doublet: an anode's K-alpha doublet needs --radiation xray");
+    powder.lines.polarised = false;
+  }
   const ProfileOptions profile = powder.Profile(read.texts, inputs);
   if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
@@ -253,7 +273,9 @@ int RunPowder(const std::vector<std::string>& args) {
     std::optional<IntensityResult> intensities;
     if (model) {
       modelLabel = modelOptions.Label(*model);
-      intensities = ModelIntensities(*model, modelLabel, result, in.wavelength);
+      Radiation atRun = beam;
+      atRun.wavelength = in.wavelength;  // a refinement may run at another wavelength
+      intensities = ModelIntensities(*model, modelLabel, result, atRun);
     }
     PowderLines made = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, in.wavelength,
                                         powder.lines);
