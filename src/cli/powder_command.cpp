@@ -317,7 +317,7 @@ int RunPowder(const std::vector<std::string>& args) {
     json = measured.json;
   }
   // Every file's content, refusals included, before any file is touched.
-  const PowderCifRun cifRun{result, summary, {}, modelLabel};
+  const PowderCifRun cifRun{result, summary, CifBeamOf(beam), modelLabel};
   std::vector<OutputFile> files;
   if (!linesFile.empty())
     files.push_back({linesFile, HasExtension(linesFile, ".cif") ? LinesCif(cifRun, lines, powder.lines)

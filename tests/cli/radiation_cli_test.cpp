@@ -119,6 +119,9 @@ TEST_F(CliRadiation, XRaysStayTheClassicOutput) {
   }
   const auto neutron = RunCli("reflections --model penrose --format json --radiation neutron");
   EXPECT_NE(neutron.out.find("qimax = 1.0, neutron\""), std::string::npos) << neutron.out.substr(0, 600);
+  const auto cif = RunCli("reflections --model penrose --format cif --radiation electron --voltage 120 --theta 0.1,2");
+  EXPECT_NE(cif.out.find("_diffrn_radiation_probe electron"), std::string::npos) << cif.out.substr(0, 800);
+  EXPECT_NE(cif.out.find("_lumora_electron_voltage_kv 120"), std::string::npos);
 }
 
 TEST_F(CliRadiation, NeutronPowderLinesTakeTheLorentzFactorAlone) {
