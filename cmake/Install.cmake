@@ -23,20 +23,32 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
 add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
 install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${LUMORA_DOCDIR})
 
-# Manual pages from the programs' own --help and --version.
+# Manual pages from the programs' own --help and --version; lumora-cli's page
+# adds every command's --help.
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
   set(man_pages)
+  set(LUMORA_MAN_INCLUDE_lumora-cli ${PROJECT_BINARY_DIR}/man/lumora-cli-commands.h2m)
+  add_custom_command(OUTPUT ${LUMORA_MAN_INCLUDE_lumora-cli}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND ${CMAKE_COMMAND} -DCLI=$<TARGET_FILE:lumora-cli> -DOUT=${LUMORA_MAN_INCLUDE_lumora-cli}
+            -P ${PROJECT_SOURCE_DIR}/cmake/ManCommands.cmake
+    DEPENDS lumora-cli ${PROJECT_SOURCE_DIR}/cmake/ManCommands.cmake
+    VERBATIM)
   set(LUMORA_MAN_NAME_lumora "diffraction reflections of quasicrystals (window)")
   set(LUMORA_MAN_NAME_lumora-cli "diffraction reflections of quasicrystals (command line)")
   foreach(program lumora lumora-cli)
     set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
+    set(include)
+    if(LUMORA_MAN_INCLUDE_${program})
+      set(include --include=${LUMORA_MAN_INCLUDE_${program}})
+    endif()
     add_custom_command(OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-      COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1
+      COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1 ${include}
               --name=${LUMORA_MAN_NAME_${program}} --output=${page} $<TARGET_FILE:${program}>
       COMMAND gzip -9nf ${page}
-      DEPENDS ${program}
+      DEPENDS ${program} ${LUMORA_MAN_INCLUDE_${program}}
       VERBATIM)
     list(APPEND man_pages ${page}.gz)
   endforeach()

@@ -1,8 +1,8 @@
 // Makes the pictures of the documentation: the main window after runs of the
 // start-up inputs and of the icosahedral system, the large 3D view, the
-// tiling window on each of its tabs, the powder window with a measured
-// pattern, and the Structure Refinement window with the worked example of
-// docs/examples (the folder of the pattern).
+// tiling window on each of its tabs, the help and text viewers, the powder
+// window with a measured pattern, and the Structure Refinement window with the
+// worked example of docs/examples (the folder of the pattern).
 // Usage: lumora-screenshots OUTPUT_FOLDER [MEASURED_PATTERN]
 #include <QAction>
 #include <QCheckBox>
@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QThread>
@@ -24,6 +25,9 @@
 #include <QTabWidget>
 #include "plots/plot_controller.hpp"
 #include "tiling/tiling_window.hpp"
+#include "ui/dialogs.hpp"
+#include "ui/help_viewer.hpp"
+#include "ui/text_viewer.hpp"
 
 namespace {
 
@@ -103,6 +107,22 @@ int main(int argc, char** argv) {
   window.chooseModel(QString());
 
   ok = SaveTilingTabs(lumora::AppPaths(programFolder.path()), out) && ok;
+
+  // The viewers a desktop without a browser or editor gets.
+  lumora::HelpViewer* help = lumora::ShowHelp(&window, QStringLiteral(LUMORA_HELP_FILE), QStringLiteral("plots"));
+  ok = Save(help, out, QStringLiteral("help-viewer.png")) && ok;
+  help->close();
+  lumora::Dialogs().hasHandler = [](const QString&) { return false; };
+  const QString report = programFolder.filePath(QStringLiteral("report.hkl"));
+  QFile reportFile(report);
+  if (reportFile.open(QIODevice::WriteOnly)) {
+    reportFile.write("LUMORA REPORT - an example file for the text viewer\r\n  1   1  0  0  0  0   5.123\r\n");
+    reportFile.close();
+  }
+  if (lumora::TextViewer* viewer = lumora::OpenInTextEditor(&window, report)) {
+    ok = Save(viewer, out, QStringLiteral("text-viewer.png")) && ok;
+    viewer->close();
+  }
 
   // The powder window with a measured pattern indexed (the file given second):
   // the Penrose model, Cu, and a and c typed a percent off.

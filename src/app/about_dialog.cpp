@@ -13,6 +13,10 @@
 namespace lumora {
 
 void OpenURL(const QString& url, QWidget* parent) {
+  if (url.isEmpty()) {
+    Dialogs().warning(parent, QStringLiteral("No web address is configured for this link in this build of Lumora."));
+    return;
+  }
   if (!Dialogs().openUrl(QUrl(url)))
     Dialogs().warning(parent, QStringLiteral("No web browser could be started for %1").arg(url));
 }
@@ -34,6 +38,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(subtitle);
 
   for (const auto& [name, address] : {std::pair{"Label7", links::kMakerHome}, std::pair{"Label8", links::kAuthorHome}}) {
+    if (!links::Configured(address)) continue;
     auto* link = new QLabel(QString::fromLatin1(address), this);
     link->setObjectName(QString::fromLatin1(name));
     link->setCursor(Qt::PointingHandCursor);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli_options.hpp"
+#include "cli/command_inputs.hpp"
 #include "cli/commands.hpp"
 #include "cli/process_guard.hpp"
 #include "common/text.hpp"
@@ -35,6 +36,17 @@ int Run(std::vector<std::string> args) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
     return args.empty() ? 2 : 0;
+  }
+  // For the shell's completion: the words that may follow (command_inputs.hpp).
+  if (args[0] == "--complete") {
+    try {
+      for (const std::string& word : lumora::cli::CompletionWords({args.begin() + 1, args.end()}))
+        std::printf("%s\n", word.c_str());
+      return 0;
+    } catch (const lumora::cli::UsageError& error) {
+      std::fprintf(stderr, "lumora-cli: %s\n", error.what());
+      return 2;
+    }
   }
   if (args[0] == "--version") {
     std::printf("lumora-cli %s\n", lumora::kVersion);

@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "cli/cli_options.hpp"
+#include "cli/command_inputs.hpp"
 #include "cli/commands.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
@@ -31,7 +32,7 @@ Prints the direct lattice matrix and its inverse for a system and setting.
 int RunMatrices(const std::vector<std::string>& args) {
   using namespace input;
   const std::vector<Option> options =
-      ReadOptions(args, {&kSystem, &kSetting, &kLatticeA, &kLatticeC, &kSettings, &kOutput, &kHelpOption});
+      ReadOptions(args, CommandInputs("matrices"));
   ParameterOptions parameters;
   std::string output;
   for (const Option& option : options) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli_options.hpp"
+#include "cli/command_inputs.hpp"
 #include "cli/gui_application.hpp"
 #include "cli/commands.hpp"
 #include "common/number_text.hpp"
@@ -53,7 +54,16 @@ Picture:
   --spots FACTOR         spot size factor, 0 to 4 in steps of 0.1 (default 1)
   --layer DZ             3D layer thickness about the screen plane, percent of
                          the largest coordinate, 1..100 (default 100: all)
-  -o FILE                write to FILE instead of standard output
+  --scale-bar            a bar of a round length in 1/A (reciprocal Angstrom,
+                         without 2 pi), bottom right
+  --ticks                ticks every bar length along the bottom (x; in 3D the
+                         screen horizontal) and left edge (y, growing downward)
+  --orientation          3D: the report's x, y and z axes as seen, top right
+  --caption              the run's space group and parameters, top left
+                         (not in wmf, which holds the spots only)
+  -o FILE                write to FILE instead of standard output; its name
+                         ends in .png, .bmp, .svg, .pdf or .wmf, which gives
+                         the format (--format, if given, must agree)
 
 Lattice and calculation: as "lumora-cli reflections" (--system, --space-group,
 --setting, -a, -c, --wavelength, --anode, --theta, --qi-max, --loops,
@@ -104,17 +114,14 @@ std::string ImageBytes(const QImage& image, const char* format) {
 
 int RunPlot(const std::vector<std::string>& args) {
   using namespace input;
-  NamedInputs accepted = ParameterOptions::Inputs();
-  accepted.insert(accepted.end(), ModelOptions::Inputs().begin(), ModelOptions::Inputs().end());
-  accepted.insert(accepted.end(), {&kView, &kPlotFormat, &kSize, &kRotate, &kGrey, &kBackground, &kSpots, &kLayer,
-                                   &kOutput, &kAlgorithm, &kRings, &kMainSpots, &kDirections, &kUniform, &kLabels,
-                                   &kAreaByIntensity, &kHelpOption});
-  const std::vector<Option> options = ReadOptions(args, accepted);
+  const std::vector<Option> options = ReadOptions(args, CommandInputs("plot"));
 
   ParameterOptions parameters;
   ViewOptions view;
   bool threeD = false;
   std::string format, output;
+  bool outputGiven = false;
+  bool caption = false;
   Size size;
   std::vector<Turn> turns;
   RunControl control;
@@ -147,6 +154,14 @@ int RunPlot(const std::vector<std::string>& args) {
     } else if (n == kAreaByIntensity.option) {
       view.areaByIntensity = true;
       view.sizeByQi = false;
+    } else if (n == kScaleBar.option) {
+      view.marks.scaleBar = true;
+    } else if (n == kTicks.option) {
+      view.marks.ticks = true;
+    } else if (n == kOrientation.option) {
+      view.marks.orientation = true;
+    } else if (n == kCaption.option) {
+      caption = true;
     } else if (n == kGrey.option) {
       const std::string grey = ReadChoice(kGrey, option.value);
       view.colorByTheta = grey == "theta";
@@ -160,22 +175,32 @@ int RunPlot(const std::vector<std::string>& args) {
       view.spotRadiusSlider = static_cast<int>(std::lround(ReadNumber(kSpots, option.value) * 10.0));
     } else if (n == kLayer.option) {
       view.layerSlider = static_cast<int>(ReadWholeNumber(kLayer, option.value));
-    } else if (n == kOutput.option) {
-      output = ReadFileName(kOutput, option.value);
+    } else if (n == kPlotOutput.option) {
+      output = option.value;
+      outputGiven = true;
     } else if (n == kAlgorithm.option) {
       control.algorithm = ReadChoice(kAlgorithm, option.value) == "box" ? WalkAlgorithm::Box : WalkAlgorithm::Bounded;
     }
   }
-  if (format.empty()) {
-    const std::size_t dot = output.rfind('.');
-    const std::string extension = dot == std::string::npos ? "" : output.substr(dot + 1);
-    format = ChoiceIndex(kPlotFormat, extension) ? extension : std::string(kPlotFormat.defaultText);
+  if (outputGiven) {
+    const std::string named = ReadPictureFormat(kPlotOutput, output);
+    if (!format.empty() && format != named)
+      BadValue(kPlotFormat.option, format, "does not match the file name \"" + EchoText(output) + "\"");
+    format = named;
   }
+  if (format.empty()) format = std::string(kPlotFormat.defaultText);
   const std::optional<StructureModel> model = modelOptions.Model();
   if (view.areaByIntensity && !model) throw UsageError("option --area-by-intensity needs --model");
   if (view.greyByIntensity && !model) BadValue("--grey", "intensity", "needs --model");
 
-  const CalculationInputs inputs = parameters.ReadInputs().inputs;
+  const ParameterOptions::Read read = parameters.ReadInputs();
+  const CalculationInputs& inputs = read.inputs;
+  if (format == "wmf" && (view.marks.any() || caption))
+    BadValue(kPlotFormat.option, format, "holds the spots only: no --scale-bar, --ticks, --orientation or --caption");
+  if (caption) {
+    view.marks.caption = read.summary.sgSymbol + "  " + read.summary.paramLine1 + "\n" + read.summary.paramLine2;
+    if (model) view.marks.caption += "\nmodel: " + modelOptions.Label(*model);
+  }
   // The window offers mirror directions for the axial systems only.
   if (view.highlightDirections && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --directions: the icosahedral system has no mirror-direction colours");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_options.hpp"
+#include "cli/command_inputs.hpp"
 #include "cli/gui_application.hpp"
 #include "cli/commands.hpp"
 #include "cli/powder_measured.hpp"
@@ -167,26 +168,11 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
   return out;
 }
 
-// The picture's format from the file name: png, svg or pdf.
-std::string PlotFormat(const std::string& file) {
-  const std::size_t dot = file.rfind('.');
-  std::string suffix = dot == std::string::npos ? std::string() : file.substr(dot + 1);
-  for (char& ch : suffix) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  if (!ChoiceIndex(input::kPowderPlot, suffix)) BadValue(input::kPowderPlot.option, file, "must end in .png, .svg or .pdf");
-  return suffix;
-}
-
 }  // namespace
 
 int RunPowder(const std::vector<std::string>& args) {
   using namespace input;
-  NamedInputs accepted = ParameterOptions::Inputs();
-  accepted.insert(accepted.end(), PowderOptions::Inputs().begin(), PowderOptions::Inputs().end());
-  accepted.insert(accepted.end(), RadiationOptions::Inputs().begin(), RadiationOptions::Inputs().end());
-  accepted.insert(accepted.end(), {&kModel, &kLinesFile, &kPatternFile, &kMeasuredFile, &kMeasuredRange, &kRefineJson,
-                                   &kPowderPlot, &kOutput, &kHelpOption, &kRietveld, &kModelOut, &kBackgroundTerms,
-                                   &kSearch, &kMaxIterations});
-  const std::vector<Option> options = ReadOptions(args, accepted);
+  const std::vector<Option> options = ReadOptions(args, CommandInputs("powder"));
   // With --rietveld, --refine is the whole-pattern fit's list.
   const bool rietveld = std::any_of(options.begin(), options.end(), [](const Option& o) { return o.name == kRietveld.option; });
   PatternFitOptions patternFit;
@@ -233,7 +219,7 @@ int RunPowder(const std::vector<std::string>& args) {
   if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
   if (measuredRange && measuredFile.empty()) throw UsageError("option --range needs --measured");
   if (!jsonFile.empty() && !powder.refineGiven && !rietveld) throw UsageError("option --refine-json needs --refine");
-  const std::string plotFormat = plotFile.empty() ? std::string() : PlotFormat(plotFile);
+  const std::string plotFormat = plotFile.empty() ? std::string() : ReadPictureFormat(kPowderPlot, plotFile);
 
   const std::optional<StructureModel> model = modelOptions.Model();
 

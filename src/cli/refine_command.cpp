@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_inputs.hpp"
 #include "cli/cli_options.hpp"
 #include "cli/commands.hpp"
 #include "cli/gui_application.hpp"
@@ -31,7 +32,8 @@ with F the model's structure factor (see "lumora-cli reflections --help").
 
 Lattice and radiation: the options of "lumora-cli reflections" (--system,
 --space-group, --setting, -a, -c, --wavelength, --anode, --settings); the
-space group's Laue class merges equivalent reflections.
+space group's Laue class merges equivalent reflections. --theta, --qi-max and
+--loops are read as there but choose nothing: the data name the reflections.
 
   --model NAME|FILE      the start model (a built-in name or a model file)
   --reflections FILE     the measurements: text, one reflection a line
@@ -103,11 +105,7 @@ bool WritePicture(const std::string& file, const std::string& format, const Pain
 
 int RunRefine(const std::vector<std::string>& args) {
   using namespace input;
-  NamedInputs accepted = ParameterOptions::Inputs();
-  accepted.insert(accepted.end(), StructureOptions::Inputs().begin(), StructureOptions::Inputs().end());
-  accepted.insert(accepted.end(), {&kOutput, &kModelOut, &kRefineJson, &kCifOut, &kPowderPlot, &kMapPicture,
-                                   &kProgress, &kHelpOption});
-  const std::vector<Option> options = ReadOptions(args, accepted);
+  const std::vector<Option> options = ReadOptions(args, CommandInputs("refine"));
 
   ParameterOptions parameters;
   StructureOptions structure;

@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "cli/cli_options.hpp"
+#include "cli/command_inputs.hpp"
 #include "cli/commands.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
@@ -34,9 +35,14 @@ Lattice and calculation:
   -a A                   lattice constant a in Angstrom (default 2.82)
   -c C                   lattice constant c in Angstrom (default 12.06)
   --wavelength W         X-ray wavelength in Angstrom
-  --anode SYMBOL         Mo (default, 0.7106867), Cu, Ni, Co, Fe, Cr, Ag or US
-  --theta MIN,MAX        theta range in degrees (default 1.0,30.0)
-  --qi-max Q             largest internal component (default 1.0)
+  --anode SYMBOL         Mo (default, 0.7106867), Cu, Ni, Co, Fe, Cr, Ag or US;
+                         K-alpha wavelength of that X-ray tube anode. US is
+                         "user specified", the window's entry for a typed
+                         wavelength: --wavelength W selects it; alone it
+                         starts from the Cu value, 1.541878
+  --theta MIN,MAX        Bragg angle range in degrees, MAX not negative
+                         (default 1.0,30.0)
+  --qi-max Q             largest internal component, 0 or more (default 1.0)
   --loops L[,L2,...]     loop limits: one for all indices, or five (axial
                          systems) or six (icosahedral) values (default 2)
   --settings FILE        start from a settings file (Lumora.cfg)
@@ -118,12 +124,7 @@ class ProgressBar {
 
 int RunReflections(const std::vector<std::string>& args) {
   using namespace input;
-  NamedInputs accepted = ParameterOptions::Inputs();
-  accepted.insert(accepted.end(), ModelOptions::Inputs().begin(), ModelOptions::Inputs().end());
-  accepted.insert(accepted.end(), RadiationOptions::Inputs().begin(), RadiationOptions::Inputs().end());
-  accepted.insert(accepted.end(), {&kColumns, &kReportFormat, &kOutput, &kMaxRecords, &kMaxVisited, &kMaxSeconds,
-                                   &kAlgorithm, &kProgress, &kHelpOption});
-  const std::vector<Option> options = ReadOptions(args, accepted);
+  const std::vector<Option> options = ReadOptions(args, CommandInputs("reflections"));
 
   ParameterOptions parameters;
   ReportColumns columns;

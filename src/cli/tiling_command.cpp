@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "cli/cli_options.hpp"
+#include "cli/command_inputs.hpp"
 #include "cli/commands.hpp"
 #include "cli/process_guard.hpp"
 #include "common/file_io.hpp"
@@ -43,7 +44,8 @@ Tiling:
                      standard tiling's N and shifts
   --shift-sum S      shift sum of the generalised Penrose tiling (default 0.5)
 
-Output (any of them; without one the XY lines go to standard output):
+Output (any of them; without one the XY lines go to standard output; the
+pictures' names end in .png, the SVG's in .svg):
   --xy FILE          unique vertex coordinates, one "x y" line each
   --tiling-png FILE  the coloured tiling
   --vertices-png FILE
@@ -80,10 +82,7 @@ std::string PngBytes(const QImage& image) {
 
 int RunTiling(const std::vector<std::string>& args) {
   using namespace input;
-  NamedInputs accepted = TilingOptions::Inputs();
-  accepted.insert(accepted.end(), {&kXyFile, &kTilingPng, &kVerticesPng, &kFtPng, &kGain, &kTilesCsv, &kVerticesCsv,
-                                   &kSvgFile, &kDiffractionPng, &kDiffractionCsv, &kStatsFile, &kHelpOption});
-  const std::vector<Option> options = ReadOptions(args, accepted);
+  const std::vector<Option> options = ReadOptions(args, CommandInputs("tiling"));
   TilingOptions tilingOptions;
   float gain = static_cast<float>(DefaultNumber(kGain));
   std::string xyPath, tilingPng, verticesPng, ftPng, tilesCsv, verticesCsv, svgPath, diffractionPng, diffractionCsv,
@@ -111,6 +110,9 @@ int RunTiling(const std::vector<std::string>& args) {
                           : n == kDiffractionCsv.option ? diffractionCsv
                                                         : statsPath;
       path = option.value;
+      // A picture's name says its format.
+      for (const NamedInput* picture : {&kTilingPng, &kVerticesPng, &kFtPng, &kSvgFile, &kDiffractionPng})
+        if (n == picture->option) ReadPictureFormat(*picture, path);
       anyOutput = true;
     }
   }

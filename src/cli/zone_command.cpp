@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "cli/command_inputs.hpp"
 #include "cli/cli_options.hpp"
 #include "cli/commands.hpp"
 #include "cli/gui_application.hpp"
@@ -93,10 +94,7 @@ rotation indexes 80 % as many. Otherwise everything is still written, with
 
 int RunZone(const std::vector<std::string>& args) {
   using namespace input;
-  NamedInputs accepted = ZoneOptions::Inputs();
-  accepted.insert(accepted.end(), {&kModel, &kZoneCsv, &kZoneJson, &kPngFile, &kSvgFile, &kPdfFile, &kLogIntensity,
-                                   &kLabels, &kMeasuredFile, &kFitJson, &kOutput, &kHelpOption});
-  const std::vector<Option> options = ReadOptions(args, accepted);
+  const std::vector<Option> options = ReadOptions(args, CommandInputs("zone"));
 
   ParameterOptions parameters;
   ZoneOptions zone;

@@ -102,6 +102,22 @@ std::string ReadFileName(const NamedInput& input, const std::string& text) {
   return text;
 }
 
+std::string ReadPictureFormat(const NamedInput& input, const std::string& text) {
+  ReadFileName(input, text);
+  const std::size_t slash = text.find_last_of('/');
+  const std::size_t dot = text.rfind('.');
+  std::string extension =
+      dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : text.substr(dot + 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+  const std::vector<std::string> formats = SplitWords(input.choices);
+  if (std::find(formats.begin(), formats.end(), extension) != formats.end()) return extension;
+  std::string endings;
+  for (std::size_t i = 0; i < formats.size(); ++i)
+    endings += (i == 0 ? "." : i + 1 == formats.size() ? " or ." : ", .") + formats[i];
+  BadValue(input.option, text, "must end in " + endings);
+}
+
 std::vector<double> ReadNumbers(const NamedInput& input, const std::string& text, std::size_t count) {
   const std::vector<std::string> parts = SplitCommas(text);
   if (parts.size() != count) Refuse(input, text);

@@ -60,6 +60,9 @@ std::int64_t ReadWholeNumber(const NamedInput& input, const std::string& text);
 std::string ReadChoice(const NamedInput& input, const std::string& text);
 // A file name: any text but the empty one.
 std::string ReadFileName(const NamedInput& input, const std::string& text);
+// The format of a picture file: the extension of its name in lower case,
+// which must be one of the input's choices ("must end in .png or .svg").
+std::string ReadPictureFormat(const NamedInput& input, const std::string& text);
 // Exactly count numbers separated by commas: "must be U,V,W", or with the part
 // that is no number: "must be U,V,W ("x" is not a number)".
 std::vector<double> ReadNumbers(const NamedInput& input, const std::string& text, std::size_t count);

@@ -91,10 +91,14 @@ inline constexpr NamedInput kWavelength{.option = "--wavelength", .keyword = "wa
                                         .problem = "must be greater than 0", .settingsLine = 12};
 inline constexpr NamedInput kTheta{.option = "--theta", .keyword = "theta", .type = InputType::List,
                                    .defaultText = "1.0,30.0", .problem = "must be MIN,MAX"};
+// Any minimum up to the maximum is taken, as the classic window took it (a
+// negative one reads as 0); a negative maximum would keep nothing without a
+// word, as a negative qi-max did.
 inline constexpr NamedInput kThetaMin{.option = "--theta", .field = "tfTH1", .label = "Theta Range (minimum)",
                                       .type = InputType::Number, .defaultText = "1.0", .settingsLine = 13};
 inline constexpr NamedInput kThetaMax{.option = "--theta", .field = "tfTH2", .label = "Theta Range (maximum)",
-                                      .type = InputType::Number, .defaultText = "30.0", .settingsLine = 14};
+                                      .type = InputType::Number, .defaultText = "30.0", .range = {.low = 0.0},
+                                      .problem = "must not be negative", .settingsLine = 14};
 inline constexpr NamedInput kQiMax{.option = "--qi-max", .keyword = "qi_max", .field = "tfQI", .label = "qi-Max",
                                    .type = InputType::Number, .defaultText = "1.0", .range = {.low = 0.0},
                                    .problem = "must not be negative", .settingsLine = 15};
@@ -129,6 +133,11 @@ inline constexpr NamedInput kView{.option = "--view", .type = InputType::Choice,
                                   .choices = "2d 3d", .problem = "is not 2d or 3d"};
 inline constexpr NamedInput kPlotFormat{.option = "--format", .type = InputType::Choice, .defaultText = "png",
                                         .choices = "png bmp svg pdf wmf", .problem = "is not png, bmp, svg, pdf or wmf"};
+// A picture file: its name ends in the extension of one of the formats in
+// choices (ReadPictureFileName), so that no file holds a format its name
+// does not say.
+inline constexpr NamedInput kPlotOutput{.option = "-o", .type = InputType::FileName, .choices = kPlotFormat.choices,
+                                        .problem = kNotAFileName};
 inline constexpr NamedInput kSize{.option = "--size", .type = InputType::Text, .defaultText = "700x500",
                                   .range = {.low = 16, .high = 10000},
                                   .problem = "is not WIDTHxHEIGHT in whole pixels from 16 to 10000"};
@@ -152,6 +161,11 @@ inline constexpr NamedInput kSpots{.option = "--spots", .field = "slRFAC", .labe
 inline constexpr NamedInput kLayer{.option = "--layer", .field = "slZERO", .label = "dZ(3D):",
                                    .type = InputType::WholeNumber, .defaultText = "100",
                                    .range = {.low = 1, .high = 100}};
+// Marks for reading distances and directions off a picture (none by default).
+inline constexpr NamedInput kScaleBar{.option = "--scale-bar", .type = InputType::Flag};
+inline constexpr NamedInput kTicks{.option = "--ticks", .type = InputType::Flag};
+inline constexpr NamedInput kOrientation{.option = "--orientation", .type = InputType::Flag};
+inline constexpr NamedInput kCaption{.option = "--caption", .type = InputType::Flag};
 
 // ---- Tilings -----------------------------------------------------------------
 inline constexpr NamedInput kSymmetry{.option = "--symmetry", .keyword = "symmetry", .field = "scrF",
@@ -187,16 +201,16 @@ inline constexpr NamedInput kGain{.option = "--gain", .type = InputType::Number,
                                   .range = {.low = 0, .high = std::numeric_limits<float>::max(), .lowOpen = true},
                                   .problem = "is not a number greater than 0"};
 inline constexpr NamedInput kXyFile{.option = "--xy", .type = InputType::FileName, .problem = kNotAFileName};
-inline constexpr NamedInput kTilingPng{.option = "--tiling-png", .type = InputType::FileName,
+inline constexpr NamedInput kTilingPng{.option = "--tiling-png", .type = InputType::FileName, .choices = "png",
                                        .problem = kNotAFileName};
-inline constexpr NamedInput kVerticesPng{.option = "--vertices-png", .type = InputType::FileName,
+inline constexpr NamedInput kVerticesPng{.option = "--vertices-png", .type = InputType::FileName, .choices = "png",
                                          .problem = kNotAFileName};
-inline constexpr NamedInput kFtPng{.option = "--ft-png", .type = InputType::FileName, .problem = kNotAFileName};
+inline constexpr NamedInput kFtPng{.option = "--ft-png", .type = InputType::FileName, .choices = "png", .problem = kNotAFileName};
 inline constexpr NamedInput kTilesCsv{.option = "--tiles-csv", .type = InputType::FileName, .problem = kNotAFileName};
 inline constexpr NamedInput kVerticesCsv{.option = "--vertices-csv", .type = InputType::FileName,
                                          .problem = kNotAFileName};
-inline constexpr NamedInput kSvgFile{.option = "--svg", .type = InputType::FileName, .problem = kNotAFileName};
-inline constexpr NamedInput kDiffractionPng{.option = "--diffraction-png", .type = InputType::FileName,
+inline constexpr NamedInput kSvgFile{.option = "--svg", .type = InputType::FileName, .choices = "svg", .problem = kNotAFileName};
+inline constexpr NamedInput kDiffractionPng{.option = "--diffraction-png", .type = InputType::FileName, .choices = "png",
                                             .problem = kNotAFileName};
 inline constexpr NamedInput kDiffractionCsv{.option = "--diffraction-csv", .type = InputType::FileName,
                                             .problem = kNotAFileName};
@@ -398,10 +412,12 @@ inline constexpr const NamedInput* kAll[] = {
     &kSettings,     &kSystem,        &kSpaceGroup,   &kSetting,      &kLatticeA,       &kLatticeC,
     &kLoops,        &kAnode,         &kWavelength,   &kTheta,        &kThetaMin,       &kThetaMax,
     &kQiMax,        &kModel,         &kMinIntensity, &kAlgorithm,    &kColumns,        &kReportFormat,
-    &kOutput,       &kProgress,      &kMaxRecords,   &kMaxVisited,   &kMaxSeconds,     &kHelpOption,
+    &kOutput,       &kPlotOutput,    &kProgress,     &kMaxRecords,   &kMaxVisited,     &kMaxSeconds,
+    &kHelpOption,
     &kView,         &kPlotFormat,    &kSize,         &kRotate,       &kRings,          &kMainSpots,
     &kDirections,   &kUniform,       &kLabels,       &kAreaByIntensity, &kGrey,        &kBackground,
-    &kSpots,        &kLayer,         &kSymmetry,     &kLoopOrder,    &kScale,          &kBrightness,
+    &kSpots,        &kLayer,         &kScaleBar,     &kTicks,        &kOrientation,    &kCaption,
+    &kSymmetry,     &kLoopOrder,     &kScale,        &kBrightness,
     &kShiftMode,    &kShifts,        &kPreset,       &kShiftSum,     &kKMax,           &kInternalMax,
     &kGain,         &kXyFile,        &kTilingPng,    &kVerticesPng,  &kFtPng,          &kTilesCsv,
     &kVerticesCsv,  &kSvgFile,       &kDiffractionPng, &kDiffractionCsv, &kStatsFile,  &kTolerance,      &kMonochromator,

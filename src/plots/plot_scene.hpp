@@ -29,6 +29,15 @@ struct SceneLabel {
   std::size_t circlesBefore = 0;  // painted after this many circles
 };
 
+// A straight line of the marks (scale bar, ticks, orientation), one pixel wide.
+struct SceneLine {
+  double x1 = 0.0;  // twips
+  double y1 = 0.0;
+  double x2 = 0.0;
+  double y2 = 0.0;
+  ColorValue color = kWhite;
+};
+
 struct PlotScene {
   double width = 0.0;  // twips
   double height = 0.0;
@@ -38,6 +47,7 @@ struct PlotScene {
   std::vector<SceneCircle> circles;    // painting order
   std::vector<SceneLabel> labels;      // each painted after its circlesBefore circles
   std::vector<SceneLabel> legend;      // painted last; left out of the metafile
+  std::vector<SceneLine> lines;        // painted with the legend; left out of the metafile
 
   bool empty() const { return circles.empty() && labels.empty(); }
 };

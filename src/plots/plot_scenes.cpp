@@ -20,6 +20,14 @@ PlotScene EmptyScene(const SceneTarget& target) {
 
 }  // namespace
 
+void AddMarks3D(PlotScene& scene, const PlotData& data, const PointTable& points, const ViewOptions& options,
+                const Projection3D& p) {
+  if (!options.marks.any()) return;
+  const std::optional<ScreenAxes> axes =
+      options.marks.orientation && data.records ? ViewAxes(*data.records, points) : std::nullopt;
+  AddPlotMarks(scene, options.marks, p.s, p.cx, p.cy, axes);
+}
+
 LayerExtent ZeroLayerExtent(const PlotData& data) {
   LayerExtent extent;
   if (!data.records) return extent;
@@ -58,6 +66,7 @@ PlotScene BuildZeroLayerScene(const PlotData& data, const ViewOptions& options, 
     // Screen y grows downward; the plot keeps that orientation.
     AppendSpot(scene, r, s * r.x + cx, s * r.y + cy, style, data.IntensityOf(n));
   }
+  AddPlotMarks(scene, options.marks, s, cx, cy);
   return scene;
 }
 
@@ -67,7 +76,9 @@ Projection3D Make3DProjection(const PlotData& data, const ViewOptions& options, 
   const double f = ZoomFactor(zoom);
   p.cx = target.width / 2.0;
   p.cy = target.height / 2.0;
-  p.s = p.cx / data.coordMax * f * 0.9;
+  // 90 percent of the smaller half-size for the largest coordinate: a
+  // landscape picture keeps the pattern's top and bottom.
+  p.s = FitScale(data.coordMax, data.coordMax, p.cx, p.cy) * f * 0.9;
   p.style = ScreenSpotStyle(options, target.colors, data.stats, data.nDim, f);
   if (thickness == 0.0f) thickness = static_cast<float>(options.layerSlider);
   p.halfThickness = thickness / 100.0 * data.coordMax;
@@ -120,6 +131,7 @@ PlotScene Build3DScene(const PlotData& data, const PointTable& points, const Vie
     scene.legend.push_back({3 * kTwipsPerPixel, 2 * kTwipsPerPixel, "along", kGreen});
     scene.legend.push_back({3 * kTwipsPerPixel, 15 * kTwipsPerPixel, "between", kBlue});
   }
+  AddMarks3D(scene, data, points, options, p);
   return scene;
 }
 

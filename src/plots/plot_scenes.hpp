@@ -75,8 +75,13 @@ struct Projection3D {
 Projection3D Make3DProjection(const PlotData& data, const ViewOptions& options, const SceneTarget& target,
                               float thickness, float zoom);
 
-// Every row of the point table in table order, at 90 percent of the half-width
-// for the largest coordinate at zoom 1. thickness is a percentage of that
+// The marks of the options (scale bar, ticks, orientation, caption) on a 3D
+// scene drawn with projection p.
+void AddMarks3D(PlotScene& scene, const PlotData& data, const PointTable& points, const ViewOptions& options,
+                const Projection3D& p);
+
+// Every row of the point table in table order, at 90 percent of the smaller
+// half-size for the largest coordinate at zoom 1. thickness is a percentage of that
 // coordinate (100 shows everything; 0 means the layer slider); zoom is the zoom
 // value to apply. With "Highlight Directions" the legend "along"/"between" is
 // added.

@@ -179,6 +179,15 @@ void DrawLabel(QPainter& painter, const QFont& font, const SceneLabel& label) {
   painter.drawText(QPointF(label.x * k, label.y * k + QFontMetricsF(font).ascent()), QString::fromStdString(label.text));
 }
 
+// The marks' lines, one pixel wide, over everything else.
+void DrawLines(QPainter& painter, const PlotScene& scene) {
+  constexpr double k = 1.0 / kTwipsPerPixel;
+  for (const SceneLine& line : scene.lines) {
+    painter.setPen(QPen(ToQColor(line.color), 1.0));
+    painter.drawLine(QPointF(line.x1 * k, line.y1 * k), QPointF(line.x2 * k, line.y2 * k));
+  }
+}
+
 // Runs paint (spots nearest first) on the top and bottom halves of the
 // picture, on two threads where there is a second core.
 template <typename Paint>
@@ -266,6 +275,10 @@ QImage RasterizeScene(const PlotScene& scene, int width, int height, const std::
     }
   }
   for (const SceneLabel& label : scene.legend) text(label);
+  if (!scene.lines.empty()) {
+    if (!painter) painter.emplace(&image);
+    DrawLines(*painter, scene);
+  }
   return image;
 }
 
@@ -289,12 +302,16 @@ QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOpt
   const QRgb outline = ToRgb(style.outline);
   const QRgb red = ToRgb(kRed);
 
-  PlotScene frame;  // background and legend only
+  PlotScene frame;  // background, legend and marks only
+  frame.width = target.width;
+  frame.height = target.height;
   frame.background = target.colors.back;
+  frame.foreground = target.colors.fore;
   if (options.highlightDirections) {
     frame.legend.push_back({3 * kTwipsPerPixel, 2 * kTwipsPerPixel, "along", kGreen});
     frame.legend.push_back({3 * kTwipsPerPixel, 15 * kTwipsPerPixel, "between", kBlue});
   }
+  AddMarks3D(frame, data, points, options, p);
   QImage image = MakePicture(width, height, pixelRatio, frame.background);
   const double k = image.devicePixelRatio() / kTwipsPerPixel;  // device pixels per twip
 
@@ -331,12 +348,13 @@ QImage Rasterize3D(const PlotData& data, const PointTable& points, const ViewOpt
     }
   };
   PaintNearestFirstInBands(image, paint);
-  if (!frame.legend.empty()) {
+  if (!frame.legend.empty() || !frame.lines.empty()) {
     QPainter painter(&image);
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(frame.labelPoints);
     painter.setFont(font);
     for (const SceneLabel& label : frame.legend) DrawLabel(painter, font, label);
+    DrawLines(painter, frame);
   }
   return image;
 }

@@ -33,6 +33,11 @@ void PaintScene(QPainter& painter, const PlotScene& scene, double pixelsPerTwip)
       },
       drawLabel);
   for (const SceneLabel& label : scene.legend) drawLabel(label);
+  for (const SceneLine& line : scene.lines) {
+    painter.setPen(QPen(ToQColor(line.color), 0.0));
+    painter.drawLine(QPointF(line.x1 * pixelsPerTwip, line.y1 * pixelsPerTwip),
+                     QPointF(line.x2 * pixelsPerTwip, line.y2 * pixelsPerTwip));
+  }
 }
 
 void PaintPrintLayout(QPainter& painter, const PrintLayout& layout, double pixelsPerTwip) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "plots/color.hpp"
+#include "plots/plot_marks.hpp"
 
 namespace lumora {
 
@@ -37,6 +38,7 @@ struct ViewOptions {
   int layerSlider = 100;      // 1..100, percent of the largest coordinate
   float zoom2D = 1.0f;
   float zoom3D = 1.0f;
+  PlotMarks marks;  // scale bar, ticks, orientation, caption: none by default
 
   bool Flag(ViewFlag flag) const;
   // Flips a flag. The colour flags exclude each other, and so do the two size

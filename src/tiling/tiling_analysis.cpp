@@ -71,6 +71,21 @@ std::optional<std::string> TilingNote(int n, const std::vector<double>& shifts) 
   return std::nullopt;
 }
 
+std::optional<ShapeRatioLimit> TwoShapeRatioLimit(int n, const std::vector<double>& shifts) {
+  if (static_cast<int>(shifts.size()) != n || TilingNote(n, shifts)) return std::nullopt;
+  // Each crossing of a line of grid j with one of grid k is one tile of that
+  // pair, and two families of parallel lines at angle a cross |sin a| times
+  // per unit area (for spacing 1). Penrose: five pairs at 72 degrees (thick
+  // rhombi) and five at 144 (thin): thick : thin = sin 72 : sin 144 =
+  // 2 cos 36 = golden ratio. Ammann-Beenker: the grids i and i + 4 make four
+  // families of spacing 1/2; two pairs at 90 degrees give the squares, four
+  // at 45 or 135 the rhombi: squares : rhombi = 2 : 4 sin 45 = 1/sqrt 2 (the
+  // rhombi outnumber the squares by sqrt 2, not the other way round).
+  if (n == 5) return ShapeRatioLimit{std::numbers::phi, "golden ratio \u03c4 = 1.6180"};
+  if (n == 8) return ShapeRatioLimit{1.0 / std::numbers::sqrt2, "1/\u221a2 = 0.7071"};
+  return std::nullopt;
+}
+
 TilingStatistics ComputeTilingStatistics(const Tiling& tiling) {
   TilingStatistics stats;
   const int n = tiling.inputs.symmetry;

@@ -35,6 +35,17 @@ PresetShifts StandardShifts(TilingPreset preset, double shiftSum = 0.5);
 // tiling (N = 5, shift sum not whole); nothing for a standard choice.
 std::optional<std::string> TilingNote(int n, const std::vector<double>& shifts);
 
+// The limit, over ever larger patches, of the count of the wider tile shape
+// over the narrower one in a standard two-shape tiling: the Penrose thick :
+// thin rhombi (N = 5, whole shift sum) tends to the golden ratio, the
+// Ammann-Beenker squares : 45-degree rhombi (N = 8, grids interleaved
+// halfway) to 1/sqrt 2. None for other choices, whose limit is not known here.
+struct ShapeRatioLimit {
+  double value = 0.0;
+  std::string text;  // "golden ratio τ = 1.6180", "1/√2 = 0.7071"
+};
+std::optional<ShapeRatioLimit> TwoShapeRatioLimit(int n, const std::vector<double>& shifts);
+
 struct TilingStatistics {
   // Tiles lying wholly in the canvas, by shape (acute angle in units of
   // 180/N degrees).

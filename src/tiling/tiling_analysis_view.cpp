@@ -73,11 +73,15 @@ QString StatisticsText(const Tiling& tiling, const TilingStatistics& stats, cons
   if (stats.tilesByShape.size() == 2) {
     const double a = static_cast<double>(stats.tilesByShape.begin()->second);
     const double b = static_cast<double>(stats.tilesByShape.rbegin()->second);
-    if (a > 0 && b > 0)
-      text += QStringLiteral("Ratio %1\u00b0 : %2\u00b0 = %3 (golden ratio 1.6180, \u221a2 = 1.4142)<br>")
+    if (a > 0 && b > 0) {
+      // Beside the ratio, the limit that applies to this tiling, if known.
+      const std::optional<ShapeRatioLimit> limit = TwoShapeRatioLimit(n, tiling.gridShift);
+      text += QStringLiteral("Ratio %1\u00b0 : %2\u00b0 = %3%4<br>")
                   .arg(180.0 * stats.tilesByShape.rbegin()->first / n, 0, 'f', 0)
                   .arg(180.0 * stats.tilesByShape.begin()->first / n, 0, 'f', 0)
-                  .arg(b / a, 0, 'f', 4);
+                  .arg(b / a, 0, 'f', 4)
+                  .arg(limit ? QStringLiteral(" (limit: %1)").arg(QString::fromStdString(limit->text)) : QString());
+    }
   }
   text += QStringLiteral("<br><b>Vertex coordination</b> (%1 vertices at least two edges inside)<table cellspacing=4>")
               .arg(stats.interiorVertices);

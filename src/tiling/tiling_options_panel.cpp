@@ -129,6 +129,7 @@ TilingOptionsPanel::TilingOptionsPanel(QWidget* parent) : QGroupBox(QStringLiter
   colourByShape_ = new QCheckBox(QStringLiteral("Colour by shape"));
   colourByShape_->setObjectName(QStringLiteral("chkColourByShape"));
   grid->addWidget(colourByShape_, row++, 0, 1, 3);
+  connect(colourByShape_, &QCheckBox::toggled, this, &TilingOptionsPanel::colourByShapeChanged);
   showShiftSum();
 
   for (int i = 0; i < 10; ++i) {
@@ -223,6 +224,7 @@ void TilingOptionsPanel::applyPreset(int index) {
   shiftEdit_->setText(texts.join(QLatin1Char(' ')));
   shiftGroup_->button(3)->setChecked(true);
   preset_->setCurrentIndex(0);
+  emit presetApplied();
 }
 
 }  // namespace lumora

@@ -36,6 +36,12 @@ class TilingOptionsPanel : public QGroupBox {
   // The line under the legend (the transform's report).
   void setMessage(const QString& text);
 
+ signals:
+  // A preset has set the symmetry and shifts: the tiling is drawn at once.
+  void presetApplied();
+  // "Colour by shape" was switched: the tiling on show is drawn again.
+  void colourByShapeChanged();
+
  private:
   void showShiftSum();
   void applyPreset(int index);

@@ -54,6 +54,8 @@ TilingWindow::TilingWindow(const AppPaths& paths, QWidget* mainWindow, QWidget* 
   setCentralWidget(central);
   connect(views_, &TilingViews::drawRequested, this, &TilingWindow::makeTiling);
   connect(views_, &TilingViews::transformed, options_, &TilingOptionsPanel::setMessage);
+  connect(options_, &TilingOptionsPanel::presetApplied, this, [this] { redraw(false); });
+  connect(options_, &TilingOptionsPanel::colourByShapeChanged, this, [this] { redraw(true); });
 
   auto* bar = statusBar();
   bar->setObjectName(QStringLiteral("stb"));
@@ -131,6 +133,7 @@ void TilingWindow::makeTiling() {
   // tiling tab shows is made here; the statistics and the internal view
   // follow once the picture is on show.
   generating_ = true;
+  generatingFrom_ = random_;
   drawAction_->setEnabled(false);
   QApplication::setOverrideCursor(Qt::BusyCursor);
   const double ratio = canvas.devicePixelRatioF();  // drawn for the screen's pixels
@@ -152,6 +155,17 @@ void TilingWindow::makeTiling() {
   }));
 }
 
+void TilingWindow::redraw(bool sameTiling) {
+  if (generating_) {
+    // The latest wish is drawn once the one under way is on show.
+    redrawSameTiling_ = redrawPending_ ? redrawSameTiling_ && sameTiling : sameTiling;
+    redrawPending_ = true;
+    return;
+  }
+  if (sameTiling && tiling_) random_ = shownFrom_;
+  makeTiling();
+}
+
 void TilingWindow::showGenerated() {
   auto taken = TakeResult(watcher_->future());
   if (const QString* thrown = std::get_if<QString>(&taken)) {
@@ -163,11 +177,22 @@ void TilingWindow::showGenerated() {
   generating_ = false;
   drawAction_->setEnabled(true);
   QApplication::restoreOverrideCursor();
+  if (redrawPending_) {
+    // Options changed meanwhile: this tiling is already out of date.
+    redrawPending_ = false;
+    if (out->tiling) {
+      random_ = out->random;
+      shownFrom_ = generatingFrom_;
+    }
+    redraw(redrawSameTiling_);
+    if (generating_ || !out->tiling) return;
+  }
   if (!out->tiling) {
     showMessage(QStringLiteral("The tiling could not be generated: %1").arg(out->error));
     return;
   }
   random_ = out->random;
+  shownFrom_ = generatingFrom_;
   tiling_ = std::move(out->tiling);
   options_->showTiling(*tiling_, out->legendShapes);
   views_->showTiling(tiling_, out->tilingImage, out->vertexImage, std::move(out->latticePositions));

@@ -72,10 +72,17 @@ class TilingWindow : public QMainWindow {
   void showGenerated();
   void exportCsv(bool vertices);
   void showMessage(const QString& text);
+  // Draws now, or once the tiling being generated is on show. sameTiling
+  // keeps the random shifts of the tiling on show (a change of colours only).
+  void redraw(bool sameTiling);
 
   AppPaths paths_;
   QPointer<QWidget> mainWindow_;
   std::mt19937 random_{kTilingRandomSeed};
+  std::mt19937 generatingFrom_{kTilingRandomSeed};  // random_ when the generation under way began
+  std::mt19937 shownFrom_{kTilingRandomSeed};       // and when the tiling on show began
+  bool redrawPending_ = false;
+  bool redrawSameTiling_ = false;
   std::shared_ptr<const Tiling> tiling_;  // shared with the workers that draw and analyse it
   bool generating_ = false;
   QFutureWatcher<std::shared_ptr<Generated>>* watcher_ = nullptr;

@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProcess>
 
 #include "ui/choice_dialog.hpp"
 
@@ -32,6 +33,17 @@ DialogHooks& Dialogs() {
         return QFileDialog::getOpenFileName(parent, title, folder, filter);
       },
       [](const QUrl& url) { return QDesktopServices::openUrl(url); },
+      [](const QString& mimeType) {
+        QProcess query;
+        query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+        if (!query.waitForFinished(3000)) {
+          query.kill();
+          query.waitForFinished(1000);
+          return false;
+        }
+        return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
+               !query.readAllStandardOutput().trimmed().isEmpty();
+      },
       [](QWidget* parent, const QString& caption, QPoint topLeft) {
         ChoiceDialog dialog(parent);
         dialog.setFrameCaption(caption);

@@ -28,6 +28,10 @@ struct DialogHooks {
       openFileName;
   // Hands a file or web address to the desktop; false when nothing could open it.
   std::function<bool(const QUrl& url)> openUrl;
+  // True when the desktop names a program for a MIME type ("text/plain",
+  // "x-scheme-handler/https"). Handing over a file can succeed with nothing
+  // to open it (xdg-open starts and fails on its own); this asks first.
+  std::function<bool(const QString& mimeType)> hasHandler;
   // The choice of 2D plot (1), 3D plot (2) or reflection table (3) under a
   // toolbar button, with the frame captioned "Save", "Copy" or "Print"; 0 when
   // cancelled.

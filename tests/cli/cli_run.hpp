@@ -14,9 +14,8 @@ struct CliRun {
   std::string out;  // standard output, or standard error with errorsOnly
 };
 
-inline CliRun RunCli(const std::string& arguments, bool errorsOnly = false) {
-  const std::string command = std::string(LUMORA_CLI_PATH) + " " + arguments +
-                              (errorsOnly ? " 2>&1 >/dev/null" : " 2>/dev/null");
+// Runs a shell command line; its standard output and exit status.
+inline CliRun RunCommand(const std::string& command) {
   CliRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -26,6 +25,11 @@ inline CliRun RunCli(const std::string& arguments, bool errorsOnly = false) {
   const int raw = pclose(pipe);
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return run;
+}
+
+inline CliRun RunCli(const std::string& arguments, bool errorsOnly = false) {
+  return RunCommand(std::string(LUMORA_CLI_PATH) + " " + arguments +
+                    (errorsOnly ? " 2>&1 >/dev/null" : " 2>/dev/null"));
 }
 
 }  // namespace lumora::testing

@@ -148,6 +148,27 @@ TEST(PlotCli, BitmapsAndMetafileFormats) {
   EXPECT_EQ(ellipses, ReportCounts("", 5).zeroLayer);
 }
 
+TEST(PlotCli, MarksOnlyWhenAskedAndNeverInTheMetafile) {
+  const CliRun plain = RunCli("plot --view 3d --format svg");
+  ASSERT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.out.find("\u00c5"), std::string::npos);
+  EXPECT_EQ(plain.out.find("P10.5/mmc"), std::string::npos);
+  const CliRun marked = RunCli("plot --view 3d --format svg --scale-bar --ticks --orientation --caption --model penrose");
+  ASSERT_EQ(marked.status, 0);
+  // The same spots, then the bar's length in 1/A (the SVG splits the text
+  // where the font changes), the caption and the axes.
+  EXPECT_EQ(Count(marked.out, "<circle"), Count(plain.out, "<circle"));
+  EXPECT_NE(marked.out.find(">0.5 \u00c5"), std::string::npos);
+  EXPECT_NE(marked.out.find("\u207b"), std::string::npos);
+  EXPECT_NE(marked.out.find("P10.5/mmc  a = 2.82, c = 12.06"), std::string::npos);
+  EXPECT_NE(marked.out.find("wavelength = 0.7106867"), std::string::npos);
+  EXPECT_NE(marked.out.find("model: "), std::string::npos);
+  EXPECT_NE(marked.out.find(">z<"), std::string::npos);
+  const CliRun wmf = RunCli("plot --format wmf --scale-bar", true);
+  EXPECT_EQ(wmf.status, 2);
+  EXPECT_NE(wmf.out.find("option --format: \"wmf\" holds the spots only"), std::string::npos) << wmf.out;
+}
+
 TEST(PlotCli, BadValuesNameTheOption) {
   struct Case {
     const char* args;

@@ -269,6 +269,41 @@ class TilingWindowTest : public QObject {
     QCOMPARE(tabs()->currentIndex(), static_cast<int>(TilingWindow::TilingTab));
   }
 
+  void presetsAndColourByShapeDrawAtOnce() {
+    // Nothing but the preset: the Ammann-Beenker tiling comes on show.
+    emit child<QComboBox>("cboPreset")->activated(3);
+    const std::vector<double> expected = StandardShifts(TilingPreset::AmmannBeenker).shifts;
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() && window_->tiling()->gridShift.size() == expected.size() &&
+                                 !window_->isGenerating() && !window_->isAnalysing(),
+                             20000);
+    for (std::size_t i = 0; i < expected.size(); ++i) QVERIFY(std::abs(window_->tiling()->gridShift[i] - expected[i]) < 1e-9);
+    // Its statistics name the limit that applies to squares : rhombi.
+    tabs()->setCurrentIndex(TilingWindow::StatisticsTab);
+    QTRY_VERIFY(child<QLabel>("lbStatistics")->text().contains(QStringLiteral("Ratio 90\u00b0 : 45\u00b0")));
+    const QString stats = child<QLabel>("lbStatistics")->text();
+    QVERIFY2(stats.contains(QStringLiteral("limit: 1/\u221a2 = 0.7071")), qPrintable(stats));
+    QVERIFY(!stats.contains(QStringLiteral("1.4142")));
+
+    // A random tiling, then "Colour by shape": the same tiling in new colours.
+    child<QRadioButton>("rb2")->setChecked(true);
+    draw();
+    const std::vector<float> vertices = window_->tiling()->vertX;
+    const Tiling* before = window_->tiling();
+    child<QCheckBox>("chkColourByShape")->setChecked(true);
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling() != before && !window_->isGenerating(), 20000);
+    QCOMPARE(window_->tiling()->vertX, vertices);
+    QCOMPARE(child<QLabel>("lt0")->text(), QStringLiteral("Rhombus 45\u00b0"));
+
+    // Two changes while one tiling is being made: the last settings win.
+    child<QCheckBox>("chkColourByShape")->setChecked(false);
+    QVERIFY(window_->isGenerating());
+    emit child<QComboBox>("cboPreset")->activated(1);  // Penrose, while busy
+    QTRY_VERIFY_WITH_TIMEOUT(window_->tiling()->inputs.symmetry == 5 && !window_->isGenerating(), 20000);
+    QCOMPARE(child<QLabel>("lt0")->text(), QStringLiteral("Tile 1"));
+    const auto penrose = StandardShifts(TilingPreset::Penrose).shifts;
+    for (std::size_t i = 0; i < penrose.size(); ++i) QVERIFY(std::abs(window_->tiling()->gridShift[i] - penrose[i]) < 1e-9);
+  }
+
   void presetsShiftsNotesAndStatistics() {
     QCOMPARE(child<QLabel>("lbShiftSum")->text(), QStringLiteral("Sum of shifts: 1.0000"));
     QVERIFY(!child<QLabel>("lbNote")->isVisible());
@@ -317,7 +352,9 @@ class TilingWindowTest : public QObject {
     child<QCheckBox>("chkColourByShape")->setChecked(false);
     draw();
     QCOMPARE(child<QLabel>("lt0")->text(), QStringLiteral("Tile 1"));
+    // The preset draws at once; the shifts below are refused after it.
     emit child<QComboBox>("cboPreset")->activated(3);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isGenerating() && window_->tiling()->inputs.symmetry == 8, 20000);
 
     // A shift that is not a number is named, and nothing is generated.
     child<QLineEdit>("edShifts")->setText(QStringLiteral("0.1 0.2 x 0 0 0 0 0"));

@@ -177,9 +177,10 @@ TEST(Scene3D, ScaleLayerSlabAndLegend) {
   PlotScene scene = Build3DScene(f.data, points, f.options, f.target, 0.0f, 1.0f);
   std::vector<SceneCircle> circles = f.Circles(scene);
   ASSERT_EQ(circles.size(), 3u);
-  // 90 percent of the half-width for the largest coordinate; horizontal = y, vertical = z.
-  EXPECT_NEAR(circles[1].x, 1500.0 + 0.3 * 1350.0, 1e-4);
-  EXPECT_NEAR(circles[1].y, 750.0 + 0.5 * 1350.0, 1e-4);
+  // 90 percent of the smaller half-size (the height of this landscape
+  // target) for the largest coordinate; horizontal = y, vertical = z.
+  EXPECT_NEAR(circles[1].x, 1500.0 + 0.3 * 675.0, 1e-4);
+  EXPECT_NEAR(circles[1].y, 750.0 + 0.5 * 675.0, 1e-4);
   EXPECT_TRUE(scene.legend.empty());
 
   // Layer 1 percent keeps |depth| <= 0.01: none of these (depths 1, 0.2, -0.5).
@@ -310,7 +311,7 @@ TEST(Scene3D, LargeTablesGiveTheSceneOfOnePass) {
 
   PlotScene expected;
   const SpotStyle style = ScreenSpotStyle(options, target.colors, data.stats, data.nDim, 1.0);
-  const double s = 4500.0 / 1.0 * 0.9;
+  const double s = 3000.0 / 1.0 * 0.9;  // 90 percent of the smaller half-size
   for (const PointRow& row : points)
     AppendSpot(expected, records[RecordOf(row)], s * row[kHorizontal] + 4500.0, s * row[kVertical] + 3000.0, style);
   ASSERT_EQ(scene.circles.size(), expected.circles.size());

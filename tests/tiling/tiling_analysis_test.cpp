@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <numbers>
 #include <set>
 
@@ -139,6 +140,42 @@ TEST(TilingStatistics, AmmannBeenkerHasEightfoldVerticesAtTheirKnownFrequency) {
   const TilingStatistics other = ComputeTilingStatistics(MakeTiling(classic, random));
   const double otherEight = static_cast<double>(other.coordination.count(8) ? other.coordination.at(8) : 0);
   EXPECT_LT(otherEight / static_cast<double>(other.interiorVertices), 0.01);
+}
+
+// Wider : narrower shape counts from the grid crossings alone: two grids of
+// unit-spaced lines at angle a cross |sin a| times per unit area, and each
+// crossing is one tile. Grids i and i + N/2 of an even N are parallel.
+double CrossingRatio(int n) {
+  std::map<int, double> byShape;  // acute angle in degrees -> crossings
+  for (int j = 0; j < n; ++j)
+    for (int k = j + 1; k < n; ++k) {
+      const double angle = 360.0 * (k - j) / n;
+      const double s = std::abs(std::sin(angle * kTruePi / 180.0));
+      if (s < 1e-9) continue;
+      const double folded = std::fmod(angle, 180.0);
+      byShape[static_cast<int>(std::lround(std::min(folded, 180.0 - folded)))] += s;
+    }
+  EXPECT_EQ(byShape.size(), 2u) << n;
+  return byShape.rbegin()->second / byShape.begin()->second;
+}
+
+TEST(TwoShapeRatioLimit, IsTheCrossingRatioOfTheStandardTilingsAlone) {
+  const auto penrose = TwoShapeRatioLimit(5, StandardShifts(TilingPreset::Penrose).shifts);
+  ASSERT_TRUE(penrose);
+  EXPECT_NEAR(penrose->value, CrossingRatio(5), 1e-12);
+  EXPECT_NEAR(penrose->value, kGolden, 1e-12);
+  const auto octagonal = TwoShapeRatioLimit(8, StandardShifts(TilingPreset::AmmannBeenker).shifts);
+  ASSERT_TRUE(octagonal);
+  EXPECT_NEAR(octagonal->value, CrossingRatio(8), 1e-12);
+  // Squares : rhombi is below 1: the rhombi are the more frequent.
+  EXPECT_NEAR(octagonal->value, std::sqrt(0.5), 1e-12);
+  EXPECT_NE(octagonal->text.find("0.7071"), std::string::npos);
+
+  // Where the limit is not this one, none is offered: generalised Penrose,
+  // the classic (non-interleaved) octagonal shifts, and other N.
+  EXPECT_FALSE(TwoShapeRatioLimit(5, StandardShifts(TilingPreset::GeneralisedPenrose, 0.5).shifts));
+  EXPECT_FALSE(TwoShapeRatioLimit(8, std::vector<double>(8, 0.2)));
+  EXPECT_FALSE(TwoShapeRatioLimit(7, std::vector<double>(7, 0.1)));
 }
 
 TEST(InternalSpaceView, PenroseVerticesFillFourPentagons) {
