@@ -1,11 +1,13 @@
-// The powder profile of 100,000 lines over 10,000 steps, and the indexing and
-// refinement of 100 peaks against the lines of a large run.
+// The powder profile of 100,000 lines over 10,000 steps, and the indexing of
+// a 200-peak pattern.
 #include <benchmark/benchmark.h>
 
 #include <random>
 
+#include "powder/peak_search.hpp"
+#include "powder/powder_indexing.hpp"
 #include "powder/powder_profile.hpp"
-#include "powder/powder_refinement.hpp"
+#include "powder/synthetic_powder.hpp"
 
 namespace {
 
@@ -33,41 +35,44 @@ void BM_Profile(benchmark::State& state) {
 }
 BENCHMARK(BM_Profile)->Unit(benchmark::kMillisecond);
 
-// state.range(0): the start's offset from a and c in units of 0.05 %.
-void BM_Refine100Peaks(benchmark::State& state) {
+// A measured-like decagonal pattern of about 200 peaks (Cu doublet, 10-100
+// degrees, noise): indexed ab initio (state.range(0) = 1) or from a start 2 %
+// off in a and c (0).
+void BM_Index200Peaks(benchmark::State& state) {
+  lumora::synthetic::Structure truth;
+  truth.qiLimit = 1.3;
+  truth.radius = 0.4;
+  lumora::synthetic::Measurement m;
+  m.zero = 0.037;
+  m.high = 100.0;
+  const lumora::MeasuredPattern pattern =
+      lumora::synthetic::Pattern(lumora::synthetic::Lines(truth, m.kAlpha1, m.high + 1.0), m);
+  lumora::PeakSearchOptions search;
+  search.smoothingPoints = 7;
+  const std::vector<lumora::MeasuredPeak> found = lumora::FindPeaks(pattern, search);
+  std::vector<lumora::ObservedPeak> peaks;
+  for (const lumora::MeasuredPeak& p : found) peaks.push_back({p.twoTheta, p.height});
   lumora::CalculationInputs inputs;
   inputs.system = lumora::CrystalSystem::Decagonal;
   inputs.groupIndex = 0;
-  inputs.a = 2.82;
-  inputs.c = 12.06;
-  inputs.wavelength = 1.5406;
-  inputs.thetaLow = 5.0;
-  inputs.thetaHigh = 60.0;
-  inputs.qiLimit = 2.0;
-  inputs.loopLimits.fill(4);
-  const lumora::CalculationResult run = lumora::RunCalculation(inputs);
-  const lumora::PowderLines lines = lumora::BuildPowderLines(run.records, nullptr, inputs.wavelength);
-  // 100 lines spread over the range, shifted by 0.03 degrees with noise.
-  std::mt19937 random(5);
-  std::normal_distribution<double> noise(0.0, 0.002);
-  std::vector<double> peaks;
-  for (std::size_t k = 0; k < 100; ++k)
-    peaks.push_back(lines.lines[k * lines.lines.size() / 100].twoTheta + 0.03 + noise(random));
-  lumora::CalculationInputs start = inputs;
-  const double off = 0.0005 * static_cast<double>(state.range(0));
-  start.a = 2.82 * (1.0 + off);
-  start.c = 12.06 * (1.0 - off);
-  lumora::RefineOptions options;
-  options.refineC = true;
+  inputs.yamamoto = false;
+  inputs.a = truth.a * 1.02;
+  inputs.c = truth.c * 0.98;
+  inputs.qiLimit = truth.qiLimit * truth.a / inputs.a;
+  lumora::IndexingOptions options;
+  options.abInitio = state.range(0) == 1;
+  options.measuredLow = m.low;
+  options.measuredHigh = m.high;
+  options.peakWidth = lumora::TypicalPeakWidth(found);
+  const lumora::WavelengthSetup cu = lumora::MakeWavelengthSetup(1, lumora::WavelengthModel::Doublet, 0.0);
   for (auto _ : state) {
-    const lumora::RefinementResult r = lumora::RefineLattice(peaks, start, run.records, {}, options);
-    if (!r.error.empty()) state.SkipWithError(r.error.c_str());
+    const lumora::IndexingResult r = lumora::IndexPattern(peaks, inputs, nullptr, cu, {}, options);
+    if (!r.reliable) state.SkipWithError(r.Refusal().c_str());
     benchmark::DoNotOptimize(r.a);
   }
-  state.counters["lines"] = static_cast<double>(lines.lines.size());
+  state.counters["peaks"] = static_cast<double>(peaks.size());
 }
-// 0.05 % off: straight to the answer; 1 % off: the start is searched for first.
-BENCHMARK(BM_Refine100Peaks)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Index200Peaks)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -31,7 +31,11 @@
 #include "powder/powder_lines.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_profile.hpp"
-#include "powder/powder_refinement.hpp"
+#include "powder/measured_pattern.hpp"
+#include "powder/peak_search.hpp"
+#include "powder/powder_indexing.hpp"
+#include "powder/refinement_output.hpp"
+#include "reflections/emission_lines.hpp"
 #include "reflections/space_groups.hpp"
 #include "refine/pattern_fit_options.hpp"
 #include "refine/pattern_fit_report.hpp"
@@ -256,6 +260,7 @@ py::dict Powder(const py::dict& keywords) {
   Take(options, powder);
   ParameterOptions parameters = ApplyParameters(options);
   radiation.Prepare(parameters);
+  parameters.LoopsAutoByDefault();  // as lumora-cli powder
   const ParameterOptions::Read typed = parameters.ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   const ProfileOptions profileOptions = powder.Profile(typed.texts, inputs);
@@ -307,66 +312,45 @@ py::dict Powder(const py::dict& keywords) {
   return out;
 }
 
-py::dict Refine(const std::vector<double>& observed, const py::dict& keywords) {
+MeasuredPattern PatternOf(const std::vector<double>& twoTheta, const std::vector<double>& intensity,
+                          const std::optional<std::vector<double>>& sigma) {
+  MeasuredPattern pattern{twoTheta, intensity, sigma ? *sigma : std::vector<double>{}};
+  if (twoTheta.size() != intensity.size() || (sigma && sigma->size() != twoTheta.size()))
+    throw UsageError("pattern: two_theta, intensity and sigma differ in length");
+  for (std::size_t i = 0; i < twoTheta.size(); ++i)
+    if (!(twoTheta[i] > 0.0 && twoTheta[i] < 180.0) || (i > 0 && !(twoTheta[i] > twoTheta[i - 1])) ||
+        !std::isfinite(intensity[i]))
+      throw UsageError("pattern: point " + std::to_string(i + 1) + " is not a 2theta rising within (0, 180) with a finite intensity");
+  return pattern;
+}
+
+py::dict FindPeaksOf(const std::vector<double>& twoTheta, const std::vector<double>& intensity,
+                     const std::optional<std::vector<double>>& sigma, const py::dict& keywords) {
   using namespace input;
-  Options options =
-      KeywordOptions(keywords, WithParameters({&kRefine, &kIndexTolerance, &kTolerance, &kDoublet, &kZero}));
+  Options options = KeywordOptions(keywords, {&kPeakThreshold, &kPeakSmoothing});
   PowderOptions powder;
   Take(options, powder);
-  const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
-  const CalculationInputs& inputs = typed.inputs;
-  if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
-    throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
-  std::atomic<bool> cancel{false};
-  const CalculationResult run = PowderRun(inputs, cancel);
-  CalculationInputs refineInputs = inputs;
-  refineInputs.wavelength = powder.RefineWavelength(typed.texts, inputs);
-  powder.refine.secondWavelength = powder.SecondWavelength(typed.texts);
-  // The refinement takes no cancel flag: a signal is taken when it ends.
-  const RefinementResult r =
-      Interruptible(cancel, [&] { return RefineLattice(observed, refineInputs, run.records, powder.lines, powder.refine); });
-  if (!r.error.empty()) throw UsageError("refinement: " + r.error);
-  const int nDim = run.lattice.nDim;
-  py::dict out;
-  out["a"] = r.a;
-  out["a_su"] = r.aSu;
-  out["c"] = r.c;
-  out["c_su"] = r.cSu;
-  out["zero"] = r.zero;
-  out["zero_su"] = r.zeroSu;
-  py::list refined;
-  for (const auto& [on, name] : {std::pair{powder.refine.refineA, "a"}, {powder.refine.refineC, "c"},
-                                 {powder.refine.refineZero, "zero"}})
-    if (on) refined.append(name);
-  out["refined"] = refined;
-  out["figure_of_merit"] = r.figureOfMerit;
-  out["figure_of_merit_name"] = r.figureOfMeritName;
-  out["mean_difference"] = r.meanDifference;
-  out["possible_lines"] = r.possibleLines;
-  out["index_tolerance"] = powder.refine.tolerance;
-  out["iterations"] = r.iterations;
-  py::list peaks;
-  for (const IndexedPeak& p : r.indexed) {
-    py::dict peak;
-    peak["observed"] = p.observed;
-    peak["calculated"] = p.calculated;
-    peak["difference"] = p.difference;
-    py::list index;
-    for (int k = 0; k < nDim; ++k) index.append(p.index[static_cast<std::size_t>(k)]);
-    peak["index"] = index;
-    peak["multiplicity"] = p.multiplicity;
-    peak["d"] = p.d;
-    peak["k_alpha2"] = p.secondWavelength;
-    peaks.append(peak);
+  const std::vector<MeasuredPeak> peaks = FindPeaks(PatternOf(twoTheta, intensity, sigma), powder.peaks);
+  std::vector<double> at, height, fwhm;
+  for (const MeasuredPeak& p : peaks) {
+    at.push_back(p.twoTheta);
+    height.push_back(p.height);
+    fwhm.push_back(p.fwhm);
   }
-  out["peaks"] = peaks;
-  out["unindexed"] = py::cast(r.unindexed);
+  py::dict out;
+  out["two_theta"] = Doubles(at);
+  out["height"] = Doubles(height);
+  out["fwhm"] = Doubles(fwhm);
+  out["typical_fwhm"] = TypicalPeakWidth(peaks);
+  out["range"] = py::make_tuple(twoTheta.empty() ? 0.0 : twoTheta.front(), twoTheta.empty() ? 0.0 : twoTheta.back());
   return out;
 }
 
-// The parameters, correlations and candidates of a fit, as Python values.
-void PutParameters(py::dict& out, const std::vector<RefinedValue>& parameters, const std::vector<std::size_t>& refinedIndex,
-                   const std::vector<double>& correlationValues, const std::vector<RefinementCandidate>& candidateList) {
+// The verdict, parameters, correlations and candidates of a fit, as Python
+// values; false (status "refused" or "cancelled" and the error) when it
+// refused, and nothing more is to be put.
+bool PutFit(py::dict& out, const FittedParameters& fit) {
+  const std::vector<RefinedValue>& parameters = fit.parameters;
   py::list list;
   for (const RefinedValue& p : parameters) {
     py::dict d;
@@ -378,7 +362,7 @@ void PutParameters(py::dict& out, const std::vector<RefinedValue>& parameters, c
     list.append(d);
   }
   py::list candidates;
-  for (const RefinementCandidate& c : candidateList) {
+  for (const RefinementCandidate& c : fit.candidates) {
     py::dict d;
     d["chi2"] = c.chi2;
     d["values"] = py::cast(c.values);
@@ -386,15 +370,24 @@ void PutParameters(py::dict& out, const std::vector<RefinedValue>& parameters, c
   }
   out["parameters"] = list;
   out["candidates"] = candidates;
-  const std::size_t q = refinedIndex.size();
+  const std::size_t q = fit.refinedIndex.size();
   py::list names;
-  for (std::size_t a : refinedIndex) names.append(parameters[a].name);
+  for (std::size_t a : fit.refinedIndex) names.append(parameters[a].name);
   py::array_t<double> matrix({static_cast<py::ssize_t>(q), static_cast<py::ssize_t>(q)});
-  std::copy(correlationValues.begin(), correlationValues.end(), matrix.mutable_data());
+  std::copy(fit.correlations.begin(), fit.correlations.end(), matrix.mutable_data());
   py::dict correlations;
   correlations["names"] = names;
   correlations["matrix"] = matrix;
   out["correlations"] = correlations;
+  if (fit.status != RefinementStatus::Refined) {
+    out["status"] = fit.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
+    out["error"] = fit.error;
+    return false;
+  }
+  out["status"] = "refined";
+  out["refined_parameters"] = fit.refinedParameters;
+  out["iterations"] = fit.iterations;
+  return true;
 }
 
 // Rows of h1..hn, I, sigma given as numbers: checked as the lines of a file
@@ -469,20 +462,12 @@ py::dict RefineStructureDict(const py::dict& keywords, const std::optional<std::
                                   prepared.setup.lattice.nDim};
   const int nDim = prepared.setup.lattice.nDim;
   py::dict out;
-  PutParameters(out, outcome.parameters, outcome.refinedIndex, outcome.correlations, outcome.candidates);
-  if (outcome.status != RefinementStatus::Refined) {
-    out["status"] = outcome.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
-    out["error"] = outcome.error;
-    return out;
-  }
-  out["status"] = "refined";
+  if (!PutFit(out, outcome)) return out;
   out["R1"] = outcome.r1;
   out["wR2"] = outcome.wR2;
   out["GoF"] = outcome.gof;
   out["observations"] = outcome.observations;
   out["strong_observations"] = outcome.strongObservations;
-  out["refined_parameters"] = outcome.refinedParameters;
-  out["iterations"] = outcome.iterations;
   out["measurements"] = prepared.setup.data.measurements;
   out["merged_in"] = prepared.setup.data.group;
   out["R_int"] = prepared.setup.data.rInt;
@@ -577,20 +562,12 @@ py::dict FitPatternDict(const py::dict& keywords, const std::optional<std::vecto
     outcome = FitWholePattern(prepared.setup);
   }
   py::dict out;
-  PutParameters(out, outcome.parameters, outcome.refinedIndex, outcome.correlations, outcome.candidates);
-  if (outcome.status != RefinementStatus::Refined) {
-    out["status"] = outcome.status == RefinementStatus::Cancelled ? "cancelled" : "refused";
-    out["error"] = outcome.error;
-    return out;
-  }
-  out["status"] = "refined";
+  if (!PutFit(out, outcome)) return out;
   out["Rp"] = outcome.rp;
   out["Rwp"] = outcome.rwp;
   out["Rexp"] = outcome.rexp;
   out["chi2"] = outcome.chi2;
   out["points"] = outcome.points;
-  out["refined_parameters"] = outcome.refinedParameters;
-  out["iterations"] = outcome.iterations;
   out["lines"] = prepared.lines;
   out["two_theta"] = Doubles(outcome.twoTheta);
   out["observed"] = Doubles(outcome.observed);
@@ -600,6 +577,44 @@ py::dict FitPatternDict(const py::dict& keywords, const std::optional<std::vecto
   out["model"] = PatternFitModelText(outcome, measuredFile.value_or(""));
   out["report"] = PatternFitReport(outcome, prepared.lines, measuredFile.value_or(""));
   return out;
+}
+
+// The indexing as --refine-json writes it; abInitio: index, else refine from the start.
+std::string IndexPeaks(const std::vector<double>& twoTheta, const std::vector<double>& height, double low,
+                       double high, double peakWidth, bool abInitio, const py::dict& keywords) {
+  using namespace input;
+  Options options = KeywordOptions(
+      keywords, WithParameters({&kModel, &kRefine, &kARange, &kCRange, &kWavelengthModel, &kIndexTolerance,
+                                &kTolerance, &kMonochromator, &kZero}));
+  ModelOptions modelOptions;
+  Take(options, modelOptions);
+  PowderOptions powder;
+  Take(options, powder);
+  ParameterOptions parameters = ApplyParameters(options);
+  parameters.LoopsAutoByDefault();
+  const ParameterOptions::Read typed = parameters.ReadInputs();
+  const CalculationInputs& inputs = typed.inputs;
+  if (powder.cRequested && inputs.system == CrystalSystem::Icosahedral)
+    throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
+  if (powder.wavelengthModel != WavelengthModel::Doublet && !AnodeEmissionLines(typed.texts.anodeIndex))
+    throw UsageError("option --wavelength-model: needs an anode (--anode); a typed wavelength is one line");
+  if (!height.empty() && height.size() != twoTheta.size()) throw UsageError("peaks: two_theta and height differ in length");
+  const std::optional<StructureModel> model = modelOptions.Model();
+  std::vector<ObservedPeak> peaks;
+  for (std::size_t i = 0; i < twoTheta.size(); ++i) peaks.push_back({twoTheta[i], height.empty() ? 0.0 : height[i]});
+  IndexingOptions indexing = powder.indexing;
+  indexing.abInitio = abInitio;
+  indexing.measuredLow = low;
+  indexing.measuredHigh = high;
+  indexing.peakWidth = peakWidth;
+  std::atomic<bool> cancel{false};
+  indexing.cancel = &cancel;
+  const WavelengthSetup wavelengths = powder.Wavelengths(typed.texts, inputs);
+  const IndexingResult r = Interruptible(cancel, [&] {
+    return IndexPattern(peaks, inputs, model ? &*model : nullptr, wavelengths, powder.lines, indexing);
+  });
+  if (!r.error.empty()) throw UsageError("indexing: " + r.error);
+  return IndexingJson(r, DimensionOf(inputs.system));
 }
 
 py::array_t<double> MatrixArray(const Matrix7& m, int n) {
@@ -958,13 +973,16 @@ PYBIND11_MODULE(_core, m) {
   m.def("space_groups", &SpaceGroups, py::arg("keywords"), "The space-group symbols of a system, in list order.");
   m.def("powder", &Powder, py::arg("keywords"),
         "Powder lines and the simulated profile for the keyword arguments of lumora.powder.");
-  m.def("refine", &Refine, py::arg("observed"), py::arg("keywords"),
-        "Indexes observed 2theta values and refines the lattice; a dict like lumora-cli powder --refine-json.");
   m.def("read_pattern", &ReadPattern, py::arg("path"), py::arg("range") = py::none(),
         "A measured powder pattern in any format read, range counted from 1; see lumora.read_pattern.");
   m.def("tiling", &MakeTilingDict, py::arg("keywords"), py::arg("peaks") = false,
         "A multigrid tiling for the keyword arguments of lumora.tiling: vertices and tiles as arrays, and with "
         "peaks the Bragg peaks of its exact vertices.");
+  m.def("find_peaks", &FindPeaksOf, py::arg("two_theta"), py::arg("intensity"), py::arg("sigma"), py::arg("keywords"),
+        "The peaks of a pattern: two_theta, height, fwhm and the pattern's range.");
+  m.def("index_peaks", &IndexPeaks, py::arg("two_theta"), py::arg("height"), py::arg("low"), py::arg("high"),
+        py::arg("peak_width"), py::arg("ab_initio"), py::arg("keywords"),
+        "Indexes peaks; the JSON text of lumora-cli powder --refine-json.");
   m.def("zone_pattern", &ZonePatternDict, py::arg("keywords"),
         "The zone-axis pattern for the keyword arguments of lumora.zone_pattern.");
   m.def("fit_zone_image", &FitZoneImageDict, py::arg("image"), py::arg("keywords"),

@@ -7,32 +7,36 @@ the same core; bad input raises ``ValueError`` with the message
 >>> import lumora
 >>> run = lumora.reflections()          # decagonal P10.5/mmc, Mo anode
 >>> len(run["theta"])
-1256
+1296
 """
 
 from . import _core
 
-__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "refine", "refine_structure",
-           "fit_pattern", "zone_pattern", "fit_zone_image", "read_pattern",
-           "NoReliableSolution"]
+__all__ = ["reflections", "matrices", "space_groups", "tiling", "powder", "read_pattern", "find_peaks", "index",
+           "refine", "refine_structure", "fit_pattern", "zone_pattern", "fit_zone_image", "NoReliableSolution"]
 
 
-class NoReliableSolution(RuntimeError):
+class NoReliableSolution(ValueError, RuntimeError):
     """An analysis that refused to answer because its result fails its
     stated criteria: the data do not determine a parameter, the fit did not
     converge, two minima fit alike, or too few spots or peaks are indexed.
+    Its values are not to be used.
 
     Attributes: reason (the message), candidates (the solutions that were
-    considered), parameters (a refinement's parameters with their start
-    values, else None) and fit (an image fit's whole result, with "verdict"
-    saying which criteria failed, else None)."""
+    considered, best first), parameters (a refinement's parameters with
+    their start values, else None) and result (also fit: the whole result —
+    an indexing as lumora-cli's --refine-json writes it, with "reliable":
+    False, "refusal" and "criteria", or a zone fit as fit_zone_image returns
+    it, with "verdict" — else None). A ValueError, and a RuntimeError as the
+    first refusals were."""
 
-    def __init__(self, reason, candidates, parameters=None, fit=None):
+    def __init__(self, reason, candidates, parameters=None, result=None):
         super().__init__("no reliable solution: " + reason)
         self.reason = reason
         self.candidates = candidates
         self.parameters = parameters
-        self.fit = fit
+        self.result = result
+        self.fit = result
 
 
 def _given(arguments):
@@ -113,35 +117,76 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
     return _core.powder(_given(locals()))
 
 
-def refine(observed_two_theta, system=None, space_group=None, setting=None, a=None, c=None, wavelength=None,
-           anode=None, theta=None, qi_max=None, loops=None, refine=("a", "zero"), index_tolerance=None,
-           tolerance=None, doublet=False, zero=None, settings=None):
-    """Indexes observed peak positions against the run's powder lines and
-    refines the lattice by least squares on 2theta, as lumora-cli powder
-    --refine does with the peaks of a measured pattern.
+def find_peaks(pattern, peak_threshold=None, peak_smoothing=None):
+    """The peaks of a pattern (a dict from read_pattern, or any with
+    "two_theta" and "intensity"), found as lumora-cli powder --measured finds
+    them: a dict of "two_theta", "height" (over the background) and "fwhm"
+    (numpy arrays, by ascending 2theta), "typical_fwhm" (the median of the ten
+    strongest) and "range" (the pattern's first and last 2theta)."""
+    sigma = pattern.get("sigma")
+    return _core.find_peaks([float(t) for t in pattern["two_theta"]], [float(y) for y in pattern["intensity"]],
+                            None if sigma is None else [float(s) for s in sigma],
+                            _given({"peak_threshold": peak_threshold, "peak_smoothing": peak_smoothing}))
 
-      observed_two_theta  peak positions in degrees (a sequence or array)
-      a, c                the start values (and the rest of the run, as reflections())
-      refine              the parameters to refine: any of "a", "c" (axial
-                          systems), "zero" (default ("a", "zero"))
-      index_tolerance     a peak indexes the nearest line within this many degrees (default 0.1)
-      tolerance           relative d tolerance for merging lines (default 1e-6)
-      doublet             True: the peaks are those of K-alpha1 (a resolved
-                          doublet); refines with the anode's K-alpha1
-                          wavelength instead of the run's, and peaks may
-                          also index a line's K-alpha2 position
-      zero                the zero shift to start from, degrees (default 0)
 
-    Returns a dict like lumora-cli's --refine-json: a, a_su, c, c_su, zero,
-    zero_su, refined, figure_of_merit, figure_of_merit_name, mean_difference,
-    possible_lines, index_tolerance, iterations, peaks (a list of dicts with
-    observed, calculated, difference, index, multiplicity, d, k_alpha2) and unindexed.
-    Raises ValueError for bad input and for a refinement that fails (fewer
-    than 3 peaks, no convergence, a parameter the peaks do not determine).
+def _index(peaks, ab_initio, keywords):
+    import json
+    if isinstance(peaks, dict) and "intensity" in peaks:
+        peaks = find_peaks(peaks)
+    if isinstance(peaks, dict):
+        two_theta = [float(t) for t in peaks["two_theta"]]
+        height = [float(h) for h in peaks.get("height", [])]
+        low, high = peaks.get("range", (0.0, 0.0))
+        width = float(peaks.get("typical_fwhm", 0.0))
+    else:
+        two_theta, height, low, high, width = [float(t) for t in peaks], [], 0.0, 0.0, 0.0
+    result = json.loads(_core.index_peaks(two_theta, height, float(low), float(high), width, ab_initio, keywords))
+    if not result["reliable"]:
+        raise NoReliableSolution(result.get("refusal", ""), result["candidates"], result=result)
+    return result
+
+
+def index(pattern, system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
+          theta=None, qi_max=None, loops="auto", model=None, a_range=None, c_range=None, wavelength_model=None,
+          index_tolerance=None, tolerance=None, monochromator=None, zero=None, settings=None):
+    """Indexes a measured pattern without a start, as lumora-cli powder
+    --measured --index does: a (and c for the axial systems) searched over
+    a_range (default (1.5, 12)) and c_range (default (2, 40)) in A, the zero
+    shift within 0.2 degrees of zero, the candidates ranked by the figure of
+    merit W = C x F(N) (C: how well the strong peaks meet strong lines).
+
+      pattern           a dict from read_pattern (its peaks are found), one
+                        from find_peaks, or a sequence of peak 2theta values
+      a                 only sets the units of a Steurer qi_max
+      model             a structure model for the line intensities (default:
+                        the qi weight exp(-ln 100 (qi/qi_max)^2))
+      wavelength_model  "doublet" (K-alpha1 and K-alpha2 of the anode,
+                        default) or "ka1" (a monochromated beam)
+      loops             "auto" (default): every reflection of the limits
+
+    Returns a dict as lumora-cli's --refine-json: reliable, criteria,
+    candidates, a, a_su, c, c_su, zero, zero_su, figures of merit, peaks
+    (each with its index, component and ambiguous mark) and unindexed.
+    Raises NoReliableSolution (a ValueError) carrying the candidates when the
+    best cell fails a criterion, and ValueError for bad input.
     """
     keywords = _given(locals())
-    del keywords["observed_two_theta"]
-    return _core.refine([float(t) for t in observed_two_theta], keywords)
+    del keywords["pattern"]
+    return _index(pattern, True, keywords)
+
+
+def refine(pattern, system=None, space_group=None, setting=None, a=None, c=None, wavelength=None,
+           anode=None, theta=None, qi_max=None, loops="auto", model=None, refine=("a", "c", "zero"),
+           wavelength_model=None, index_tolerance=None, tolerance=None, monochromator=None, zero=None,
+           settings=None):
+    """Indexes a measured pattern from the start a, c and zero, as lumora-cli
+    powder --measured --refine does: every cell within 2 % of the start is
+    searched, the best by the figure of merit refined by least squares on
+    2theta. pattern as for index(); refine the parameters refined (any of
+    "a", "c" for the axial systems, "zero"). Returns and raises as index()."""
+    keywords = _given(locals())
+    del keywords["pattern"]
+    return _index(pattern, False, keywords)
 
 
 def _rows_or_file(value):
@@ -376,5 +421,5 @@ def fit_zone_image(image, system=None, space_group=None, setting=None, a=None, c
         image = numpy.asarray(image, dtype=float)
     fit = _core.fit_zone_image(image, keywords)
     if not fit["reliable"] and not allow_unreliable:
-        raise NoReliableSolution(fit["verdict"], fit["candidates"], fit=fit)
+        raise NoReliableSolution(fit["verdict"], fit["candidates"], result=fit)
     return fit

@@ -1,5 +1,6 @@
 #include "app/parameter_panel.hpp"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -181,7 +182,16 @@ QWidget* ParameterPanel::buildLoopLimits() {
     tfH_[static_cast<std::size_t>(k)] = field;
     up_[static_cast<std::size_t>(k)] = arrows;
   }
-  grid->setColumnStretch(6, 1);
+  // Complete loops: the smallest box that holds every reflection of the theta range and qi-max.
+  chkComplete_ = new QCheckBox(QString::fromUtf8(input::kCompleteLoops.label.data(), static_cast<int>(input::kCompleteLoops.label.size())), frame);
+  chkComplete_->setObjectName(Q(input::kCompleteLoops.field));
+  chkComplete_->setToolTip(QStringLiteral("Take every reflection of the theta range and qi-max, whatever the loop limits"));
+  connect(chkComplete_, &QCheckBox::toggled, this, [this](bool on) {
+    for (QLineEdit* field : tfH_) field->setEnabled(!on);
+    for (auto* arrows : up_) arrows->setEnabled(!on);
+  });
+  grid->addWidget(chkComplete_, 1, 6);
+  grid->setColumnStretch(7, 1);
   return frame;
 }
 
@@ -276,6 +286,7 @@ ParameterTexts ParameterPanel::texts() const {
   t.thetaMax = S(tfTH2_->text());
   t.qiMax = S(tfQI_->text());
   for (std::size_t k = 0; k < 6; ++k) t.loops[k] = S(tfH_[k]->text());
+  t.completeLoops = chkComplete_->isChecked();
   return t;
 }
 
@@ -291,6 +302,7 @@ void ParameterPanel::setTexts(const ParameterTexts& t) {
   tfTH2_->setText(Q(t.thetaMax));
   tfQI_->setText(Q(t.qiMax));
   for (std::size_t k = 0; k < 6; ++k) tfH_[k]->setText(Q(t.loops[k]));
+  chkComplete_->setChecked(t.completeLoops);
 }
 
 QComboBox* ParameterPanel::visibleGroupList() const {

@@ -7,6 +7,7 @@
 
 #include "inputs/parameters.hpp"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -77,6 +78,7 @@ class ParameterPanel : public QWidget {
   QLineEdit* tfTH1_ = nullptr;
   QLineEdit* tfTH2_ = nullptr;
   std::array<QLineEdit*, 6> tfH_{};
+  QCheckBox* chkComplete_ = nullptr;
   std::array<UpDownButtons*, 6> up_{};
   QLabel* lhkl2_ = nullptr;
   QRadioButton* rbSteurer_ = nullptr;

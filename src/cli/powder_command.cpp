@@ -26,6 +26,8 @@
 #include "powder/powder_lines.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_profile.hpp"
+#include "powder/refinement_output.hpp"
+#include "reflections/emission_lines.hpp"
 
 namespace lumora::cli {
 namespace {
@@ -79,7 +81,7 @@ Measured pattern: text (.xy, .xye, .csv and other text: 2 or 3 columns:
 "#" and "!" comments; one header line; 2theta rising or falling throughout),
 or a diffractometer's file in any format xylib reads (Bruker RAW and UXD,
 PANalytical XRDML, Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS,
-GSAS, pdCIF, ...). A wavelength the file states is the run's unless
+RIET7, pdCIF, ...). A wavelength the file states is the run's unless
 --wavelength, --anode or --settings chooses one; the report says which.
   --measured FILE        report its peaks and the least-squares scale of the
                          simulated profile on it (weighted by 1/sigma^2)
@@ -92,20 +94,41 @@ GSAS, pdCIF, ...). A wavelength the file states is the run's unless
                          or from the scatter of the pattern
   --peak-smoothing N     points of the smoothing window, odd, 3..101 (default
                          5); about the points across a peak's FWHM
-  --refine a[,c][,zero]  index the peaks (each the nearest line) and refine
-                         these parameters (c for the axial systems only) by
-                         least squares on 2theta; with --doublet against
-                         K-alpha1, else the run's wavelength
-  --index-tolerance T    a peak indexes the nearest line within T degrees
+  --index                index the peaks without a start: a (and c for the
+                         axial systems) searched over --a-range (and --c-range),
+                         the zero shift within 0.2 degrees of --zero
+  --refine a[,c][,zero]  index the peaks from the start -a (and -c): the search
+                         covers every cell within 2 % of it, and these
+                         parameters are refined by least squares on 2theta
+                         (default a,c,zero; c for the axial systems only)
+  --a-range MIN,MAX      the a searched by --index in A (default 1.5,12)
+  --c-range MIN,MAX      the c searched by --index in A (default 2,40)
+  --wavelength-model doublet|ka1
+                         with an anode, the peak positions of K-alpha1 and
+                         K-alpha2 (default) or of K-alpha1 alone (a
+                         monochromated beam); a typed wavelength is one line
+  --index-tolerance T    a peak is indexed by a line within T degrees
                          (default 0.1)
-  --refine-json FILE     the refinement as JSON (a, a_su, c, c_su, zero,
-                         zero_su, figure_of_merit, peaks, unindexed)
+  --refine-json FILE     the indexing as JSON (reliable, criteria, candidates,
+                         a, a_su, c, c_su, zero, zero_su, figures of merit,
+                         peaks with their marks, unindexed)
   --plot FILE            the pattern as a picture (.png, .svg or .pdf; 1200 x 700):
                          calculated in red with the line marks, with
                          --measured the measurement in blue under the scaled
                          profile, its peaks and the difference
-A refinement that fails (fewer than 3 peaks, no convergence, a parameter the
-indexed peaks do not fix) writes nothing and exits with status 1.
+Candidates are ranked by W = C x F(N), C the intensity match of the observed
+peaks and the calculated lines (a structure model's intensities, or the qi
+weight exp(-ln 100 (qi/qi-max)^2) without one). A solution is reliable when
+C >= 0.5, M(20) >= 10, F(N) >= 10, at least 9 of the 10 strongest peaks are
+indexed, no peak of a quarter of the strongest's intensity is left unindexed,
+W beats the next candidate's by 1.5 times and at least P + 2 peaks enter the
+least squares (P parameters). Otherwise "no reliable solution" with the failed
+criteria and the candidates go to standard error, only --refine-json is
+written (marked "reliable": false) and the exit status is 3. An indexing that cannot run (fewer than 3
+peaks, no lines) writes nothing and exits with status 1.
+The loops default to "auto" here: the smallest index box that holds every
+reflection of the theta range and qi-max; lines whose orbits a given --loops
+box cuts are marked "incomplete" in the report.
 
 Whole-pattern fit (with --measured and --model):
   --rietveld             fit the measured pattern point by point: the lines
@@ -153,6 +176,11 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
          (options.polarised ? " x LP\n" : " x L (no polarisation term)\n");
   if (lines.droppedAtBackscatter)
     out += std::to_string(lines.droppedAtBackscatter) + " reflections at 2theta = 180 left out (LP has no value)\n";
+  const auto cut = std::count_if(lines.lines.begin(), lines.lines.end(),
+                                 [](const PowderLine& l) { return l.completeMultiplicity > l.multiplicity; });
+  if (cut > 0)
+    out += std::to_string(cut) + " lines have orbits cut by the loop box (marked incomplete: multiplicity of the "
+           "complete orbits in brackets); --loops auto takes them whole\n";
   std::string header = "#       2Theta         d  Mult           I";
   for (int i = 1; i <= nDim; ++i) header += Pad("h" + std::to_string(i), 4);
   out += std::string(header.size(), '-') + "\n" + header + "\n" + std::string(header.size(), '-') + "\n";
@@ -163,6 +191,8 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
     row += Pad(FormatFixed(line.twoTheta, 5), 8) + Pad(FormatFixed(line.d, 5), 10) +
            Pad(std::to_string(line.multiplicity), 6) + Pad(FormatFixed(line.intensity, 4), 12);
     for (int i = 0; i < nDim; ++i) row += Pad(std::to_string(line.indices.front()[static_cast<std::size_t>(i)]), 4);
+    if (line.completeMultiplicity > line.multiplicity)
+      row += "  incomplete (" + std::to_string(line.completeMultiplicity) + ")";
     out += row + "\n";
   }
   return out;
@@ -216,14 +246,17 @@ int RunPowder(const std::vector<std::string>& args) {
   }
   if (rietveld && measuredFile.empty()) throw UsageError("option --rietveld needs --measured");
   if (rietveld && !modelOptions.Given()) throw UsageError("option --rietveld needs --model (the start model)");
-  if (powder.refineGiven && measuredFile.empty()) throw UsageError("option --refine needs --measured");
+  if (powder.refineGiven && measuredFile.empty())
+    throw UsageError(std::string("option ") + (powder.indexing.abInitio ? "--index" : "--refine") + " needs --measured");
   if (measuredRange && measuredFile.empty()) throw UsageError("option --range needs --measured");
-  if (!jsonFile.empty() && !powder.refineGiven && !rietveld) throw UsageError("option --refine-json needs --refine");
+  if (!jsonFile.empty() && !powder.refineGiven && !rietveld) throw UsageError("option --refine-json needs --refine or --index");
   const std::string plotFormat = plotFile.empty() ? std::string() : ReadPictureFormat(kPowderPlot, plotFile);
 
   const std::optional<StructureModel> model = modelOptions.Model();
 
   radiation.Prepare(parameters);
+  parameters.LoopsAutoByDefault();
+
   // The measurement is read first: a wavelength it states is the run's unless one was chosen.
   std::optional<MeasuredFile> measuredRead;
   bool wavelengthFromFile = false;
@@ -245,8 +278,10 @@ int RunPowder(const std::vector<std::string>& args) {
     powder.lines.polarised = false;
   }
   const ProfileOptions profile = powder.Profile(read.texts, inputs);
-  if (powder.refine.refineC && inputs.system == CrystalSystem::Icosahedral)
+  if (powder.cRequested && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
+  if (powder.wavelengthModel != WavelengthModel::Doublet && !AnodeEmissionLines(read.texts.anodeIndex))
+    throw UsageError("option --wavelength-model: needs an anode (--anode); a typed wavelength is one line");
 
   // The run's lines, with the model's intensities when there is one.
   std::string modelLabel;
@@ -273,6 +308,13 @@ int RunPowder(const std::vector<std::string>& args) {
   if (!computed) return 1;
   PowderLines& lines = *computed;
   const int nDim = result.lattice.nDim;
+  // A loop box may cut orbits: the complete run says which lines it cut.
+  if (!inputs.completeLoops) {
+    CalculationInputs complete = inputs;
+    complete.completeLoops = true;
+    const CalculationResult whole = RunCalculation(complete);
+    if (whole.status == RunStatus::Completed) CountCompleteOrbits(lines.lines, whole.records, powder.lines);
+  }
   if (rietveld) {
     const std::string report = LinesReport(lines, result.records.size(), summary, nDim, powder.lines, modelLabel);
     if (!linesFile.empty() && !WriteOutput(linesFile, PowderLinesCsv(lines, nDim))) return 1;
@@ -289,16 +331,16 @@ int RunPowder(const std::vector<std::string>& args) {
   std::string report = LinesReport(lines, result.records.size(), summary, nDim, powder.lines, modelLabel);
   std::string json;
   MeasuredOutput measured;
+  bool refused = false;
   if (!measuredFile.empty()) {
-    CalculationInputs refineInputs = inputs;
-    refineInputs.wavelength = powder.RefineWavelength(read.texts, inputs);
-    powder.refine.secondWavelength = powder.SecondWavelength(read.texts);
-    measured = AnalyseMeasured(*measuredRead, measuredFile, *pattern, powder, refineInputs, result.records, nDim,
+    measured = AnalyseMeasured(*measuredRead, measuredFile, *pattern, powder, inputs, read.texts,
+                               model ? &*model : nullptr, nDim,
                                StatedWavelengthLine(*measuredRead, wavelengthFromFile, inputs.wavelength));
-    if (!measured.error.empty()) {
-      std::fprintf(stderr, "lumora-cli: refinement: %s\n", measured.error.c_str());
+    if (measured.indexing && !measured.indexing->error.empty()) {
+      std::fprintf(stderr, "lumora-cli: indexing: %s\n", measured.indexing->error.c_str());
       return 1;
     }
+    refused = measured.indexing && !measured.indexing->reliable;
     report += measured.report;
     json = measured.json;
   }
@@ -358,7 +400,16 @@ int RunPowder(const std::vector<std::string>& args) {
     files.push_back({plotFile, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))});
   }
   files.push_back({output, report});
-  return WriteOutputs(files) ? 0 : 1;
+  // A refusal writes nothing but the JSON, marked "reliable": false; the
+  // refusal and the candidates go to standard error.
+  if (refused) std::erase_if(files, [&](const OutputFile& f) { return jsonFile.empty() || f.path != jsonFile; });
+  if (!WriteOutputs(files)) return 1;
+  if (refused) {
+    std::fprintf(stderr, "lumora-cli: no reliable solution: %s\ncandidates (best first):\n%s",
+                 measured.indexing->Refusal().c_str(), CandidatesText(*measured.indexing).c_str());
+    return 3;
+  }
+  return 0;
 }
 
 }  // namespace lumora::cli

@@ -3,6 +3,7 @@
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "powder/pattern_scale.hpp"
+#include "powder/peak_search.hpp"
 #include "powder/refinement_output.hpp"
 
 namespace lumora::cli {
@@ -25,9 +26,8 @@ std::string StatedWavelengthLine(const MeasuredFile& file, bool fromFile, double
 }
 
 MeasuredOutput AnalyseMeasured(const MeasuredFile& file, const std::string& path, const Profile& simulated,
-                               const PowderOptions& options, const CalculationInputs& inputs,
-                               const std::vector<ReflectionRecord>& records, int nDim,
-                               const std::string& wavelengthLine) {
+                               const PowderOptions& options, const CalculationInputs& inputs, const ParameterTexts& texts,
+                               const StructureModel* model, int nDim, const std::string& wavelengthLine) {
   const MeasuredPattern& pattern = file.pattern;
   const std::vector<MeasuredPeak> peaks = FindPeaks(pattern, options.peaks);
 
@@ -53,24 +53,29 @@ MeasuredOutput AnalyseMeasured(const MeasuredFile& file, const std::string& path
   for (std::size_t i = 0; i < peaks.size(); ++i)
     r += PadRight(std::to_string(i + 1), 6) + PadLeft(FormatFixed(peaks[i].twoTheta, 5), 9) +
          PadLeft(FormatFixed(peaks[i].intensity, 4), 14) + "\n";
-  std::vector<double> observed;
-  for (const MeasuredPeak& peak : peaks) observed.push_back(peak.twoTheta);
+  std::vector<ObservedPeak> observed;
+  for (const MeasuredPeak& peak : peaks) {
+    out.peaks.push_back(peak.twoTheta);
+    observed.push_back({peak.twoTheta, peak.height});
+  }
   out.pattern = pattern;
-  out.peaks = observed;
   if (!options.refineGiven) return out;
 
-  const RefinementResult result = RefineLattice(observed, inputs, records, options.lines, options.refine);
-  if (!result.error.empty()) {
-    out.error = result.error;
-    return out;
-  }
+  IndexingOptions indexing = options.indexing;
+  indexing.measuredLow = pattern.twoTheta.front();
+  indexing.measuredHigh = pattern.twoTheta.back();
+  indexing.peakWidth = TypicalPeakWidth(peaks);
+  out.indexing = IndexPattern(observed, inputs, model, options.Wavelengths(texts, inputs), options.lines, indexing);
+  const IndexingResult& result = *out.indexing;
+  if (!result.error.empty()) return out;
+  r += "\n" + IndexingReport(result, nDim);
+  out.json = IndexingJson(result, nDim);
+  if (!result.reliable) return out;
   out.refined = true;
   out.a = result.a;
   out.c = result.c;
   out.zero = result.zero;
   out.unindexed = result.unindexed;
-  r += "\n" + RefinementReport(result, options.refine, nDim, inputs.wavelength);
-  out.json = RefinementJson(result, options.refine, nDim);
   return out;
 }
 

@@ -77,9 +77,13 @@ inline constexpr NamedInput kLatticeC{.option = "-c", .keyword = "c", .field = "
                                       .problem = "must be greater than 0", .settingsLine = 5};
 // One limit for every index or one per index; the window's fields are tfH0 ..
 // tfH5, named h1 .. h6, on settings lines 6 .. 11.
+// "auto": complete loops, the smallest box that holds every reflection of the
+// filters (the window's check box chkComplete).
 inline constexpr NamedInput kLoops{.option = "--loops", .keyword = "loops", .field = "tfH", .label = "Loop Limits h",
                                    .type = InputType::List, .defaultText = "2", .range = {.low = 0, .high = 32767},
                                    .problem = "must be a whole number from 0 to 32767", .settingsLine = 6};
+inline constexpr NamedInput kCompleteLoops{.option = "--loops", .field = "chkComplete", .label = "Complete",
+                                           .type = InputType::Flag};
 // The anode list of the window; the problem names every symbol of the anode table.
 inline constexpr NamedInput kAnode{.option = "--anode", .keyword = "anode", .field = "cmbAnode", .label = "anode",
                                    .type = InputType::Choice, .defaultText = "Mo", .anyCase = true,
@@ -261,19 +265,33 @@ inline constexpr NamedInput kZero{.option = "--zero", .keyword = "zero", .field 
 inline constexpr NamedInput kDoublet{.option = "--doublet", .keyword = "doublet", .field = "chkDoublet",
                                      .type = InputType::Flag};
 inline constexpr NamedInput kRefine{.option = "--refine", .keyword = "refine", .type = InputType::List,
-                                    .defaultText = "a,zero", .choices = "a c zero",
+                                    .defaultText = "a,c,zero", .choices = "a c zero",
                                     .problem = "is not a list of a, c and zero, each at most once"};
+// Index without a start: a (and c) searched over --a-range (and --c-range).
+inline constexpr NamedInput kIndex{.option = "--index", .type = InputType::Flag};
+inline constexpr NamedInput kARange{.option = "--a-range", .keyword = "a_range", .type = InputType::List,
+                                    .defaultText = "1.5,12", .range = {.low = 0, .high = 1000, .lowOpen = true},
+                                    .problem = "must be MIN,MAX in angstrom, 0 < MIN < MAX <= 1000"};
+inline constexpr NamedInput kCRange{.option = "--c-range", .keyword = "c_range", .type = InputType::List,
+                                    .defaultText = "2,40", .range = {.low = 0, .high = 1000, .lowOpen = true},
+                                    .problem = "must be MIN,MAX in angstrom, 0 < MIN < MAX <= 1000"};
+// How an anode's peak positions are modelled (a typed wavelength has one).
+inline constexpr NamedInput kWavelengthModel{.option = "--wavelength-model", .keyword = "wavelength_model",
+                                             .field = "cmbWavelengthModel", .label = "Wavelength model",
+                                             .type = InputType::Choice, .defaultText = "doublet",
+                                             .choices = "doublet ka1", .anyCase = true,
+                                             .problem = "is not doublet or ka1"};
 inline constexpr NamedInput kIndexTolerance{.option = "--index-tolerance", .keyword = "index_tolerance",
                                             .field = "tfIndexTol", .label = "Tolerance",
                                             .type = InputType::Number, .defaultText = "0.1",
                                             .range = {.low = 0, .high = 10, .lowOpen = true},
                                             .problem = "is not an angle above 0 and at most 10 degrees"};
-inline constexpr NamedInput kPeakThreshold{.option = "--peak-threshold", .field = "spThreshold", .label = "Threshold",
+inline constexpr NamedInput kPeakThreshold{.option = "--peak-threshold", .keyword = "peak_threshold", .field = "spThreshold", .label = "Threshold",
                                            .type = InputType::Number, .defaultText = "3",
                                            .range = {.low = 0, .high = 1e6, .lowOpen = true},
                                            .problem = "is not a number above 0 (multiples of the noise)"};
 // Odd numbers only.
-inline constexpr NamedInput kPeakSmoothing{.option = "--peak-smoothing", .field = "spSmoothing",
+inline constexpr NamedInput kPeakSmoothing{.option = "--peak-smoothing", .keyword = "peak_smoothing", .field = "spSmoothing",
                                            .label = "Smoothing", .type = InputType::WholeNumber, .defaultText = "5",
                                            .range = {.low = 3, .high = 101},
                                            .problem = "is not an odd number of points from 3 to 101"};
@@ -431,7 +449,8 @@ inline constexpr const NamedInput* kAll[] = {
     &kPdfFile,      &kLogIntensity,  &kFitJson,
     &kReflections,  &kStructureRefine, &kStartScale,   &kExtinction,   &kWeight,         &kNoMerge,
     &kMaxIterations, &kSearch,        &kMapAt,        &kMapSource,    &kMapSize,        &kMapWidth,
-    &kModelOut,     &kCifOut,        &kMapPicture,   &kRietveld,     &kPatternRefine,  &kBackgroundTerms};
+    &kModelOut,     &kCifOut,        &kMapPicture,   &kRietveld,     &kPatternRefine,  &kBackgroundTerms,
+    &kCompleteLoops, &kIndex,        &kARange,       &kCRange,       &kWavelengthModel};
 
 }  // namespace input
 }  // namespace lumora

@@ -110,7 +110,11 @@ ParameterTexts ParameterOptions::Resolve() const {
     p.thetaMax = parts[1];
   }
   if (qiMax_) p.qiMax = *qiMax_;
-  if (loops_) {
+  if (loopsAutoByDefault_ && !loops_) p.completeLoops = true;
+  if (loops_ && Lower(*loops_) == kLoopsAuto) {
+    p.completeLoops = true;
+  } else if (loops_) {
+    p.completeLoops = false;
     const std::vector<std::string> parts = SplitCommas(*loops_);
     const std::size_t n = static_cast<std::size_t>(DimensionOf(system));
     if (parts.size() != 1 && parts.size() != n)

@@ -41,8 +41,12 @@ class ParameterOptions {
   // file); if not, a measured file may state it.
   bool WavelengthChosen() const { return wavelength_ || anode_ || settingsFile_; }
   void ChooseWavelength(const std::string& text) { wavelength_ = text; }
+  // Without --loops the run takes complete loops (as "--loops auto" does):
+  // lumora-cli powder and the indexing.
+  void LoopsAutoByDefault() { loopsAutoByDefault_ = true; }
 
  private:
+  bool loopsAutoByDefault_ = false;
   std::optional<std::string> settingsFile_, system_, group_, setting_, a_, c_, wavelength_, anode_, theta_, qiMax_,
       loops_;
 };

@@ -89,13 +89,10 @@ Summary BuildSummary(const ParameterTexts& texts) {
   const CrystalSystem system = SystemFromIndex(texts.systemIndex);
   summary.sgSymbol = GroupAt(system, texts.groupIndex).symbol;
   const std::string setting = texts.yamamoto ? ", Yamamoto matrices" : ", Steurer matrices ";
-  if (system == CrystalSystem::Icosahedral) {
-    summary.paramLine1 = "a = " + texts.a + ", loop = ";
-    for (int k = 0; k < 6; ++k) summary.paramLine1 += texts.loops[static_cast<std::size_t>(k)];
-  } else {
-    summary.paramLine1 = "a = " + texts.a + ", c = " + texts.c + ", loop = ";
-    for (int k = 0; k < 5; ++k) summary.paramLine1 += texts.loops[static_cast<std::size_t>(k)];
-  }
+  const int n = system == CrystalSystem::Icosahedral ? 6 : 5;
+  summary.paramLine1 = "a = " + texts.a + (n == 6 ? std::string() : ", c = " + texts.c) + ", loop = ";
+  if (texts.completeLoops) summary.paramLine1 += kLoopsAuto;
+  for (int k = 0; k < n && !texts.completeLoops; ++k) summary.paramLine1 += texts.loops[static_cast<std::size_t>(k)];
   summary.paramLine1 += setting;
   summary.paramLine2 = "wavelength = " + texts.wavelength + ", thmin = " + texts.thetaMin +
                        ", thmax = " + texts.thetaMax + ", qimax = " + texts.qiMax;
@@ -165,7 +162,8 @@ std::variant<CalculationInputs, InputError> ReadInputs(const ParameterTexts& tex
   if (in.thetaLow > in.thetaHigh)
     return error(InputField::ThetaMin, texts.thetaMin, "is larger than the maximum \"" + EchoText(texts.thetaMax) + "\"");
 
-  const int n = DimensionOf(in.system);
+  in.completeLoops = texts.completeLoops;
+  const int n = texts.completeLoops ? 0 : DimensionOf(in.system);
   for (int k = 0; k < n; ++k) {
     const std::string& text = texts.loops[static_cast<std::size_t>(k)];
     const std::optional<double> value = ParseNumber(text);

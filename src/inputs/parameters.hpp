@@ -30,6 +30,7 @@ std::optional<int> FindAnode(std::string_view symbol);
 
 // ---- Loop limits -------------------------------------------------------------
 inline constexpr int kLoopArrowMax = 20;
+inline constexpr std::string_view kLoopsAuto = "auto";  // complete loops, for --loops and loops="auto"
 // The up/down arrows: down gives max(0, v - 1), up min(v + 1, 20), v the lenient
 // reading of the text, rounded halves to even.
 std::string StepLoopLimit(std::string_view text, bool up);
@@ -53,6 +54,9 @@ struct ParameterTexts {
   std::array<std::string, 6> loops{std::string(input::kLoops.defaultText), std::string(input::kLoops.defaultText),
                                    std::string(input::kLoops.defaultText), std::string(input::kLoops.defaultText),
                                    std::string(input::kLoops.defaultText), std::string(input::kLoops.defaultText)};
+  // "--loops auto" (the window's "Complete" box): the smallest box that holds
+  // every reflection of the filters; the loop texts are then not read.
+  bool completeLoops = false;
 };
 
 // The start-up state: decagonal, "P10.5/mmc", anode "Mo" and its wavelength.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <complex>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,21 @@ double FormFactorF0(int z, double s);
 // f' and f'' (f'' > 0, absorption) at a wavelength in A (> 0).
 std::complex<double> AnomalousTerms(int z, double wavelength);
 
+// The interval i (0 <= i <= size - 2) and the fraction within it of grid
+// position t on a table of size >= 2 points, clamped at both ends. The clamp
+// comes before the conversion: a huge, infinite or NaN t must not reach it.
+struct GridPoint {
+  std::size_t i;
+  double frac;
+};
+inline GridPoint GridStep(double t, std::size_t size) {
+  const double last = static_cast<double>(size - 1);
+  if (!(t > 0.0)) return {0, 0.0};
+  if (!(t < last)) return {size - 2, 1.0};
+  const auto i = static_cast<std::size_t>(t);
+  return {i, t - static_cast<double>(i)};
+}
+
 // f0 of one element tabulated on a fine s grid, with the anomalous terms of
 // one wavelength: a lookup per reflection instead of a library call. Linear
 // interpolation on steps of 1e-4 1/A keeps f within 1e-5 relative.
@@ -35,11 +51,7 @@ class FormFactorTable {
   int z() const { return z_; }
   // f(s) for 0 <= s <= sMax (clamped beyond).
   std::complex<double> operator()(double s) const {
-    double t = s * kInverseStep;
-    if (t < 0.0) t = 0.0;
-    std::size_t i = static_cast<std::size_t>(t);
-    if (i + 1 >= f0_.size()) i = f0_.size() - 2, t = static_cast<double>(i + 1);
-    const double frac = t - static_cast<double>(i);
+    const auto [i, frac] = GridStep(s * kInverseStep, f0_.size());
     return {f0_[i] + frac * (f0_[i + 1] - f0_[i]) + anomalous_.real(), anomalous_.imag()};
   }
 

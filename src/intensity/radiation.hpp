@@ -59,11 +59,7 @@ class ScatteringTable {
   std::complex<double> operator()(double s) const {
     if (kind_ == RadiationKind::XRay) return xray_[0](s);
     if (kind_ == RadiationKind::Neutron) return constant_;
-    double t = s * kInverseStep;
-    if (t < 0.0) t = 0.0;
-    std::size_t i = static_cast<std::size_t>(t);
-    if (i + 1 >= values_.size()) i = values_.size() - 2, t = static_cast<double>(i + 1);
-    const double frac = t - static_cast<double>(i);
+    const auto [i, frac] = GridStep(s * kInverseStep, values_.size());
     return values_[i] + frac * (values_[i + 1] - values_[i]);
   }
 

@@ -119,8 +119,9 @@ std::optional<std::size_t> Flank(const Filtered& f, std::size_t i, int towards, 
 }
 
 struct Top {
-  double centre = 0.0;  // degrees
-  double height = 0.0;  // mean intensity over the background in the window
+  double centre = 0.0;      // degrees
+  double height = 0.0;      // mean intensity over the background in the window
+  double background = 0.0;  // the background line at the centre
 };
 
 // The centroid of the intensity over the background in a window of
@@ -155,11 +156,28 @@ std::optional<Top> CentroidTop(const MeasuredPattern& p, const Filtered& f, doub
     }
     if (!(mass > 0.0)) return std::nullopt;
     const double shift = moment / mass;
-    top = {c + shift, mass / width};
+    top = {c + shift, mass / width, 0.5 * (backLeft + backRight)};
     if (!(top.centre > low && top.centre < high)) return std::nullopt;
     if (std::fabs(shift) < 1e-9 * w) break;
   }
   return top;
+}
+
+// The width of the smoothed pattern at level about centre: where it first
+// falls below the level either side, linear between points, within [low, high].
+double HalfWidth(const std::vector<double>& x, const Filtered& f, double centre, double level, double low, double high) {
+  auto crossing = [&](int towards) {
+    const double step = towards * 0.1 * (x[1] - x[0]);
+    double previous = centre, value = f.SmoothAt(x, centre);
+    for (double t = centre + step; towards < 0 ? t >= low : t <= high; t += step) {
+      const double next = f.SmoothAt(x, t);
+      if (next < level) return previous + (t - previous) * (value - level) / (value - next);
+      previous = t;
+      value = next;
+    }
+    return towards < 0 ? low : high;
+  };
+  return crossing(1) - crossing(-1);
 }
 
 }  // namespace
@@ -203,9 +221,20 @@ std::vector<MeasuredPeak> FindPeaks(const MeasuredPattern& pattern, const PeakSe
     if (!(top->height >= options.threshold * noise)) continue;
     // Two minima of one peak (a shoulder that is none) end at one centre.
     if (!peaks.empty() && top->centre <= peaks.back().twoTheta + 0.5 * (x[i] - x[i - 1])) continue;
-    peaks.push_back({top->centre, f.SmoothAt(x, top->centre)});
+    const double summit = f.SmoothAt(x, top->centre);
+    peaks.push_back({top->centre, summit, top->height, HalfWidth(x, f, top->centre, 0.5 * (summit + top->background),
+                                                                  x[*left], x[*right])});
   }
   return peaks;
+}
+
+double TypicalPeakWidth(const std::vector<MeasuredPeak>& peaks) {
+  std::vector<MeasuredPeak> strongest = peaks;
+  std::sort(strongest.begin(), strongest.end(), [](const MeasuredPeak& l, const MeasuredPeak& r) { return l.height > r.height; });
+  std::vector<double> widths;
+  for (std::size_t i = 0; i < strongest.size() && widths.size() < 10; ++i)
+    if (strongest[i].fwhm > 0.0) widths.push_back(strongest[i].fwhm);
+  return Median(std::move(widths));
 }
 
 }  // namespace lumora

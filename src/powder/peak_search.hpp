@@ -38,10 +38,16 @@ struct MeasuredPeak {
   // background), so that a symmetric peak is placed at its centre.
   double twoTheta = 0;
   double intensity = 0;  // the smoothed pattern there, background included
+  double height = 0;     // the mean intensity over the background in the centroid window
+  double fwhm = 0;       // degrees: the smoothed pattern's width at half its top over the background
 };
 
 // Peaks by ascending 2 theta. Nothing for options that fail the check or for a
 // pattern shorter than the window; no peak within half a window of either end.
 std::vector<MeasuredPeak> FindPeaks(const MeasuredPattern& pattern, const PeakSearchOptions& options);
+
+// The typical width of the peaks: the median FWHM of the ten strongest (by
+// height); 0 without peaks.
+double TypicalPeakWidth(const std::vector<MeasuredPeak>& peaks);
 
 }  // namespace lumora

@@ -80,6 +80,7 @@ PowderLines BuildPowderLines(const std::vector<ReflectionRecord>& records, const
     // At 2 theta = 180 the Lorentz factor has no finite value.
     if (std::isfinite(lp) && line.twoTheta > 0.0 && std::cos(0.5 * line.twoTheta * kDegree) > 1e-9) {
       line.intensity = sumI * lp;
+      line.strength = sumI;
       result.lines.push_back(std::move(line));
     } else {
       result.droppedAtBackscatter += end - i;
@@ -87,6 +88,19 @@ PowderLines BuildPowderLines(const std::vector<ReflectionRecord>& records, const
     i = end;
   }
   return result;
+}
+
+void CountCompleteOrbits(std::vector<PowderLine>& lines, const std::vector<ReflectionRecord>& complete,
+                         const LineOptions& options) {
+  std::vector<double> d;
+  d.reserve(complete.size());
+  for (const ReflectionRecord& r : complete) d.push_back(static_cast<double>(r.d));
+  std::sort(d.begin(), d.end());
+  for (PowderLine& line : lines) {
+    const double reach = (options.tolerance + 1e-6) * line.d;
+    line.completeMultiplicity = static_cast<int>(std::upper_bound(d.begin(), d.end(), line.d + reach) -
+                                                 std::lower_bound(d.begin(), d.end(), line.d - reach));
+  }
 }
 
 void ScaleLinesToPercent(std::vector<PowderLine>& lines) {

@@ -27,8 +27,13 @@ struct PowderLine {
   double twoTheta = 0.0;  // degrees, at the run's wavelength
   int multiplicity = 0;   // reflections merged into the line
   double intensity = 0.0; // sum of the reflections' I times LP
+  double strength = 0.0;  // sum of the reflections' I, without LP
   std::vector<std::array<int, 6>> indices;  // in the run's order
   std::vector<double> qi;                   // parallel to indices
+  // The reflections of the line in the complete run (every reflection of the
+  // filters, whatever the loop box); 0 when not compared. Above multiplicity:
+  // the run's box cut the line's orbits.
+  int completeMultiplicity = 0;
 };
 
 // The Lorentz factor alone, 1 / (sin^2 theta cos theta), for a beam without
@@ -56,6 +61,12 @@ struct PowderLines {
 // near neighbours.
 PowderLines BuildPowderLines(const std::vector<ReflectionRecord>& records, const std::vector<double>* intensities,
                              double wavelength, const LineOptions& options = {});
+
+// Gives each line its completeMultiplicity: the reflections of complete (the
+// records of a run with the same filters and complete loops) whose d agrees
+// with the line's within options.tolerance (and single-precision rounding).
+void CountCompleteOrbits(std::vector<PowderLine>& lines, const std::vector<ReflectionRecord>& complete,
+                         const LineOptions& options);
 
 // Scales the intensities so that the strongest line has 100 (nothing when all are 0).
 void ScaleLinesToPercent(std::vector<PowderLine>& lines);

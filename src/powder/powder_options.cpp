@@ -7,9 +7,10 @@ namespace lumora {
 
 const NamedInputs& PowderOptions::Inputs() {
   using namespace input;
-  static const NamedInputs inputs = {&kTolerance, &kMonochromator, &kTwoTheta,       &kCaglioti,
-                                     &kEta,       &kCut,           &kRefine,         &kIndexTolerance,
-                                     &kPeakThreshold, &kPeakSmoothing, &kZero,     &kDoublet};
+  static const NamedInputs inputs = {&kTolerance,     &kMonochromator, &kTwoTheta, &kCaglioti,       &kEta,
+                                     &kCut,           &kRefine,        &kIndex,    &kIndexTolerance, &kARange,
+                                     &kCRange,        &kWavelengthModel, &kPeakThreshold, &kPeakSmoothing, &kZero,
+                                     &kDoublet};
   return inputs;
 }
 
@@ -56,19 +57,34 @@ bool PowderOptions::Apply(const Option& option) {
   } else if (name == kDoublet.option) {
     doublet_ = true;
   } else if (name == kRefine.option) {
-    refine.refineA = refine.refineC = refine.refineZero = false;
+    indexing.refineA = indexing.refineC = indexing.refineZero = cRequested = false;
     for (const std::string& part : SplitCommas(option.value)) {
       const std::optional<std::size_t> which = ChoiceIndex(kRefine, part);
-      bool* slot = !which ? nullptr : *which == 0 ? &refine.refineA : *which == 1 ? &refine.refineC : &refine.refineZero;
+      bool* slot = !which                ? nullptr
+                   : *which == 0         ? &indexing.refineA
+                   : *which == 1         ? &indexing.refineC
+                                         : &indexing.refineZero;
       if (!slot || *slot) Refuse(kRefine, option.value);
       *slot = true;
+      cRequested = cRequested || *which == 1;
     }
     refineGiven = true;
+  } else if (name == kIndex.option) {
+    indexing.abInitio = refineGiven = true;
+  } else if (name == kARange.option || name == kCRange.option) {
+    const NamedInput& input = name == kARange.option ? kARange : kCRange;
+    const std::vector<double> v = ReadNumbers(input, option.value, 2);
+    if (!input.range.Contains(v[0]) || !input.range.Contains(v[1]) || !(v[0] < v[1])) Refuse(input, option.value);
+    (name == kARange.option ? indexing.aLow : indexing.cLow) = v[0];
+    (name == kARange.option ? indexing.aHigh : indexing.cHigh) = v[1];
+  } else if (name == kWavelengthModel.option) {
+    wavelengthModel = ReadChoice(kWavelengthModel, option.value) == "ka1" ? WavelengthModel::KAlpha1
+                                                                           : WavelengthModel::Doublet;
   } else if (name == kZero.option) {
-    // The instrument's zero: where the simulated pattern lies, and the refinement's start.
-    profile_.zeroShift = refine.zero = ReadNumber(kZero, option.value);
+    // The instrument's zero: where the simulated pattern lies, and the indexing's start.
+    profile_.zeroShift = indexing.zero = ReadNumber(kZero, option.value);
   } else if (name == kIndexTolerance.option) {
-    refine.tolerance = ReadNumber(kIndexTolerance, option.value);
+    indexing.tolerance = ReadNumber(kIndexTolerance, option.value);
   } else if (name == kPeakThreshold.option) {
     peaks.threshold = ReadNumber(kPeakThreshold, option.value);
   } else if (name == kPeakSmoothing.option) {
@@ -88,14 +104,8 @@ std::optional<std::array<double, 2>> PowderOptions::Doublet(const ParameterTexts
   return AnodeKAlphaPair(texts.anodeIndex);
 }
 
-double PowderOptions::RefineWavelength(const ParameterTexts& texts, const CalculationInputs& inputs) const {
-  const std::optional<std::array<double, 2>> pair = Doublet(texts);
-  return pair ? (*pair)[0] : inputs.wavelength;
-}
-
-double PowderOptions::SecondWavelength(const ParameterTexts& texts) const {
-  const std::optional<std::array<double, 2>> pair = Doublet(texts);
-  return pair ? (*pair)[1] : 0.0;
+WavelengthSetup PowderOptions::Wavelengths(const ParameterTexts& texts, const CalculationInputs& inputs) const {
+  return MakeWavelengthSetup(texts.anodeIndex, wavelengthModel, inputs.wavelength);
 }
 
 ProfileOptions PowderOptions::Profile(const ParameterTexts& texts, const CalculationInputs& inputs) const {

@@ -2,20 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
-#include <string_view>
+#include <numbers>
 
 #include "common/number_text.hpp"
-#include "powder/normal_equations.hpp"
-#include "powder/peak_indexing.hpp"
-#include "powder/refinement_start.hpp"
-#include "powder/scalable_lines.hpp"
+#include "powder/indexing_figures.hpp"
+#include "powder/least_squares.hpp"
 
 namespace lumora {
 namespace {
 
 // Indexing and refinement alternate at most this often before giving up.
 constexpr int kMaxIndexingRounds = 10;
+// Outliers are looked for again at most this often.
+constexpr int kMaxOutlierRounds = 3;
+constexpr double kDegree = std::numbers::pi / 180.0;
 
 enum Parameter { kA = 0, kC = 1, kZero = 2 };
 constexpr const char* kParameterNames[] = {"a", "c", "zero"};
@@ -23,261 +23,336 @@ constexpr const char* kParameterNames[] = {"a", "c", "zero"};
 struct State {
   double a = 0.0, c = 0.0, zero = 0.0;
   double& operator[](int k) { return k == kA ? a : k == kC ? c : zero; }
+  double operator[](int k) const { return k == kA ? a : k == kC ? c : zero; }
 };
-
-struct Problem {
-  const std::vector<ScalableLine>& lines;
-  const std::vector<double>& observed;
-  double wavelength;
-  bool hasC;              // the axial systems
-  std::vector<int> free;  // refined parameters, in the order a, c, zero
-  double second = 0.0;    // K-alpha2, or 0
-
-  // Candidate m of the indexing: line m at the first wavelength, and with a
-  // second one, line m - lines.size() at that.
-  const ScalableLine& line(int m) const { return lines[static_cast<std::size_t>(m) % lines.size()]; }
-  double wavelengthOf(int m) const { return static_cast<std::size_t>(m) < lines.size() ? wavelength : second; }
-  double twoTheta(int m, const State& s) const;
-};
-
-double Problem::twoTheta(int m, const State& s) const { return LineTwoTheta(line(m), s.a, s.c, wavelengthOf(m)) + s.zero; }
-
-std::vector<double> Positions(const Problem& problem, const State& s) {
-  std::vector<double> positions(problem.lines.size() * (problem.second > 0.0 ? 2 : 1));
-  for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = problem.twoTheta(static_cast<int>(i), s);
-  return positions;
-}
-
-std::size_t CountIndexed(const std::vector<int>& match) {
-  return static_cast<std::size_t>(std::count_if(match.begin(), match.end(), [](int m) { return m >= 0; }));
-}
-
-// Jacobian rows and residuals obs - calc of the indexed peaks at s.
-void Linearise(const Problem& problem, const std::vector<int>& match, const State& s,
-               std::vector<std::vector<double>>& jacobian, std::vector<double>& residuals) {
-  jacobian.clear();
-  residuals.clear();
-  for (std::size_t k = 0; k < match.size(); ++k) {
-    if (match[k] < 0) continue;
-    const std::array<double, 2> slopes =
-        LineSlopes(problem.line(match[k]), s.a, s.c, problem.wavelengthOf(match[k]));
-    std::vector<double> row;
-    for (int p : problem.free) row.push_back(p == kZero ? 1.0 : slopes[static_cast<std::size_t>(p)]);
-    jacobian.push_back(std::move(row));
-    residuals.push_back(problem.observed[k] - problem.twoTheta(match[k], s));
-  }
-}
-
-std::vector<double> Scales(const Problem& problem, const State& s) {
-  std::vector<double> scale;
-  for (int p : problem.free) scale.push_back(p == kA ? s.a : p == kC ? s.c : 1.0);
-  return scale;
-}
-
-// How every error of a parameter the indexed peaks do not fix begins.
-constexpr std::string_view kSingular = "singular normal matrix: ";
 
 std::string Undetermined(int parameter) {
-  return std::string(kSingular) + kParameterNames[parameter] +
-         " is not determined by the indexed peaks" + (parameter == kC ? " (no indexed line has a z component)" : "");
+  return std::string(kSingularError) + kParameterNames[parameter] + " is not determined by the indexed peaks" +
+         (parameter == kC ? " (no indexed line has a z component)" : "");
 }
 
-// Gauss-Newton on a fixed indexing, from s; counts its steps in iterations.
-std::string GaussNewton(const Problem& problem, const std::vector<int>& match, State& s, int maxIterations,
-                        int& iterations) {
-  std::vector<std::vector<double>> jacobian;
-  std::vector<double> residuals;
-  for (;;) {
-    if (iterations >= maxIterations) return "did not converge in " + std::to_string(maxIterations) + " iterations";
-    Linearise(problem, match, s, jacobian, residuals);
-    const NormalSolution step = SolveNormalEquations(jacobian, residuals, Scales(problem, s));
-    if (step.undetermined >= 0) return Undetermined(problem.free[static_cast<std::size_t>(step.undetermined)]);
-    ++iterations;
-    bool converged = true;
-    for (std::size_t j = 0; j < problem.free.size(); ++j) {
-      const int p = problem.free[j];
-      s[p] += step.shift[j];
-      converged = converged && std::fabs(step.shift[j]) <= (p == kZero ? 1e-9 : 1e-10 * std::fabs(s[p]));
+class Fit {
+ public:
+  Fit(const std::vector<ScalableLine>& lines, const std::vector<ObservedPeak>& peaks, const std::vector<double>& shares,
+      const WavelengthSetup& setup, const RefineSettings& settings)
+      : lines_(lines), peaks_(peaks), shares_(shares), setup_(setup), settings_(settings) {
+    if (settings.refineA) free_.push_back(kA);
+    if (settings.refineC && settings.hasC) free_.push_back(kC);
+    if (settings.refineZero) free_.push_back(kZero);
+    minShare_ = ObservableShare(shares);
+    width_ = settings.tolerance;
+  }
+
+  const std::vector<int>& free() const { return free_; }
+
+  // Keeps the zero shift where it is (hold) or refines it again.
+  void HoldZero(bool hold) {
+    free_.erase(std::remove(free_.begin(), free_.end(), static_cast<int>(kZero)), free_.end());
+    if (!hold && settings_.refineZero) free_.push_back(kZero);
+  }
+
+  // Sticks and matches at s.
+  void Index(const State& s, std::vector<Stick>& sticks, std::vector<PeakMatch>& matches) const {
+    sticks = MakeSticks(lines_, s.a, s.c, s.zero, setup_, settings_.low, settings_.high, settings_.fwhm,
+                        settings_.monochromatorTwoTheta);
+    matches = MatchPeaks(peaks_, sticks, settings_.tolerance, minShare_, width_);
+  }
+
+  // How far peaks may lie from their lines: a few times the scatter of the
+  // fitted residuals, from a twentieth of the tolerance to all of it.
+  void Narrow(const std::vector<Stick>& sticks, const std::vector<PeakMatch>& matches, const std::vector<bool>& chosen,
+              const State& s) {
+    std::vector<double> misses;
+    for (std::size_t k = 0; k < matches.size(); ++k)
+      if (chosen[k])
+        misses.push_back(std::fabs(peaks_[k].twoTheta - Position(sticks[static_cast<std::size_t>(matches[k].stick)], s)));
+    if (misses.empty()) return;
+    const auto middle = misses.begin() + static_cast<std::ptrdiff_t>(misses.size() / 2);
+    std::nth_element(misses.begin(), middle, misses.end());
+    width_ = std::clamp(3.0 * 1.4826 * *middle, 0.05 * settings_.tolerance, settings_.tolerance);
+  }
+
+  // The peaks the least squares uses: the indexed ones up to limit (degrees)
+  // and not left out that are unambiguous (and, with cleanOnly, have a clean
+  // position, line_sticks.hpp), while at least P + 2 of them remain; else
+  // every indexed one up to limit and not left out.
+  std::vector<bool> Chosen(const std::vector<Stick>& sticks, const std::vector<PeakMatch>& matches, double limit,
+                           const std::vector<bool>& leftOut, bool cleanOnly) const {
+    std::vector<bool> clean(matches.size(), false), indexed(matches.size(), false);
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < matches.size(); ++k) {
+      indexed[k] = matches[k].stick >= 0 && peaks_[k].twoTheta <= limit && !leftOut[k];
+      clean[k] = indexed[k] && !matches[k].ambiguous &&
+                 (!cleanOnly || sticks[static_cast<std::size_t>(matches[k].stick)].fitted);
+      count += clean[k];
     }
-    if (!(s.a > 0.0 && std::isfinite(s.a) && (!problem.hasC || (s.c > 0.0 && std::isfinite(s.c))) &&
-          std::isfinite(s.zero)))
-      return "diverged (a = " + ShortestText(s.a) + ", c = " + ShortestText(s.c) + ", zero = " + ShortestText(s.zero) +
-             ")";
-    for (std::size_t k = 0; k < match.size(); ++k)
-      if (match[k] >= 0 &&
-          !std::isfinite(problem.twoTheta(match[k], s)))
-        return "diverged (a = " + ShortestText(s.a) + " puts an indexed line beyond 2theta = 180)";
-    if (converged) return {};
+    return count >= free_.size() + 2 ? clean : indexed;
   }
-}
 
-// The indexed and unindexed peaks at s.
-void Describe(const Problem& problem, const std::vector<int>& match, const State& s, RefinementResult& result) {
-  result.indexed.clear();
-  result.unindexed.clear();
-  for (std::size_t k = 0; k < match.size(); ++k) {
-    const double observed = problem.observed[k];
-    if (match[k] < 0) {
-      result.unindexed.push_back(observed);
-      continue;
+  double Position(const Stick& stick, const State& s) const {
+    const double lambda = ComponentWavelength(setup_, stick.component);
+    return LineTwoTheta(lines_[static_cast<std::size_t>(stick.line)], s.a, s.c, lambda) + s.zero;
+  }
+
+  // Jacobian and residuals obs - calc of the chosen peaks at s.
+  void Linearise(const std::vector<Stick>& sticks, const std::vector<PeakMatch>& matches, const std::vector<bool>& chosen,
+                 const State& s, Eigen::MatrixXd& jacobian, Eigen::VectorXd& residuals) const {
+    std::size_t n = 0;
+    for (bool c : chosen) n += c;
+    jacobian.resize(static_cast<Eigen::Index>(n), static_cast<Eigen::Index>(free_.size()));
+    residuals.resize(static_cast<Eigen::Index>(n));
+    Eigen::Index row = 0;
+    for (std::size_t k = 0; k < matches.size(); ++k) {
+      if (!chosen[k]) continue;
+      const Stick& stick = sticks[static_cast<std::size_t>(matches[k].stick)];
+      const ScalableLine& line = lines_[static_cast<std::size_t>(stick.line)];
+      const std::array<double, 2> slopes = LineSlopes(line, s.a, s.c, ComponentWavelength(setup_, stick.component));
+      for (std::size_t j = 0; j < free_.size(); ++j)
+        jacobian(row, static_cast<Eigen::Index>(j)) = free_[j] == kZero ? 1.0 : slopes[static_cast<std::size_t>(free_[j])];
+      residuals(row) = peaks_[k].twoTheta - Position(stick, s);
+      ++row;
     }
-    const ScalableLine& line = problem.line(match[k]);
-    IndexedPeak peak;
-    peak.observed = observed;
-    peak.calculated = problem.twoTheta(match[k], s);
-    peak.secondWavelength = problem.wavelengthOf(match[k]) != problem.wavelength;
-    peak.difference = observed - peak.calculated;
-    peak.index = line.index;
-    peak.multiplicity = line.multiplicity;
-    peak.d = 1.0 / LineQ(line, s.a, s.c);
-    result.indexed.push_back(peak);
   }
-}
 
-std::string CheckRequest(const std::vector<double>& observed, const CalculationInputs& inputs,
-                         const LineOptions& lineOptions, const RefineOptions& options) {
-  const bool icosahedral = inputs.system == CrystalSystem::Icosahedral;
-  for (double t : observed)
-    if (!(t > 0.0 && t < 180.0)) return "observed 2theta " + ShortestText(t) + " is not above 0 and below 180 degrees";
-  if (!(inputs.a > 0.0 && std::isfinite(inputs.a))) return "a " + ShortestText(inputs.a) + " is not above 0";
-  if (!icosahedral && !(inputs.c > 0.0 && std::isfinite(inputs.c)))
-    return "c " + ShortestText(inputs.c) + " is not above 0";
-  if (!(inputs.wavelength > 0.0 && std::isfinite(inputs.wavelength)))
-    return "wavelength " + ShortestText(inputs.wavelength) + " is not above 0";
-  if (const std::string problem = CheckLineOptions(lineOptions); !problem.empty()) return problem;
-  if (!(options.tolerance > 0.0 && options.tolerance < 180.0))
-    return "index tolerance " + ShortestText(options.tolerance) + " is not above 0 and below 180 degrees";
-  if (options.maxIterations < 1) return "iterations " + std::to_string(options.maxIterations) + " is not at least 1";
-  if (!std::isfinite(options.zero)) return "zero shift is not a number";
-  if (!(options.secondWavelength >= 0.0 && std::isfinite(options.secondWavelength)))
-    return "second wavelength " + ShortestText(options.secondWavelength) + " is not 0 or above";
-  if (options.refineC && icosahedral) return "c cannot be refined: the icosahedral system has no c";
-  if (!options.refineA && !options.refineC && !options.refineZero) return "nothing to refine";
-  if (observed.size() < 3) return "fewer than 3 peaks";
-  return {};
-}
-
-// Indexing and refinement from begin; on failure the result keeps the start
-// values it came with and the indexing at begin.
-RefinementResult RefineFrom(const Problem& problem, const State& begin, const RefineOptions& options,
-                            RefinementResult result) {
-  const std::vector<double>& observed = problem.observed;
-  const std::size_t needed = std::max<std::size_t>(3, problem.free.size() + 1);
-
-  std::vector<int> match = IndexPeaks(observed, Positions(problem, begin), options.tolerance);
-  Describe(problem, match, begin, result);
-  State s = begin;
-  bool settled = false;
-  std::string error;
-  for (int round = 0; round < kMaxIndexingRounds && !settled && error.empty(); ++round) {
-    const std::size_t indexed = CountIndexed(match);
-    if (indexed < needed) {
-      error = "only " + std::to_string(indexed) + " of " + std::to_string(observed.size()) +
-              " peaks indexed within " + ShortestText(options.tolerance) + " degrees; " +
-              std::to_string(problem.free.size()) + " refined parameters need at least " + std::to_string(needed);
-      break;
+  // |residual| / (1 - leverage) of every indexed peak at s: its residual were
+  // it left out of the fit (the peaks outside have no leverage on it).
+  std::vector<double> Deleted(const std::vector<Stick>& sticks, const std::vector<PeakMatch>& matches,
+                                  const std::vector<bool>& chosen, const State& s) const {
+    Eigen::MatrixXd jacobian;
+    Eigen::VectorXd residuals;
+    Linearise(sticks, matches, chosen, s, jacobian, residuals);
+    const Eigen::VectorXd leverage = Leverages(jacobian * Scales(s).asDiagonal());
+    std::vector<double> out(matches.size(), 0.0);
+    Eigen::Index row = 0;
+    for (std::size_t k = 0; k < matches.size(); ++k) {
+      if (matches[k].stick < 0) continue;
+      const double r = std::fabs(peaks_[k].twoTheta - Position(sticks[static_cast<std::size_t>(matches[k].stick)], s));
+      const double h = chosen[k] ? std::min(leverage(row++), 0.999) : 0.0;
+      out[k] = r / (1.0 - h);
     }
-    error = GaussNewton(problem, match, s, options.maxIterations, result.iterations);
-    if (!error.empty()) break;
-    std::vector<int> again = IndexPeaks(observed, Positions(problem, s), options.tolerance);
-    settled = again == match;
-    match = std::move(again);
-  }
-  if (error.empty() && !settled) error = "did not converge: the indexing kept changing";
-  if (!error.empty()) {
-    result.error = error;
-    return result;  // the start values and their indexing
+    return out;
   }
 
-  // Standard uncertainties at the solution.
-  std::vector<std::vector<double>> jacobian;
-  std::vector<double> residuals;
-  Linearise(problem, match, s, jacobian, residuals);
-  const NormalSolution final = SolveNormalEquations(jacobian, residuals, Scales(problem, s));
-  if (final.undetermined >= 0) {
-    result.error = Undetermined(problem.free[static_cast<std::size_t>(final.undetermined)]);
-    return result;
+  Eigen::VectorXd Scales(const State& s) const {
+    Eigen::VectorXd scale(static_cast<Eigen::Index>(free_.size()));
+    for (std::size_t j = 0; j < free_.size(); ++j)
+      scale(static_cast<Eigen::Index>(j)) = free_[j] == kA ? s.a : free_[j] == kC ? s.c : 1.0;
+    return scale;
   }
-  const double sumSquares = std::inner_product(residuals.begin(), residuals.end(), residuals.begin(), 0.0);
-  const double variance = sumSquares / static_cast<double>(residuals.size() - problem.free.size());
-  const std::size_t p = problem.free.size();
-  double* su[] = {&result.aSu, &result.cSu, &result.zeroSu};
-  for (std::size_t j = 0; j < p; ++j) *su[problem.free[j]] = std::sqrt(variance * final.covariance[j * p + j]);
-  result.a = s.a;
-  result.c = s.c;
-  result.zero = s.zero;
-  Describe(problem, match, s, result);
 
-  // F(N): the lines up to the last observed peak, each once (at the first wavelength).
-  const std::vector<double> positions = Positions(problem, s);
-  const double last = observed.back();
-  const auto possible = std::count_if(positions.begin(), positions.begin() + static_cast<std::ptrdiff_t>(problem.lines.size()),
-                                      [last](double t) { return t <= last; });
-  double sumDifferences = options.tolerance * static_cast<double>(result.unindexed.size());
-  for (const IndexedPeak& peak : result.indexed) sumDifferences += std::fabs(peak.difference);
-  const double mean = std::max(sumDifferences / static_cast<double>(observed.size()), 1e-6);
-  result.meanDifference = mean;
-  result.possibleLines = static_cast<int>(possible);
-  result.figureOfMerit = static_cast<double>(observed.size()) / static_cast<double>(std::max<long>(possible, 1)) / mean;
-  return result;
-}
+  // Gauss-Newton on a fixed indexing, from s, in at most maxIterations
+  // steps; counts them in iterations.
+  std::string Solve(const std::vector<Stick>& sticks, const std::vector<PeakMatch>& matches,
+                    const std::vector<bool>& chosen, State& s, int& iterations) const {
+    Eigen::MatrixXd jacobian;
+    Eigen::VectorXd residuals;
+    for (int steps = 0;; ++steps) {
+      if (steps >= settings_.maxIterations)
+        return "did not converge in " + std::to_string(settings_.maxIterations) + " iterations";
+      Linearise(sticks, matches, chosen, s, jacobian, residuals);
+      const LinearSolution step = SolveLeastSquares(jacobian, residuals, Scales(s));
+      if (step.undetermined >= 0) return Undetermined(free_[static_cast<std::size_t>(step.undetermined)]);
+      ++iterations;
+      bool converged = true;
+      for (std::size_t j = 0; j < free_.size(); ++j) {
+        const int p = free_[j];
+        const double shift = step.shift(static_cast<Eigen::Index>(j));
+        s[p] += shift;
+        converged = converged && std::fabs(shift) <= (p == kZero ? 1e-9 : 1e-10 * std::fabs(s[p]));
+      }
+      if (!(s.a > 0.0 && std::isfinite(s.a) && (!settings_.hasC || (s.c > 0.0 && std::isfinite(s.c))) &&
+            std::isfinite(s.zero)))
+        return "diverged (a = " + ShortestText(s.a) + ", c = " + ShortestText(s.c) + ", zero = " + ShortestText(s.zero) +
+               ")";
+      for (std::size_t k = 0; k < matches.size(); ++k)
+        if (chosen[k] && !std::isfinite(Position(sticks[static_cast<std::size_t>(matches[k].stick)], s)))
+          return "diverged (a = " + ShortestText(s.a) + " puts an indexed line beyond 2theta = 180)";
+      if (converged) return {};
+    }
+  }
 
-// A refinement that failed for want of the right indexing, or left more than
-// a tenth of the peaks unindexed, may have started too far off. One whose
-// normal matrix is singular lacks peaks that fix a parameter: a search would
-// only find lines that fit by chance.
-bool WorthASearch(const RefinementResult& r, std::size_t peaks) {
-  if (!r.error.empty()) return !r.error.starts_with(kSingular);
-  return r.unindexed.size() * 10 > peaks;
+  // The first bound the refined values run past, or an empty string.
+  std::string Bounds(const State& s) const {
+    struct Bound {
+      int p;
+      double low, high;
+      const char* unit;
+    };
+    const Bound bounds[] = {{kA, settings_.aLow, settings_.aHigh, " A"},
+                            {kC, settings_.cLow, settings_.cHigh, " A"},
+                            {kZero, settings_.zeroLow, settings_.zeroHigh, " degrees"}};
+    for (int p : free_) {
+      const Bound& b = bounds[p];
+      const double slack = p == kZero ? 1e-9 : 1e-9 * std::fabs(s[p]);
+      if (s[p] < b.low - slack || s[p] > b.high + slack)
+        return std::string(kParameterNames[p]) + " = " + ShortestText(s[p]) + b.unit + kPastBound +
+               ShortestText(s[p] < b.low ? b.low : b.high) + b.unit + " (from " + ShortestText(b.low) + " to " +
+               ShortestText(b.high) + b.unit + ")";
+    }
+    return {};
+  }
+
+ private:
+  const std::vector<ScalableLine>& lines_;
+  const std::vector<ObservedPeak>& peaks_;
+  const std::vector<double>& shares_;
+  WavelengthSetup setup_;
+  RefineSettings settings_;
+  std::vector<int> free_;
+  double minShare_ = 0.0;
+  double width_ = 0.0;
+};
+
+// The standard uncertainties of the fit of cell (its matches and peaks in the
+// fit) at s; error set when a parameter is not determined.
+RefinedCell Uncertainties(const Fit& fit, const RefinedCell& cell, const State& s) {
+  RefinedCell out;
+  Eigen::MatrixXd jacobian;
+  Eigen::VectorXd residuals;
+  fit.Linearise(cell.sticks, cell.matches, cell.inFit, s, jacobian, residuals);
+  const LinearSolution solution = SolveLeastSquares(jacobian, residuals, fit.Scales(s));
+  if (solution.undetermined >= 0) {
+    out.error = Undetermined(fit.free()[static_cast<std::size_t>(solution.undetermined)]);
+    return out;
+  }
+  const std::size_t p = fit.free().size();
+  const double dof = static_cast<double>(residuals.size()) - static_cast<double>(p);
+  const double variance = dof > 0.0 ? residuals.squaredNorm() / dof : 0.0;
+  double* su[] = {&out.aSu, &out.cSu, &out.zeroSu};
+  for (std::size_t j = 0; j < p; ++j)
+    *su[fit.free()[j]] =
+        std::sqrt(variance * solution.covariance(static_cast<Eigen::Index>(j), static_cast<Eigen::Index>(j)));
+  return out;
 }
 
 }  // namespace
 
-RefinementResult RefineLattice(const std::vector<double>& observedTwoTheta, const CalculationInputs& inputs,
-                               const std::vector<ReflectionRecord>& records, const LineOptions& lineOptions,
-                               const RefineOptions& options) {
-  RefinementResult result;
-  const State start{inputs.a, inputs.c, options.zero};
-  result.a = start.a;
-  result.c = start.c;
-  result.zero = start.zero;
-  result.error = CheckRequest(observedTwoTheta, inputs, lineOptions, options);
-  if (!result.error.empty()) return result;
+RefinedCell RefineCell(const std::vector<ScalableLine>& lines, const std::vector<ObservedPeak>& peaks,
+                       const std::vector<double>& peakShares, const WavelengthSetup& setup, double a, double c,
+                       double zero, const RefineSettings& settings) {
+  RefinedCell out;
+  Fit fit(lines, peaks, peakShares, setup, settings);
+  State s{a, c, zero};
+  out.a = a, out.c = c, out.zero = zero;
+  const std::size_t p = fit.free().size();
+  if (p == 0 || peaks.empty()) return out;
+  const std::size_t needed = std::max<std::size_t>(3, p + 1);
 
-  std::vector<double> observed = observedTwoTheta;
-  std::sort(observed.begin(), observed.end());
-  CalculationResult run;
-  if (records.empty()) {
-    run = RunCalculation(inputs);
-    if (run.status != RunStatus::Completed) {
-      result.error = "the calculation failed: " + run.error;
-      return result;
-    }
-  }
-  const ScalableLines lines = BuildScalableLines(records.empty() ? run.records : records, inputs, lineOptions);
-  if (!lines.error.empty()) {
-    result.error = lines.error;
-    return result;
-  }
+  // The highest angle whose peaks a relative error u of the cell leaves within
+  // half the tolerance: 2 tan(theta) u = tolerance / 2 (radians), but at least
+  // the lowest P + 2 peaks.
+  auto limitFor = [&](double u) {
+    const double limit = u > 0.0 ? 2.0 * std::atan(settings.tolerance * kDegree / (4.0 * u)) / kDegree : 180.0;
+    return std::max(limit, peaks[std::min(peaks.size(), p + 2) - 1].twoTheta);
+  };
+  double limit = limitFor(settings.startUncertainty);
+  bool cleanOnly = false;
+  out.outlier.assign(peaks.size(), false);
+  auto choose = [&] { out.inFit = fit.Chosen(out.sticks, out.matches, limit, out.outlier, cleanOnly); };
 
-  Problem problem{lines.lines, observed, inputs.wavelength, inputs.system != CrystalSystem::Icosahedral, {},
-                  options.secondWavelength};
-  if (options.refineA) problem.free.push_back(kA);
-  if (options.refineC) problem.free.push_back(kC);
-  if (options.refineZero) problem.free.push_back(kZero);
-  const RefinementResult first = RefineFrom(problem, start, options, result);
-  if (options.searchRange > 0.0 && (options.refineA || options.refineC) && WorthASearch(first, observed.size())) {
-    // A rough start: look for a better one on a grid and refine from there.
-    const StartSearch search{options.searchRange, options.tolerance, options.refineA, options.refineC, problem.hasC};
-    const StartFound found =
-        FindRefinementStart(lines.lines, observed, inputs.wavelength, start.a, start.c, start.zero, search);
-    if (found.a != start.a || found.c != start.c) {
-      RefinementResult second = RefineFrom(problem, {found.a, found.c, start.zero}, options, result);
-      if (second.error.empty() && (!first.error.empty() || second.indexed.size() > first.indexed.size()))
-        return second;
+  // Fits and indexes again until the indexing stays; false (with the error)
+  // when a fit fails or too few peaks are indexed (tooFew set).
+  bool tooFew = false;
+  auto settle = [&] {
+    for (int round = 0; round < kMaxIndexingRounds; ++round) {
+      const auto used = static_cast<std::size_t>(std::count(out.inFit.begin(), out.inFit.end(), true));
+      if (used < needed) {
+        out.error = "only " + std::to_string(used) + " of " + std::to_string(peaks.size()) + " peaks indexed within " +
+                    ShortestText(settings.tolerance) + " degrees; " + std::to_string(p) +
+                    " refined parameters need at least " + std::to_string(needed);
+        tooFew = true;
+        return false;
+      }
+      const State before = s;
+      out.error = fit.Solve(out.sticks, out.matches, out.inFit, s, out.iterations);
+      if (!out.error.empty()) return false;
+      std::vector<Stick> sticks;
+      std::vector<PeakMatch> matches;
+      fit.Index(s, sticks, matches);
+      bool same = true;
+      for (std::size_t k = 0; k < matches.size() && same; ++k) {
+        const PeakMatch& m = matches[k];
+        const PeakMatch& was = out.matches[k];
+        same = (m.stick < 0) == (was.stick < 0) && m.ambiguous == was.ambiguous &&
+               (m.stick < 0 || (sticks[static_cast<std::size_t>(m.stick)].line ==
+                                    out.sticks[static_cast<std::size_t>(was.stick)].line &&
+                                sticks[static_cast<std::size_t>(m.stick)].component ==
+                                    out.sticks[static_cast<std::size_t>(was.stick)].component));
+      }
+      out.sticks = std::move(sticks);
+      out.matches = std::move(matches);
+      choose();
+      // A cell that hardly moves is settled even if a peak keeps changing
+      // between two lines (or in and out of the fit).
+      const bool still = std::fabs(s.a - before.a) <= 1e-6 * s.a && std::fabs(s.c - before.c) <= 1e-6 * std::fabs(s.c) &&
+                         std::fabs(s.zero - before.zero) <= 1e-4;
+      if (same || (still && round > 0)) return true;
     }
+    // An indexing that keeps changing goes round between near-equal
+    // assignments: the last is kept; the figures of merit judge it.
+    return true;
+  };
+
+  fit.Index(s, out.sticks, out.matches);
+  choose();
+  auto nextPeak = [&] {
+    const auto next = std::upper_bound(peaks.begin(), peaks.end(), limit,
+                                       [](double t, const ObservedPeak& q) { return t < q.twoTheta; });
+    return next == peaks.end() ? 180.0 : next->twoTheta;
+  };
+  // From the low angles out, as far as the cell's uncertainty allows and one
+  // peak further at least; too few indexed peaks at the start reach further.
+  // The first few low-angle peaks hardly tell a zero shift from a change of
+  // the cell: the zero shift waits for the first widening.
+  const bool hold = settings.startUncertainty > 0.0 && settings.refineZero && p > 1;
+  fit.HoldZero(hold);
+  for (;;) {
+    if (!settle()) {
+      if (!tooFew || limit >= peaks.back().twoTheta || out.iterations > 0) return out;
+      tooFew = false;
+      out.error.clear();
+      limit = nextPeak();
+      choose();
+      continue;
+    }
+    fit.Narrow(out.sticks, out.matches, out.inFit, s);
+    fit.HoldZero(false);
+    if (limit >= peaks.back().twoTheta) break;
+    const RefinedCell now = Uncertainties(fit, out, s);
+    const double u = 3.0 * std::max(now.aSu / s.a, settings.hasC ? now.cSu / s.c : 0.0) + 1e-6;
+    limit = std::max(limitFor(u), nextPeak());
+    choose();
   }
-  return first;
+  // Then the clean positions alone, without the peaks far off their lines:
+  // each peak's residual were it left out of the fit, r / (1 - h) with h its
+  // leverage (a wrong line far out pulls the fit to itself), beyond 4 sigma
+  // of those residuals (from their median), at least a tenth of the tolerance.
+  cleanOnly = true;
+  choose();
+  for (int round = 0; round <= kMaxOutlierRounds; ++round) {
+    if (!settle()) return out;
+    const std::vector<double> misses = fit.Deleted(out.sticks, out.matches, out.inFit, s);
+    std::vector<double> fitted;
+    for (std::size_t k = 0; k < peaks.size(); ++k)
+      if (out.inFit[k]) fitted.push_back(misses[k]);
+    const auto middle = fitted.begin() + static_cast<std::ptrdiff_t>(fitted.size() / 2);
+    std::nth_element(fitted.begin(), middle, fitted.end());
+    const double cut = std::max(4.0 * 1.4826 * *middle, 0.1 * settings.tolerance);
+    std::vector<bool> outlier(peaks.size(), false);
+    for (std::size_t k = 0; k < peaks.size(); ++k) outlier[k] = out.matches[k].stick >= 0 && misses[k] > cut;
+    if (outlier == out.outlier) break;
+    out.outlier = std::move(outlier);
+    choose();
+  }
+  out.a = s.a, out.c = s.c, out.zero = s.zero;
+  if (std::string bound = fit.Bounds(s); !bound.empty()) {
+    out.error = bound;
+    return out;
+  }
+  const RefinedCell final = Uncertainties(fit, out, s);
+  out.error = final.error;
+  out.aSu = final.aSu, out.cSu = final.cSu, out.zeroSu = final.zeroSu;
+  return out;
 }
 
 }  // namespace lumora

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "powder/powder_files.hpp"
+#include "powder/refinement_output.hpp"
 
 namespace lumora {
 
@@ -30,7 +31,11 @@ QVariant PowderLineModel::data(const QModelIndex& index, int role) const {
   switch (index.column()) {
     case 0: return QString::number(line.twoTheta, 'f', 4);
     case 1: return QString::number(line.d, 'f', 5);
-    case 2: return line.multiplicity;
+    case 2:
+      // A loop box that cut the line's orbits: the complete multiplicity too.
+      if (line.completeMultiplicity > line.multiplicity)
+        return QStringLiteral("%1 of %2 (incomplete)").arg(line.multiplicity).arg(line.completeMultiplicity);
+      return line.multiplicity;
     case 3: return QString::number(line.intensity, 'f', 3);
     case 4: return QString::fromStdString(IndexText(line.indices.front(), nDim_, " "));
   }
@@ -44,7 +49,7 @@ QVariant PowderLineModel::headerData(int section, Qt::Orientation orientation, i
   return section >= 0 && section < 5 ? QString::fromUtf8(titles[section]) : QVariant();
 }
 
-void PeakModel::setPeaks(const std::vector<double>& twoTheta, const RefinementResult* refinement, int nDim) {
+void PeakModel::setPeaks(const std::vector<double>& twoTheta, const IndexingResult* refinement, int nDim) {
   beginResetModel();
   nDim_ = nDim;
   indexed_ = refinement ? refinement->indexed : std::vector<IndexedPeak>{};
@@ -74,7 +79,10 @@ QVariant PeakModel::data(const QModelIndex& index, int role) const {
     case 3: return QString::number(row.match->d, 'f', 5);
     case 4:
       return QString::fromStdString(IndexText(row.match->index, nDim_, " ")) +
-             (row.match->secondWavelength ? QStringLiteral("  K\u03b12") : QString());
+             (row.match->component == StickComponent::KAlpha1
+                  ? QString()
+                  : QStringLiteral("  ") + QString::fromStdString(ComponentName(row.match->component))) +
+             (row.match->ambiguous ? QStringLiteral("  ambiguous") : QString());
     case 5: return row.match->multiplicity;
   }
   return {};

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "powder/powder_lines.hpp"
-#include "powder/powder_refinement.hpp"
+#include "powder/powder_indexing.hpp"
 
 namespace lumora {
 
@@ -30,7 +30,7 @@ class PeakModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   using QAbstractTableModel::QAbstractTableModel;
-  void setPeaks(const std::vector<double>& twoTheta, const RefinementResult* refinement, int nDim);
+  void setPeaks(const std::vector<double>& twoTheta, const IndexingResult* refinement, int nDim);
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;

@@ -1,8 +1,6 @@
 #include "powder/powder_window.hpp"
 #include "ui/worker_result.hpp"
 
-#include "powder/measured_formats.hpp"
-
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -40,6 +38,7 @@
 #include <filesystem>
 
 #include "powder/measured_formats.hpp"
+#include "inputs/parameters.hpp"
 #include "ui/dialogs.hpp"
 #include "ui/window_preferences.hpp"
 #include "common/file_io.hpp"
@@ -51,6 +50,8 @@
 #include "powder/powder_plot_widget.hpp"
 #include "powder/powder_tables.hpp"
 #include "powder/refinement_output.hpp"
+#include "powder/indexing_lines.hpp"
+#include "reflections/emission_lines.hpp"
 
 namespace lumora {
 namespace {
@@ -83,7 +84,7 @@ PowderWindow::PowderWindow(const AppPaths& paths, QWidget* parent) : QMainWindow
   buildControls();
   buildMenus();
   connect(&computeWatcher_, &QFutureWatcher<Computed>::finished, this, &PowderWindow::onComputed);
-  connect(&refineWatcher_, &QFutureWatcher<RefinementResult>::finished, this, &PowderWindow::onRefined);
+  connect(&refineWatcher_, &QFutureWatcher<IndexingResult>::finished, this, &PowderWindow::onRefined);
   resize(1100, 720);
   loadPreferences();
   refreshScene(false);
@@ -257,10 +258,25 @@ void PowderWindow::buildControls() {
   which->addWidget(chkRefineA_);
   which->addWidget(chkRefineC_);
   which->addWidget(chkRefineZero_);
+  cmbWavelengthModel_ = new QComboBox(refineBox);
+  cmbWavelengthModel_->setObjectName(Q(input::kWavelengthModel.field));
+  cmbWavelengthModel_->addItems({QStringLiteral("K\u03b11 + K\u03b12"), QStringLiteral("K\u03b11 only")});
+  cmbWavelengthModel_->setToolTip(QStringLiteral(
+      "Where the peaks of the anode lie: at the K\u03b11 and K\u03b12 positions, or at K\u03b11 alone (a "
+      "monochromated beam). A typed wavelength is one line."));
+  btIndex_ = new QPushButton(QStringLiteral("Index"), refineBox);
+  btIndex_->setObjectName(QStringLiteral("btIndex"));
+  btIndex_->setToolTip(QStringLiteral("Search a from 1.5 to 12 \u00c5 (and c from 2 to 40 \u00c5) without a start"));
+  btIndex_->setEnabled(false);
+  connect(btIndex_, &QPushButton::clicked, this, &PowderWindow::indexAbInitio);
   btRefine_ = new QPushButton(QStringLiteral("Index && Refine"), refineBox);
   btRefine_->setObjectName(QStringLiteral("btRefine"));
+  btRefine_->setToolTip(QStringLiteral("Search every cell within 2 % of the main window's a (and c)"));
   btRefine_->setEnabled(false);
   connect(btRefine_, &QPushButton::clicked, this, &PowderWindow::refine);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(btIndex_);
+  buttons->addWidget(btRefine_);
   lblRefined_ = new QLabel(refineBox);
   lblRefined_->setObjectName(QStringLiteral("lblRefined"));
   lblRefined_->setWordWrap(true);
@@ -270,11 +286,21 @@ void PowderWindow::buildControls() {
   btUseRefined_->setToolTip(QStringLiteral("Put the refined a (and c) into the main window and run it again"));
   btUseRefined_->setEnabled(false);
   connect(btUseRefined_, &QPushButton::clicked, this, &PowderWindow::useRefined);
+  btUseAnyway_ = new QPushButton(QStringLiteral("Use Anyway"), refineBox);
+  btUseAnyway_->setObjectName(QStringLiteral("btUseAnyway"));
+  btUseAnyway_->setToolTip(QStringLiteral("The indexing is not reliable: allow its constants to be used all the same"));
+  btUseAnyway_->setVisible(false);
+  connect(btUseAnyway_, &QPushButton::clicked, this, [this] {
+    useAnyway_ = true;
+    refreshPeaks();
+  });
   refineForm->addRow(QStringLiteral("Tolerance (\u00b0)"), tfIndexTolerance_);
   refineForm->addRow(QStringLiteral("Refine"), which);
-  refineForm->addRow(btRefine_);
+  refineForm->addRow(QStringLiteral("Wavelengths"), cmbWavelengthModel_);
+  refineForm->addRow(buttons);
   refineForm->addRow(lblRefined_);
   refineForm->addRow(btUseRefined_);
+  refineForm->addRow(btUseAnyway_);
   // The steps of indexing a measurement first, the settings of the calculation below.
   for (QGroupBox* box : {measuredBox, refineBox, plotBox, profileBox, linesBox}) column->addWidget(box);
   column->addStretch(1);
@@ -391,9 +417,10 @@ int PowderWindow::nDim() const { return run_.result ? run_.result->lattice.nDim 
 void PowderWindow::setRun(Run run) {
   const bool first = !run_.result;
   run_ = std::move(run);
-  refinement_.reset();
+  clearRefinement();
   fitted_.reset();
   chkRefineC_->setEnabled(HasAxisC(run_.inputs.system));
+  cmbWavelengthModel_->setEnabled(AnodeEmissionLines(run_.anodeIndex).has_value());
   if (first && run_.result) {
     // The profile starts on the run's 2 theta range; later runs keep what the user set.
     tfMin_->setText(Shortest(std::max(2.0 * run_.inputs.thetaLow, 0.01)));
@@ -457,6 +484,15 @@ bool PowderWindow::recalculate() {
     auto lines = std::make_shared<PowderLines>(BuildPowderLines(
         run.result->records, run.intensities ? &run.intensities->intensity : nullptr, run.inputs.wavelength, fields.lines));
     ScaleLinesToPercent(lines->lines);
+    // A loop box may cut orbits: a complete run says which lines it cut.
+    if (!run.inputs.completeLoops) {
+      CalculationInputs complete = run.inputs;
+      complete.completeLoops = true;
+      RunControl control;
+      control.maxRecords = kMaxIndexingReflections;
+      const CalculationResult whole = RunCalculation(complete, control);
+      if (whole.status == RunStatus::Completed) CountCompleteOrbits(lines->lines, whole.records, fields.lines);
+    }
     out.profile = ComputeProfile(lines->lines, fields.profile);  // with the zero shift
     out.lines = std::move(lines);
     out.zero = fields.zero;
@@ -494,6 +530,7 @@ void PowderWindow::onComputed() {
   fit_ = measured_ ? FitScaleAndBackground(profile_, *measured_) : ScaleAndBackground{1.0, 0.0};
   if (!(fit_.scale > 0.0)) fit_ = {1.0, 0.0};
   btRefine_->setEnabled(measured_ && peaks_.size() >= 3 && lines_ && !lines_->lines.empty());
+  btIndex_->setEnabled(btRefine_->isEnabled());
   refreshScene(true);
   if (pending_) {
     pending_ = false;
@@ -595,7 +632,7 @@ bool PowderWindow::openMeasured(const QString& path, int range) {
   tfMax_->setText(Shortest(std::min(m.twoTheta.back(), 179.99)));
   tfStep_->setText(QString::number(step, 'g', 4));
   btFindPeaks_->setEnabled(true);
-  refinement_.reset();
+  clearRefinement();
   findPeaks();
   recalculate();
   return true;
@@ -611,22 +648,26 @@ void PowderWindow::findPeaks() {
     showMessage(QStringLiteral("Smoothing: %1").arg(QString::fromStdString(problem)));
     return;
   }
+  foundPeaks_ = FindPeaks(*measured_, options);
   std::vector<double> found;
-  for (const MeasuredPeak& peak : FindPeaks(*measured_, options)) found.push_back(peak.twoTheta);
+  for (const MeasuredPeak& peak : foundPeaks_) found.push_back(peak.twoTheta);
   setPeaks(std::move(found));
 }
 
 void PowderWindow::setPeaks(std::vector<double> twoTheta) {
   std::sort(twoTheta.begin(), twoTheta.end());
   peaks_ = std::move(twoTheta);
-  refinement_.reset();
-  refreshPeaks();
+  clearRefinement();
 }
 
 void PowderWindow::refreshPeaks() {
   peakModel_->setPeaks(peaks_, refinement_ ? &*refinement_ : nullptr, nDim());
-  btRefine_->setEnabled(measured_ && peaks_.size() >= 3 && lines_ && !lines_->lines.empty());
-  btUseRefined_->setEnabled(refinement_ && refinement_->error.empty());
+  btRefine_->setEnabled(measured_ && peaks_.size() >= 3 && lines_ && !lines_->lines.empty() &&
+                        !refineWatcher_.isRunning());
+  btIndex_->setEnabled(btRefine_->isEnabled());
+  // An unreliable indexing's constants only after an explicit "Use Anyway".
+  btUseRefined_->setEnabled(refinement_ && (refinement_->reliable || useAnyway_));
+  btUseAnyway_->setVisible(refinement_ && !refinement_->reliable && !useAnyway_);
   if (!refinement_) {
     lblRefined_->setText(QStringLiteral("%1 peaks").arg(peaks_.size()));
     txtRefinement_->clear();
@@ -657,7 +698,16 @@ void PowderWindow::togglePeak(double twoTheta) {
   setPeaks(std::move(more));
 }
 
-void PowderWindow::refine() {
+void PowderWindow::clearRefinement() {
+  refinement_.reset();
+  useAnyway_ = false;
+  refreshPeaks();
+}
+
+void PowderWindow::refine() { startIndexing(false); }
+void PowderWindow::indexAbInitio() { startIndexing(true); }
+
+void PowderWindow::startIndexing(bool abInitio) {
   if (!run_.result || refineWatcher_.isRunning()) return;
   if (peaks_.size() < 3) {
     showMessage(QStringLiteral("Indexing needs at least 3 peaks; %1 found.").arg(peaks_.size()));
@@ -665,13 +715,14 @@ void PowderWindow::refine() {
   }
   const std::optional<FieldValues> values = readFields();
   if (!values) return;
-  RefineOptions options;
+  IndexingOptions options;
   const QString toleranceText = tfIndexTolerance_->text().replace(QLatin1Char(','), QLatin1Char('.'));
   const std::optional<double> tolerance = ParseNumber(toleranceText.toStdString());
   if (!tolerance || !input::kIndexTolerance.range.Contains(*tolerance)) {
     showMessage(QStringLiteral("Tolerance: \"%1\" must be a number of degrees above 0 and at most 10.").arg(tfIndexTolerance_->text()));
     return;
   }
+  options.abInitio = abInitio;
   options.tolerance = *tolerance;
   options.refineA = chkRefineA_->isChecked();
   options.refineC = chkRefineC_->isChecked() && HasAxisC(run_.inputs.system);
@@ -681,60 +732,97 @@ void PowderWindow::refine() {
     showMessage(QStringLiteral("Choose at least one of a, c and the zero shift to refine."));
     return;
   }
-  CalculationInputs inputs = run_.inputs;
-  inputs.wavelength = wavelength();
-  if (values->profile.doublet) {
-    // A resolved doublet's peaks are found on K-alpha1, and its K-alpha2 peaks are indexed as such.
-    inputs.wavelength = (*values->profile.doublet)[0];
-    options.secondWavelength = (*values->profile.doublet)[1];
+  if (measured_) {
+    options.measuredLow = measured_->twoTheta.front();
+    options.measuredHigh = measured_->twoTheta.back();
   }
-  lblStatus_->setText(QStringLiteral("indexing and refining ..."));
-  refinedWith_ = options;
-  refinedWavelength_ = inputs.wavelength;
+  // The heights of the peaks found; a peak added by hand takes the pattern
+  // there over the lowest point within a degree.
+  std::vector<ObservedPeak> peaks;
+  for (const double t : peaks_) {
+    ObservedPeak peak{t, 0.0};
+    const auto found = std::find_if(foundPeaks_.begin(), foundPeaks_.end(),
+                                    [t](const MeasuredPeak& p) { return std::abs(p.twoTheta - t) < 1e-9; });
+    if (found != foundPeaks_.end()) {
+      peak.intensity = found->height;
+    } else if (measured_) {
+      const auto& x = measured_->twoTheta;
+      const auto& y = measured_->intensity;
+      const auto at = static_cast<std::size_t>(std::lower_bound(x.begin(), x.end(), t) - x.begin());
+      double lowest = y[std::min(at, y.size() - 1)];
+      for (std::size_t i = 0; i < x.size(); ++i)
+        if (std::abs(x[i] - t) <= 1.0) lowest = std::min(lowest, y[i]);
+      peak.intensity = std::max(y[std::min(at, y.size() - 1)] - lowest, 0.0);
+    }
+    peaks.push_back(peak);
+  }
+  options.peakWidth = TypicalPeakWidth(foundPeaks_);
+  const WavelengthModel model =
+      cmbWavelengthModel_->currentIndex() == 1 ? WavelengthModel::KAlpha1 : WavelengthModel::Doublet;
+  // A wavelength the measured file states, when it is used, is one line.
+  const bool fromFile = fileWavelength_ && chkFileWavelength_->isChecked();
+  const WavelengthSetup wavelength =
+      fromFile ? MakeWavelengthSetup(kTypedAnodeIndex, model, *fileWavelength_)
+               : MakeWavelengthSetup(run_.anodeIndex, model, run_.inputs.wavelength);
+  lblStatus_->setText(abInitio ? QStringLiteral("indexing without a start ...") : QStringLiteral("indexing and refining ..."));
   refinedRun_ = run_.result;
   btRefine_->setEnabled(false);
-  refineWatcher_.setFuture(QtConcurrent::run([result = run_.result, inputs, peaks = peaks_, lines = values->lines, options]() {
-    return RefineLattice(peaks, inputs, result->records, lines, options);
+  btIndex_->setEnabled(false);
+  refineWatcher_.setFuture(QtConcurrent::run([inputs = run_.inputs, model = run_.model, peaks, wavelength,
+                                              lines = values->lines, options]() {
+    return IndexPattern(peaks, inputs, model ? &*model : nullptr, wavelength, lines, options);
   }));
 }
 
 void PowderWindow::onRefined() {
   auto taken = TakeResult(refineWatcher_.future());
   if (const QString* thrown = std::get_if<QString>(&taken)) {
-    RefinementResult failed;
+    IndexingResult failed;
     failed.error = thrown->toStdString();
     taken = std::move(failed);
   }
-  RefinementResult result = std::get<RefinementResult>(std::move(taken));
+  IndexingResult result = std::get<IndexingResult>(std::move(taken));
   btRefine_->setEnabled(true);
+  btIndex_->setEnabled(true);
   if (refinedRun_ != run_.result) {  // a new run came meanwhile: the result belongs to the old one
-    lblStatus_->setText(QStringLiteral("the run changed while refining: refine again"));
+    lblStatus_->setText(QStringLiteral("the run changed while indexing: index again"));
     return;
   }
   if (!result.error.empty()) {
-    lblStatus_->setText(QStringLiteral("refinement failed"));
-    showMessage(QStringLiteral("The refinement gave no result: %1").arg(QString::fromStdString(result.error)));
+    lblStatus_->setText(QStringLiteral("indexing failed"));
+    showMessage(QStringLiteral("The indexing gave no result: %1").arg(QString::fromStdString(result.error)));
     return;
   }
   refinement_ = std::move(result);
-  const RefinementResult& r = *refinement_;
-  QString text = QStringLiteral("a = %1 \u00c5").arg(QString::fromStdString(ValueWithSu(r.a, r.aSu, 6)));
-  if (HasAxisC(run_.inputs.system))
-    text += QStringLiteral("\nc = %1 \u00c5").arg(QString::fromStdString(ValueWithSu(r.c, r.cSu, 6)));
-  text += QStringLiteral("\nzero = %1\u00b0").arg(QString::fromStdString(ValueWithSu(r.zero, r.zeroSu, 4)));
-  text += QStringLiteral("\n%1 of %2 peaks indexed, %3 = %4")
-              .arg(r.indexed.size())
-              .arg(peaks_.size())
-              .arg(QString::fromStdString(r.figureOfMeritName))
-              .arg(r.figureOfMerit, 0, 'f', 1);
+  useAnyway_ = false;
+  const IndexingResult& r = *refinement_;
+  QString text;
+  if (r.candidates.empty()) {
+    text = QStringLiteral("No reliable solution: %1").arg(QString::fromStdString(r.Refusal()));
+  } else {
+    if (!r.reliable)
+      text = QStringLiteral("No reliable solution (%1). Best candidate:\n").arg(QString::fromStdString(r.Refusal()));
+    text += QStringLiteral("a = %1 \u00c5").arg(QString::fromStdString(ValueWithSu(r.a, r.aSu, 6)));
+    if (HasAxisC(run_.inputs.system))
+      text += QStringLiteral("\nc = %1 \u00c5").arg(QString::fromStdString(ValueWithSu(r.c, r.cSu, 6)));
+    text += QStringLiteral("\nzero = %1\u00b0").arg(QString::fromStdString(ValueWithSu(r.zero, r.zeroSu, 4)));
+    text += QStringLiteral("\n%1 of %2 peaks indexed, W = %3 (C %4, F(N) %5, M(20) %6)")
+                .arg(r.indexed.size())
+                .arg(peaks_.size())
+                .arg(r.figures.merit, 0, 'f', 1)
+                .arg(r.figures.match, 0, 'f', 2)
+                .arg(r.figures.fN, 0, 'f', 1)
+                .arg(r.figures.m20, 0, 'f', 1);
+    text += QStringLiteral("\n%1").arg(QString::fromStdString(r.wavelength.Describe()));
+  }
   lblRefined_->setText(text);
-  lblStatus_->setText(QStringLiteral("refined in %1 iterations").arg(r.iterations));
-  txtRefinement_->setPlainText(QString::fromStdString(RefinementReport(r, refinedWith_, nDim(), refinedWavelength_)));
+  lblStatus_->setText(r.reliable ? QStringLiteral("indexed: reliable") : QStringLiteral("no reliable solution"));
+  txtRefinement_->setPlainText(QString::fromStdString(r.candidates.empty() ? r.Refusal() : IndexingReport(r, nDim())));
   refreshPeaks();
 }
 
 void PowderWindow::useRefined() {
-  if (!refinement_ || !refinement_->error.empty()) return;
+  if (!refinement_ || refinement_->candidates.empty() || !(refinement_->reliable || useAnyway_)) return;
   // The main window's run follows; the zero shift stays here, where it applies.
   tfZero_->setText(QString::number(refinement_->zero, 'f', 5));
   emit constantsChosen(refinement_->a, HasAxisC(run_.inputs.system) ? refinement_->c : kNaN);

@@ -17,7 +17,8 @@
 #include "powder/pattern_scale.hpp"
 #include "powder/powder_lines.hpp"
 #include "powder/powder_profile.hpp"
-#include "powder/powder_refinement.hpp"
+#include "powder/powder_indexing.hpp"
+#include "powder/peak_search.hpp"
 #include "reflections/calculation.hpp"
 
 class QCheckBox;
@@ -45,6 +46,8 @@ class PowderWindow : public QMainWindow {
     std::shared_ptr<const IntensityResult> intensities;  // null without a model
     CalculationInputs inputs;
     std::optional<std::array<double, 2>> kAlpha;  // the anode's doublet; none for a typed wavelength
+    int anodeIndex = -1;  // the classic anode list index; its emission lines model the indexing's peaks
+    std::optional<StructureModel> model;  // of the intensities, for the indexing's line strengths
   };
 
   explicit PowderWindow(const AppPaths& paths, QWidget* parent = nullptr);
@@ -68,7 +71,11 @@ class PowderWindow : public QMainWindow {
   // the field) when a field holds a bad value.
   bool recalculate();
   void findPeaks();
+  // Indexes the peaks from the main window's a (and c): the cells within 2 % of it.
   void refine();
+  // Indexes the peaks without a start, over the wide range of a (and c).
+  void indexAbInitio();
+  // Only a reliable indexing's constants (or, after "Use anyway", any).
   void useRefined();
   // Blocks until background work has ended and its result is shown.
   void waitForIdle();
@@ -79,7 +86,7 @@ class PowderWindow : public QMainWindow {
   const std::optional<MeasuredPattern>& measured() const { return measured_; }
   const std::vector<double>& peaks() const { return peaks_; }
   void setPeaks(std::vector<double> twoTheta);
-  const std::optional<RefinementResult>& refinement() const { return refinement_; }
+  const std::optional<IndexingResult>& refinement() const { return refinement_; }
   // The scale and background that lay the calculated pattern on the measured one.
   const ScaleAndBackground& fit() const { return fit_; }
   PowderPlotWidget* plot() const { return plot_; }
@@ -120,6 +127,8 @@ class PowderWindow : public QMainWindow {
   std::optional<FieldValues> readFields();
   void onComputed();
   void onRefined();
+  void startIndexing(bool abInitio);
+  void clearRefinement();
   void refreshScene(bool keepView);
   void refreshPeaks();
   void showMessage(const QString& text);
@@ -144,17 +153,17 @@ class PowderWindow : public QMainWindow {
   std::optional<double> fileWavelength_;
   QString fileWavelengthItem_;
   std::vector<double> peaks_;
-  std::optional<RefinementResult> refinement_;
+  std::vector<MeasuredPeak> foundPeaks_;  // of the last peak search: heights and widths
+  std::optional<IndexingResult> refinement_;
+  bool useAnyway_ = false;  // the user chose to use an unreliable result
   ScaleAndBackground fit_{1.0, 0.0};
-  RefineOptions refinedWith_;
   std::shared_ptr<const CalculationResult> refinedRun_;  // the run the refinement going on indexes against
-  double refinedWavelength_ = 0.0;
   double zero_ = 0.0;  // the zero shift of the pattern on show
   std::optional<std::vector<double>> fitted_;  // a whole-pattern fit on the measured points
   bool pending_ = false;  // fields changed while a computation ran
 
   QFutureWatcher<Computed> computeWatcher_;
-  QFutureWatcher<RefinementResult> refineWatcher_;
+  QFutureWatcher<IndexingResult> refineWatcher_;
 
   PowderPlotWidget* plot_ = nullptr;
   PowderLineModel* lineModel_ = nullptr;
@@ -180,6 +189,9 @@ class PowderWindow : public QMainWindow {
   QCheckBox* chkRefineC_ = nullptr;
   QCheckBox* chkRefineZero_ = nullptr;
   QPushButton* btRefine_ = nullptr;
+  QPushButton* btIndex_ = nullptr;
+  QComboBox* cmbWavelengthModel_ = nullptr;
+  QPushButton* btUseAnyway_ = nullptr;
   QPushButton* btUseRefined_ = nullptr;
   QPushButton* btFindPeaks_ = nullptr;
   QLabel* lblMeasured_ = nullptr;

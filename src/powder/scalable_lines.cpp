@@ -12,7 +12,7 @@ constexpr double kDegree = std::numbers::pi / 180.0;
 }  // namespace
 
 ScalableLines BuildScalableLines(const std::vector<ReflectionRecord>& records, const CalculationInputs& inputs,
-                                 const LineOptions& lineOptions) {
+                                 const LineOptions& lineOptions, const std::vector<double>* weights) {
   ScalableLines result;
   const bool icosahedral = inputs.system == CrystalSystem::Icosahedral;
   Lattice lattice;
@@ -22,13 +22,14 @@ ScalableLines BuildScalableLines(const std::vector<ReflectionRecord>& records, c
     result.error = error.what();
     return result;
   }
-  const PowderLines lines = BuildPowderLines(records, nullptr, inputs.wavelength, lineOptions);
+  const PowderLines lines = BuildPowderLines(records, weights, inputs.wavelength, lineOptions);
   const ReflectionFilter filter{inputs.wavelength, 0.0, 90.0, 0.0};
   result.lines.reserve(lines.lines.size());
   for (const PowderLine& line : lines.lines) {
     ScalableLine s;
     s.index = line.indices.front();
     s.multiplicity = line.multiplicity;
+    s.strength = line.strength;
     const std::array<double, 3> p = ComputeReflection(lattice, s.index, filter).xyz;
     if (icosahedral) {
       s.axy = (p[0] * p[0] + p[1] * p[1] + p[2] * p[2]) * inputs.a * inputs.a;

@@ -19,6 +19,7 @@ struct ScalableLine {
   double az = 0.0;   // z^2 c0^2; 0 for the icosahedral system
   std::array<int, 6> index{};  // first index vector of the line
   int multiplicity = 0;
+  double strength = 0.0;  // sum of the merged reflections' weights (without LP)
 };
 
 struct ScalableLines {
@@ -28,9 +29,10 @@ struct ScalableLines {
 
 // The lines of records (merged as BuildPowderLines merges them), their
 // components recomputed in double from the indices through the lattice of
-// inputs. records must come from a run of the same system.
+// inputs. records must come from a run of the same system; weights, parallel
+// to them, give each line its strength (null: 1 per reflection).
 ScalableLines BuildScalableLines(const std::vector<ReflectionRecord>& records, const CalculationInputs& inputs,
-                                 const LineOptions& lineOptions);
+                                 const LineOptions& lineOptions, const std::vector<double>* weights = nullptr);
 
 // q = 1/d in 1/A at a and c (A, both above 0).
 double LineQ(const ScalableLine& line, double a, double c);

@@ -46,6 +46,28 @@ Eigen::VectorXd StructureSearchStart(const std::vector<FreeParameter>& free, con
   return v;
 }
 
+bool TakeFit(const FitResult& fit, const ModelState& start, const std::vector<FreeParameter>& free,
+             FittedParameters& out) {
+  out.iterations = fit.iterations;
+  out.candidates = fit.candidates;
+  if (fit.status != RefinementStatus::Refined) {
+    out.status = fit.status;
+    out.error = fit.error;
+    return false;
+  }
+  for (std::size_t k = 0; k < out.parameters.size(); ++k) {
+    out.parameters[k].value = fit.values(static_cast<Eigen::Index>(k));
+    out.parameters[k].su = fit.su[k];
+    out.parameters[k].atBound = fit.atBound[k];
+  }
+  out.refinedIndex = fit.refinedIndex;
+  out.correlations = fit.correlations;
+  out.maxShiftOverSu = fit.maxShiftOverSu;
+  out.refinedParameters = fit.refinedIndex.size();
+  out.refined = StateAt(start, free, fit.values);
+  return true;
+}
+
 RefinementOutcome RefineStructure(const RefinementSetup& setup) {
   RefinementOutcome out;
   out.refined = setup.start;
@@ -123,25 +145,9 @@ RefinementOutcome RefineStructure(const RefinementSetup& setup) {
   control.cancel = setup.cancel;
 
   const FitResult fit = FitLeastSquares(model, start, control);
-  out.iterations = fit.iterations;
-  out.candidates = fit.candidates;
-  if (fit.status != RefinementStatus::Refined) {
-    out.status = fit.status;
-    out.error = fit.error;
-    return out;
-  }
-  for (std::size_t k = 0; k < p; ++k) {
-    out.parameters[k].value = fit.values(static_cast<Eigen::Index>(k));
-    out.parameters[k].su = fit.su[k];
-    out.parameters[k].atBound = fit.atBound[k];
-  }
-  out.refinedIndex = fit.refinedIndex;
-  out.correlations = fit.correlations;
-  out.maxShiftOverSu = fit.maxShiftOverSu;
-  out.refined = StateAt(setup.start, setup.free, fit.values);
+  if (!TakeFit(fit, setup.start, setup.free, out)) return out;
   out.chi2 = fit.chi2;
   out.observations = n;
-  out.refinedParameters = fit.refinedIndex.size();
   out.gof = fit.gof;
   const Eigen::VectorXd& calculated = fit.calculated;
   const Eigen::VectorXd& w = fit.weights;

@@ -68,7 +68,9 @@ struct FittedReflection {
   std::size_t members = 1;        // measurements merged into it
 };
 
-struct RefinementOutcome {
+// What every refinement reports of its fit: the verdict, each parameter with
+// its su, the correlations and the other minima.
+struct FittedParameters {
   RefinementStatus status = RefinementStatus::Refused;
   std::string error;  // why it refused
   ModelState refined; // the start values when refused
@@ -77,16 +79,25 @@ struct RefinementOutcome {
   // row-major over parameters[] indices in refinedIndex.
   std::vector<std::size_t> refinedIndex;
   std::vector<double> correlations;
-  double r1 = 0.0, wR2 = 0.0, gof = 0.0;
-  std::size_t observations = 0;        // merged reflections fitted
-  std::size_t strongObservations = 0;  // those with I_obs > 2 sigma (R1)
   std::size_t refinedParameters = 0;   // not at a bound
   int iterations = 0;
   double maxShiftOverSu = 0.0;         // of the last step
+  std::vector<RefinementCandidate> candidates;  // the other minima the search found, best first
+};
+
+// Takes the fit's iterations, candidates and, when it refused, its verdict
+// (false); otherwise the values, su, bounds and correlations, and the refined
+// state from start (true). The status stays for the caller to set.
+bool TakeFit(const FitResult& fit, const ModelState& start, const std::vector<FreeParameter>& free,
+             FittedParameters& out);
+
+struct RefinementOutcome : FittedParameters {
+  double r1 = 0.0, wR2 = 0.0, gof = 0.0;
+  std::size_t observations = 0;        // merged reflections fitted
+  std::size_t strongObservations = 0;  // those with I_obs > 2 sigma (R1)
   double chi2 = 0.0;                   // sum w (I_obs - I_calc)^2
   std::vector<FittedReflection> reflections;  // in the data's order
   std::vector<std::size_t> worst;      // up to 20 reflections by w (I_obs - I_calc)^2, worst first
-  std::vector<RefinementCandidate> candidates;  // the other minima the search found, best first
 };
 
 // Correlations above this in size are flagged.

@@ -274,26 +274,10 @@ WholePatternOutcome FitWholePattern(const WholePatternSetup& setup) {
   control.progress = setup.progress;
   control.cancel = setup.cancel;
   const FitResult result = FitLeastSquares(fit, start, control);
-  out.iterations = result.iterations;
-  out.candidates = result.candidates;
-  if (result.status != RefinementStatus::Refined) {
-    out.status = result.status;
-    out.error = result.error;
-    return out;
-  }
-  for (std::size_t k = 0; k < p; ++k) {
-    out.parameters[k].value = result.values(static_cast<Eigen::Index>(k));
-    out.parameters[k].su = result.su[k];
-    out.parameters[k].atBound = result.atBound[k];
-  }
-  out.refinedIndex = result.refinedIndex;
-  out.correlations = result.correlations;
-  out.maxShiftOverSu = result.maxShiftOverSu;
-  out.refined = StateAt(setup.start, setup.free, result.values);
+  if (!TakeFit(result, setup.start, setup.free, out)) return out;
   const PatternCalculation calc = model.Calculate(out.refined, setup.free, nullptr);
   const std::size_t n = m.twoTheta.size();
   out.points = n;
-  out.refinedParameters = result.refinedIndex.size();
   double sumAbs = 0.0, sumObs = 0.0, sumWObs2 = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
     const Eigen::Index ii = static_cast<Eigen::Index>(i);

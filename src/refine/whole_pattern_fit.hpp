@@ -49,18 +49,9 @@ struct WholePatternSetup {
   const std::atomic<bool>* cancel = nullptr;
 };
 
-struct WholePatternOutcome {
-  RefinementStatus status = RefinementStatus::Refused;
-  std::string error;
-  ModelState refined;
-  std::vector<RefinedValue> parameters;
-  std::vector<std::size_t> refinedIndex;
-  std::vector<double> correlations;
-  std::vector<RefinementCandidate> candidates;
+struct WholePatternOutcome : FittedParameters {
   double rp = 0.0, rwp = 0.0, rexp = 0.0, chi2 = 0.0;  // chi2 = sum w d^2 / (N - P)
-  std::size_t points = 0, refinedParameters = 0;
-  int iterations = 0;
-  double maxShiftOverSu = 0.0;
+  std::size_t points = 0;
   // On the measured points: the pattern, the fit and its background part.
   std::vector<double> twoTheta, observed, calculated, background;
   std::vector<double> lineTwoTheta;  // the lines' peaks at the solution (first wavelength, zero included)

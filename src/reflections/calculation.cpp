@@ -1,5 +1,6 @@
 #include "reflections/calculation.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
@@ -7,6 +8,7 @@
 #include "common/numeric.hpp"
 #include "common/number_text.hpp"
 #include "reflections/bounded_walk.hpp"
+#include "reflections/ellipsoid_bound.hpp"
 #include "reflections/reflection_collector.hpp"
 
 namespace lumora {
@@ -66,7 +68,7 @@ std::string CheckInputs(const CalculationInputs& in) {
     return "theta minimum " + text(in.thetaLow) + " exceeds theta maximum " + text(in.thetaHigh);
   if (std::isnan(in.qiLimit)) return "qi-max is not a number";
   const int n = DimensionOf(in.system);
-  for (int k = 0; k < n; ++k) {
+  for (int k = 0; k < n && !in.completeLoops; ++k) {
     const int limit = in.loopLimits[static_cast<std::size_t>(k)];
     if (limit < 0 || limit > 32767)
       return "loop limit h" + std::to_string(k + 1) + " = " + std::to_string(limit) +
@@ -162,6 +164,16 @@ CalculationResult RunCalculation(const CalculationInputs& inputs, const RunContr
   result.group = &GroupAt(inputs.system, inputs.groupIndex);
 
   const ReflectionFilter filter{inputs.wavelength, inputs.thetaLow, inputs.thetaHigh, inputs.qiLimit};
+  if (inputs.completeLoops) {
+    const CompleteLimits complete = CompleteLoopLimits(result.lattice, filter);
+    if (!complete.error.empty()) {
+      result.error = complete.error;
+      return result;
+    }
+    limits = complete.limits;
+    result.loops = BoxSize(limits, 6);
+  }
+  result.loopLimits = limits;
   WalkOutcome walk = control.algorithm == WalkAlgorithm::Box
                          ? BoxWalk(result.lattice, *result.group, filter, limits, result.loops, control)
                          : BoundedWalk(result.lattice, *result.group, filter, limits, control);
@@ -173,6 +185,15 @@ CalculationResult RunCalculation(const CalculationInputs& inputs, const RunContr
   result.records = std::move(walk.records);
   result.stats = walk.stats;
   MarkMainReflections(result.records, inputs.system);
+  if (inputs.completeLoops && !control.countOnly) {
+    // The bound may be wider than the reflections reach: the box they need.
+    result.loopLimits = {};
+    for (const ReflectionRecord& r : result.records)
+      for (int k = 0; k < n; ++k)
+        result.loopLimits[static_cast<std::size_t>(k)] =
+            std::max(result.loopLimits[static_cast<std::size_t>(k)], static_cast<int>(std::lround(std::fabs(r.h[static_cast<std::size_t>(k)]))));
+    result.loops = BoxSize(result.loopLimits, 6);
+  }
   return result;
 }
 

@@ -29,6 +29,9 @@ struct CalculationInputs {
   double thetaHigh = 0.0;
   double qiLimit = 0.0;
   std::array<int, 6> loopLimits{};  // the sixth is ignored by the axial systems
+  // Walk the smallest box that holds every reflection the filters pass, so
+  // that no symmetry orbit is cut by the box (loopLimits are then ignored).
+  bool completeLoops = false;
 };
 
 // Smallest and largest x, y, z of kept reflections. They start at 0 and only
@@ -94,6 +97,9 @@ struct CalculationResult {
   std::vector<ReflectionRecord> records;  // in generation order
   RunStatistics stats;
   std::size_t kept = 0;       // reflections kept (or, counting only, that would be)
+  // The loop limits of the box: the inputs', or with completeLoops the
+  // smallest box that holds every kept reflection.
+  std::array<int, 6> loopLimits{};
   BoxCount loops = 0;         // index vectors in the box
   std::uint64_t visited = 0;  // index vectors walked
 };

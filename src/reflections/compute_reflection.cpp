@@ -36,8 +36,9 @@ ReflectionValues ComputeReflection(const Lattice& lattice, const IndexVector& h,
   v.theta = ArcSin(sine) / kRadianDivisor;
   // Beyond the limiting sphere (sin theta above 1) there is no Bragg angle:
   // ArcSin saturates at 90 degrees, which must not pass a wide theta range.
-  v.ok = sine <= 1.0 && v.theta > 0.0 && v.theta >= filter.thetaLow && v.theta <= filter.thetaHigh &&
-         v.qi <= filter.qiLimit;
+  const auto widened = [](double limit, double sign) { return limit + sign * kLimitTolerance * std::fabs(limit); };
+  v.ok = sine <= 1.0 && v.theta > 0.0 && v.theta >= widened(filter.thetaLow, -1.0) &&
+         v.theta <= widened(filter.thetaHigh, 1.0) && v.qi <= widened(filter.qiLimit, 1.0);
   return v;
 }
 

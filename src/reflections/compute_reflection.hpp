@@ -10,6 +10,11 @@ namespace lumora {
 
 using IndexVector = std::array<int, 6>;
 
+// The theta range and the qi limit include values within this relative
+// distance of their limits: symmetry-equivalent reflections, whose computed
+// lengths differ by rounding only, are then kept or dropped together.
+inline constexpr double kLimitTolerance = 1e-9;
+
 struct ReflectionFilter {
   double wavelength = 0.0;  // A
   double thetaLow = 0.0;    // degrees
@@ -23,7 +28,7 @@ struct ReflectionValues {
   double qi = 0.0;
   double qe = 0.0;
   std::array<double, 3> xyz{};
-  bool ok = false;  // passes the theta and qi filters
+  bool ok = false;  // passes the theta and qi filters (within kLimitTolerance)
 };
 
 // The reciprocal vector of h (inverseMatrix times h, in double) split into its

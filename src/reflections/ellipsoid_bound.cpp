@@ -1,5 +1,6 @@
 #include "reflections/ellipsoid_bound.hpp"
 
+#include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -10,9 +11,10 @@
 namespace lumora {
 namespace {
 
-// Relative slack on the filter limits and on the ellipsoid's radius, and the
-// absolute widening of each index range: far above rounding, far below one index.
-constexpr double kLimitSlack = 1e-9;
+// Relative slack on the filter limits (above the filters' own tolerance) and
+// on the ellipsoid's radius, and the absolute widening of each index range:
+// far above rounding, far below one index.
+constexpr double kLimitSlack = 10.0 * kLimitTolerance;
 constexpr double kRadiusSlack = 1e-6;
 constexpr double kRangeSlack = 1e-6;
 
@@ -110,6 +112,66 @@ std::optional<EllipsoidBound> MakeEllipsoidBound(const Lattice& lattice, const R
   // walks the box instead.
   if (largest / smallest > 1e12) return std::nullopt;
   return bound;
+}
+
+CompleteLimits CompleteLoopLimits(const Lattice& lattice, const ReflectionFilter& filter) {
+  CompleteLimits out;
+  const int n = lattice.nDim;
+  if (FiltersExcludeEverything(filter)) return out;
+  if (!(filter.wavelength > 0.0) || !std::isfinite(filter.wavelength) || !std::isfinite(filter.qiLimit)) {
+    out.error = "complete orbits need a finite qi-max and a wavelength above 0";
+    return out;
+  }
+  const double thetaRadians = filter.thetaHigh * kRadianDivisor;
+  const double sine = thetaRadians < 1.5707 ? std::sin(thetaRadians) : 1.0;
+  const Rows rows = SplitRows(lattice);
+  const double slack = 1.0 + kLimitSlack;
+  // Zero limits are kept a little above zero, as in the walk's ellipsoid.
+  const double qe = std::max(2.0 * sine / filter.wavelength * slack, 1e-4 * FrobeniusNorm(lattice, rows.physical, 1.0));
+  const double qi =
+      std::max(filter.qiLimit * slack, 1e-4 * FrobeniusNorm(lattice, rows.internal, rows.internalScale));
+
+  Eigen::MatrixXd physical = Eigen::MatrixXd::Zero(n, n), internal = Eigen::MatrixXd::Zero(n, n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) {
+      for (int r : rows.physical) physical(i, j) += lattice.inverseMatrix[r][i] * lattice.inverseMatrix[r][j];
+      for (int r : rows.internal)
+        internal(i, j) += lattice.inverseMatrix[r][i] * lattice.inverseMatrix[r][j] * rows.internalScale *
+                          rows.internalScale;
+    }
+  physical /= qe * qe;
+  internal /= qi * qi;
+  auto reach = [&](int k, double t) {
+    const Eigen::MatrixXd m = t * physical + (1.0 - t) * internal;
+    const Eigen::LDLT<Eigen::MatrixXd> ldlt(m);
+    const Eigen::VectorXd x = ldlt.solve(Eigen::VectorXd::Unit(n, k));
+    return ldlt.info() == Eigen::Success && x(k) > 0.0 ? x(k) : std::numeric_limits<double>::infinity();
+  };
+  constexpr double kGolden = 0.6180339887498949;
+  for (int k = 0; k < n; ++k) {
+    // Golden-section search of the convex reach over t.
+    double low = 1e-12, high = 1.0 - 1e-12;
+    double left = high - kGolden * (high - low), right = low + kGolden * (high - low);
+    double fLeft = reach(k, left), fRight = reach(k, right);
+    for (int step = 0; step < 60; ++step) {
+      if (fLeft <= fRight) {
+        high = right, right = left, fRight = fLeft;
+        left = high - kGolden * (high - low);
+        fLeft = reach(k, left);
+      } else {
+        low = left, left = right, fLeft = fRight;
+        right = low + kGolden * (high - low);
+        fRight = reach(k, right);
+      }
+    }
+    const double limit = std::sqrt(std::min(fLeft, fRight));
+    if (!(limit <= 32767.0)) {
+      out.error = "complete orbits reach beyond index 32767 (h" + std::to_string(k + 1) + "); lower qi-max";
+      return out;
+    }
+    out.limits[static_cast<std::size_t>(k)] = static_cast<int>(std::floor(limit * (1.0 + 1e-9) + kRangeSlack));
+  }
+  return out;
 }
 
 IndexRange BoundIndex(const EllipsoidBound& bound, int k, const std::array<int, 6>& h, double partial) {

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 
 #include "lattice/lattice.hpp"
 #include "reflections/compute_reflection.hpp"
@@ -32,6 +33,19 @@ struct EllipsoidBound {
 // lattice with wildly unequal constants) or the wavelength is not positive.
 std::optional<EllipsoidBound> MakeEllipsoidBound(const Lattice& lattice, const ReflectionFilter& filter,
                                                  const std::array<int, 6>& limits);
+
+// The smallest loop limits outside which no index vector passes the filters
+// (the theta maximum, always the limiting sphere, and qi-max), whatever the
+// loop limits: every passing h has |P h| <= Qe and |I h| <= Qi, hence
+// h^T M(t) h <= 1 with M(t) = t P^T P / Qe^2 + (1 - t) I^T I / Qi^2 for every t
+// in (0, 1), and so |h_k| <= min over t of sqrt((M(t)^-1)_kk) (a convex
+// function of t). The error names the cause when a limit would pass 32767 (a
+// huge qi-max) or the filters cannot be bounded.
+struct CompleteLimits {
+  std::array<int, 6> limits{};  // the first lattice.nDim are set
+  std::string error;
+};
+CompleteLimits CompleteLoopLimits(const Lattice& lattice, const ReflectionFilter& filter);
 
 // How many index vectors a walk of the ellipsoid inside the box can visit:
 // upper, a bound (each index takes at most as many values as the ellipsoid is

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 #include <gemmi/cif.hpp>
 
+#include "powder/synthetic_powder.hpp"
 #include "scratch_test.hpp"
 #include "cli/cli_run.hpp"
 
@@ -35,7 +37,8 @@ class CliPowder : public lumora::testing::ScratchTest {
 };
 
 TEST_F(CliPowder, LinesTakeEveryReflectionOnceAndThePatternKeepsTheirArea) {
-  const auto reflections = RunCli("reflections");
+  // powder takes complete loops by default, as "reflections --loops auto" does.
+  const auto reflections = RunCli("reflections --loops auto");
   ASSERT_EQ(reflections.status, 0);
   const std::string count = "LUMORA REPORT - ";
   ASSERT_EQ(reflections.out.rfind(count, 0), 0u);
@@ -182,57 +185,111 @@ TEST_F(CliPowder, MeasuredPatternPeaksScaleAndRefinement) {
             std::string::npos);
   EXPECT_EQ(scaled.out.find("REFINEMENT"), std::string::npos);
 
-  // The default run: a = 2.82 A (decagonal, Mo).
-  const auto refined = RunCli("powder" + narrow + "-a 2.821 --measured " + Path("m.xye") +
-                              " --refine a,c,zero --refine-json " + Path("r.json") + " -o " + Path("r.txt"));
-  ASSERT_EQ(refined.status, 0);
-  const std::string report = ReadAll(Path("r.txt")), json = ReadAll(Path("r.json"));
-  EXPECT_NE(report.find("REFINEMENT - "), std::string::npos);
-  EXPECT_NE(report.find("F(N) (Smith-Snyder) = "), std::string::npos);
-  EXPECT_NEAR(JsonNumber(json, "a"), 2.82, 2.82e-4);
-  EXPECT_NEAR(JsonNumber(json, "zero"), 0.05, 0.005);
-  EXPECT_GT(JsonNumber(json, "a_su"), 0.0);
-  EXPECT_GT(JsonNumber(json, "figure_of_merit"), 0.0);
-  for (const char* key : {"c", "c_su", "zero_su", "mean_difference", "possible_lines", "iterations"})
-    EXPECT_FALSE(std::isnan(JsonNumber(json, key))) << key;
-  EXPECT_NE(json.find("\"refined\": [\"a\", \"c\", \"zero\"]"), std::string::npos) << json.substr(0, 400);
-  EXPECT_NE(json.find("\"figure_of_merit_name\": \"F(N) (Smith-Snyder)\""), std::string::npos);
-  EXPECT_NE(json.find("\"peaks\": [\n    {\"observed\": "), std::string::npos);
-  EXPECT_NE(json.find("\"unindexed\": ["), std::string::npos);
-
   // The scale with a background: the file is three times the profile and nothing more.
   const std::string withBackground = "with a constant background: scale = ";
   ASSERT_NE(scaled.out.find(withBackground), std::string::npos);
   EXPECT_NEAR(std::stod(scaled.out.substr(scaled.out.find(withBackground) + withBackground.size())), 3.0, 1e-6);
 
-  // The picture in each format, with the refinement drawn.
+  // The picture in each format.
   for (const char* name : {"r.png", "r.svg", "r.pdf"}) {
-    ASSERT_EQ(RunCli("powder" + narrow + "-a 2.821 --measured " + Path("m.xye") + " --refine a,zero --plot " + Path(name)).status, 0)
-        << name;
+    ASSERT_EQ(RunCli("powder" + narrow + "--measured " + Path("m.xye") + " --plot " + Path(name)).status, 0) << name;
     const std::string bytes = ReadAll(Path(name));
     const std::string magic = name[2] == 'p' && name[3] == 'n' ? "\x89PNG" : name[2] == 's' ? "<svg" : "%PDF";
     EXPECT_NE(bytes.find(magic), std::string::npos) << name;
   }
 }
 
-TEST_F(CliPowder, ResolvedDoubletsRefineWithKAlpha1) {
-  // Cu K-alpha1 and K-alpha2 apart: the peaks found are K-alpha1 peaks, so
-  // --doublet refines with 1.5405982 A; the run's K-alpha mean would put a
-  // 0.08 % off.
-  ASSERT_EQ(RunCli("powder --anode Cu --theta 5,60 --caglioti 0.002,0,0.002 --two-theta 10,120,0.01 --doublet --pattern " +
-                   Path("cu.xy")).status, 0);
-  {
-    std::ofstream measured(Path("m.xy"));
-    for (const std::string& line : Lines(Path("cu.xy")))
-      if (line[0] != '#') measured << std::stod(Fields(line, ' ')[0]) + 0.02 << " " << Fields(line, ' ')[1] << "\n";
+// A measured-like decagonal pattern written by the test's own code
+// (synthetic_powder.hpp: its own basis, window transform, the Cu doublet,
+// background and noise), and the options of the Steurer setting that describe
+// its module.
+class CliIndexing : public CliPowder {
+ protected:
+  static constexpr double kA = 2.825, kC = 12.08, kZero = 0.037;
+  std::string WritePattern(const std::string& name, double ratio, bool randomPeaks = false) {
+    synthetic::Structure structure;  // decagonal, a = 2.825, c = 12.08
+    synthetic::Measurement m;
+    m.zero = kZero;
+    m.ratio = ratio;
+    std::vector<synthetic::Line> lines = synthetic::Lines(structure, m.kAlpha1, m.high + 1.0);
+    if (randomPeaks) {  // twelve lines at random places
+      std::mt19937 random(4);
+      std::uniform_real_distribution<double> at(1.0, 4.4), strength(0.1, 1.0);
+      lines.clear();
+      for (int i = 0; i < 12; ++i) lines.push_back({at(random), strength(random), {}, 1});
+    }
+    const MeasuredPattern pattern = synthetic::Pattern(lines, m);
+    std::ofstream out(Path(name));
+    for (std::size_t i = 0; i < pattern.twoTheta.size(); ++i) out << pattern.twoTheta[i] << " " << pattern.intensity[i] << "\n";
+    return Path(name);
   }
-  const auto run = RunCli("powder --anode Cu --theta 5,60 --two-theta 10,120,0.01 --doublet -a 2.8205 --measured " +
-                          Path("m.xy") + " --refine a,c,zero --refine-json " + Path("r.json"));
-  ASSERT_EQ(run.status, 0);
-  EXPECT_NE(run.out.find("wavelength = 1.540598 A"), std::string::npos);
-  const std::string json = ReadAll(Path("r.json"));
-  EXPECT_NEAR(JsonNumber(json, "a"), 2.82, 2e-5 * 2.82);
-  EXPECT_NEAR(JsonNumber(json, "zero"), 0.02, 0.002);
+  static std::string Module(double a, double c) {
+    std::string group;
+    for (const SpaceGroup& g : GroupsOf(CrystalSystem::Decagonal))
+      if (g.rules.empty()) group = g.symbol;
+    // qi-max 1/A at the given a: the synthetic limit 1 at the true a.
+    return "powder --system decagonal --setting steurer --space-group " + group + " --anode Cu -a " +
+           std::to_string(a) + " -c " + std::to_string(c) + " --qi-max " + std::to_string(kA / a) +
+           " --theta 5,40 --two-theta 10,80,0.01 ";
+  }
+};
+
+TEST_F(CliIndexing, FindsTheCellWithoutAndFromAStartWithinThreeSu) {
+  const std::string file = WritePattern("m.xy", 0.5);
+  struct Case {
+    std::string options;
+    double a, c;
+  };
+  for (const Case& k : {Case{"--index", kA, kC}, Case{"--refine a,c,zero", kA * 1.02, kC * 0.98},
+                        Case{"--refine a,c,zero", kA * 0.98, kC * 1.02}}) {
+    const auto run = RunCli(Module(k.a, k.c) + "--measured " + file + " " + k.options + " --refine-json " +
+                            Path("r.json") + " -o " + Path("r.txt"), true);
+    ASSERT_EQ(run.status, 0) << k.options << ": " << run.out;
+    const std::string json = ReadAll(Path("r.json")), report = ReadAll(Path("r.txt"));
+    EXPECT_NE(json.find("\"reliable\": true"), std::string::npos);
+    EXPECT_LT(std::fabs(JsonNumber(json, "a") - kA), 3.0 * JsonNumber(json, "a_su")) << k.options;
+    EXPECT_LT(std::fabs(JsonNumber(json, "c") - kC), 3.0 * JsonNumber(json, "c_su")) << k.options;
+    EXPECT_LT(std::fabs(JsonNumber(json, "zero") - kZero), 3.0 * JsonNumber(json, "zero_su")) << k.options;
+    for (const char* key : {"\"criteria\": [", "\"candidates\": [", "\"ambiguous\": ", "\"wavelength_model\": \"doublet\""})
+      EXPECT_NE(json.find(key), std::string::npos) << key;
+    EXPECT_NE(report.find("reliable: every criterion below is met"), std::string::npos);
+  }
+  // A K-alpha1 measurement with the plain anode: its K-alpha2 positions find no peaks.
+  const std::string ka1 = WritePattern("k.xy", 0.0);
+  const auto run = RunCli(Module(kA * 1.01, kC * 1.01) + "--measured " + ka1 + " --refine a,c,zero --refine-json " +
+                          Path("k.json") + " -o " + Path("k.txt"), true);
+  ASSERT_EQ(run.status, 0) << run.out;
+  const std::string json = ReadAll(Path("k.json"));
+  EXPECT_LT(std::fabs(JsonNumber(json, "a") - kA), 3.0 * JsonNumber(json, "a_su"));
+  EXPECT_NE(json.find("\"wavelength_model\": \"ka1\""), std::string::npos) << json.substr(0, 600);
+}
+
+TEST_F(CliIndexing, RefusesRandomPeaksAndOtherSystemsWithExit3) {
+  const std::string noise = WritePattern("n.xy", 0.5, true), decagonal = WritePattern("m.xy", 0.5);
+  for (const std::string& arguments :
+       {Module(kA, kC) + "--measured " + noise + " --index", Module(kA, kC) + "--measured " + noise + " --refine a,c,zero",
+        "powder --system octagonal --anode Cu -a 2.9 -c 7 --theta 5,40 --measured " + decagonal + " --index"}) {
+    fs::remove(Path("r.json"));
+    const auto run = RunCli(arguments + " --refine-json " + Path("r.json") + " -o " + Path("r.txt"), true);
+    EXPECT_EQ(run.status, 3) << arguments;
+    EXPECT_NE(run.out.find("lumora-cli: no reliable solution: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("candidates (best first):"), std::string::npos) << run.out;
+    // The JSON is still written, marked.
+    const std::string json = ReadAll(Path("r.json"));
+    EXPECT_NE(json.find("\"reliable\": false"), std::string::npos) << arguments;
+    EXPECT_FALSE(fs::exists(Path("r.txt")));  // nothing but the JSON
+  }
+}
+
+TEST_F(CliPowder, LinesCutByTheLoopBoxAreMarkedIncomplete) {
+  const auto boxed = RunCli("powder --loops 2");
+  const auto whole = RunCli("powder");
+  ASSERT_EQ(boxed.status, 0);
+  ASSERT_EQ(whole.status, 0);
+  EXPECT_NE(boxed.out.find("incomplete ("), std::string::npos);
+  EXPECT_NE(boxed.out.find("lines have orbits cut by the loop box"), std::string::npos);
+  EXPECT_EQ(whole.out.find("incomplete"), std::string::npos);
+  EXPECT_NE(whole.out.find("loop = auto"), std::string::npos);
 }
 
 TEST_F(CliPowder, DiffractometerFileRangeAndStatedWavelength) {
@@ -287,7 +344,12 @@ TEST_F(CliPowder, MeasuredAndRefinementProblems) {
   const std::string out = " --refine-json " + Path("out.json") + " -o " + Path("out.txt");
   const std::vector<std::pair<std::string, std::string>> usage = {
       {"--refine a", "option --refine needs --measured"},
-      {"--measured " + Path("two.xy") + " --refine-json " + Path("x.json"), "option --refine-json needs --refine"},
+      {"--measured " + Path("two.xy") + " --refine-json " + Path("x.json"), "option --refine-json needs --refine or --index"},
+      {"--index", "option --index needs --measured"},
+      {"--measured " + Path("two.xy") + " --index --a-range 3,2", "option --a-range: \"3,2\""},
+      {"--measured " + Path("two.xy") + " --index --c-range 0,2", "option --c-range: \"0,2\""},
+      {"--measured " + Path("two.xy") + " --index --wavelength-model ka2", "option --wavelength-model: \"ka2\""},
+      {"--wavelength 1.5 --measured " + Path("two.xy") + " --index --wavelength-model ka1", "option --wavelength-model: needs an anode"},
       {"--measured " + Path("two.xy") + " --refine a,b", "option --refine: \"a,b\" is not a list of a, c and zero"},
       {"--measured " + Path("two.xy") + " --refine a,a", "option --refine: \"a,a\""},
       {"--system icosahedral --measured " + Path("two.xy") + " --refine a,c",
@@ -304,11 +366,11 @@ TEST_F(CliPowder, MeasuredAndRefinementProblems) {
     EXPECT_NE(run.out.find(message), std::string::npos) << arguments << ": " << run.out;
     EXPECT_FALSE(fs::exists(Path("out.txt"))) << arguments;
   }
-  // Two peaks cannot be refined: exit 1, nothing written.
+  // Two peaks cannot be indexed: no reliable solution, exit 3.
   const auto failed = RunCli("powder --measured " + Path("two.xy") + " --refine a,zero" + out, true);
-  EXPECT_EQ(failed.status, 1);
-  EXPECT_NE(failed.out.find("lumora-cli: refinement: fewer than 3 peaks"), std::string::npos) << failed.out;
-  EXPECT_FALSE(fs::exists(Path("out.txt")) || fs::exists(Path("out.json")));
+  EXPECT_EQ(failed.status, 3);
+  EXPECT_NE(failed.out.find("lumora-cli: no reliable solution: fewer than 3 peaks"), std::string::npos) << failed.out;
+  EXPECT_NE(ReadAll(Path("out.json")).find("\"reliable\": false"), std::string::npos);
 }
 
 // A refusal found late (the refined pattern for the picture, a picture that
@@ -328,7 +390,11 @@ TEST_F(CliPowder, NothingIsWrittenBeforeARefusal) {
                                      Path("missing/plot.png"), true);
   EXPECT_EQ(unwritable.status, 1) << unwritable.out;
   EXPECT_NE(unwritable.out.find("no file was written"), std::string::npos) << unwritable.out;
-  for (const std::string& name : names) EXPECT_TRUE(ReadAll(Path(name)) == "old") << name;
+  // The refused indexing (exit 3) wrote the JSON alone, marked, and nothing else.
+  EXPECT_EQ(refused.status, 3) << refused.out;
+  for (const std::string& name : names)
+    if (name != "fit.json") EXPECT_TRUE(ReadAll(Path(name)) == "old") << name;
+  EXPECT_NE(ReadAll(Path("fit.json")).find("\"reliable\": false"), std::string::npos);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), static_cast<std::ptrdiff_t>(names.size()));
   // And with nothing in the way, every file is replaced.
   ASSERT_EQ(RunCli("powder" + measured + " --refine a,c,zero" + outputs).status, 0);

@@ -428,9 +428,9 @@ class MainWindowTest : public QObject {
   }
 
   void theUserIsAskedBeforeALargeRun() {
-    const QString question = QString::fromUtf8("About 1256 reflections \u2014 continue?");
+    const QString question = QString::fromUtf8("About 1296 reflections \u2014 continue?");
     auto w = makeWindow();
-    w->setLargeRunThreshold(1000);  // the start-up run keeps 1256 reflections of 3125 vectors
+    w->setLargeRunThreshold(1000);  // the start-up run keeps 1296 reflections of 3125 vectors
     confirmAnswer_ = false;
     run(w.get());
     QCOMPARE(confirmations_, QStringList{question});
@@ -445,7 +445,7 @@ class MainWindowTest : public QObject {
     confirmDontAsk_ = true;
     run(w.get());
     QVERIFY(w->calculated());
-    QCOMPARE(w->statusText(1), QStringLiteral("1256 reflections"));
+    QCOMPARE(w->statusText(1), QStringLiteral("1296 reflections"));
     QCOMPARE(confirmations_.size(), 2);
     // The answer is remembered, outside the settings file, for later windows.
     w->close();

@@ -76,11 +76,15 @@ TEST(NamedInputs, DefaultsAreTheCoresAndPassTheirOwnReaders) {
   // The default --refine list, read as given, is the refinement's default.
   PowderOptions powder;
   ASSERT_TRUE(powder.Apply({std::string(kRefine.option), std::string(kRefine.defaultText)}));
-  const RefineOptions refine;
-  EXPECT_EQ(powder.refine.refineA, refine.refineA);
-  EXPECT_EQ(powder.refine.refineC, refine.refineC);
-  EXPECT_EQ(powder.refine.refineZero, refine.refineZero);
+  const IndexingOptions refine;
+  EXPECT_EQ(powder.indexing.refineA, refine.refineA);
+  EXPECT_EQ(powder.indexing.refineC, refine.refineC);
+  EXPECT_EQ(powder.indexing.refineZero, refine.refineZero);
   EXPECT_EQ(DefaultNumber(kIndexTolerance), refine.tolerance);
+  EXPECT_EQ(ReadNumbers(kARange, std::string(kARange.defaultText), 2), (std::vector<double>{refine.aLow, refine.aHigh}));
+  EXPECT_EQ(ReadNumbers(kCRange, std::string(kCRange.defaultText), 2), (std::vector<double>{refine.cLow, refine.cHigh}));
+  EXPECT_EQ(powder.wavelengthModel, WavelengthModel::Doublet);
+  EXPECT_EQ(kWavelengthModel.defaultText, WavelengthModelName(WavelengthModel::Doublet));
 
   const TilingInputs tiling;
   EXPECT_EQ(DefaultNumber(kSymmetry), tiling.symmetry);

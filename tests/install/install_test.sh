@@ -14,7 +14,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
   || fail "lumora-cli --version: $("$bin/lumora-cli" --version)"
 "$bin/lumora" --version | grep -qE '^lumora [0-9]+\.[0-9]+\.[0-9]+$' || fail "lumora --version"
 "$bin/lumora-cli" reflections -o "$root/report.hkl" || fail "installed report"
-head -n 1 "$root/report.hkl" | grep -q "^LUMORA REPORT - 1256 reflections" || fail "installed report's first line"
+head -n 1 "$root/report.hkl" | grep -q "^LUMORA REPORT - 1296 reflections" || fail "installed report's first line"
 
 for f in share/applications/lumora.desktop share/icons/hicolor/scalable/apps/lumora.svg \
          share/metainfo/org.lumora.Lumora.metainfo.xml share/bash-completion/completions/lumora-cli \

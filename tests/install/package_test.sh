@@ -30,7 +30,7 @@ import sys
 sys.path.insert(0, sys.argv[1])
 import lumora
 assert lumora.__file__.startswith(sys.argv[1]), lumora.__file__
-assert len(lumora.reflections()["theta"]) == 1256
+assert len(lumora.reflections()["theta"]) == 1296
 pattern = lumora.read_pattern(sys.argv[2])
 assert pattern["format"] == "text" and len(pattern["two_theta"]) > 1000 and pattern["sigma"] is not None
 PY

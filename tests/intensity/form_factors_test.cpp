@@ -60,6 +60,11 @@ TEST(FormFactors, TableFollowsTheLibrary) {
     EXPECT_NEAR(f.real(), FormFactorF0(si, s) + anomalous.real(), 1e-5 * FormFactorF0(si, s)) << s;
     EXPECT_DOUBLE_EQ(f.imag(), anomalous.imag());
   }
+  // Beyond the table (a lattice of 1e-150 A gives s near 1e154) the value is
+  // the last tabulated one; not-a-number gives a finite value, never a wild read.
+  const double atEnd = FormFactorF0(si, 1.2) + anomalous.real();
+  for (const double far : {1.3, 1e154, HUGE_VAL}) EXPECT_NEAR(table(far).real(), atEnd, 1e-3 * atEnd) << far;
+  EXPECT_TRUE(std::isfinite(table(std::nan("")).real()));
 }
 
 TEST(FormFactors, ElementSymbols) {

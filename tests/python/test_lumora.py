@@ -35,7 +35,7 @@ def cli_csv(*args):
 def test_default_run_types_and_shapes():
     run = lumora.reflections()
     n = len(run["theta"])
-    assert n == 1256
+    assert n == 1296
     assert run["indices"].shape == (n, 5) and run["indices"].dtype == np.int32
     for name in ("theta", "d", "qe", "qi", "x", "y", "z"):
         assert run[name].shape == (n,) and run[name].dtype == np.float64
@@ -269,33 +269,52 @@ def test_powder_lines_and_profile_equal_lumora_cli(tmp_path):
         lumora.powder(zero=10)
 
 
+POWDER_EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "examples",
+                              "synthetic_decagonal.xye")
+
+
 @needs_cli
-def test_refine_equals_lumora_cli(tmp_path):
-    narrow = ("--caglioti", "0,0,0.0004", "--two-theta", "4,60,0.004")
-    assert cli("powder", *narrow, "--pattern", str(tmp_path / "p.xy")).returncode == 0
-    pattern = np.loadtxt(tmp_path / "p.xy")
-    pattern[:, 0] += 0.03
-    np.savetxt(tmp_path / "m.xy", pattern)
-    result = cli("powder", *narrow, "-a", "2.8215", "--measured", str(tmp_path / "m.xy"), "--refine", "a,zero",
-                 "--refine-json", str(tmp_path / "r.json"))
+def test_index_equals_lumora_cli(tmp_path):
+    # The made-up measurement of the examples: a = 2.825 A, c = 12.08 A, zero 0.04 degrees.
+    run = ("--model", "penrose", "--anode", "Cu", "--theta", "5,40")
+    result = cli("powder", *run, "--measured", POWDER_EXAMPLE, "--index", "--refine-json", str(tmp_path / "r.json"))
     assert result.returncode == 0, result.stderr
     with open(tmp_path / "r.json") as f:
         expected = json.load(f)
-    observed = [p["observed"] for p in expected["peaks"]] + expected["unindexed"]
-    got = lumora.refine(observed, a=2.8215, refine=("a", "zero"))
+    pattern = lumora.read_pattern(POWDER_EXAMPLE)
+    assert pattern["two_theta"].size == pattern["intensity"].size == pattern["sigma"].size > 1000
+    peaks = lumora.find_peaks(pattern)
+    assert len(peaks["two_theta"]) == len(expected["peaks"]) + len(expected["unindexed"])
+    got = lumora.index(pattern, model="penrose", anode="Cu", theta=(5, 40))
     assert set(got) == set(expected)
-    for key in ("a", "a_su", "c", "zero", "zero_su", "figure_of_merit", "mean_difference"):
+    for key in ("a", "a_su", "c", "c_su", "zero", "zero_su"):
         assert got[key] == pytest.approx(expected[key], rel=1e-9, abs=1e-12), key
-    assert got["refined"] == expected["refined"] == ["a", "zero"]
-    assert len(got["peaks"]) == len(expected["peaks"]) > 10
-    for p, q in zip(got["peaks"], expected["peaks"]):
-        assert p["index"] == q["index"] and p["multiplicity"] == q["multiplicity"]
-        assert p["calculated"] == pytest.approx(q["calculated"], abs=1e-9)
-    assert got["a"] == pytest.approx(2.82, rel=1e-4) and got["zero"] == pytest.approx(0.03, abs=0.005)
-    with pytest.raises(ValueError, match="refinement: fewer than 3 peaks"):
+    assert got["reliable"] and len(got["candidates"]) >= 1
+    assert abs(got["a"] - 2.825) < 3 * got["a_su"] and abs(got["c"] - 12.08) < 3 * got["c_su"]
+    # From a start 2 % off, with the peaks found.
+    near = lumora.refine(peaks, model="penrose", anode="Cu", theta=(5, 40), a=2.825 * 1.02, c=12.08 * 0.98)
+    assert abs(near["a"] - 2.825) < 3 * near["a_su"]
+
+
+def test_no_reliable_solution_carries_the_candidates():
+    # Twelve 2theta values without a lattice behind them (a fixed seed).
+    rng = np.random.default_rng(4)
+    observed = sorted(rng.uniform(10, 80, 12))
+    with pytest.raises(lumora.NoReliableSolution) as refused:
+        lumora.refine(observed, anode="Cu", a=4.5)
+    assert isinstance(refused.value, ValueError)
+    assert str(refused.value).startswith("no reliable solution: ")
+    assert refused.value.result["reliable"] is False
+    for candidate in refused.value.candidates:
+        assert {"a", "c", "zero", "figure_of_merit", "indexed"} <= set(candidate)
+    with pytest.raises(lumora.NoReliableSolution, match="fewer than 3 peaks"):
         lumora.refine([10.0, 20.0])
     with pytest.raises(ValueError, match="option --refine"):
         lumora.refine(observed, refine=("a", "b"))
+    with pytest.raises(ValueError, match="option --wavelength-model"):
+        lumora.index(observed, wavelength_model="ka2")
+    with pytest.raises(ValueError, match="no such file"):
+        lumora.read_pattern("/nonexistent/pattern.xy")
 
 
 def test_keyword_values_reach_the_core_as_lumora_cli_texts():

@@ -212,6 +212,9 @@ def reciprocal(lat, h):
     return w
 
 
+LIMIT_TOLERANCE = 1e-9
+
+
 class Record:
     __slots__ = ("h", "theta", "d", "qe", "qi", "x", "y", "z", "cls", "main", "serial")
 
@@ -238,7 +241,12 @@ def compute(lat, h, wavelength, theta_low, theta_high, qi_limit):
     if ratio >= 1.0:
         return None  # beyond the limiting sphere: never passes
     theta = arcsin(ratio) / RADIAN_DIVISOR
-    if not (theta > 0.0 and theta >= theta_low and theta <= theta_high and qi <= qi_limit):
+    # Within a relative 1e-9 of a limit counts as inside it, so that reflections
+    # of one symmetry family (equal lengths up to rounding) pass or fail together.
+    def widened(limit, sign):
+        return limit + sign * LIMIT_TOLERANCE * abs(limit)
+    if not (theta > 0.0 and theta >= widened(theta_low, -1) and theta <= widened(theta_high, 1)
+            and qi <= widened(qi_limit, 1)):
         return None
     r = Record()
     r.h = tuple(h) + (0,) * (6 - len(h))

@@ -102,7 +102,7 @@ TEST(BoundedWalk, SkipsMostOfALargeBox) {
   CalculationInputs in = testing::SystemInputs(CrystalSystem::Icosahedral, 8);
   const CalculationResult fast = RunWith(in, WalkAlgorithm::Bounded);
   ASSERT_EQ(fast.status, RunStatus::Completed);
-  EXPECT_EQ(fast.records.size(), 8782u);
+  EXPECT_EQ(fast.records.size(), 8814u);  // with the families whose qi is 1 up to rounding
   EXPECT_LT(fast.visited, static_cast<std::uint64_t>(fast.loops) / 100);
   // The list stops growing once the box holds the whole ellipsoid.
   in.loopLimits.fill(12);

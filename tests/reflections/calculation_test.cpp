@@ -77,11 +77,25 @@ TEST(Calculation, FilterBoundariesAreInclusive) {
     const CalculationResult r = RunCalculation(in);
     return std::any_of(r.records.begin(), r.records.end(), [](const ReflectionRecord& rec) { return rec.h[0] == 1; });
   };
-  const double inf = std::numeric_limits<double>::infinity();
   EXPECT_TRUE(kept(v.theta, v.theta, v.qi));
-  EXPECT_FALSE(kept(std::nextafter(v.theta, inf), 90, 10));
-  EXPECT_FALSE(kept(0, std::nextafter(v.theta, -inf), 10));
-  EXPECT_FALSE(kept(0, 90, std::nextafter(v.qi, -inf)));
+  // Within a relative 1e-9 of a limit is inside it; 3e-9 beyond is outside.
+  EXPECT_TRUE(kept(v.theta * (1 + 0.5e-9), 90, 10));
+  EXPECT_TRUE(kept(0, v.theta * (1 - 0.5e-9), 10));
+  EXPECT_TRUE(kept(0, 90, v.qi * (1 - 0.5e-9)));
+  EXPECT_FALSE(kept(v.theta * (1 + 3e-9), 90, 10));
+  EXPECT_FALSE(kept(0, v.theta * (1 - 3e-9), 10));
+  EXPECT_FALSE(kept(0, 90, v.qi * (1 - 3e-9)));
+}
+
+TEST(Calculation, SymmetryFamiliesAtTheQiLimitStayWhole) {
+  // The start-up run has five families of ten reflections whose qi is 1
+  // exactly, computed as 1 plus or minus rounding: the limit keeps all of them.
+  CalculationInputs in = StartupInputs();
+  const std::size_t atOne = RunCalculation(in).records.size();
+  in.qiLimit = 1.0000001;
+  EXPECT_EQ(RunCalculation(in).records.size(), atOne);
+  in.qiLimit = 0.9999999;
+  EXPECT_EQ(RunCalculation(in).records.size() + 50, atOne);
 }
 
 TEST(Calculation, NothingBeyondTheLimitingSpherePasses) {
