@@ -1,6 +1,7 @@
 // The main window's run: the fields read, the large-run question, the
 // worker's progress and result, and what the window shows meanwhile.
 #include "app/main_window.hpp"
+#include "inputs/radiation_option.hpp"
 
 #include <QAction>
 #include <QActionGroup>
@@ -56,9 +57,13 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 void MainWindow::executeCalculation() {
   if (busy_) return;
   statusPanels_[4]->setText(Q(ExtinctionStatusText(panel_->group())));
-  const Summary summary = BuildSummary(panel_->texts());  // the fields as typed
+  ParameterTexts typed = panel_->texts();
+  applyRadiation(typed);
+  Summary summary = BuildSummary(typed);  // the fields as typed
   panel_->normaliseDecimalCommas();
-  const auto read = ReadInputs(panel_->texts());
+  ParameterTexts texts = panel_->texts();
+  applyRadiation(texts);
+  const auto read = ReadInputs(texts);
   if (const InputError* error = std::get_if<InputError>(&read)) {
     Dialogs().warning(this, Q(error->Message()));
     if (QLineEdit* field = panel_->field(error->field, error->loopIndex)) {
@@ -68,6 +73,8 @@ void MainWindow::executeCalculation() {
     return;
   }
   const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+  runRadiation_ = chosenRadiation(inputs.wavelength);
+  summary.paramLine2 += RadiationNote(runRadiation_);  // nothing for X-rays
   runSummary_ = summary;
   runSteurer_ = !inputs.yamamoto;
 
@@ -94,7 +101,7 @@ void MainWindow::startRun(const CalculationInputs& inputs) {
   progress_->setValue(0);
   runJob_ = plots_->captureJob();
   runInputs_ = inputs;
-  runAnode_ = panel_->texts().anodeIndex;
+  runAnode_ = runRadiation_.kind == RadiationKind::XRay ? panel_->texts().anodeIndex : kTypedAnodeIndex;
   std::optional<StructureModel> model;
   if (model_ && model_->system == inputs.system) {
     model = model_;
@@ -102,7 +109,7 @@ void MainWindow::startRun(const CalculationInputs& inputs) {
     statusPanels_[3]->setText(QStringLiteral("model %1 is not %2: no intensities")
                                   .arg(Q(model_->name), Q(std::string(SystemName(inputs.system)))));
   }
-  runner_.start(inputs, runJob_, std::move(model));
+  runner_.start(inputs, runJob_, std::move(model), runRadiation_);
 }
 
 void MainWindow::onCounted(FinishedRun run) {
