@@ -392,8 +392,11 @@ TEST_F(CliPowder, NothingIsWrittenBeforeARefusal) {
   EXPECT_NE(unwritable.out.find("no file was written"), std::string::npos) << unwritable.out;
   // The refused indexing (exit 3) wrote the JSON alone, marked, and nothing else.
   EXPECT_EQ(refused.status, 3) << refused.out;
-  for (const std::string& name : names)
-    if (name != "fit.json") EXPECT_TRUE(ReadAll(Path(name)) == "old") << name;
+  for (const std::string& name : names) {
+    if (name != "fit.json") {
+      EXPECT_TRUE(ReadAll(Path(name)) == "old") << name;
+    }
+  }
   EXPECT_NE(ReadAll(Path("fit.json")).find("\"reliable\": false"), std::string::npos);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), static_cast<std::ptrdiff_t>(names.size()));
   // And with nothing in the way, every file is replaced.

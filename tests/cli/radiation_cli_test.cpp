@@ -42,6 +42,8 @@ std::map<std::string, std::pair<double, double>> DAndF(const std::string& csv) {
 class CliRadiation : public ::testing::Test {
  protected:
   void SetUp() override {
+    // One folder per test: ctest runs the tests of this class side by side.
+    dir_ /= ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::create_directories(dir_);
     for (const char* element : {"Fe", "Al"})
       std::ofstream(Model(element)) << "system octagonal\nsetting steurer\nV " << element
