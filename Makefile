@@ -47,7 +47,8 @@ deb: build
 	@if command -v lintian >/dev/null; then lintian --fail-on error $(BUILDDIR)/lumora_*.deb; \
 	else echo "lintian not installed: the package was not checked"; fi
 
-# Mutation check of the core (slow; not part of make test). MUTATE_ARGS, e.g.
+# Mutation check of the core (slow; not part of make test; the last figures are
+# in docs/testing.md). MUTATE_ARGS, e.g.
 # "--sample 60 --seed 7" or "--list", go to the tool.
 mutate: deps
 	/usr/bin/python3 tools/mutate.py $(MUTATE_ARGS)

@@ -1,6 +1,7 @@
 #include "app/main_window.hpp"
 
 #include <QAction>
+#include <QDoubleSpinBox>
 #include <QActionGroup>
 #include <QFileInfo>
 #include <QApplication>
@@ -31,6 +32,7 @@
 #include <variant>
 
 #include "app/about_dialog.hpp"
+#include "ui/help_viewer.hpp"
 #include "ui/dialogs.hpp"
 #include "app/links.hpp"
 #include "app/parameter_panel.hpp"
@@ -87,6 +89,9 @@ MainWindow::MainWindow(const AppPaths& paths, QWidget* parent) : QMainWindow(par
 
   paths_.dataFolder();  // "data" exists beside the program from the start
   loadSettings();
+  loadViewPreferences();
+  // The threshold thins the table as it thins the plots.
+  connect(minIntensityBox(), &QDoubleSpinBox::valueChanged, this, [this] { refreshTable(); });
 }
 
 MainWindow::~MainWindow() {
@@ -250,6 +255,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   closing_ = true;
   OpenWindowPreferences()->setValue(QString::fromLatin1(prefs::kSplitter), splitter_->saveState());
+  saveViewPreferences();
   saveSettings();
   if (tilingWindow_) tilingWindow_->close();
   if (powderWindow_) powderWindow_->close();
@@ -371,13 +377,14 @@ void MainWindow::applyRefinedConstants(double a, double c) {
   executeCalculation();
 }
 
-void MainWindow::showHelp() {
-  const QString help = paths_.helpFile();
-  if (!Dialogs().openUrl(QUrl::fromLocalFile(help)))
-    Dialogs().warning(this, QStringLiteral("The help could not be opened: no program opens %1").arg(help));
+void MainWindow::showHelp(const QString& anchor) {
+  // Always the program's own viewer: it needs no web browser, keeps the
+  // anchors and hands only outside addresses to the desktop.
+  ShowHelp(this, paths_.helpFile(), anchor);
 }
 
 void MainWindow::donate() {
+  if (!links::Configured(links::kMakerHome)) return;  // the item is hidden then
   QApplication::processEvents();
   const QString text = QStringLiteral(
                            "Would you like to make a donation, \nin order to help us maintain this software ?\n\n"

@@ -13,6 +13,7 @@
 #include "intensity/structure_model.hpp"
 #include "inputs/parameters.hpp"
 #include "report/report.hpp"
+#include "report/table_order.hpp"
 
 class QAction;
 class QActionGroup;
@@ -70,6 +71,9 @@ class MainWindow : public QMainWindow {
   void copyTable();
   void viewInEditor();
   void findReflection();
+  // The table's order (the run's, or by a column).
+  void sortTable(TableSort key);
+  TableSort tableSort() const { return tableSort_; }
   void showUsedMatrices();
   void showTilingWindow();
   void showPowderWindow();
@@ -79,6 +83,8 @@ class MainWindow : public QMainWindow {
   bool chooseModel(const QString& nameOrPath);
   void openModelFile();
   void saveModel();
+  // The shipped help in the program's own viewer, at anchor (an id in the page).
+  void showHelp(const QString& anchor = {});
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -92,6 +98,9 @@ class MainWindow : public QMainWindow {
   QAction* makeAction(const char* name, const QString& text);
 
   void loadSettings();
+  void loadViewPreferences();
+  void saveViewPreferences() const;
+  QDoubleSpinBox* minIntensityBox() const;
   bool saveSettings();
   void buildModelMenu();
   // Radiation submenu of the Model menu; the radiation chosen there at a wavelength.
@@ -118,7 +127,6 @@ class MainWindow : public QMainWindow {
   bool requireData();
 
   void chooseOutput(const char* button, const QString& caption);
-  void showHelp();
   void donate();
   void showAbout();
 
@@ -136,6 +144,7 @@ class MainWindow : public QMainWindow {
   QLabel* lprog_ = nullptr;
   QProgressBar* progress_ = nullptr;
   std::array<QLabel*, 5> statusPanels_{};
+  std::array<QString, 5> shownStatus_;  // the status of the shown run, while a new one is asked about
   QList<QAction*> idleButtons_;  // toolbar buttons to enable again after a run
 
   CalculationRunner runner_;
@@ -158,6 +167,7 @@ class MainWindow : public QMainWindow {
   QDoubleSpinBox* voltageBox_ = nullptr;
   PlotJob runJob_;                   // the pictures the running job draws
   QSplitter* splitter_ = nullptr;
+  TableSort tableSort_ = TableSort::RunOrder;
 };
 
 }  // namespace lumora

@@ -2,6 +2,8 @@
 #include "app/main_window.hpp"
 
 #include <QAction>
+#include <QDoubleSpinBox>
+#include <QSettings>
 #include <QActionGroup>
 #include <QFileInfo>
 #include <QApplication>
@@ -34,6 +36,7 @@
 #include "ui/dialogs.hpp"
 #include "app/links.hpp"
 #include "app/parameter_panel.hpp"
+#include "inputs/named_inputs.hpp"
 #include "ui/theme_icon.hpp"
 #include "ui/window_preferences.hpp"
 #include "common/file_io.hpp"
@@ -44,6 +47,7 @@
 #include "plots/plot_output.hpp"
 #include "plots/print_scene.hpp"
 #include "report/reflection_table_pane.hpp"
+#include "report/report_view.hpp"
 #include "report/report_lines.hpp"
 #include "powder/powder_window.hpp"
 #include "zone/zone_window.hpp"
@@ -51,6 +55,55 @@
 #include "tiling/tiling_window.hpp"
 
 namespace lumora {
+namespace {
+
+struct ViewItem {
+  const char* name;
+  const char* caption;
+  ViewFlag flag;
+};
+constexpr ViewItem kViewItems[] = {
+    {"mnuView2", "Filled Spots", ViewFlag::FilledSpots},
+    {"mnuView3", "Highlight Main Spots", ViewFlag::HighlightMain},
+    {"mnuView8", "Highlight Directions", ViewFlag::HighlightDirections},
+    {"mnuView4", "Spot Size ~ 1/qi", ViewFlag::SizeByQi},
+    {"mnuView5", "Spot Color ~ theta", ViewFlag::ColorByTheta},
+    {"mnuView6", "Spot Color ~ 1/qi", ViewFlag::ColorByQi},
+    {"mnuView7", "Show Indices", ViewFlag::ShowIndices},
+    {"mnuView10", "Spot Area ~ Intensity", ViewFlag::AreaByIntensity},
+    {"mnuView11", "Spot Color ~ Intensity", ViewFlag::GreyByIntensity}};
+
+QString ViewKey(const char* name) { return QStringLiteral("%1/%2").arg(QLatin1String(prefs::kViewGroup), QLatin1String(name)); }
+
+}  // namespace
+
+// The View items and the intensity threshold are the user's, kept in the
+// window preferences; the settings file stays as it was.
+void MainWindow::loadViewPreferences() {
+  const auto preferences = OpenWindowPreferences();
+  // The flags exclude each other in pairs; a second pass settles any order.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const ViewItem& item : kViewItems) {
+      const QVariant stored = preferences->value(ViewKey(item.name));
+      if (stored.isValid() && stored.toBool() != plots_->options().Flag(item.flag)) plots_->toggleOption(item.flag);
+    }
+  }
+  const QVariant threshold = preferences->value(QString::fromLatin1(prefs::kMinIntensity));
+  bool ok = false;
+  const double value = threshold.toDouble(&ok);
+  if (ok && std::isfinite(value)) minIntensityBox()->setValue(value);  // clamped to its range
+}
+
+void MainWindow::saveViewPreferences() const {
+  const auto preferences = OpenWindowPreferences();
+  for (const ViewItem& item : kViewItems) preferences->setValue(ViewKey(item.name), plots_->options().Flag(item.flag));
+  preferences->setValue(QString::fromLatin1(prefs::kMinIntensity), plots_->options().minIntensity);
+}
+
+QDoubleSpinBox* MainWindow::minIntensityBox() const {
+  return plots_->controlStrip()->findChild<QDoubleSpinBox*>(QString::fromLatin1(
+      input::kMinIntensity.field.data(), static_cast<qsizetype>(input::kMinIntensity.field.size())));
+}
 
 QAction* MainWindow::makeAction(const char* name, const QString& text) {
   auto* action = new QAction(text, this);
@@ -104,23 +157,29 @@ void MainWindow::buildActions() {
     item->setChecked(true);
     connect(item, &QAction::triggered, this, &MainWindow::refreshTable);
   }
-  QAction* wordpad = makeAction("mnuTable6", QStringLiteral("View in Wordpad"));
+  // The table's order: a view of the run, not of its saved report.
+  auto* order = new QActionGroup(this);
+  const std::pair<const char*, std::pair<const char*, TableSort>> sorts[] = {
+      {"mnuSortRun", {"Run Order", TableSort::RunOrder}}, {"mnuSortTheta", {"Theta", TableSort::Theta}},
+      {"mnuSortD", {"d-Spacing", TableSort::D}},          {"mnuSortQe", {"qe", TableSort::Qe}},
+      {"mnuSortQi", {"qi", TableSort::Qi}},               {"mnuSortI", {"Intensity (strongest first)", TableSort::Intensity}}};
+  for (const auto& [name, sort] : sorts) {
+    QAction* item = makeAction(name, QString::fromLatin1(sort.first));
+    item->setCheckable(true);
+    item->setChecked(sort.second == TableSort::RunOrder);
+    order->addAction(item);
+    const TableSort key = sort.second;
+    connect(item, &QAction::triggered, this, [this, key] { sortTable(key); });
+  }
+  QAction* wordpad = makeAction("mnuTable6", QStringLiteral("Open in Text Editor"));
   wordpad->setEnabled(false);
   connect(wordpad, &QAction::triggered, this, &MainWindow::viewInEditor);
 
   // View
   connect(makeAction("mnuView1", QStringLiteral("Used Matrices")), &QAction::triggered, this,
           &MainWindow::showUsedMatrices);
-  const std::pair<const char*, const char*> views[] = {
-      {"mnuView2", "Filled Spots"},      {"mnuView3", "Highlight Main Spots"}, {"mnuView8", "Highlight Directions"},
-      {"mnuView4", "Spot Size ~ 1/qi"},  {"mnuView5", "Spot Color ~ theta"},   {"mnuView6", "Spot Color ~ 1/qi"},
-      {"mnuView7", "Show Indices"},      {"mnuView10", "Spot Area ~ Intensity"},
-      {"mnuView11", "Spot Color ~ Intensity"}};
-  const ViewFlag flags[] = {ViewFlag::FilledSpots,  ViewFlag::HighlightMain, ViewFlag::HighlightDirections,
-                           ViewFlag::SizeByQi,     ViewFlag::ColorByTheta,  ViewFlag::ColorByQi,
-                           ViewFlag::ShowIndices,  ViewFlag::AreaByIntensity, ViewFlag::GreyByIntensity};
-  for (std::size_t i = 0; i < std::size(views); ++i)
-    plots_->bindOption(flags[i], makeAction(views[i].first, QString::fromLatin1(views[i].second)));
+  for (const ViewItem& item : kViewItems)
+    plots_->bindOption(item.flag, makeAction(item.name, QString::fromLatin1(item.caption)));
   connect(makeAction("mnuView9", QStringLiteral("Tiling Vertices + FT")), &QAction::triggered, this,
           &MainWindow::showTilingWindow);
   connect(makeAction("mnuView12", QStringLiteral("Powder Pattern")), &QAction::triggered, this,
@@ -131,7 +190,13 @@ void MainWindow::buildActions() {
           &MainWindow::showRefinementWindow);
 
   // Help
-  connect(makeAction("mnuHelp6", QStringLiteral("Contents")), &QAction::triggered, this, &MainWindow::showHelp);
+  QAction* contents = makeAction("mnuHelp6", QStringLiteral("Contents"));
+  // The desktop's help key, and F1 wherever that is something else.
+  QList<QKeySequence> helpKeys = QKeySequence::keyBindings(QKeySequence::HelpContents);
+  if (!helpKeys.contains(QKeySequence(Qt::Key_F1))) helpKeys.prepend(QKeySequence(Qt::Key_F1));
+  contents->setShortcuts(helpKeys);
+  contents->setShortcutContext(Qt::ApplicationShortcut);
+  connect(contents, &QAction::triggered, this, [this] { showHelp(); });
   const std::pair<const char*, std::pair<const char*, const char*>> pages[] = {
       {"mnuHelp5", {"Lumora Homepage", links::kProductHome}},
       {"mnuHelp1", {"Brevant Homepage", links::kMakerHome}},
@@ -139,10 +204,14 @@ void MainWindow::buildActions() {
       {"mnuHelp3", {"Quasicrystal website", links::kQuasicrystalInfo}}};
   for (const auto& [name, page] : pages) {
     const QString address = QString::fromLatin1(page.second);
-    connect(makeAction(name, QString::fromLatin1(page.first)), &QAction::triggered, this,
-            [this, address] { OpenURL(address, this); });
+    QAction* link = makeAction(name, QString::fromLatin1(page.first));
+    // A page without an address is not offered.
+    link->setVisible(links::Configured(page.second));
+    connect(link, &QAction::triggered, this, [this, address] { OpenURL(address, this); });
   }
-  connect(makeAction("mnuHelp7", QStringLiteral("Donate ...")), &QAction::triggered, this, &MainWindow::donate);
+  QAction* donation = makeAction("mnuHelp7", QStringLiteral("Donate ..."));
+  donation->setVisible(links::Configured(links::kMakerHome));
+  connect(donation, &QAction::triggered, this, &MainWindow::donate);
   connect(makeAction("mnuHelp4", QStringLiteral("About")), &QAction::triggered, this, &MainWindow::showAbout);
 }
 
@@ -168,6 +237,10 @@ void MainWindow::buildMenus() {
   for (const char* name : {"mnuTable2", "mnuTable3", "mnuTable4", "mnuTable5", "mnuTable1", "mnuTable7"})
     add(table, name);
   separator(table, "mnuTable0");
+  QMenu* sortMenu = table->addMenu(QStringLiteral("Sort by"));
+  sortMenu->setObjectName(QStringLiteral("mnuTableSort"));
+  for (const char* name : {"mnuSortRun", "mnuSortTheta", "mnuSortD", "mnuSortQe", "mnuSortQi", "mnuSortI"})
+    add(sortMenu, name);
   add(table, "mnuTable6");
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
@@ -222,6 +295,15 @@ void MainWindow::buildToolbar() {
     action->setObjectName(QString::fromLatin1(b.name));
     action->setToolTip(QString::fromLatin1(b.tip));
   }
+  // The one button a newcomer needs is labelled, not only a picture.
+  QAction* execute = findChild<QAction*>(QStringLiteral("tbExecute"));
+  execute->setIconText(QStringLiteral("Run"));
+  execute->setToolTip(QStringLiteral("Run (F5)"));
+  if (auto* button = qobject_cast<QToolButton*>(toolbar->widgetForAction(execute)))
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  table_->textBox()->setPlaceholderText(
+      QStringLiteral("Press Run (F5) to list the reflections of the inputs on the right.\n"
+                     "Help \u2192 Contents (F1) explains the inputs."));
   connect(findChild<QAction*>(QStringLiteral("tbNew")), &QAction::triggered, this, &MainWindow::clearResults);
   connect(findChild<QAction*>(QStringLiteral("tbExecute")), &QAction::triggered, this, &MainWindow::executeCalculation);
   connect(findChild<QAction*>(QStringLiteral("tbBackground")), &QAction::triggered, plots_,

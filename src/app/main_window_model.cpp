@@ -122,19 +122,22 @@ bool MainWindow::chooseModel(const QString& nameOrPath) {
 }
 
 void MainWindow::openModelFile() {
-  const QString path = Dialogs().openFileName(this, QStringLiteral("Structure Model"), paths_.dataFolder(),
+  const QString path = Dialogs().openFileName(this, QStringLiteral("Structure Model"),
+                                              LastDialogFolder(paths_.dataFolder()),
                                               QStringLiteral("Lumora models (*.qcm *.txt);;All files (*)"));
+  RememberDialogFolder(path);
   if (!path.isEmpty()) chooseModel(path);
   syncModelMenu();
 }
 
 void MainWindow::saveModel() {
   if (!model_) return;
-  const QString proposed = QDir(paths_.dataFolder()).filePath(Q(model_->name.empty() ? "model" : model_->name) +
-                                                              QStringLiteral(".qcm"));
+  const QString proposed = InLastDialogFolder(paths_.dataFolder(),
+                                              Q(model_->name.empty() ? "model" : model_->name) + QStringLiteral(".qcm"));
   const QString path = Dialogs().saveFileName(this, QStringLiteral("Save Model"), proposed,
                                               QStringLiteral("Lumora models (*.qcm)"));
   if (path.isEmpty()) return;
+  RememberDialogFolder(path);
   const WriteOutcome outcome = SaveModel(path.toStdString(), *model_);
   if (!outcome.ok) Dialogs().warning(this, QStringLiteral("The model was not saved: %1").arg(Q(outcome.error)));
 }

@@ -43,6 +43,7 @@
 #include "plots/plot_output.hpp"
 #include "report/reflection_table_pane.hpp"
 #include "report/report_lines.hpp"
+#include "reflections/extinction_text.hpp"
 #include "powder/powder_window.hpp"
 #include "zone/zone_window.hpp"
 #include "refine/refinement_window.hpp"
@@ -56,7 +57,10 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 void MainWindow::executeCalculation() {
   if (busy_) return;
+  for (std::size_t i = 0; i < shownStatus_.size(); ++i) shownStatus_[i] = statusPanels_[i]->text();
   statusPanels_[4]->setText(Q(ExtinctionStatusText(panel_->group())));
+  statusPanels_[4]->setToolTip(QStringLiteral("%1 — %2\nHelp → Contents, \"Extinction rules\", explains every code.")
+                                   .arg(Q(panel_->group().symbol), Q(ExtinctionConditionsText(panel_->group()))));
   ParameterTexts typed = panel_->texts();
   applyRadiation(typed);
   Summary summary = BuildSummary(typed);  // the fields as typed
@@ -125,7 +129,10 @@ void MainWindow::onCounted(FinishedRun run) {
     const bool go = Dialogs().confirm(this, text, dontAsk);
     if (dontAsk) OpenWindowPreferences()->setValue(QString::fromLatin1(prefs::kAskLargeRun), false);
     if (!go) {
-      abortRun(true);
+      // Nothing of the shown run has been replaced yet: it stays, with its status.
+      setBusy(false);
+      for (std::size_t i = 0; i < shownStatus_.size(); ++i) statusPanels_[i]->setText(shownStatus_[i]);
+      statusPanels_[3]->setText(QStringLiteral("calculation cancelled"));
       return;
     }
   }
@@ -199,7 +206,6 @@ void MainWindow::onRunFinished(FinishedRun run) {
   }
   result_ = std::move(run.result);
   intensities_ = std::move(run.intensities);
-  statusPanels_[0]->setText(QStringLiteral("%1 reflections").arg(result_->records.size()));
   if (!run.modelProblem.empty()) {
     statusPanels_[3]->setText(QStringLiteral("no intensities: %1").arg(Q(EchoText(run.modelProblem, 256))));
     // Not taken again at the next start without asking.
@@ -216,7 +222,7 @@ void MainWindow::onRunFinished(FinishedRun run) {
   runJob_ = PlotJob{};
   calculated_ = true;
   setBusy(false);
-  table_->showRun(result_, reportContext());
+  refreshTable();  // also the count in the status bar
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(true);
   handRunToPowderWindow();
   handInputsToZoneWindow();
@@ -226,8 +232,6 @@ void MainWindow::onRunFinished(FinishedRun run) {
 void MainWindow::abortRun(bool cancelled) {
   setBusy(false);
   clearResults();
-  // Nothing of the old run is shown any more, so neither is its count.
-  statusPanels_[0]->clear();
   if (cancelled) statusPanels_[3]->setText(QStringLiteral("calculation cancelled"));
 }
 
@@ -237,6 +241,7 @@ void MainWindow::clearResults() {
   calculated_ = false;
   result_.reset();
   intensities_.reset();
+  statusPanels_[0]->clear();  // the count of what is no longer shown
   findChild<QAction*>(QStringLiteral("mnuTable6"))->setEnabled(false);
 }
 

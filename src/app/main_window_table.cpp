@@ -32,6 +32,7 @@
 #include <cstdio>
 #include <variant>
 #include "ui/dialogs.hpp"
+#include "ui/text_viewer.hpp"
 #include "app/parameter_panel.hpp"
 #include "ui/window_preferences.hpp"
 #include "common/file_io.hpp"
@@ -46,6 +47,7 @@
 #include "report/reflection_table_pane.hpp"
 #include "report/report_lines.hpp"
 #include "report/table_export.hpp"
+#include "report/table_order.hpp"
 
 namespace lumora {
 namespace {
@@ -68,7 +70,22 @@ ReportContext MainWindow::reportContext() const {
 }
 
 void MainWindow::refreshTable() {
-  if (calculated_ && result_ && !result_->records.empty()) table_->showRun(result_, reportContext());
+  if (!calculated_ || !result_) return;
+  // The table shows the rows the plots show, in the chosen order; saved
+  // reports keep every row in run order.
+  ReportContext context = reportContext();
+  const std::size_t total = result_->records.size();
+  context.shownRows = TableRows(result_->records, intensities_ ? &intensities_->intensity : nullptr, tableSort_,
+                                plots_->options().minIntensity);
+  table_->showRun(result_, context);
+  const std::size_t shown = context.shownRows ? context.shownRows->size() : total;
+  statusPanels_[0]->setText(shown == total ? QStringLiteral("%1 reflections").arg(total)
+                                           : QStringLiteral("%1 of %2 shown").arg(shown).arg(total));
+}
+
+void MainWindow::sortTable(TableSort key) {
+  tableSort_ = key;
+  refreshTable();
 }
 
 bool MainWindow::writeTemporaryReport() {
@@ -85,10 +102,11 @@ bool MainWindow::requireData() {
 
 void MainWindow::saveTable() {
   if (!requireData()) return;
-  const QString proposed = QDir(paths_.dataFolder()).filePath(QStringLiteral("lumora.hkl"));
+  const QString proposed = InLastDialogFolder(paths_.dataFolder(), QStringLiteral("lumora.hkl"));
   const QString path =
       Dialogs().saveFileName(this, QStringLiteral("Save Table"), proposed, QStringLiteral("Lumora data (*.hkl)"));
   if (path.isEmpty()) return;
+  RememberDialogFolder(path);
   const WriteOutcome outcome = WriteReport(path.toStdString(), result_->records, reportContext());
   if (!outcome.ok) Dialogs().warning(this, QStringLiteral("The table was not saved: %1").arg(Q(outcome.error)));
 }
@@ -108,9 +126,9 @@ void MainWindow::viewInEditor() {
   // The report is written for the editor when it is asked for, not after
   // every run: a large run's report runs to hundreds of megabytes.
   if (!writeTemporaryReport()) return;
-  const QString path = temporaryReportPath();
-  if (!Dialogs().openUrl(QUrl::fromLocalFile(path)))
-    Dialogs().warning(this, QStringLiteral("No text editor could be started for %1").arg(path));
+  // Without a text editor on the desktop the report opens in the program's own viewer.
+  if (OpenInTextEditor(this, temporaryReportPath()))
+    statusPanels_[3]->setText(QStringLiteral("no text editor found: the report is shown in Lumora's viewer"));
 }
 
 void MainWindow::findReflection() {

@@ -58,7 +58,9 @@ Lines:
                          (default 0: no monochromator)
   --lines FILE           every line with all its index vectors and qi values:
                          CSV, or CIF when FILE ends in .cif (_pd_peak rows
-                         and a _refln row per index vector)
+                         and a _refln row per index vector), or JSON when
+                         it ends in .json (lines the loop box cut marked
+                         "incomplete": true)
 
 Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
   --two-theta MIN,MAX,STEP  range and step in degrees (default twice the theta
@@ -317,7 +319,10 @@ int RunPowder(const std::vector<std::string>& args) {
   }
   if (rietveld) {
     const std::string report = LinesReport(lines, result.records.size(), summary, nDim, powder.lines, modelLabel);
-    if (!linesFile.empty() && !WriteOutput(linesFile, PowderLinesCsv(lines, nDim))) return 1;
+    const bool json = HasExtension(linesFile, ".json");
+    if (!linesFile.empty() &&
+        !WriteOutput(linesFile, json ? PowderLinesJson(lines, nDim) : PowderLinesCsv(lines, nDim)))
+      return 1;
     return RunPatternFit(patternFit, inputs, profile, powder.lines, *model, report,
                          {measuredFile, output, jsonFile, modelOut, plotFile, plotFormat});
   }
@@ -348,8 +353,9 @@ int RunPowder(const std::vector<std::string>& args) {
   const PowderCifRun cifRun{result, summary, CifBeamOf(beam), modelLabel};
   std::vector<OutputFile> files;
   if (!linesFile.empty())
-    files.push_back({linesFile, HasExtension(linesFile, ".cif") ? LinesCif(cifRun, lines, powder.lines)
-                                                                : PowderLinesCsv(lines, nDim)});
+    files.push_back({linesFile, HasExtension(linesFile, ".cif")    ? LinesCif(cifRun, lines, powder.lines)
+                                : HasExtension(linesFile, ".json") ? PowderLinesJson(lines, nDim)
+                                                                   : PowderLinesCsv(lines, nDim)});
   if (!patternFile.empty())
     files.push_back({patternFile, HasExtension(patternFile, ".cif")
                                       ? PatternCif(cifRun, *pattern, profile,

@@ -1,5 +1,6 @@
 #include "common/least_squares.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace lumora {
@@ -38,6 +39,28 @@ NormalStep SolveNormal(const Eigen::MatrixXd& normal, const Eigen::VectorXd& rig
   const Eigen::VectorXd dampedInverse = (eigen.eigenvalues().array() + damping).inverse().matrix();
   step.shift = unit.asDiagonal() * (v * (dampedInverse.asDiagonal() * (v.transpose() * b)));
   return step;
+}
+
+NormalStep SolveLeastSquares(const Eigen::MatrixXd& jacobian, const Eigen::VectorXd& residuals,
+                             const Eigen::VectorXd& scale) {
+  const Eigen::Index p = jacobian.cols();
+  const double n = static_cast<double>(std::max<Eigen::Index>(jacobian.rows(), 1));
+  for (Eigen::Index j = 0; j < p; ++j) {
+    const double rms = jacobian.col(j).norm() / std::sqrt(n) * scale(j);
+    if (!(rms >= 1e-9) || !std::isfinite(rms)) {
+      NormalStep step;
+      step.undetermined = static_cast<int>(j);
+      step.nullDirection = Eigen::VectorXd::Unit(p, j);
+      return step;
+    }
+  }
+  return SolveNormal(jacobian.transpose() * jacobian, jacobian.transpose() * residuals);
+}
+
+Eigen::VectorXd Leverages(const Eigen::MatrixXd& jacobian) {
+  const Eigen::HouseholderQR<Eigen::MatrixXd> qr(jacobian);
+  const Eigen::MatrixXd q = qr.householderQ() * Eigen::MatrixXd::Identity(jacobian.rows(), jacobian.cols());
+  return q.rowwise().squaredNorm();
 }
 
 }  // namespace lumora

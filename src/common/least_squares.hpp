@@ -1,6 +1,7 @@
 // Linear least squares through the normal equations, solved with Eigen: the
 // step of a Gauss-Newton or Levenberg-Marquardt iteration, the covariance of
-// the parameters, and the test for parameters the data do not determine.
+// the parameters, and the test for parameters the data do not determine; from
+// the normal matrix or from the Jacobian, and the observations' leverages.
 #pragma once
 
 #include <Eigen/Dense>
@@ -25,5 +26,18 @@ struct NormalStep {
 // covariance empty. damping >= 0 is Marquardt's factor on the diagonal.
 NormalStep SolveNormal(const Eigen::MatrixXd& normal, const Eigen::VectorXd& right, double damping = 0.0,
                        double tolerance = 1e-12);
+
+// The undamped step that minimises |residuals - jacobian shift|^2 (n x P
+// jacobian), with covariance (J^T J)^-1. scale: per parameter, a change the
+// data should notice (a lattice constant itself, 1 degree for a zero shift);
+// a parameter whose scale moves the fit by less than 1e-9 rms is undetermined,
+// and so is one whose column the others reproduce (SolveNormal's test).
+NormalStep SolveLeastSquares(const Eigen::MatrixXd& jacobian, const Eigen::VectorXd& residuals,
+                             const Eigen::VectorXd& scale);
+
+// The leverage of each observation, the diagonal of J (J^T J)^-1 J^T (from
+// the thin Q of Eigen's QR): how much an observation pulls the fit towards
+// itself, 0 to 1. jacobian must have full column rank.
+Eigen::VectorXd Leverages(const Eigen::MatrixXd& jacobian);
 
 }  // namespace lumora

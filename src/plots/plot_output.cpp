@@ -12,6 +12,7 @@
 #include <QTextDocument>
 
 #include "ui/dialogs.hpp"
+#include "ui/window_preferences.hpp"
 #include "common/file_io.hpp"
 #include "plots/metafile.hpp"
 #include "plots/plot_box.hpp"
@@ -77,11 +78,12 @@ QString PlotOutput::metafilePath() const { return AppPaths::tempFile(QStringLite
 
 void PlotOutput::saveBitmap(int code) {
   if (!requireData()) return;
-  const QString proposed = QDir(paths_.dataFolder()).filePath(QStringLiteral("lumora%1D.bmp").arg(code));
+  const QString proposed = InLastDialogFolder(paths_.dataFolder(), QStringLiteral("lumora%1D.bmp").arg(code));
   QString path = Dialogs().saveFileName(
       window_, QStringLiteral("Save Bitmap (*.BMP)"), proposed,
       QStringLiteral("Bitmap image (*.bmp);;PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
   if (path.isEmpty()) return;
+  RememberDialogFolder(path);
   QString suffix = QFileInfo(path).suffix().toLower();
   if (suffix.isEmpty()) {
     path += QStringLiteral(".bmp");

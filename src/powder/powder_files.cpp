@@ -28,6 +28,29 @@ std::string PowderLinesCsv(const PowderLines& lines, int nDim) {
   return out;
 }
 
+std::string PowderLinesJson(const PowderLines& lines, int nDim) {
+  std::size_t cut = 0;
+  std::string rows;
+  for (const PowderLine& line : lines.lines) {
+    const bool incomplete = line.completeMultiplicity > line.multiplicity;
+    cut += incomplete ? 1 : 0;
+    rows += std::string(rows.empty() ? "" : ",\n") + "    {\"two_theta\": " + ShortestText(line.twoTheta) +
+            ", \"d\": " + ShortestText(line.d) + ", \"multiplicity\": " + std::to_string(line.multiplicity);
+    if (line.completeMultiplicity > 0)
+      rows += ", \"complete_multiplicity\": " + std::to_string(line.completeMultiplicity);
+    rows += std::string(", \"incomplete\": ") + (incomplete ? "true" : "false") +
+            ", \"intensity\": " + ShortestText(line.intensity) + ", \"indices\": [";
+    for (std::size_t k = 0; k < line.indices.size(); ++k)
+      rows += (k ? ", [" : "[") + IndexText(line.indices[k], nDim, ", ") + "]";
+    rows += "], \"qi\": [";
+    for (std::size_t k = 0; k < line.qi.size(); ++k) rows += (k ? ", " : "") + ShortestText(line.qi[k]);
+    rows += "]}";
+  }
+  return "{\n  \"incomplete_lines\": " + std::to_string(cut) +
+         ",\n  \"dropped_at_backscatter\": " + std::to_string(lines.droppedAtBackscatter) + ",\n  \"lines\": [\n" +
+         rows + "\n  ]\n}\n";
+}
+
 std::string PowderPatternText(const Profile& profile, bool csv) {
   std::string out = csv ? "two_theta,intensity\n" : "# 2theta intensity\n";
   const char* separator = csv ? "," : " ";

@@ -16,6 +16,12 @@ std::string IndexText(const std::array<int, 6>& h, int nDim, const char* separat
 // Every line with all its index vectors (";"-separated) and qi values.
 std::string PowderLinesCsv(const PowderLines& lines, int nDim);
 
+// The same as JSON: per line two_theta, d, multiplicity, incomplete (true
+// when the run's loop box cut its orbits), complete_multiplicity (when the
+// lines were compared with a complete run), intensity, indices and qi; and
+// the count of incomplete lines.
+std::string PowderLinesJson(const PowderLines& lines, int nDim);
+
 // Two columns, 2 theta and intensity: CSV with a header row, or XY with a "#" comment header.
 std::string PowderPatternText(const Profile& profile, bool csv);
 

@@ -6,7 +6,7 @@
 
 #include "common/number_text.hpp"
 #include "powder/indexing_figures.hpp"
-#include "powder/least_squares.hpp"
+#include "common/least_squares.hpp"
 
 namespace lumora {
 namespace {
@@ -150,7 +150,7 @@ class Fit {
       if (steps >= settings_.maxIterations)
         return "did not converge in " + std::to_string(settings_.maxIterations) + " iterations";
       Linearise(sticks, matches, chosen, s, jacobian, residuals);
-      const LinearSolution step = SolveLeastSquares(jacobian, residuals, Scales(s));
+      const NormalStep step = SolveLeastSquares(jacobian, residuals, Scales(s));
       if (step.undetermined >= 0) return Undetermined(free_[static_cast<std::size_t>(step.undetermined)]);
       ++iterations;
       bool converged = true;
@@ -210,7 +210,7 @@ RefinedCell Uncertainties(const Fit& fit, const RefinedCell& cell, const State& 
   Eigen::MatrixXd jacobian;
   Eigen::VectorXd residuals;
   fit.Linearise(cell.sticks, cell.matches, cell.inFit, s, jacobian, residuals);
-  const LinearSolution solution = SolveLeastSquares(jacobian, residuals, fit.Scales(s));
+  const NormalStep solution = SolveLeastSquares(jacobian, residuals, fit.Scales(s));
   if (solution.undetermined >= 0) {
     out.error = Undetermined(fit.free()[static_cast<std::size_t>(solution.undetermined)]);
     return out;

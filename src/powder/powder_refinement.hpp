@@ -2,8 +2,9 @@
 //   2 theta_obs = 2 asin(lambda q(a, c) / 2) + zero,  q^2 = axy / a^2 + az / c^2
 // (scalable_lines.hpp), lambda the wavelength of the position the peak is
 // indexed by (K-alpha1, K-alpha2 or their blend, line_sticks.hpp). Gauss-Newton,
-// each step by Eigen's QR (least_squares.hpp), the indexing redone until it no
-// longer changes; from a rough start the low-angle peaks come first.
+// each step by the normal equations with Eigen (common/least_squares.hpp), the
+// indexing redone until it no longer changes; from a rough start the low-angle
+// peaks come first.
 // Ambiguous peaks are left out of the fit while at least P + 2 others remain
 // (P parameters): their line is not certain; so are peaks whose position the
 // other half of a K-alpha doublet or a close line disturbs (line_sticks.hpp),

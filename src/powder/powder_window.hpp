@@ -113,11 +113,14 @@ class PowderWindow : public QMainWindow {
     std::shared_ptr<const PowderLines> lines;
     Profile profile;
     double zero = 0.0;
+    std::size_t reflections = 0;  // the reflections the lines hold
+    std::string note;             // why the orbits are not complete, or empty
   };
   struct FieldValues {
     LineOptions lines;
     ProfileOptions profile;
     double zero = 0.0;
+    bool completeOrbits = true;
   };
 
   void buildControls();
@@ -181,6 +184,7 @@ class PowderWindow : public QMainWindow {
   QLineEdit* tfCut_ = nullptr;
   QLineEdit* tfZero_ = nullptr;
   QCheckBox* chkDoublet_ = nullptr;
+  QCheckBox* chkCompleteOrbits_ = nullptr;
   QComboBox* cmbAxis_ = nullptr;
   QComboBox* cmbScale_ = nullptr;
   QSpinBox* spSmoothing_ = nullptr;

@@ -153,7 +153,7 @@ void PaintInternalMaps(QPainter& painter, const QRectF& bounds, const std::vecto
                           metrics.height()),
                    Qt::AlignHCenter,
                    QStringLiteral("blue above 0, red below, full colour at %1; green: the model's domain")
-                       .arg(QString::fromStdString(FormatFixed(range, 4))));
+                       .arg(QString::number(range, 'g', 3)));  // three figures whatever the scale
   painter.restore();
 }
 

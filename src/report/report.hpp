@@ -32,6 +32,9 @@ struct ReportContext {
   // Intensities parallel to the records (percent of the strongest), when a
   // structure model was chosen; they add the "I" column at the end.
   std::shared_ptr<const std::vector<double>> intensities;
+  // The records the table shows, in its order (row numbers stay those of the
+  // run); null for all in run order, as every saved report has them.
+  std::shared_ptr<const std::vector<std::size_t>> shownRows;
 };
 
 // The ruled column header line ("#      h1  h2 ...").

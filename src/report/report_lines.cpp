@@ -43,6 +43,7 @@ std::string ReportColumnHeader(const ReportContext& context, std::size_t rowCoun
 ReportLines::ReportLines(const std::vector<ReflectionRecord>& records, const ReportContext& context)
     : records_(&records), on_(ColumnsShown(context.columns, context.nDim)) {
   if (context.intensities && context.columns.intensity) intensities_ = context.intensities;
+  shown_ = context.shownRows;
   const std::string header = ReportColumnHeader(context, records.size());
   const std::string rule = RepeatStr("-", header.size());
   header_ = {"LUMORA REPORT - " + std::to_string(records.size()) + " reflections",
@@ -57,7 +58,8 @@ ReportLines::ReportLines(const std::vector<ReflectionRecord>& records, const Rep
   for (const std::string& line : header_) headerChars_ += static_cast<long long>(line.size()) + 1;
 }
 
-void ReportLines::AppendRow(std::string& out, std::size_t row) const {
+void ReportLines::AppendRow(std::string& out, std::size_t line) const {
+  const std::size_t row = shown_ ? (*shown_)[line] : line;
   std::string number = std::to_string(row + 1);
   out += number;
   out.append(rowField_ - number.size(), ' ');
@@ -83,7 +85,7 @@ std::size_t ReportLines::LineLength(std::size_t index) const {
 }
 
 std::size_t ReportLines::MaxLineLength() const {
-  std::size_t longest = records_->empty() ? 0 : rowLength_;
+  std::size_t longest = rowCount() == 0 ? 0 : rowLength_;
   for (const std::string& line : header_) longest = std::max(longest, line.size());
   return longest;
 }
@@ -149,7 +151,7 @@ bool ReportLines::Write(const std::function<bool(std::string_view)>& sink, const
     chunk += line;
     chunk += kCrLf;
   }
-  for (std::size_t row = 0; row < records_->size(); ++row) {
+  for (std::size_t row = 0; row < rowCount(); ++row) {
     AppendRow(chunk, row);
     chunk += kCrLf;
     if (chunk.size() >= kChunk) {

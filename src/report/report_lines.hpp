@@ -22,7 +22,7 @@ class ReportLines {
 
   static constexpr std::size_t kHeaderLines = 7;
 
-  std::size_t size() const { return kHeaderLines + records_->size(); }
+  std::size_t size() const { return kHeaderLines + rowCount(); }
   std::string Line(std::size_t index) const;
   std::size_t LineLength(std::size_t index) const;
   std::size_t MaxLineLength() const;
@@ -47,10 +47,12 @@ class ReportLines {
 
  private:
   void AppendRow(std::string& out, std::size_t row) const;
+  std::size_t rowCount() const { return shown_ ? shown_->size() : records_->size(); }
 
   const std::vector<ReflectionRecord>* records_;
   std::array<bool, 13> on_{};
   std::shared_ptr<const std::vector<double>> intensities_;  // set when the "I" column is shown
+  std::shared_ptr<const std::vector<std::size_t>> shown_;    // null: every record in run order
   std::vector<std::string> header_;  // the seven lines above the rows
   std::size_t rowField_ = 5;
   std::size_t rowLength_ = 0;

@@ -61,9 +61,20 @@ void ReportView::resizeEvent(QResizeEvent* event) {
   updateScrollBars();
 }
 
+void ReportView::setPlaceholderText(const QString& text) {
+  placeholder_ = text;
+  viewport()->update();
+}
+
 void ReportView::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
-  if (!lines_) return;
+  if (!lines_ || lines_->size() == 0) {
+    if (!placeholder_.isEmpty()) {
+      painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+      painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, placeholder_);
+    }
+    return;
+  }
   painter.setFont(font());
   const int height = lineHeight();
   const double cw = charWidth();

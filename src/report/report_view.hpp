@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QString>
 #include <memory>
 
 #include "report/report_lines.hpp"
@@ -18,6 +19,9 @@ class ReportView : public QAbstractScrollArea {
   // Shows lines (kept alive by the view); null shows nothing.
   void setLines(std::shared_ptr<const ReportLines> lines);
   const ReportLines* lines() const { return lines_.get(); }
+  // Shown, greyed and centred, while there are no lines (a start hint).
+  void setPlaceholderText(const QString& text);
+  QString placeholderText() const { return placeholder_; }
 
   // Positions are those of the "\n"-joined text.
   void select(long long from, long long to);
@@ -53,6 +57,7 @@ class ReportView : public QAbstractScrollArea {
   int visibleLines() const;
 
   std::shared_ptr<const ReportLines> lines_;
+  QString placeholder_;
   long long anchor_ = 0;
   long long cursor_ = 0;
 };

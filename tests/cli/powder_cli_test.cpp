@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <regex>
 #include <random>
 #include <sstream>
 
@@ -290,6 +292,44 @@ TEST_F(CliPowder, LinesCutByTheLoopBoxAreMarkedIncomplete) {
   EXPECT_NE(boxed.out.find("lines have orbits cut by the loop box"), std::string::npos);
   EXPECT_EQ(whole.out.find("incomplete"), std::string::npos);
   EXPECT_NE(whole.out.find("loop = auto"), std::string::npos);
+
+  // The lines as JSON say the same: each cut line with the multiplicity the
+  // complete run gives the line of its d.
+  ASSERT_EQ(RunCli("powder --loops 2 --lines " + Path("boxed.json")).status, 0);
+  ASSERT_EQ(RunCli("powder --lines " + Path("whole.json")).status, 0);
+  const std::regex row(R"re("d": ([^,]+), "multiplicity": (\d+)(?:, "complete_multiplicity": (\d+))?, "incomplete": (true|false))re");
+  auto rows = [&](const std::string& text) {
+    std::vector<std::smatch> found;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), row); it != std::sregex_iterator(); ++it)
+      found.push_back(*it);
+    return found;
+  };
+  const std::string boxedJson = ReadAll(Path("boxed.json")), wholeJson = ReadAll(Path("whole.json"));
+  std::map<double, int> wholeMultiplicity;  // by d
+  for (const std::smatch& m : rows(wholeJson)) {
+    EXPECT_EQ(m[4], "false");
+    wholeMultiplicity[std::stod(m[1])] = std::stoi(m[2]);
+  }
+  const auto boxedRows = rows(boxedJson);
+  ASSERT_FALSE(boxedRows.empty());
+  std::size_t cut = 0;
+  for (const std::smatch& m : boxedRows) {
+    const bool incomplete = m[4] == "true";
+    cut += incomplete;
+    const double d = std::stod(m[1]);
+    const auto same = wholeMultiplicity.lower_bound(d * (1 - 1e-9));
+    ASSERT_TRUE(same != wholeMultiplicity.end() && same->first <= d * (1 + 1e-9)) << m[0];
+    EXPECT_EQ(incomplete, same->second > std::stoi(m[2])) << m[0];
+    if (incomplete) {
+      EXPECT_EQ(std::stoi(m[3]), same->second) << m[0];
+    }
+  }
+  std::size_t reported = 0;
+  for (std::size_t at = boxed.out.find("  incomplete ("); at != std::string::npos; at = boxed.out.find("  incomplete (", at + 1))
+    ++reported;
+  EXPECT_EQ(cut, reported);
+  EXPECT_NE(boxedJson.find("\"incomplete_lines\": " + std::to_string(cut)), std::string::npos);
+  EXPECT_NE(wholeJson.find("\"incomplete_lines\": 0"), std::string::npos);
 }
 
 TEST_F(CliPowder, DiffractometerFileRangeAndStatedWavelength) {
@@ -392,11 +432,10 @@ TEST_F(CliPowder, NothingIsWrittenBeforeARefusal) {
   EXPECT_NE(unwritable.out.find("no file was written"), std::string::npos) << unwritable.out;
   // The refused indexing (exit 3) wrote the JSON alone, marked, and nothing else.
   EXPECT_EQ(refused.status, 3) << refused.out;
-  for (const std::string& name : names) {
+  for (const std::string& name : names)
     if (name != "fit.json") {
       EXPECT_TRUE(ReadAll(Path(name)) == "old") << name;
     }
-  }
   EXPECT_NE(ReadAll(Path("fit.json")).find("\"reliable\": false"), std::string::npos);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), static_cast<std::ptrdiff_t>(names.size()));
   // And with nothing in the way, every file is replaced.

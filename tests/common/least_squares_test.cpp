@@ -53,5 +53,41 @@ TEST(LeastSquares, NamesTheParameterTheDataDoNotFix) {
   EXPECT_EQ(SolveNormal(j.transpose() * j, j.transpose() * r).undetermined, 2);
 }
 
+TEST(LeastSquares, FromTheJacobianAStraightLineItsCovarianceAndLeverages) {
+  // y = 2 + 0.5 x with small misfits against the closed form of the straight-line fit.
+  const double x[] = {1, 2, 4, 5, 8};
+  const double y[] = {2.51, 2.98, 4.02, 4.49, 6.01};
+  Eigen::MatrixXd j(5, 2);
+  Eigen::VectorXd r(5);
+  double sx = 0, sxx = 0, sy = 0, sxy = 0;
+  for (int i = 0; i < 5; ++i) {
+    j(i, 0) = x[i], j(i, 1) = 1.0, r(i) = y[i];
+    sx += x[i], sxx += x[i] * x[i], sy += y[i], sxy += x[i] * y[i];
+  }
+  const double delta = 5 * sxx - sx * sx;
+  const NormalStep s = SolveLeastSquares(j, r, Eigen::Vector2d(1.0, 1.0));
+  ASSERT_EQ(s.undetermined, -1);
+  EXPECT_NEAR(s.shift(0), (5 * sxy - sx * sy) / delta, 1e-12);
+  EXPECT_NEAR(s.shift(1), (sxx * sy - sx * sxy) / delta, 1e-12);
+  EXPECT_NEAR(s.covariance(0, 0), 5 / delta, 1e-12);
+  EXPECT_NEAR(s.covariance(1, 1), sxx / delta, 1e-12);
+  EXPECT_NEAR(s.covariance(0, 1), -sx / delta, 1e-12);
+  // The leverages of a fit of P parameters add up to P; one of a straight line
+  // is 1/n + (x - mean)^2 / Sxx.
+  const Eigen::VectorXd h = Leverages(j);
+  EXPECT_NEAR(h.sum(), 2.0, 1e-12);
+  EXPECT_NEAR(h(4), 0.2 + std::pow(8.0 - sx / 5, 2) / (sxx - sx * sx / 5), 1e-12);
+
+  // A column the others reproduce, and one whose scale moves the fit by
+  // nothing worth noticing, are not determined.
+  Eigen::MatrixXd twice(5, 3);
+  twice << j, 2.0 * j.col(1);
+  const int dependent = SolveLeastSquares(twice, r, Eigen::Vector3d(1, 1, 1)).undetermined;
+  EXPECT_TRUE(dependent == 1 || dependent == 2) << dependent;
+  EXPECT_EQ(SolveLeastSquares(j, r, Eigen::Vector2d(1e-12, 1)).undetermined, 0);
+  j.col(0).setZero();
+  EXPECT_EQ(SolveLeastSquares(j, r, Eigen::Vector2d(1, 1)).undetermined, 0);
+}
+
 }  // namespace
 }  // namespace lumora

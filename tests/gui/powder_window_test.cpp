@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QtTest>
@@ -113,6 +114,51 @@ class PowderWindowTest : public QObject {
     Dialogs().saveFileName = [this](QWidget*, const QString&, const QString&, const QString&) { return nextSavePath_; };
     Dialogs().openUrl = [](const QUrl&) { return true; };
     Dialogs().confirm = [](QWidget*, const QString&, bool&) { return true; };
+  }
+
+  void linesHoldWholeOrbitsUnlessUnticked() {
+    auto w = makeMainWindow();
+    PowderWindow* powder = openPowder(w.get());
+    const CalculationInputs inputs = DecagonalInputs(w.get());
+    QVERIFY(!inputs.completeLoops);  // the classic run keeps its loop box
+    auto* complete = powder->findChild<QCheckBox*>(QStringLiteral("chkCompleteOrbits"));
+    QVERIFY(complete && complete->isChecked());
+    auto totalOf = [](const PowderLines& lines) {
+      std::size_t n = lines.droppedAtBackscatter;
+      for (const PowderLine& line : lines.lines) n += static_cast<std::size_t>(line.multiplicity);
+      return n;
+    };
+    // Every reflection of the filters, counted by the plain box walk over a box
+    // two wider in every index than the smallest one said to hold them all.
+    CalculationInputs probe = inputs;
+    probe.completeLoops = true;
+    const CalculationResult smallest = RunCalculation(probe);
+    QCOMPARE(smallest.status, RunStatus::Completed);
+    CalculationInputs wide = inputs;
+    for (std::size_t k = 0; k < 6; ++k) wide.loopLimits[k] = smallest.loopLimits[k] + 2;
+    RunControl box;
+    box.algorithm = WalkAlgorithm::Box;
+    const CalculationResult all = RunCalculation(wide, box);
+    QCOMPARE(all.status, RunStatus::Completed);
+    const std::size_t boxed = RunCalculation(inputs).records.size();
+    QVERIFY(all.records.size() > boxed);  // the main window's box cuts orbits
+
+    QCOMPARE(totalOf(*powder->lines()), all.records.size());
+    for (const PowderLine& line : powder->lines()->lines) QVERIFY(line.completeMultiplicity <= line.multiplicity);
+
+    // Unticked: the main window's box, and the lines it cut say so in the table.
+    complete->setChecked(false);
+    powder->waitForIdle();
+    QCOMPARE(totalOf(*powder->lines()), boxed);
+    auto* table = powder->findChild<QTableView*>(QStringLiteral("tblLines"));
+    int marked = 0, cut = 0;
+    for (int row = 0; row < table->model()->rowCount(); ++row) {
+      const PowderLine& line = powder->lines()->lines[static_cast<std::size_t>(row)];
+      cut += line.completeMultiplicity > line.multiplicity;
+      marked += table->model()->index(row, 2).data().toString().endsWith(QStringLiteral("(incomplete)"));
+    }
+    QVERIFY(cut > 0);
+    QCOMPARE(marked, cut);
   }
 
   void measuredPatternIsIndexedAndTheConstantGoesBack() {

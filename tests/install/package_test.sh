@@ -18,7 +18,12 @@ dpkg-deb -f "$deb" Recommends | grep -q "python3-numpy" || fail "the package doe
 site="$root/usr/lib/python3/dist-packages"
 [ -f "$site/lumora/__init__.py" ] || fail "no lumora/__init__.py in /usr/lib/python3/dist-packages"
 ls "$site"/lumora/_core*.so >/dev/null 2>&1 || fail "no compiled lumora/_core in /usr/lib/python3/dist-packages"
-for f in synthetic_decagonal.xye make_synthetic_powder.py zero_layer.py; do
+# Every example path the README names (its tour runs them from there).
+readme="$(cd "$(dirname "$0")/../.." && pwd)/README.md"
+named=$(grep -oE '/usr/share/doc/lumora/examples/[A-Za-z0-9_.-]+' "$readme" | sort -u)
+[ -n "$named" ] || fail "the README names no installed example"
+for f in $named make_synthetic_powder.py; do
+  f=${f#/usr/share/doc/lumora/examples/}
   [ -f "$root/usr/share/doc/lumora/examples/$f" ] || fail "missing /usr/share/doc/lumora/examples/$f"
 done
 

@@ -1,5 +1,4 @@
-// The parts of the indexing against closed forms: the least squares against
-// the straight-line fit, the sticks against Bragg's law and LP written out
+// The parts of the indexing against closed forms: the sticks against Bragg's law and LP written out
 // here, the matching and the figures of merit on hand-made cases.
 #include <gtest/gtest.h>
 
@@ -7,43 +6,12 @@
 #include <numbers>
 
 #include "powder/indexing_figures.hpp"
-#include "powder/least_squares.hpp"
 #include "powder/line_sticks.hpp"
 
 namespace lumora {
 namespace {
 
 constexpr double kDeg = std::numbers::pi / 180.0;
-
-TEST(LeastSquares, AStraightLineAndItsCovarianceInClosedForm) {
-  // y = 2 + 0.5 x with small misfits; the shift from 0 is the fit itself.
-  const double x[] = {1, 2, 4, 5, 8};
-  const double y[] = {2.51, 2.98, 4.02, 4.49, 6.01};
-  Eigen::MatrixXd j(5, 2);
-  Eigen::VectorXd r(5);
-  double sx = 0, sxx = 0, sy = 0, sxy = 0;
-  for (int i = 0; i < 5; ++i) {
-    j(i, 0) = x[i], j(i, 1) = 1.0, r(i) = y[i];
-    sx += x[i], sxx += x[i] * x[i], sy += y[i], sxy += x[i] * y[i];
-  }
-  const double delta = 5 * sxx - sx * sx;
-  const LinearSolution s = SolveLeastSquares(j, r, Eigen::Vector2d(1.0, 1.0));
-  ASSERT_EQ(s.undetermined, -1);
-  EXPECT_NEAR(s.shift(0), (5 * sxy - sx * sy) / delta, 1e-12);
-  EXPECT_NEAR(s.shift(1), (sxx * sy - sx * sxy) / delta, 1e-12);
-  EXPECT_NEAR(s.covariance(0, 0), 5 / delta, 1e-12);
-  EXPECT_NEAR(s.covariance(1, 1), sxx / delta, 1e-12);
-  EXPECT_NEAR(s.covariance(0, 1), -sx / delta, 1e-12);
-  // The leverages of a fit of P parameters add up to P.
-  EXPECT_NEAR(Leverages(j).sum(), 2.0, 1e-12);
-
-  // A column the others reproduce, and one that moves nothing, are not determined.
-  Eigen::MatrixXd twice(5, 3);
-  twice << j, 2.0 * j.col(1);
-  EXPECT_EQ(SolveLeastSquares(twice, r, Eigen::Vector3d(1, 1, 1)).undetermined, 2);
-  j.col(0).setZero();
-  EXPECT_EQ(SolveLeastSquares(j, r, Eigen::Vector2d(1, 1)).undetermined, 0);
-}
 
 double Lp(double twoTheta) {
   const double t = 0.5 * twoTheta * kDeg;
