@@ -23,6 +23,7 @@
 #include "inputs/input_reading.hpp"
 #include "inputs/model_option.hpp"
 #include "inputs/parameter_options.hpp"
+#include "inputs/radiation_option.hpp"
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
 #include "lattice/lattice.hpp"
@@ -145,16 +146,21 @@ py::array_t<double> Doubles(const std::vector<double>& values) {
 
 py::dict Reflections(const py::dict& keywords) {
   using namespace input;
-  Options options = KeywordOptions(keywords, WithParameters({&kModel, &kMinIntensity, &kAlgorithm}));
+  Options options =
+      KeywordOptions(keywords, WithParameters({&kModel, &kMinIntensity, &kAlgorithm, &kRadiation, &kVoltage}));
   ModelOptions modelOptions;
   Take(options, modelOptions);
+  RadiationOptions radiation;
+  Take(options, radiation);
   std::string algorithm(kAlgorithm.defaultText);
   if (const auto it = options.find(std::string(kAlgorithm.option)); it != options.end()) {
     algorithm = ReadChoice(kAlgorithm, it->second);
     options.erase(it);
   }
   ParameterOptions parameters = ApplyParameters(options);
-  const ParameterOptions::Read typed = parameters.ReadInputs();
+  radiation.Prepare(parameters);
+  ParameterOptions::Read typed = parameters.ReadInputs();
+  radiation.Name(typed.summary);
   const Summary& summary = typed.summary;
   const CalculationInputs& inputs = typed.inputs;
 
@@ -168,7 +174,7 @@ py::dict Reflections(const py::dict& keywords) {
     const std::optional<StructureModel> model = modelOptions.Model();
     result = RunCalculation(inputs, control);
     if (result.status == RunStatus::Completed && model) {
-      intensities = ModelIntensities(*model, modelOptions.Label(*model), result, inputs.wavelength, 0.0,
+      intensities = ModelIntensities(*model, modelOptions.Label(*model), result, radiation.Of(inputs.wavelength), 0.0,
                                      std::chrono::steady_clock::now(), &cancel);
       if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
     }
@@ -242,16 +248,25 @@ CalculationResult PowderRun(const CalculationInputs& inputs, std::atomic<bool>& 
 py::dict Powder(const py::dict& keywords) {
   using namespace input;
   Options options = KeywordOptions(keywords, WithParameters({&kModel, &kTolerance, &kMonochromator, &kTwoTheta,
-                                                             &kCaglioti, &kEta, &kCut, &kDoublet, &kZero}));
+                                                             &kCaglioti, &kEta, &kCut, &kDoublet, &kZero,
+                                                             &kRadiation, &kVoltage}));
   ModelOptions modelOptions;
   Take(options, modelOptions);
+  RadiationOptions radiation;
+  Take(options, radiation);
+  if (options.contains(std::string(kDoublet.option)) && radiation.Of(1.0).kind != RadiationKind::XRay)
+    throw UsageError("option --doublet: an anode's K-alpha doublet needs --radiation xray");
   PowderOptions powder;
   Take(options, powder);
   ParameterOptions parameters = ApplyParameters(options);
+  radiation.Prepare(parameters);
   parameters.LoopsAutoByDefault();  // as lumora-cli powder
   const ParameterOptions::Read typed = parameters.ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
   const ProfileOptions profileOptions = powder.Profile(typed.texts, inputs);
+
+  const Radiation beam = radiation.Of(inputs.wavelength);
+  powder.lines.polarised = beam.kind == RadiationKind::XRay;
 
   std::atomic<bool> cancel{false};
   const CalculationResult result = PowderRun(inputs, cancel);
@@ -260,7 +275,7 @@ py::dict Powder(const py::dict& keywords) {
   Interruptible(cancel, [&] {
     std::optional<IntensityResult> intensities;
     if (const std::optional<StructureModel> model = modelOptions.Model())
-      intensities = ModelIntensities(*model, model->name, result, inputs.wavelength, 0.0,
+      intensities = ModelIntensities(*model, model->name, result, beam, 0.0,
                                      std::chrono::steady_clock::now(), &cancel);
     lines = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, inputs.wavelength,
                              powder.lines);

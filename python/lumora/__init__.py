@@ -50,7 +50,7 @@ def _given(arguments):
 
 def reflections(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
                 theta=None, qi_max=None, loops=None, model=None, algorithm="fast", min_intensity=None,
-                settings=None):
+                settings=None, radiation=None, voltage=None):
     """Runs the reflection calculation and returns its records as numpy arrays.
 
     Arguments (all optional; the defaults are lumora-cli's):
@@ -69,6 +69,10 @@ def reflections(system=None, space_group=None, setting=None, a=None, c=None, wav
       algorithm    "fast" (bounded walk) or "box" (every vector); same result
       min_intensity  keep only reflections of at least this percent (needs model)
       settings     a settings file (Lumora.cfg) to start from
+      radiation    "xray" (default), "neutron" or "electron": the scattering
+                   factors of the intensities (f_abs in electrons, fm or angstrom)
+      voltage      electrons: accelerating voltage in kV (default 200); the
+                   run's wavelength is then the relativistic electron wavelength
 
     Returns a dict with, for n reflections in generation order:
       indices      (n, 5) or (n, 6) int32
@@ -87,11 +91,13 @@ def reflections(system=None, space_group=None, setting=None, a=None, c=None, wav
 
 def powder(system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None, theta=None,
            qi_max=None, loops=None, model=None, tolerance=None, monochromator=None, two_theta=None, caglioti=None,
-           eta=None, cut=None, doublet=False, zero=None, settings=None):
+           eta=None, cut=None, doublet=False, zero=None, settings=None, radiation=None, voltage=None):
     """The run's reflections merged into powder lines, and the simulated profile.
 
     Takes the arguments of reflections() (without algorithm and
-    min_intensity) and those of lumora-cli powder:
+    min_intensity; with radiation "neutron" or "electron" the line intensities
+    take the Lorentz factor without the polarisation term) and those of
+    lumora-cli powder:
       tolerance      relative d tolerance for merging (default 1e-6)
       monochromator  2theta of the monochromator crystal, degrees (default 0: none)
       two_theta      (min, max, step) of the profile in degrees (default twice
@@ -275,7 +281,7 @@ def read_pattern(path, range=None):
     """A measured powder pattern, as lumora-cli powder --measured reads it:
     text (.xy, .xye, .csv: 2theta, intensity[, sigma]) or a diffractometer's
     file in any format xylib reads (Bruker RAW and UXD, PANalytical XRDML,
-    Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS, GSAS, pdCIF, ...).
+    Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS, RIET7, pdCIF, ...).
 
       path   the file
       range  the range (scan) of a file that holds several, counted from 1

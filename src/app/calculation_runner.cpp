@@ -90,10 +90,11 @@ void CalculationRunner::count(const CalculationInputs& inputs) {
 }
 
 void CalculationRunner::start(const CalculationInputs& inputs, const PlotJob& job,
-                              std::optional<StructureModel> model) {
+                              std::optional<StructureModel> model, Radiation radiation) {
   auto report = reporter();
+  radiation.wavelength = inputs.wavelength;
   launch(
-      [this, inputs, job, report, model = std::move(model)]() -> FinishedRun {
+      [this, inputs, job, report, radiation, model = std::move(model)]() -> FinishedRun {
         RunControl control;
         control.cancel = &cancel_;
         control.progress = [&report](const RunProgress& p) { report(RunStage::Calculating, p.fraction); };
@@ -122,7 +123,7 @@ void CalculationRunner::start(const CalculationInputs& inputs, const PlotJob& jo
               intensityControl.cancel = &cancel_;
               const IntensityStatus status = ComputeIntensities(std::get<ResolvedModel>(resolved),
                                                                 run.result->lattice, run.result->records,
-                                                                inputs.wavelength, *intensities, intensityControl);
+                                                                radiation, *intensities, intensityControl);
               if (status == IntensityStatus::Cancelled) {
                 run.cancelled = true;
                 return run;

@@ -42,8 +42,10 @@ class CalculationRunner : public QObject {
   // Counts the reflections a run would keep; ends with counted().
   void count(const CalculationInputs& inputs);
   // Runs, then draws the job's pictures; ends with finished(). Both are
-  // ignored while a job is running.
-  void start(const CalculationInputs& inputs, const PlotJob& job, std::optional<StructureModel> model = {});
+  // ignored while a job is running. The model's intensities are for the
+  // radiation's kind, at the run's wavelength.
+  void start(const CalculationInputs& inputs, const PlotJob& job, std::optional<StructureModel> model = {},
+             Radiation radiation = {});
   // Asks the running job to stop.
   void cancel();
   bool running() const;

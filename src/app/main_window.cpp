@@ -326,6 +326,7 @@ void MainWindow::handRunToPowderWindow() {
   run.inputs = runInputs_;
   if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
   run.anodeIndex = runAnode_;
+  run.polarised = runRadiation_.kind == RadiationKind::XRay;
   if (intensities_ && model_ && model_->system == runInputs_.system) run.model = model_;
   powderWindow_->setRun(std::move(run));
 }

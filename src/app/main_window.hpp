@@ -9,13 +9,16 @@
 
 #include "ui/app_paths.hpp"
 #include "app/calculation_runner.hpp"
+#include "intensity/radiation.hpp"
 #include "intensity/structure_model.hpp"
 #include "inputs/parameters.hpp"
 #include "report/report.hpp"
 #include "report/table_order.hpp"
 
 class QAction;
+class QActionGroup;
 class QDoubleSpinBox;
+class QMenu;
 class QLabel;
 class QProgressBar;
 class QStackedWidget;
@@ -47,6 +50,8 @@ class MainWindow : public QMainWindow {
   // True from Run until the run's result (or its end) is shown.
   bool running() const { return busy_; }
   const CalculationResult* result() const { return calculated_ ? result_.get() : nullptr; }
+  // The model's intensities of the run on show, if any.
+  const IntensityResult* intensities() const { return calculated_ ? intensities_.get() : nullptr; }
   // Text of status panel 1..5.
   QString statusText(int panel) const;
   // The report file the editor opens ("tmp.hkl" in the temporary folder).
@@ -98,6 +103,11 @@ class MainWindow : public QMainWindow {
   QDoubleSpinBox* minIntensityBox() const;
   bool saveSettings();
   void buildModelMenu();
+  // Radiation submenu of the Model menu; the radiation chosen there at a wavelength.
+  void buildRadiationMenu(QMenu* parent);
+  Radiation chosenRadiation(double wavelength) const;
+  // Electrons: the run's wavelength is their voltage's.
+  void applyRadiation(ParameterTexts& texts) const;
   void syncModelMenu();
   void applySystemState(int systemIndex, bool clicked);
 
@@ -152,6 +162,9 @@ class MainWindow : public QMainWindow {
   CalculationInputs pendingInputs_;  // counted, waiting for the user's answer
   CalculationInputs runInputs_;      // of the run going or last shown
   int runAnode_ = 0;                 // its anode list index
+  Radiation runRadiation_;           // its radiation (X-rays unless chosen)
+  QActionGroup* radiationGroup_ = nullptr;
+  QDoubleSpinBox* voltageBox_ = nullptr;
   PlotJob runJob_;                   // the pictures the running job draws
   QSplitter* splitter_ = nullptr;
   TableSort tableSort_ = TableSort::RunOrder;

@@ -82,6 +82,8 @@ void MainWindow::buildModelMenu() {
   connect(fromFile, &QAction::triggered, this, &MainWindow::openModelFile);
   connect(menu->addAction(QStringLiteral("Save Model As ...")), &QAction::triggered, this, &MainWindow::saveModel);
   menu->actions().last()->setObjectName(QStringLiteral("mnuModelSave"));
+  menu->addSeparator();
+  buildRadiationMenu(menu);
 }
 
 void MainWindow::syncModelMenu() {

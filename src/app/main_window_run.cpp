@@ -1,6 +1,7 @@
 // The main window's run: the fields read, the large-run question, the
 // worker's progress and result, and what the window shows meanwhile.
 #include "app/main_window.hpp"
+#include "inputs/radiation_option.hpp"
 
 #include <QAction>
 #include <QActionGroup>
@@ -60,9 +61,13 @@ void MainWindow::executeCalculation() {
   statusPanels_[4]->setText(Q(ExtinctionStatusText(panel_->group())));
   statusPanels_[4]->setToolTip(QStringLiteral("%1 — %2\nHelp → Contents, \"Extinction rules\", explains every code.")
                                    .arg(Q(panel_->group().symbol), Q(ExtinctionConditionsText(panel_->group()))));
-  const Summary summary = BuildSummary(panel_->texts());  // the fields as typed
+  ParameterTexts typed = panel_->texts();
+  applyRadiation(typed);
+  Summary summary = BuildSummary(typed);  // the fields as typed
   panel_->normaliseDecimalCommas();
-  const auto read = ReadInputs(panel_->texts());
+  ParameterTexts texts = panel_->texts();
+  applyRadiation(texts);
+  const auto read = ReadInputs(texts);
   if (const InputError* error = std::get_if<InputError>(&read)) {
     Dialogs().warning(this, Q(error->Message()));
     if (QLineEdit* field = panel_->field(error->field, error->loopIndex)) {
@@ -72,6 +77,8 @@ void MainWindow::executeCalculation() {
     return;
   }
   const CalculationInputs& inputs = std::get<CalculationInputs>(read);
+  runRadiation_ = chosenRadiation(inputs.wavelength);
+  summary.paramLine2 += RadiationNote(runRadiation_);  // nothing for X-rays
   runSummary_ = summary;
   runSteurer_ = !inputs.yamamoto;
 
@@ -98,7 +105,7 @@ void MainWindow::startRun(const CalculationInputs& inputs) {
   progress_->setValue(0);
   runJob_ = plots_->captureJob();
   runInputs_ = inputs;
-  runAnode_ = panel_->texts().anodeIndex;
+  runAnode_ = runRadiation_.kind == RadiationKind::XRay ? panel_->texts().anodeIndex : kTypedAnodeIndex;
   std::optional<StructureModel> model;
   if (model_ && model_->system == inputs.system) {
     model = model_;
@@ -106,7 +113,7 @@ void MainWindow::startRun(const CalculationInputs& inputs) {
     statusPanels_[3]->setText(QStringLiteral("model %1 is not %2: no intensities")
                                   .arg(Q(model_->name), Q(std::string(SystemName(inputs.system)))));
   }
-  runner_.start(inputs, runJob_, std::move(model));
+  runner_.start(inputs, runJob_, std::move(model), runRadiation_);
 }
 
 void MainWindow::onCounted(FinishedRun run) {

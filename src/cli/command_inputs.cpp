@@ -6,6 +6,7 @@
 #include "inputs/model_option.hpp"
 #include "inputs/parameter_options.hpp"
 #include "inputs/parameters.hpp"
+#include "inputs/radiation_option.hpp"
 #include "intensity/model_file.hpp"
 #include "powder/powder_options.hpp"
 #include "reflections/space_groups.hpp"
@@ -28,7 +29,7 @@ NamedInputs Join(std::initializer_list<const NamedInputs*> lists, std::initializ
 const NamedInputs& CommandInputs(std::string_view command) {
   using namespace input;
   static const NamedInputs reflections =
-      Join({&ParameterOptions::Inputs(), &ModelOptions::Inputs()},
+      Join({&ParameterOptions::Inputs(), &ModelOptions::Inputs(), &RadiationOptions::Inputs()},
            {&kColumns, &kReportFormat, &kOutput, &kMaxRecords, &kMaxVisited, &kMaxSeconds, &kAlgorithm, &kProgress,
             &kHelpOption});
   static const NamedInputs matrices = {&kSystem, &kSetting, &kLatticeA, &kLatticeC, &kSettings, &kOutput, &kHelpOption};
@@ -42,7 +43,7 @@ const NamedInputs& CommandInputs(std::string_view command) {
             &kRings, &kMainSpots, &kDirections, &kUniform, &kLabels, &kAreaByIntensity, &kScaleBar, &kTicks,
             &kOrientation, &kCaption, &kHelpOption});
   static const NamedInputs powder =
-      Join({&ParameterOptions::Inputs(), &PowderOptions::Inputs()},
+      Join({&ParameterOptions::Inputs(), &PowderOptions::Inputs(), &RadiationOptions::Inputs()},
            {&kModel, &kLinesFile, &kPatternFile, &kMeasuredFile, &kMeasuredRange, &kRefineJson, &kPowderPlot, &kOutput,
             &kHelpOption, &kRietveld, &kModelOut, &kBackgroundTerms, &kSearch, &kMaxIterations});
   static const NamedInputs zone =

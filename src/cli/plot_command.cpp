@@ -212,7 +212,7 @@ int RunPlot(const std::vector<std::string>& args) {
   }
   IntensityResult intensities;
   if (model) {
-    intensities = ModelIntensities(*model, modelOptions.Label(*model), result, inputs.wavelength);
+    intensities = ModelIntensities(*model, modelOptions.Label(*model), result, XRayRadiation(inputs.wavelength));
     if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, intensities, *least);
   }
 

@@ -18,6 +18,7 @@
 #include "common/number_text.hpp"
 #include "common/text.hpp"
 #include "intensity/model_file.hpp"
+#include "inputs/radiation_option.hpp"
 #include "intensity/structure_factor.hpp"
 #include "powder/powder_cif.hpp"
 #include "powder/powder_files.hpp"
@@ -45,6 +46,11 @@ Lattice and calculation: the options of "lumora-cli reflections"
   (--system, --space-group, --setting, -a, -c, --wavelength, --anode, --theta,
   --qi-max, --loops, --settings).
   --model NAME|FILE      structure model (see "lumora-cli reflections --help")
+  --radiation KIND       xray (default), neutron or electron (see "lumora-cli
+                         reflections --help"); neutrons and electrons take the
+                         Lorentz factor 1 / (sin^2 theta cos theta) without
+                         the polarisation term
+  --voltage KV           electrons: accelerating voltage (default 200 kV)
 
 Lines:
   --tolerance T          relative d tolerance for merging (default 1e-6)
@@ -77,7 +83,7 @@ Measured pattern: text (.xy, .xye, .csv and other text: 2 or 3 columns:
 "#" and "!" comments; one header line; 2theta rising or falling throughout),
 or a diffractometer's file in any format xylib reads (Bruker RAW and UXD,
 PANalytical XRDML, Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS,
-GSAS, pdCIF, ...). A wavelength the file states is the run's unless
+RIET7, pdCIF, ...). A wavelength the file states is the run's unless
 --wavelength, --anode or --settings chooses one; the report says which.
   --measured FILE        report its peaks and the least-squares scale of the
                          simulated profile on it (weighted by 1/sigma^2)
@@ -169,7 +175,7 @@ std::string LinesReport(const PowderLines& lines, std::size_t reflections, const
   out += "tolerance = " + ShortestText(options.tolerance) +
          ", monochromator 2theta = " + ShortestText(options.monochromatorTwoTheta) +
          ", intensities: " + (model.empty() ? std::string("1 per reflection") : "model " + EchoText(model, kShownNameChars)) +
-         " x LP\n";
+         (options.polarised ? " x LP\n" : " x L (no polarisation term)\n");
   if (lines.droppedAtBackscatter)
     out += std::to_string(lines.droppedAtBackscatter) + " reflections at 2theta = 180 left out (LP has no value)\n";
   const auto cut = std::count_if(lines.lines.begin(), lines.lines.end(),
@@ -207,6 +213,8 @@ int RunPowder(const std::vector<std::string>& args) {
   ParameterOptions parameters;
   PowderOptions powder;
   ModelOptions modelOptions;
+  RadiationOptions radiation;
+  bool doublet = false;
   std::string linesFile, patternFile, measuredFile, jsonFile, plotFile, output;
   std::optional<std::size_t> measuredRange;
   for (const Option& option : options) {
@@ -220,7 +228,10 @@ int RunPowder(const std::vector<std::string>& args) {
     if (!rietveld && (n == kModelOut.option || n == kBackgroundTerms.option || n == kSearch.option ||
                       n == kMaxIterations.option))
       throw UsageError("option " + n + " needs --rietveld");
-    if (parameters.Apply(option) || powder.Apply(option) || modelOptions.Apply(option)) continue;
+    doublet = doublet || n == kDoublet.option;
+    if (radiation.Apply(option) || parameters.Apply(option) || powder.Apply(option) ||
+        modelOptions.Apply(option))
+      continue;
     if (n == kMeasuredRange.option) {
       measuredRange = static_cast<std::size_t>(ReadWholeNumber(kMeasuredRange, option.value));
       continue;
@@ -245,6 +256,7 @@ int RunPowder(const std::vector<std::string>& args) {
 
   const std::optional<StructureModel> model = modelOptions.Model();
 
+  radiation.Prepare(parameters);
   parameters.LoopsAutoByDefault();
 
   // The measurement is read first: a wavelength it states is the run's unless one was chosen.
@@ -257,9 +269,16 @@ int RunPowder(const std::vector<std::string>& args) {
       wavelengthFromFile = true;
     }
   }
-  const ParameterOptions::Read read = parameters.ReadInputs();
+  ParameterOptions::Read read = parameters.ReadInputs();
+  radiation.Name(read.summary);
   const Summary& summary = read.summary;
   const CalculationInputs& inputs = read.inputs;
+  const Radiation beam = radiation.Of(inputs.wavelength);
+  if (beam.kind != RadiationKind::XRay) {
+    if (rietveld) throw UsageError("option --rietveld fits X-ray patterns only (--radiation " + RadiationName(beam.kind) + ")");
+    if (doublet) throw UsageError("option --doublet: an anode's K-alpha doublet needs --radiation xray");
+    powder.lines.polarised = false;
+  }
   const ProfileOptions profile = powder.Profile(read.texts, inputs);
   if (powder.cRequested && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
@@ -277,7 +296,9 @@ int RunPowder(const std::vector<std::string>& args) {
     std::optional<IntensityResult> intensities;
     if (model) {
       modelLabel = modelOptions.Label(*model);
-      intensities = ModelIntensities(*model, modelLabel, result, in.wavelength);
+      Radiation atRun = beam;
+      atRun.wavelength = in.wavelength;  // a refinement may run at another wavelength
+      intensities = ModelIntensities(*model, modelLabel, result, atRun);
     }
     PowderLines made = BuildPowderLines(result.records, intensities ? &intensities->intensity : nullptr, in.wavelength,
                                         powder.lines);
@@ -329,7 +350,7 @@ int RunPowder(const std::vector<std::string>& args) {
     json = measured.json;
   }
   // Every file's content, refusals included, before any file is touched.
-  const PowderCifRun cifRun{result, summary, {}, modelLabel};
+  const PowderCifRun cifRun{result, summary, CifBeamOf(beam), modelLabel};
   std::vector<OutputFile> files;
   if (!linesFile.empty())
     files.push_back({linesFile, HasExtension(linesFile, ".cif")    ? LinesCif(cifRun, lines, powder.lines)

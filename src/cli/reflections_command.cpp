@@ -16,6 +16,7 @@
 #include "intensity/model_file.hpp"
 #include "intensity/structure_factor.hpp"
 #include "report/cif_output.hpp"
+#include "inputs/radiation_option.hpp"
 #include "report/machine_formats.hpp"
 #include "report/report.hpp"
 
@@ -52,6 +53,12 @@ Intensities:
                          adds the "I" column (percent of the strongest) to
                          the report and f_abs, f_phase, intensity to CSV/JSON
   --min-intensity P      keep only reflections with I >= P percent
+  --radiation KIND       xray (default), neutron or electron: the scattering
+                         factors of the intensities; the report and the
+                         CSV/JSON header name it when it is not X-rays
+  --voltage KV           electrons: accelerating voltage (default 200 kV);
+                         the run's wavelength is then the relativistic
+                         electron wavelength (choose --theta to match)
 
 Output:
   --columns LIST         any of indices,theta,d,qe-qi,xyz,intensity (default all)
@@ -127,6 +134,7 @@ int RunReflections(const std::vector<std::string>& args) {
   RunControl control;
   WalkAlgorithm algorithm = WalkAlgorithm::Bounded;
   ModelOptions modelOptions;
+  RadiationOptions radiation;
   std::string columnsText;
   for (const Option& option : options) {
     const std::string& n = option.name;
@@ -134,7 +142,7 @@ int RunReflections(const std::vector<std::string>& args) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (parameters.Apply(option) || modelOptions.Apply(option)) continue;
+    if (radiation.Apply(option) || parameters.Apply(option) || modelOptions.Apply(option)) continue;
     if (n == kColumns.option) {
       columns = ParseColumns(option.value);
       columnsText = option.value;
@@ -159,7 +167,9 @@ int RunReflections(const std::vector<std::string>& args) {
   if (columns.intensity && !columnsText.empty() && !model)
     BadValue("--columns", columnsText, "names intensity, which needs --model");
 
-  const ParameterOptions::Read read = parameters.ReadInputs();
+  radiation.Prepare(parameters);
+  ParameterOptions::Read read = parameters.ReadInputs();
+  radiation.Name(read.summary);
   const Summary& summary = read.summary;
   const CalculationInputs& inputs = read.inputs;
 
@@ -176,7 +186,8 @@ int RunReflections(const std::vector<std::string>& args) {
 
   std::optional<IntensityResult> intensities;
   if (model) {
-    intensities = ModelIntensities(*model, modelOptions.Label(*model), result, inputs.wavelength, control.maxSeconds,
+    intensities = ModelIntensities(*model, modelOptions.Label(*model), result, radiation.Of(inputs.wavelength),
+                                   control.maxSeconds,
                                    started);
     if (const auto& least = modelOptions.MinIntensity()) KeepStrongReflections(result, *intensities, *least);
   }
@@ -188,7 +199,7 @@ int RunReflections(const std::vector<std::string>& args) {
   } else if (format == "json") {
     text = JsonText(result, summary, withIntensities);
   } else if (format == "cif") {
-    text = ReflectionsCif(result, summary, withIntensities);
+    text = ReflectionsCif(result, summary, withIntensities, CifBeamOf(radiation.Of(inputs.wavelength)));
   } else {
     ReportContext context{summary, result.lattice.nDim, !inputs.yamamoto, columns, nullptr, nullptr};
     if (intensities) context.intensities = std::make_shared<const std::vector<double>>(intensities->intensity);

@@ -43,7 +43,7 @@ std::string ModelOptions::Label(const StructureModel& model) const {
 }
 
 IntensityResult ModelIntensities(const StructureModel& model, const std::string& label, const CalculationResult& run,
-                                 double wavelength, double maxSeconds, std::chrono::steady_clock::time_point started,
+                                 const Radiation& radiation, double maxSeconds, std::chrono::steady_clock::time_point started,
                                  const std::atomic<bool>* cancel) {
   const auto resolved = ResolveModel(model, run.lattice);
   if (const std::string* error = std::get_if<std::string>(&resolved))
@@ -55,7 +55,7 @@ IntensityResult ModelIntensities(const StructureModel& model, const std::string&
   if (maxSeconds > 0.0)
     control.deadline = started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                      std::chrono::duration<double>(maxSeconds));
-  switch (ComputeIntensities(std::get<ResolvedModel>(resolved), run.lattice, run.records, wavelength, intensities, control)) {
+  switch (ComputeIntensities(std::get<ResolvedModel>(resolved), run.lattice, run.records, radiation, intensities, control)) {
     case IntensityStatus::Completed: return intensities;
     case IntensityStatus::TimedOut: throw RunError(TooLongMessage(maxSeconds));
     case IntensityStatus::Cancelled: throw RunError("the intensities were cancelled");

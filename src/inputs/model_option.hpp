@@ -42,12 +42,13 @@ struct RunError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The model's intensities for the run's records, labelled label. A UsageError
+// The model's intensities for the run's records with the radiation's
+// scattering factors, labelled label. A UsageError
 // when the model cannot be placed on the run's lattice; a RunError when the
 // work passes maxSeconds (counted from started; 0: no limit), is cancelled
 // through cancel, or a structure factor is not finite.
 IntensityResult ModelIntensities(const StructureModel& model, const std::string& label, const CalculationResult& run,
-                                 double wavelength, double maxSeconds = 0.0,
+                                 const Radiation& radiation, double maxSeconds = 0.0,
                                  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now(),
                                  const std::atomic<bool>* cancel = nullptr);
 

@@ -29,6 +29,12 @@ double LorentzPolarisation(double twoTheta, double monochromatorTwoTheta) {
   return polarisation / (sinT * sinT * std::cos(theta));
 }
 
+double LorentzFactor(double twoTheta) {
+  const double theta = 0.5 * twoTheta * kDegree;
+  const double sinT = std::sin(theta);
+  return 1.0 / (sinT * sinT * std::cos(theta));
+}
+
 std::string CheckLineOptions(const LineOptions& options) {
   if (!input::kTolerance.range.Contains(options.tolerance))
     return "tolerance " + ShortestText(options.tolerance) + " is not from 0 to below 0.1";
@@ -69,7 +75,8 @@ PowderLines BuildPowderLines(const std::vector<ReflectionRecord>& records, const
     line.multiplicity = static_cast<int>(end - i);
     line.d = sumD / static_cast<double>(line.multiplicity);
     line.twoTheta = TwoThetaOf(line.d, wavelength);
-    const double lp = LorentzPolarisation(line.twoTheta, options.monochromatorTwoTheta);
+    const double lp = options.polarised ? LorentzPolarisation(line.twoTheta, options.monochromatorTwoTheta)
+                                        : LorentzFactor(line.twoTheta);
     // At 2 theta = 180 the Lorentz factor has no finite value.
     if (std::isfinite(lp) && line.twoTheta > 0.0 && std::cos(0.5 * line.twoTheta * kDegree) > 1e-9) {
       line.intensity = sumI * lp;

@@ -36,9 +36,15 @@ struct PowderLine {
   int completeMultiplicity = 0;
 };
 
+// The Lorentz factor alone, 1 / (sin^2 theta cos theta), for a beam without
+// the polarisation of Thomson scattering (neutrons, electrons); twoTheta in
+// degrees, in (0, 180) open.
+double LorentzFactor(double twoTheta);
+
 struct LineOptions {
   double tolerance = 1e-6;             // relative: |d - d_first| <= tolerance * d_first merges
   double monochromatorTwoTheta = 0.0;  // degrees; 0: no monochromator
+  bool polarised = true;               // X-rays: LP; false: the Lorentz factor alone
 };
 
 // Why the options cannot be used ("tolerance ... "), or an empty string.

@@ -22,6 +22,9 @@ struct CifBeam {
   std::string probe = "x-ray";  // _diffrn_radiation_probe: x-ray, neutron or electron
   double voltageKv = 0.0;       // electrons: the accelerating voltage; 0: none stated
 };
+inline CifBeam CifBeamOf(const Radiation& radiation) {
+  return {RadiationName(radiation.kind), radiation.kind == RadiationKind::Electron ? radiation.voltageKv : 0.0};
+}
 
 // The header items of a run (result's lattice, group and wavelength) into block.
 void AddRunHeader(gemmi::cif::Block& block, const CalculationResult& result, const Summary& summary,

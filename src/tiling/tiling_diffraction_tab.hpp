@@ -53,6 +53,8 @@ class TilingDiffractionTab : public QObject {
   double internalMax() const;
 
   const DiffractionPeaks& peaks() const { return *peaks_; }
+  // Whether peaks() belong to the tiling and limits on show.
+  bool peaksCurrent() const { return current_ && !computing_ && !peaks_->points.empty(); }
   bool isComputing() const { return computing_; }
 
  private:

@@ -9,6 +9,7 @@
 
 #include "common/file_io.hpp"
 #include "tiling/tiling_export.hpp"
+#include "tiling/tiling_options.hpp"
 #include "tiling/tiling_views.hpp"
 #include "tiling/xy_file.hpp"
 #include "ui/dialogs.hpp"
@@ -74,6 +75,15 @@ QString SaveTilingTable(QWidget* parent, const AppPaths& paths, const Tiling& ti
       QStringLiteral("CSV table (*.csv)"));
   if (chosen.isEmpty()) return QString();
   return Write(chosen, vertices ? VerticesCsv(tiling) : TilesCsv(tiling), QStringLiteral("The table was not saved."));
+}
+
+QString SaveTilingPeaks(QWidget* parent, const AppPaths& paths, const Tiling& tiling, const std::vector<ModulePoint>& points,
+                        const std::vector<double>& intensity) {
+  const QString chosen = Dialogs().saveFileName(parent, QStringLiteral("Save Peaks CSV"),
+                                                QDir(paths.exportFolder()).filePath(FileStem(tiling) + QStringLiteral("_peaks.csv")),
+                                                QStringLiteral("CSV table (*.csv)"));
+  if (chosen.isEmpty()) return QString();
+  return Write(chosen, PeaksCsv(tiling.inputs.symmetry, points, intensity), QStringLiteral("The peaks were not saved."));
 }
 
 QUrl TilingHelpUrl(const AppPaths& paths) {

@@ -7,7 +7,9 @@
 #include <QImage>
 #include <QString>
 #include <QUrl>
+#include <vector>
 
+#include "tiling/exact_diffraction.hpp"
 #include "tiling/tiling.hpp"
 #include "ui/app_paths.hpp"
 
@@ -23,6 +25,10 @@ QString SaveTilingCoordinates(QWidget* parent, const AppPaths& paths, const Tili
 QString SaveTilingPicture(QWidget* parent, const AppPaths& paths, const Tiling& tiling, int tab, const QImage& shown);
 // The vertex table when `vertices`, else the tile table.
 QString SaveTilingTable(QWidget* parent, const AppPaths& paths, const Tiling& tiling, bool vertices);
+// The Bragg peaks of the Diffraction tab as numbers (the CSV of lumora-cli
+// tiling --diffraction-csv).
+QString SaveTilingPeaks(QWidget* parent, const AppPaths& paths, const Tiling& tiling, const std::vector<ModulePoint>& points,
+                        const std::vector<double>& intensity);
 
 // The help file at its tiling section.
 QUrl TilingHelpUrl(const AppPaths& paths);

@@ -109,6 +109,9 @@ void TilingWindow::buildToolbar() {
       add("actVerticesCsv", "x-office-spreadsheet", QStyle::SP_FileIcon, QStringLiteral("Vertices CSV"),
           &TilingWindow::exportVerticesCsv,
           QStringLiteral("The exact vertices in edge lengths about the centre, with their indices")),
+      add("actPeaksCsv", "x-office-spreadsheet", QStyle::SP_FileIcon, QStringLiteral("Peaks CSV"),
+          &TilingWindow::exportPeaksCsv,
+          QStringLiteral("The Bragg peaks of the Diffraction tab: k, module indices, internal length, intensity")),
   };
   toolbar->addSeparator();
   add("actHelp", "help-contents", QStyle::SP_DialogHelpButton, QStringLiteral("Help"), &TilingWindow::showHelp);
@@ -219,6 +222,21 @@ void TilingWindow::savePicture() {
 void TilingWindow::exportCsv(bool vertices) {
   if (!tiling_) return;
   const QString problem = SaveTilingTable(this, paths_, *tiling_, vertices);
+  if (!problem.isEmpty()) showMessage(problem);
+}
+
+void TilingWindow::exportPeaksCsv() {
+  if (!tiling_) return;
+  const TilingDiffractionTab& diffraction = views_->diffraction();
+  if (!diffraction.peaksCurrent()) {
+    // The peaks are computed when their tab is on show.
+    views_->setCurrentTab(DiffractionTab);
+    showMessage(QStringLiteral("The Bragg peaks of this tiling are computed on the Diffraction tab; "
+                               "use Peaks CSV again when they are shown."));
+    return;
+  }
+  const DiffractionPeaks& peaks = diffraction.peaks();
+  const QString problem = SaveTilingPeaks(this, paths_, *tiling_, peaks.points, peaks.intensity);
   if (!problem.isEmpty()) showMessage(problem);
 }
 

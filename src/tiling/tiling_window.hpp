@@ -55,6 +55,8 @@ class TilingWindow : public QMainWindow {
   void savePicture();
   void exportTilesCsv() { exportCsv(false); }
   void exportVerticesCsv() { exportCsv(true); }
+  // The Diffraction tab's peaks; shows that tab first when they are not computed yet.
+  void exportPeaksCsv();
   void copyImage();
   void showHelp();
 

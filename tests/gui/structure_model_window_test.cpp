@@ -9,7 +9,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
+#include <map>
 #include <memory>
+#include <numbers>
 #include <stdexcept>
 
 #include "ui/dialogs.hpp"
@@ -18,6 +21,8 @@
 #include "app/parameter_panel.hpp"
 #include "plots/plot_box.hpp"
 #include "plots/plot_controller.hpp"
+#include "powder/powder_lines.hpp"
+#include "powder/powder_window.hpp"
 #include "report/reflection_table_pane.hpp"
 
 using namespace lumora;
@@ -246,6 +251,117 @@ class StructureModelWindowTest : public QObject {
     QVERIFY2(messages_[0].size() < 600, qPrintable(messages_[0]));
     QVERIFY(!messages_[0].contains(QLatin1Char('\x1b')));
     QVERIFY(action(w.get(), "mnuModelNone")->isChecked());
+  }
+
+  // The Model menu's radiation against values typed in from the published
+  // tables: neutrons scale a one-site model's |F| by the scattering length
+  // (Sears, Neutron News 3 (1992) 29), electrons follow the International
+  // Tables 4.3.2.2 fit, and the run's wavelength is the voltage's.
+  void radiationFromTheModelMenu() {
+    auto w = makeWindow();
+    QVERIFY(action(w.get(), "mnuRadiation_xray")->isChecked());
+    auto* voltage = w->findChild<QDoubleSpinBox*>(QStringLiteral("mainVoltage"));
+    QVERIFY(voltage && !voltage->isEnabled());
+    w->parameters()->chooseSystem(0);  // octagonal
+    // |F| by index vector, and d, of a one-site model of one element.
+    auto amplitudes = [&](const char* element) {
+      const QString path = QDir(folder_->path()).filePath(QStringLiteral("%1.qcm").arg(QLatin1String(element)));
+      QFile file(path);
+      if (!file.open(QIODevice::WriteOnly)) qFatal("model not written");
+      file.write(QByteArray("system octagonal\nsetting steurer\nV ") + element + " 1 0 0 0 0 0 polygon:8:22.5 1.3066 0 0\n");
+      file.close();
+      if (!w->chooseModel(path)) qFatal("model not taken");
+      run(w.get());
+      std::map<std::array<float, 6>, std::pair<double, double>> out;
+      if (!w->intensities()) return out;
+      for (std::size_t i = 0; i < w->result()->records.size(); ++i)
+        out[w->result()->records[i].h] = {w->result()->records[i].d, w->intensities()->fAbs[i]};
+      return out;
+    };
+    const auto xrayFe = amplitudes("Fe");
+    const std::string typedWavelength = w->parameters()->texts().wavelength;
+    const QString classicHeader = w->table()->text().section(QLatin1Char('\n'), 0, 3);
+    QVERIFY(!classicHeader.contains(QStringLiteral("x-ray")));
+
+    action(w.get(), "mnuRadiation_neutron")->trigger();
+    QVERIFY(!voltage->isEnabled());
+    const auto fe = amplitudes("Fe");
+    QVERIFY(w->table()->text().section(QLatin1Char('\n'), 0, 3).contains(QStringLiteral(", neutron")));
+    const auto al = amplitudes("Al");
+    QVERIFY(al.size() > 100 && fe.size() == al.size() && xrayFe.size() == al.size());
+    int compared = 0;
+    double fallMin = 1e9, fallMax = 0.0;
+    for (const auto& [h, dAndF] : al) {
+      if (dAndF.second < 1e-9) continue;  // vanishes by symmetry
+      QVERIFY(std::abs(fe.at(h).second / dAndF.second - 9.45 / 3.449) < 1e-9);
+      fallMin = std::min(fallMin, xrayFe.at(h).second / fe.at(h).second);
+      fallMax = std::max(fallMax, xrayFe.at(h).second / fe.at(h).second);
+      ++compared;
+    }
+    QVERIFY(compared > 100);
+    QVERIFY(fallMax > 1.5 * fallMin);  // X-rays fall off with s, neutrons do not
+
+    action(w.get(), "mnuRadiation_electron")->trigger();
+    QVERIFY(voltage->isEnabled());
+    voltage->setValue(300);
+    // At 0.02 A the reflections lie below 2.5 degrees.
+    w->findChild<QLineEdit*>(QStringLiteral("tfTH1"))->setText(QStringLiteral("0.05"));
+    w->findChild<QLineEdit*>(QStringLiteral("tfTH2"))->setText(QStringLiteral("2.5"));
+    const double aFe[] = {0.3946, 1.2725, 1.7031, 2.3140, 1.4795}, bFe[] = {0.2717, 2.0443, 7.6007, 29.9714, 86.2265};
+    const double aAl[] = {0.2390, 0.6573, 1.2011, 2.5586, 1.2312}, bAl[] = {0.3138, 2.1063, 10.4163, 34.4552, 98.5344};
+    auto fit = [](const double* a, const double* b, double s) {
+      double f = 0.0;
+      for (int i = 0; i < 5; ++i) f += a[i] * std::exp(-b[i] * s * s);
+      return f;
+    };
+    const auto eFe = amplitudes("Fe");
+    const auto eAl = amplitudes("Al");
+    QVERIFY(eAl.size() > 100 && eFe.size() == eAl.size());
+    compared = 0;
+    for (const auto& [h, dAndF] : eAl) {
+      const double s = 0.5 / dAndF.first;
+      if (dAndF.second < 1e-9 || s > 2.0) continue;
+      const double expected = fit(aFe, bFe, s) / fit(aAl, bAl, s);
+      QVERIFY2(std::abs(eFe.at(h).second / dAndF.second - expected) < 2e-4 * expected, qPrintable(QString::number(s)));
+      ++compared;
+    }
+    QVERIFY(compared > 100);
+    // hc / sqrt(E (E + 2 m c^2)) at 300 kV, in the report's header.
+    const QString header = w->table()->text().section(QLatin1Char('\n'), 0, 3);
+    QVERIFY2(header.contains(QStringLiteral("electron 300 kV")), qPrintable(header));
+    const qsizetype at = header.indexOf(QStringLiteral("wavelength = "));
+    QVERIFY(at >= 0);
+    const double lambda = 12.398419843 / std::sqrt(300.0 * (300.0 + 2.0 * 510.99895));
+    QVERIFY(std::abs(header.mid(at + 13).section(QLatin1Char(','), 0, 0).toDouble() - lambda) < 1e-9);
+    QCOMPARE(w->parameters()->texts().wavelength, typedWavelength);  // the field is left as typed
+  }
+
+  // The powder window's lines: X-rays m L P, neutrons m L, so their ratio is
+  // P = (1 + cos^2 2theta) / 2 up to one constant (no monochromator).
+  void thePowderWindowTakesTheRadiation() {
+    auto w = makeWindow();
+    run(w.get());
+    w->showPowderWindow();
+    auto* powder = w->findChild<PowderWindow*>();
+    if (!powder) {
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<PowderWindow*>(top)) powder = found;
+    }
+    QVERIFY(powder);
+    QTRY_VERIFY(powder->lines() && !powder->busy());
+    const std::shared_ptr<const PowderLines> xray = powder->lines();
+    action(w.get(), "mnuRadiation_neutron")->trigger();
+    run(w.get());
+    QTRY_VERIFY(powder->lines() != xray && !powder->busy());
+    const std::shared_ptr<const PowderLines> neutron = powder->lines();
+    QVERIFY(xray->lines.size() > 20 && neutron->lines.size() == xray->lines.size());
+    std::vector<double> constant;
+    for (std::size_t i = 0; i < xray->lines.size(); ++i) {
+      const double c2 = std::cos(xray->lines[i].twoTheta * std::numbers::pi / 180.0);
+      constant.push_back(xray->lines[i].intensity / neutron->lines[i].intensity / ((1.0 + c2 * c2) / 2.0));
+    }
+    for (double c : constant) QVERIFY(std::abs(c - constant.front()) < 1e-9 * constant.front());
+    powder->close();
   }
 
   void cleanup() {

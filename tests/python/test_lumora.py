@@ -562,3 +562,75 @@ def test_read_pattern_of_a_diffractometer_file_and_of_text(tmp_path):
     (tmp_path / "bad.xy").write_text("10 5\n11 x\n")
     with pytest.raises(ValueError, match=r"bad\.xy, line 2: \"x\" is not a number"):
         lumora.read_pattern(tmp_path / "bad.xy")
+
+
+def one_site_model(path, element):
+    # One atom per octagonal unit cell: its amplitude is the scattering factor
+    # times a shape factor that does not depend on the element.
+    path.write_text("system octagonal\nsetting steurer\nV %s 1 0 0 0 0 0 polygon:8:22.5 1.3066 0 0\n" % element)
+    return str(path)
+
+
+def test_neutron_amplitudes_follow_the_scattering_lengths(tmp_path):
+    # Sears, Neutron News 3 (1992) 29: b_coh(Fe) = 9.45 fm, b_coh(Al) = 3.449 fm.
+    ratio = 9.45 / 3.449
+    runs = {e: lumora.reflections(system="octagonal", model=one_site_model(tmp_path / (e + ".model"), e),
+                                  radiation="neutron") for e in ("Fe", "Al")}
+    fe, al = runs["Fe"], runs["Al"]
+    assert np.array_equal(fe["indices"], al["indices"]) and len(al["d"]) > 100
+    kept = al["f_abs"] > 1e-9  # amplitudes that vanish by symmetry have no ratio
+    assert kept.sum() > 100
+    assert np.allclose(fe["f_abs"][kept] / al["f_abs"][kept], ratio, rtol=1e-9, atol=0)
+    assert "neutron" in fe["summary"][1]
+    # X-rays are still the default, and differ: f0(s) falls off, b does not.
+    xray = lumora.reflections(system="octagonal", model=one_site_model(tmp_path / "Fe.model", "Fe"))
+    assert np.array_equal(xray["indices"], fe["indices"])
+    falling = xray["f_abs"][kept] / fe["f_abs"][kept]
+    assert falling.max() > 1.5 * falling.min()
+
+
+def test_electron_amplitudes_follow_the_tabulated_fit_at_each_s(tmp_path):
+    # International Tables Vol. C, table 4.3.2.2 (neutral atoms, s <= 2 1/A):
+    # f_e(s) = sum a_i exp(-b_i s^2), a in A, b in A^2; typed in from the table.
+    fit = {"Fe": ([0.3946, 1.2725, 1.7031, 2.3140, 1.4795], [0.2717, 2.0443, 7.6007, 29.9714, 86.2265]),
+           "Al": ([0.2390, 0.6573, 1.2011, 2.5586, 1.2312], [0.3138, 2.1063, 10.4163, 34.4552, 98.5344])}
+
+    def f_e(element, s):
+        a, b = fit[element]
+        return sum(ai * np.exp(-bi * s * s) for ai, bi in zip(a, b))
+
+    runs = {e: lumora.reflections(system="octagonal", model=one_site_model(tmp_path / (e + ".model"), e),
+                                  radiation="electron", voltage=300, theta=(0.05, 2.5)) for e in ("Fe", "Al")}
+    fe, al = runs["Fe"], runs["Al"]
+    assert np.array_equal(fe["indices"], al["indices"])
+    kept = al["f_abs"] > 1e-9
+    s = 0.5 / al["d"][kept]  # sin(theta) / lambda
+    assert s.min() < 0.2 and s.max() > 0.4  # a range over which the ratio changes
+    expected = f_e("Fe", s) / f_e("Al", s)
+    assert np.allclose(fe["f_abs"][kept] / al["f_abs"][kept], expected, rtol=2e-4, atol=0)
+    # The run's wavelength is the relativistic one of 300 kV: hc / sqrt(E (E + 2 m c^2)).
+    wavelength = 12.398419843 / math.sqrt(300.0 * (300.0 + 2 * 510.99895))
+    assert np.allclose(np.degrees(np.arcsin(wavelength / (2 * al["d"]))), al["theta"], rtol=1e-9, atol=0)
+    assert "electron 300 kV" in al["summary"][1]
+
+
+def test_neutron_powder_lines_drop_the_polarisation_term():
+    # Same lines, one per reflection: the X-ray intensity is m L P, the neutron
+    # one m L, so their ratio is P = (1 + cos^2 2theta) / 2 up to one constant.
+    xray = lumora.powder(system="octagonal")
+    neutron = lumora.powder(system="octagonal", radiation="neutron")
+    assert np.array_equal(xray["two_theta"], neutron["two_theta"]) and len(xray["d"]) > 20
+    c2 = np.cos(np.radians(xray["two_theta"]))
+    constant = xray["intensity"] / neutron["intensity"] / ((1 + c2 ** 2) / 2)
+    assert np.allclose(constant, constant[0], rtol=1e-9, atol=0)
+
+
+@pytest.mark.parametrize("kwargs,message", [
+    (dict(voltage=100), "option --voltage: only electrons"),
+    (dict(radiation="electron", wavelength=1.5), "option --wavelength: electrons take --voltage"),
+    (dict(radiation="gamma"), "option --radiation"),
+    (dict(radiation="electron", voltage=-5), "option --voltage"),
+])
+def test_radiation_keywords_refuse_as_lumora_cli_refuses(kwargs, message):
+    with pytest.raises(ValueError, match=message):
+        lumora.reflections(**kwargs)
