@@ -190,7 +190,8 @@ QWidget* ParameterPanel::buildLoopLimits() {
     for (QLineEdit* field : tfH_) field->setEnabled(!on);
     for (auto* arrows : up_) arrows->setEnabled(!on);
   });
-  grid->addWidget(chkComplete_, 1, 6);
+  // A row of its own: beside six fields it would be cut off by the panel's width.
+  grid->addWidget(chkComplete_, 2, 0, 1, 7);
   grid->setColumnStretch(7, 1);
   return frame;
 }
