@@ -46,16 +46,32 @@ double Azimuth(const Direction& d) {
 
 // The shortest direct-lattice vector (fewest index steps, then shortest
 // physical part) whose physical part lies along d, within the index box [-2, 2].
+// A direction in the plane (axial systems) skips the one basis vector with a
+// component along the periodic axis: no vector using it lies in the plane.
 std::array<int, 6> LatticeVectorAlong(const Lattice& lattice, const Direction& d) {
   const int n = lattice.nDim;
+  std::array<bool, 6> searched{};
+  for (int i = 0; i < n; ++i) searched[i] = true;
+  if (lattice.system != CrystalSystem::Icosahedral && std::fabs(d[2]) < 1e-12) {
+    int outOfPlane = -1, count = 0;
+    for (int i = 0; i < n; ++i) {
+      std::array<int, 6> e{};
+      e[i] = 1;
+      if (std::fabs(PhysicalDirectVector(lattice, e)[2]) > 1e-12) outOfPlane = i, ++count;
+    }
+    if (count == 1) searched[outOfPlane] = false;
+  }
   std::array<int, 6> best{};
   int bestSteps = 1 << 30;
   double bestLength = 0.0;
   std::array<int, 6> u{};
-  const int count = static_cast<int>(std::pow(5.0, n));
+  int count = 1;
+  for (int i = 0; i < n; ++i) count *= searched[i] ? 5 : 1;
   for (int code = 0; code < count; ++code) {
     int c = code, steps = 0;
     for (int i = 0; i < n; ++i) {
+      u[i] = 0;
+      if (!searched[i]) continue;
       u[i] = c % 5 - 2;
       c /= 5;
       steps += std::abs(u[i]);
@@ -138,27 +154,29 @@ int PeriodicOrder(CrystalSystem system) {
   return 5;
 }
 
-std::vector<SymmetryAxis> AxialAxes(const Lattice& lattice) {
-  std::vector<SymmetryAxis> all;
+SymmetryAxis PeriodicAxis(const Lattice& lattice) {
   const int order = PeriodicOrder(lattice.system);
   std::array<int, 6> periodic{};
   periodic[4] = 1;
-  all.push_back({std::to_string(order), order, {0.0, 0.0, 1.0}, periodic});
-  // order two-fold axes in the plane: every 180/order degrees from the first
-  // reciprocal basis vector, the families alternating.
+  return {std::to_string(order), order, {0.0, 0.0, 1.0}, periodic};
+}
+
+// The k-th in-plane two-fold axis of a family: order of them every 180/order
+// degrees from the first reciprocal basis vector, the families alternating.
+SymmetryAxis InPlaneAxis(const Lattice& lattice, int family, int k) {
+  const int order = PeriodicOrder(lattice.system);
   const double start = std::atan2(lattice.firstAxisDir[1], lattice.firstAxisDir[0]);
-  for (int family = 0; family < 2; ++family) {
-    std::vector<SymmetryAxis> axes;
-    for (int k = 0; k < order / 2; ++k) {
-      const double angle = start + (2.0 * k + family) * kPi / order;
-      const Direction d{std::cos(angle), std::sin(angle), 0.0};
-      SymmetryAxis axis{family == 0 ? "2" : "2'", 2, d, {}};
-      axis = Canonical(axis);
-      axis.index = LatticeVectorAlong(lattice, axis.direction);
-      axes.push_back(axis);
-    }
-    all.insert(all.end(), axes.begin(), axes.end());
-  }
+  const double angle = start + (2.0 * k + family) * kPi / order;
+  SymmetryAxis axis = Canonical({family == 0 ? "2" : "2'", 2, {std::cos(angle), std::sin(angle), 0.0}, {}});
+  axis.index = LatticeVectorAlong(lattice, axis.direction);
+  return axis;
+}
+
+std::vector<SymmetryAxis> AxialAxes(const Lattice& lattice) {
+  std::vector<SymmetryAxis> all{PeriodicAxis(lattice)};
+  const int order = PeriodicOrder(lattice.system);
+  for (int family = 0; family < 2; ++family)
+    for (int k = 0; k < order / 2; ++k) all.push_back(InPlaneAxis(lattice, family, k));
   return all;
 }
 
@@ -178,10 +196,13 @@ std::vector<SymmetryAxis> SymmetryAxes(const Lattice& lattice) {
 std::optional<SymmetryAxis> NamedAxis(const Lattice& lattice, std::string_view name) {
   std::string wanted(name);
   if (lattice.system != CrystalSystem::Icosahedral) {
-    if (wanted == "2a") wanted = "2";
-    if (wanted == "2b") wanted = "2'";
+    // Only the axis asked for: each in-plane one costs an index search.
+    if (wanted == "2" || wanted == "2a") return InPlaneAxis(lattice, 0, 0);
+    if (wanted == "2'" || wanted == "2b") return InPlaneAxis(lattice, 1, 0);
+    if (wanted == std::to_string(PeriodicOrder(lattice.system))) return PeriodicAxis(lattice);
+    return std::nullopt;
   }
-  for (const SymmetryAxis& axis : SymmetryAxes(lattice))
+  for (const SymmetryAxis& axis : IcosahedralAxes(lattice))
     if (axis.name == wanted) return axis;
   return std::nullopt;
 }
@@ -201,7 +222,12 @@ SymmetryAxis AxisFromIndex(const Lattice& lattice, const std::array<int, 6>& u) 
   for (int i = 0; i < lattice.nDim; ++i) axis.name += (i ? "," : "") + std::to_string(u[i]);
   axis.name += "]";
   axis.order = 2;
-  for (const SymmetryAxis& s : SymmetryAxes(lattice))
+  if (lattice.system != CrystalSystem::Icosahedral) {
+    // Off the periodic axis every symmetry axis is a two-fold one.
+    if (Parallel(PeriodicAxis(lattice).direction, axis.direction)) axis.order = PeriodicOrder(lattice.system);
+    return axis;
+  }
+  for (const SymmetryAxis& s : IcosahedralAxes(lattice))
     if (Parallel(s.direction, axis.direction)) axis.order = s.order;
   return axis;
 }

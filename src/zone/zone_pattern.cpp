@@ -135,7 +135,11 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
   const int n = lattice.nDim;
   const double star = StarLength(lattice);
   const double k = 1.0 / lambda;
+  // Room for every record up front: growing the vectors a spot at a time
+  // copied megabytes into fresh pages, most of the pattern's time.
   std::vector<ReflectionRecord> kept;
+  if (resolved) kept.reserve(result.records.size());
+  out.spots.reserve(result.records.size());
   for (const ReflectionRecord& record : result.records) {
     ZoneSpot spot;
     std::array<double, 6> w{};
@@ -163,7 +167,7 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
       if (kz > 0.0) spot.xMm = in.cameraLength * c[0] / kz, spot.yMm = in.cameraLength * c[1] / kz;
     }
     out.spots.push_back(spot);
-    kept.push_back(record);
+    if (resolved) kept.push_back(record);
   }
   if (resolved) {
     IntensityResult f;
@@ -198,10 +202,20 @@ ZonePattern SimulateZonePattern(const ZoneInputs& in, const StructureModel* stru
     if (std::fabs(a.radius - b.radius) > 1e-9 * (1.0 + a.radius)) return a.radius < b.radius;
     return a.azimuth < b.azimuth;
   });
-  std::vector<ZoneSpot> sorted;
-  sorted.reserve(keys.size());
-  for (const Key& key : keys) sorted.push_back(out.spots[key.spot]);
-  out.spots = std::move(sorted);
+  // Spot i of the sorted list is keys[i].spot: applied in place, cycle by cycle.
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].spot == i) continue;
+    ZoneSpot held = std::move(out.spots[i]);
+    std::size_t at = i;
+    while (keys[at].spot != i) {
+      const std::size_t from = keys[at].spot;
+      out.spots[at] = std::move(out.spots[from]);
+      keys[at].spot = at;
+      at = from;
+    }
+    out.spots[at] = std::move(held);
+    keys[at].spot = at;
+  }
   return out;
 }
 

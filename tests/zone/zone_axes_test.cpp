@@ -2,7 +2,9 @@
 // and lattice vectors along them, and the mirror planes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "reflections/space_groups.hpp"
 #include "zone/zone_axes.hpp"
@@ -88,6 +90,17 @@ TEST(ZoneAxes, AxialAxesAlternateEveryHalfStep) {
       EXPECT_NEAR(std::fabs(two.direction[0] * lattice.firstAxisDir[0] + two.direction[1] * lattice.firstAxisDir[1]), 1.0,
                   1e-12);
       EXPECT_EQ(NamedAxis(lattice, "2b")->name, "2'");
+      // A named axis is the first of its kind in the list, and a beam along
+      // any listed axis's index vector has that axis's order.
+      for (const std::string& name : {std::string("2"), std::string("2'"), std::to_string(c.order)}) {
+        const auto first = std::find_if(axes.begin(), axes.end(), [&](const SymmetryAxis& a) { return a.name == name; });
+        ASSERT_NE(first, axes.end()) << name;
+        const SymmetryAxis named = *NamedAxis(lattice, name);
+        EXPECT_EQ(named.index, first->index) << name;
+        EXPECT_NEAR(AngleBetweenAxes(named.direction, first->direction), 0.0, 1e-9) << name;
+      }
+      for (const SymmetryAxis& axis : axes) EXPECT_EQ(AxisFromIndex(lattice, axis.index).order, axis.order) << axis.name;
+      EXPECT_FALSE(NamedAxis(lattice, "5"));
       EXPECT_EQ(MirrorNormals(lattice, *FindGroup(c.group)).size(), c.mirrors ? 1u + c.order : 1u);
     }
   }
