@@ -8,6 +8,8 @@
 #include <unordered_map>
 
 #include "common/number_text.hpp"
+#include "zone/pattern_centre.hpp"
+#include "zone/point_grid.hpp"
 
 namespace lumora {
 namespace {
@@ -26,43 +28,13 @@ struct Params {
   std::array<double, 2> At(double gx, double gy) const { return {cx + a * gx - b * gy, cy - (b * gx + a * gy)}; }
 };
 
-// Simulated spots on a grid of cells for nearest-spot look-ups.
-class SpotGrid {
- public:
-  SpotGrid(const std::vector<Simulated>& sim, const Params& p, double cell) : cell_(cell) {
-    for (std::size_t i = 0; i < sim.size(); ++i) {
-      const auto q = p.At(sim[i].gx, sim[i].gy);
-      positions_.push_back(q);
-      cells_[Key(q[0], q[1])].push_back(i);
-    }
-  }
-  // The nearest simulated spot within tolerance, or -1.
-  long Nearest(double x, double y, double tolerance) const {
-    long best = -1;
-    double bestDistance = tolerance;
-    const long cx = static_cast<long>(std::floor(x / cell_)), cy = static_cast<long>(std::floor(y / cell_));
-    const long reach = static_cast<long>(std::ceil(tolerance / cell_));
-    for (long j = cy - reach; j <= cy + reach; ++j)
-      for (long i = cx - reach; i <= cx + reach; ++i) {
-        const auto it = cells_.find(Pack(i, j));
-        if (it == cells_.end()) continue;
-        for (std::size_t s : it->second) {
-          const double d = std::hypot(positions_[s][0] - x, positions_[s][1] - y);
-          if (d <= bestDistance) bestDistance = d, best = static_cast<long>(s);
-        }
-      }
-    return best;
-  }
-
- private:
-  static long long Pack(long i, long j) { return (static_cast<long long>(i) << 32) ^ (j & 0xffffffffLL); }
-  long long Key(double x, double y) const {
-    return Pack(static_cast<long>(std::floor(x / cell_)), static_cast<long>(std::floor(y / cell_)));
-  }
-  double cell_;
-  std::vector<std::array<double, 2>> positions_;
-  std::unordered_map<long long, std::vector<std::size_t>> cells_;
-};
+// Simulated spots placed by p on a grid of cells for nearest-spot look-ups.
+PointGrid SpotGrid(const std::vector<Simulated>& sim, const Params& p, double cell) {
+  std::vector<std::array<double, 2>> positions;
+  positions.reserve(sim.size());
+  for (const Simulated& s : sim) positions.push_back(p.At(s.gx, s.gy));
+  return PointGrid(std::move(positions), cell);
+}
 
 struct Match {
   std::size_t found;
@@ -73,7 +45,7 @@ struct Match {
 // a simulated spot takes only its nearest found one.
 std::vector<Match> MatchSpots(const std::vector<Simulated>& sim, const std::vector<FoundSpot>& spots,
                               const std::vector<std::size_t>& considered, const Params& p, double tolerance) {
-  const SpotGrid grid(sim, p, std::max(tolerance, 1.0));
+  const PointGrid grid = SpotGrid(sim, p, std::max(tolerance, 1.0));
   std::map<std::size_t, std::pair<std::size_t, double>> bySim;
   for (std::size_t f : considered) {
     const long s = grid.Nearest(spots[f].x, spots[f].y, tolerance);
@@ -185,41 +157,6 @@ class SpotsByPosition {
   std::map<std::pair<long long, long long>, std::size_t> at_;
 };
 
-// The centre from midpoints of pairs of similar spots: the densest cell of a
-// grid of tolerance-sized cells (counting its neighbours), averaged.
-std::optional<std::array<double, 2>> FriedelCentre(const std::vector<FoundSpot>& spots, double tolerance) {
-  const std::size_t n = std::min<std::size_t>(spots.size(), 400);
-  std::unordered_map<long long, std::vector<std::array<double, 2>>> cells;
-  const double cell = std::max(tolerance, 1.0);
-  auto pack = [](long i, long j) { return (static_cast<long long>(i) << 32) ^ (j & 0xffffffffLL); };
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = i + 1; j < n; ++j) {
-      const double ratio = spots[i].intensity / std::max(spots[j].intensity, 1e-30);
-      // Friedel mates of a tilted pattern differ, but not by orders of magnitude.
-      if (ratio > 20.0 || ratio < 0.05) continue;
-      const double mx = (spots[i].x + spots[j].x) / 2.0, my = (spots[i].y + spots[j].y) / 2.0;
-      cells[pack(static_cast<long>(std::floor(mx / cell)), static_cast<long>(std::floor(my / cell)))].push_back({mx, my});
-    }
-  std::size_t bestCount = 0;
-  std::array<double, 2> best{};
-  for (const auto& [key, points] : cells) {
-    const long i = static_cast<long>(key >> 32);
-    const long j = static_cast<long>(static_cast<int>(key & 0xffffffffLL));
-    std::size_t count = 0;
-    double sx = 0.0, sy = 0.0;
-    for (long dj = -1; dj <= 1; ++dj)
-      for (long di = -1; di <= 1; ++di) {
-        const auto it = cells.find(pack(i + di, j + dj));
-        if (it == cells.end()) continue;
-        for (const auto& q : it->second) sx += q[0], sy += q[1], ++count;
-      }
-    if (count > bestCount) bestCount = count, best = {sx / static_cast<double>(count), sy / static_cast<double>(count)};
-  }
-  if (bestCount < 3) return std::nullopt;
-  return best;
-}
-
-
 // Intensity model of the tilt fit for one spot: ln(|F|^2 t^2 / (1 + 2 (pi t s)^2)).
 struct TiltSpot {
   Direction g;
@@ -289,85 +226,18 @@ void FitTilt(ZoneFit& out, const ZonePattern& pattern, const std::vector<Simulat
   out.tiltYSu = std::sqrt(std::max(covariance(1, 1), 0.0));
 }
 
-}  // namespace
+struct Candidate {
+  Solution solution;
+  std::vector<std::size_t> considered;
+};
 
-ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& spots, int width, int height,
-                     const ZoneFitOptions& options, const std::atomic<bool>* cancel) {
-  ZoneFit out;
-  out.rotationOrder = pattern.rotationOrder;
-  // The zero layer's strong spots by |F|^2, strongest first: a measured zone
-  // axis pattern (thick, precessed or dynamical) shows its strong reflections
-  // far beyond the kinematic shape factor's reach.
-  std::vector<Simulated> sim;
-  double gMax = 0.0, gMin = 1e300, fMax = 0.0;
-  for (const ZoneSpot& s : pattern.spots)
-    if (s.laueZone == 0) fMax = std::max(fMax, s.fSquared);
-  for (std::size_t i = 0; i < pattern.spots.size(); ++i) {
-    const ZoneSpot& s = pattern.spots[i];
-    const double strength = fMax > 0.0 ? 100.0 * s.fSquared / fMax : 0.0;
-    if (s.laueZone != 0 || strength < options.strongest) continue;
-    const double g = std::hypot(s.x, s.y);
-    if (g <= 0.0) continue;
-    sim.push_back({i, s.x, s.y, strength});
-    gMax = std::max(gMax, g);
-    gMin = std::min(gMin, g);
-  }
-  // Only spots whose symmetry images are all there (an index box too small
-  // for a whole orbit cuts some), so that every equivalent rotation indexes
-  // the same spots.
-  {
-    const SpotsByPosition positions(sim);
-    std::vector<Simulated> whole;
-    for (const Simulated& s : sim) {
-      bool complete = true;
-      for (int k = 1; k < pattern.rotationOrder && complete; ++k)
-        complete = positions.Turned(s, k * 2.0 * kPi / pattern.rotationOrder).has_value();
-      if (complete) whole.push_back(s);
-    }
-    sim = std::move(whole);
-  }
-  std::stable_sort(sim.begin(), sim.end(), [](const Simulated& a, const Simulated& b) { return a.intensity > b.intensity; });
-  if (sim.size() < 3) {
-    out.verdict = "the simulated pattern has fewer than 3 zero-layer spots of at least " + ShortestText(options.strongest) + " %";
-    return out;
-  }
-  if (spots.size() < 3) {
-    out.verdict = "fewer than 3 spots were found in the image";
-    return out;
-  }
-  const double tolerance = options.tolerance;
-  std::optional<std::array<double, 2>> centre = options.centre;
-  if (!centre) centre = FriedelCentre(spots, tolerance);
-  if (!centre) {
-    out.verdict = "no centre: no pairs of similar spots lie symmetric about one point";
-    return out;
-  }
+// Every hypothesis about one centre, refined: the simulated spots and the
+// pattern's extent shared by the searches about each centre tried.
+struct Search {
+  bool Cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
 
-  // Hypotheses: one of the strongest found spots, or of the strongest near
-  // the centre (a small g has little excitation error even in a tilted
-  // pattern), off the centre, paired with a strong simulated one.
-  std::vector<std::size_t> strongFound;
-  {
-    std::vector<std::pair<double, std::size_t>> byRadius;
-    for (std::size_t f = 0; f < spots.size(); ++f) {
-      const double r = std::hypot(spots[f].x - (*centre)[0], spots[f].y - (*centre)[1]);
-      if (r > 4.0 * tolerance) byRadius.push_back({r, f});
-    }
-    std::sort(byRadius.begin(), byRadius.end());
-    if (byRadius.size() > 40) byRadius.resize(40);
-    for (const auto& rf : byRadius) strongFound.push_back(rf.second);
-    std::sort(strongFound.begin(), strongFound.end());  // found spots come strongest first
-    if (strongFound.size() > 10) strongFound.resize(10);
-    // And the strongest anywhere.
-    for (std::size_t f = 0, added = 0; f < spots.size() && added < 10; ++f) {
-      if (std::hypot(spots[f].x - (*centre)[0], spots[f].y - (*centre)[1]) <= 4.0 * tolerance) continue;
-      ++added;
-      if (std::find(strongFound.begin(), strongFound.end(), f) == strongFound.end()) strongFound.push_back(f);
-    }
-  }
-  const std::size_t strongSim = std::min<std::size_t>(sim.size(), 80);
-  auto considerAll = [&](const Params& p) {
-    // Found spots inside the pattern's radius and off its centre.
+  // Found spots inside the pattern's radius and off its centre.
+  std::vector<std::size_t> Considered(const Params& p) const {
     const double k = p.K();
     std::vector<std::size_t> c;
     for (std::size_t f = 0; f < spots.size(); ++f) {
@@ -375,58 +245,104 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
       if (r > 0.5 * k * gMin && r < k * gMax * 0.98) c.push_back(f);
     }
     return c;
-  };
-  struct Scored {
-    Params p;
-    std::size_t score;
-  };
-  std::vector<Scored> hypotheses;
-  for (std::size_t f : strongFound) {
-    if (cancel && cancel->load(std::memory_order_relaxed)) return out;
-    const double du = spots[f].x - (*centre)[0], dv = -(spots[f].y - (*centre)[1]);
-    const double r = std::hypot(du, dv), azimuth = std::atan2(dv, du);
-    for (std::size_t s = 0; s < strongSim; ++s) {
-      const double g = std::hypot(sim[s].gx, sim[s].gy);
-      const double k = r / g;
-      if (options.kMax > 0.0 && (k < options.kMin || k > options.kMax)) continue;
-      const double phi = azimuth - std::atan2(sim[s].gy, sim[s].gx);
-      const Params p{(*centre)[0], (*centre)[1], k * std::cos(phi), k * std::sin(phi)};
-      const std::vector<std::size_t> considered = considerAll(p);
-      const std::size_t score = MatchSpots(sim, spots, considered, p, 2.0 * tolerance + 0.01 * r).size();
-      hypotheses.push_back({p, score});
-    }
   }
-  std::stable_sort(hypotheses.begin(), hypotheses.end(), [](const Scored& a, const Scored& b) { return a.score > b.score; });
-  if (hypotheses.size() > 24) hypotheses.resize(24);
 
-  // Refine the best hypotheses; keep distinct solutions.
-  const double symmetryStep = 2.0 * kPi / pattern.rotationOrder;
-  struct Candidate {
-    Solution solution;
-    std::vector<std::size_t> considered;
-  };
-  std::vector<Candidate> candidates;
-  for (const Scored& h : hypotheses) {
-    if (cancel && cancel->load(std::memory_order_relaxed)) return out;
-    Candidate c;
-    c.considered = considerAll(h.p);
-    c.solution = Refine(sim, spots, c.considered, h.p, tolerance);
-    if (!c.solution.fit.ok) continue;
-    c.considered = considerAll(c.solution.fit.p);
-    c.solution.matches = MatchSpots(sim, spots, c.considered, c.solution.fit.p, tolerance);
-    const Params& p = c.solution.fit.p;
-    const auto same = std::find_if(candidates.begin(), candidates.end(), [&](const Candidate& o) {
-      const Params& q = o.solution.fit.p;
-      const double dphi = Mod(p.Phi() - q.Phi() + symmetryStep / 2.0, symmetryStep) - symmetryStep / 2.0;
-      return std::fabs(p.K() / q.K() - 1.0) < 0.02 && std::fabs(dphi) < 2.0 * kPi / 180.0 &&
-             std::hypot(p.cx - q.cx, p.cy - q.cy) < 2.0 * tolerance;
-    });
-    if (same == candidates.end()) {
-      candidates.push_back(std::move(c));
-    } else if (c.solution.matches.size() > same->solution.matches.size()) {
-      *same = std::move(c);
+  // Adds the distinct solutions about centre to candidates (a better one
+  // replaces its like); false when cancelled.
+  bool AddSolutionsAbout(const std::array<double, 2>& centre, std::vector<Candidate>& candidates) const {
+    const double tolerance = options.tolerance;
+    // Hypotheses: one of the strongest found spots, or of the strongest near
+    // the centre (a small g has little excitation error even in a tilted
+    // pattern), off the centre, paired with a strong simulated one.
+    std::vector<std::size_t> strongFound;
+    {
+      std::vector<std::pair<double, std::size_t>> byRadius;
+      for (std::size_t f = 0; f < spots.size(); ++f) {
+        const double r = std::hypot(spots[f].x - centre[0], spots[f].y - centre[1]);
+        if (r > 4.0 * tolerance) byRadius.push_back({r, f});
+      }
+      std::sort(byRadius.begin(), byRadius.end());
+      if (byRadius.size() > 40) byRadius.resize(40);
+      for (const auto& rf : byRadius) strongFound.push_back(rf.second);
+      std::sort(strongFound.begin(), strongFound.end());  // found spots come strongest first
+      if (strongFound.size() > 10) strongFound.resize(10);
+      // And the strongest anywhere.
+      for (std::size_t f = 0, added = 0; f < spots.size() && added < 10; ++f) {
+        if (std::hypot(spots[f].x - centre[0], spots[f].y - centre[1]) <= 4.0 * tolerance) continue;
+        ++added;
+        if (std::find(strongFound.begin(), strongFound.end(), f) == strongFound.end()) strongFound.push_back(f);
+      }
     }
+    const std::size_t strongSim = std::min<std::size_t>(sim.size(), 80);
+    struct Scored {
+      Params p;
+      std::size_t score;
+    };
+    std::vector<Scored> hypotheses;
+    for (std::size_t f : strongFound) {
+      if (Cancelled()) return false;
+      const double du = spots[f].x - centre[0], dv = -(spots[f].y - centre[1]);
+      const double r = std::hypot(du, dv), azimuth = std::atan2(dv, du);
+      for (std::size_t s = 0; s < strongSim; ++s) {
+        const double g = std::hypot(sim[s].gx, sim[s].gy);
+        const double k = r / g;
+        if (options.kMax > 0.0 && (k < options.kMin || k > options.kMax)) continue;
+        const double phi = azimuth - std::atan2(sim[s].gy, sim[s].gx);
+        const Params p{centre[0], centre[1], k * std::cos(phi), k * std::sin(phi)};
+        const std::vector<std::size_t> considered = Considered(p);
+        const std::size_t score = MatchSpots(sim, spots, considered, p, 2.0 * tolerance + 0.01 * r).size();
+        hypotheses.push_back({p, score});
+      }
+    }
+    std::stable_sort(hypotheses.begin(), hypotheses.end(), [](const Scored& a, const Scored& b) { return a.score > b.score; });
+    if (hypotheses.size() > 24) hypotheses.resize(24);
+
+    // Refine the best hypotheses; keep distinct solutions.
+    const double symmetryStep = 2.0 * kPi / pattern.rotationOrder;
+    for (const Scored& h : hypotheses) {
+      if (Cancelled()) return false;
+      Candidate c;
+      c.considered = Considered(h.p);
+      c.solution = Refine(sim, spots, c.considered, h.p, tolerance);
+      if (!c.solution.fit.ok) continue;
+      c.considered = Considered(c.solution.fit.p);
+      c.solution.matches = MatchSpots(sim, spots, c.considered, c.solution.fit.p, tolerance);
+      const Params& p = c.solution.fit.p;
+      const auto same = std::find_if(candidates.begin(), candidates.end(), [&](const Candidate& o) {
+        const Params& q = o.solution.fit.p;
+        const double dphi = Mod(p.Phi() - q.Phi() + symmetryStep / 2.0, symmetryStep) - symmetryStep / 2.0;
+        return std::fabs(p.K() / q.K() - 1.0) < 0.02 && std::fabs(dphi) < 2.0 * kPi / 180.0 &&
+               std::hypot(p.cx - q.cx, p.cy - q.cy) < 2.0 * tolerance;
+      });
+      if (same == candidates.end()) {
+        candidates.push_back(std::move(c));
+      } else if (c.solution.matches.size() > same->solution.matches.size()) {
+        *same = std::move(c);
+      }
+    }
+    return true;
   }
+
+  const ZonePattern& pattern;
+  const std::vector<Simulated>& sim;
+  const std::vector<FoundSpot>& spots;
+  const ZoneFitOptions& options;
+  double gMin, gMax;
+  const std::atomic<bool>* cancel;
+};
+
+// The best of the candidates, its rotation reduced by the pattern's symmetry,
+// its indexed spots and the verdict; bestMatches gets its matches.
+ZoneFit Judge(const Search& search, std::vector<Candidate> candidates, int width, int height, const ZoneFitOptions& options,
+              std::vector<Match>& bestMatches) {
+  const ZonePattern& pattern = search.pattern;
+  const std::vector<Simulated>& sim = search.sim;
+  const std::vector<FoundSpot>& spots = search.spots;
+  const double tolerance = options.tolerance;
+  const double symmetryStep = 2.0 * kPi / pattern.rotationOrder;
+  const double gMin = search.gMin, gMax = search.gMax;
+  ZoneFit out;
+  out.rotationOrder = pattern.rotationOrder;
   if (candidates.empty()) {
     out.verdict = "no camera constant and rotation index 3 or more spots";
     return out;
@@ -500,7 +416,7 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
     double area = 0.0, covered = 0.0;
     const double rMax = out.k * gMax * 0.98, rMin = 0.5 * out.k * gMin;
     const int step = 4;
-    const SpotGrid grid(sim, p, std::max(tolerance, 1.0));
+    const PointGrid grid = SpotGrid(sim, p, std::max(tolerance, 1.0));
     for (int y = 0; y < height; y += step)
       for (int x = 0; x < width; x += step) {
         const double r = std::hypot(x - p.cx, y - p.cy);
@@ -523,17 +439,98 @@ ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& s
   if (out.rms > tolerance / 2.0) failed.push_back("rms residual above half the tolerance");
   if (candidates.size() > 1 && static_cast<double>(candidates[1].solution.matches.size()) > 0.8 * static_cast<double>(best.solution.matches.size()))
     failed.push_back("another camera constant or rotation indexes nearly as many spots");
-  if (options.fitTilt) FitTilt(out, pattern, sim, best.solution.matches, spots, options.maxTilt);
+  bestMatches = best.solution.matches;
   out.reliable = failed.empty();
   if (out.reliable) {
     out.verdict = "reliable";
   } else {
     for (std::size_t i = 0; i < failed.size(); ++i) out.verdict += (i ? "; " : "") + failed[i];
-    // A tilt leaves Friedel mates unequal or lost in the noise, and the
-    // midpoints of other pairs then outnumber theirs: say what would help.
-    if (options.fitTilt && !options.centre) out.verdict += " (a tilted pattern's centre is not found from the image alone: give a start centre)";
   }
   return out;
+}
+
+}  // namespace
+
+ZoneFit FitZoneImage(const ZonePattern& pattern, const std::vector<FoundSpot>& spots, int width, int height,
+                     const ZoneFitOptions& options, const std::atomic<bool>* cancel) {
+  ZoneFit out;
+  out.rotationOrder = pattern.rotationOrder;
+  // The zero layer's strong spots by |F|^2, strongest first: a measured zone
+  // axis pattern (thick, precessed or dynamical) shows its strong reflections
+  // far beyond the kinematic shape factor's reach.
+  std::vector<Simulated> sim;
+  double gMax = 0.0, gMin = 1e300, fMax = 0.0;
+  for (const ZoneSpot& s : pattern.spots)
+    if (s.laueZone == 0) fMax = std::max(fMax, s.fSquared);
+  for (std::size_t i = 0; i < pattern.spots.size(); ++i) {
+    const ZoneSpot& s = pattern.spots[i];
+    const double strength = fMax > 0.0 ? 100.0 * s.fSquared / fMax : 0.0;
+    if (s.laueZone != 0 || strength < options.strongest) continue;
+    const double g = std::hypot(s.x, s.y);
+    if (g <= 0.0) continue;
+    sim.push_back({i, s.x, s.y, strength});
+    gMax = std::max(gMax, g);
+    gMin = std::min(gMin, g);
+  }
+  // Only spots whose symmetry images are all there (an index box too small
+  // for a whole orbit cuts some), so that every equivalent rotation indexes
+  // the same spots.
+  {
+    const SpotsByPosition positions(sim);
+    std::vector<Simulated> whole;
+    for (const Simulated& s : sim) {
+      bool complete = true;
+      for (int k = 1; k < pattern.rotationOrder && complete; ++k)
+        complete = positions.Turned(s, k * 2.0 * kPi / pattern.rotationOrder).has_value();
+      if (complete) whole.push_back(s);
+    }
+    sim = std::move(whole);
+  }
+  std::stable_sort(sim.begin(), sim.end(), [](const Simulated& a, const Simulated& b) { return a.intensity > b.intensity; });
+  if (sim.size() < 3) {
+    out.verdict = "the simulated pattern has fewer than 3 zero-layer spots of at least " + ShortestText(options.strongest) + " %";
+    return out;
+  }
+  if (spots.size() < 3) {
+    out.verdict = "fewer than 3 spots were found in the image";
+    return out;
+  }
+  const Search search{pattern, sim, spots, options, gMin, gMax, cancel};
+  std::vector<Candidate> candidates;
+  std::vector<std::array<double, 2>> tried;
+  std::optional<std::array<double, 2>> centre = options.centre;
+  if (!centre) centre = SimilarPairCentre(spots, options.tolerance);
+  if (centre) {
+    if (!search.AddSolutionsAbout(*centre, candidates)) return out;
+    tried.push_back(*centre);
+  }
+  std::vector<Match> matches;
+  ZoneFit fit = candidates.empty() ? ZoneFit{} : Judge(search, candidates, width, height, options, matches);
+  // Without a start, a refused fit may come from a wrong centre: a tilt
+  // leaves Friedel mates unequal or lost in the noise, and the similar pairs
+  // then lie about the Laue circle's centre. The centres where the most spots
+  // have a partner opposite them are tried too, and the best of all taken.
+  if (!fit.reliable && !options.centre) {
+    for (const PatternCentre& c : SymmetryCentres(spots, options.tolerance, 4)) {
+      if (std::any_of(tried.begin(), tried.end(), [&](const std::array<double, 2>& t) {
+            return std::hypot(t[0] - c.x, t[1] - c.y) < 2.0 * options.tolerance;
+          }))
+        continue;
+      if (!search.AddSolutionsAbout({c.x, c.y}, candidates)) return out;
+      tried.push_back({c.x, c.y});
+    }
+    if (!candidates.empty()) fit = Judge(search, candidates, width, height, options, matches);
+  }
+  if (tried.empty()) {
+    out.verdict = "no centre: no pairs of spots lie symmetric about one point";
+    return out;
+  }
+  if (candidates.empty()) {
+    out.verdict = "no camera constant and rotation index 3 or more spots";
+    return out;
+  }
+  if (fit.fitted && options.fitTilt) FitTilt(fit, pattern, sim, matches, spots, options.maxTilt);
+  return fit;
 }
 
 }  // namespace lumora

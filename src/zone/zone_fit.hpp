@@ -5,11 +5,15 @@
 //   u = cx + K (gx cos phi - gy sin phi),  v = cy - K (gx sin phi + gy cos phi)
 // (pixels, origin at the top-left pixel centre, y down; g in 1/A).
 // Search: the centre from the midpoints of pairs of similar spots (Friedel
-// pairs), then every pairing of a strong found spot with a strong simulated
-// one proposes K and phi, each scored by the spots it indexes; the best are
-// refined by linear least squares in (cx, cy, K cos phi, K sin phi) (Eigen)
-// and matched again until the indexing stops changing. phi is given modulo
-// 360 / rotation order of the pattern.
+// pairs; pattern_centre.hpp), then every pairing of a strong found spot with
+// a strong simulated one proposes K and phi, each scored by the spots it
+// indexes; the best are refined by linear least squares in (cx, cy,
+// K cos phi, K sin phi) (Eigen) and matched again until the indexing stops
+// changing. Without a start centre, a refused fit is searched again about
+// the four centres where the most spots have a partner opposite them (a
+// tilted pattern's similar pairs lie about its Laue circle's centre), and the
+// best of all solutions judged. phi is given modulo 360 / rotation order of
+// the pattern.
 // Verdict (all must hold, else the fit is refused): at least minIndexed spots
 // indexed; at least minFraction of the found spots inside the pattern's
 // radius indexed; that fraction at least 3 times what chance gives (the part

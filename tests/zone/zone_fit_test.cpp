@@ -118,52 +118,65 @@ TEST(ZoneFit, ATiltedPatternKeepsOnlyItsCentreOfSymmetry) {
   ExpectIndicesOnTheirSpots(fit, spots);
 }
 
-TEST(ZoneFit, FindsASmallTiltFromTheIntensities) {
-  ZoneInputs in = FiveFold();
-  in.thickness = 200.0;
-  const ZonePattern pattern = SimulateZonePattern(in);
-  ASSERT_EQ(pattern.error, "");
+// The five-fold zero layer seen with the beam turned tiltX degrees about the
+// pattern's x axis, then tiltY about the turned y: each spot dimmed by
+// 1 / (1 + 2 (pi t s)^2), the shape factor's mean over its fringes over t^2,
+// with s = (k^2 - |k b' + g|^2) / 2k worked out here with Eigen's rotations.
+GreyImage TiltedImage(const ZonePattern& pattern, double tiltX, double tiltY, const Placement& at, unsigned seed) {
   const Lattice& lattice = pattern.lattice;
   std::vector<testing::PlaneSpot> spots = ZeroLayer(lattice, Unit(Row(lattice, 0)), 1.0, StarLength(lattice));
-  // The beam turned 0.3 degrees about x, then -0.2 about the turned y; each
-  // spot dimmed by t^2 / (1 + 2 (pi t s)^2) / t^2 with s = (k^2 - |k b' + g|^2) / 2k.
-  const double degree = 3.14159265358979323846 / 180.0, k = 1.0 / pattern.wavelength, t = 200.0;
-  const Eigen::Vector3d beam = Eigen::AngleAxisd(0.3 * degree, Eigen::Vector3d::UnitX()) *
-                               Eigen::AngleAxisd(-0.2 * degree, Eigen::Vector3d::UnitY()) * Eigen::Vector3d::UnitZ();
+  const double degree = 3.14159265358979323846 / 180.0, k = 1.0 / pattern.wavelength, t = pattern.thickness;
+  const Eigen::Vector3d beam = Eigen::AngleAxisd(tiltX * degree, Eigen::Vector3d::UnitX()) *
+                               Eigen::AngleAxisd(tiltY * degree, Eigen::Vector3d::UnitY()) * Eigen::Vector3d::UnitZ();
   for (testing::PlaneSpot& spot : spots) {
     const Eigen::Vector3d g(spot.gx, spot.gy, 0.0);
     const double sg = (k * k - (k * beam + g).squaredNorm()) / (2.0 * k);
     const double x = 3.14159265358979323846 * t * sg;
     spot.weight *= 1.0 / (1.0 + 2.0 * x * x);
   }
-  const GreyImage image = DrawPattern(spots, {450.0, 8.0, 505.0, 515.0}, 1024, 17, 20000.0);
-  // A tilted pattern's Friedel mates differ in strength, which can mislead
-  // the centre search: the centre starts where a hand would put it.
-  ZoneFitOptions options;
-  options.fitTilt = true;
-  options.centre = std::array<double, 2>{506.5, 514.0};
-  const std::vector<FoundSpot> found = FindSpots(image);
-  const ZoneFit fit = FitZoneImage(pattern, found, image.width, image.height, options);
-  ASSERT_TRUE(fit.reliable) << fit.verdict;
-  EXPECT_NEAR(fit.k, 450.0, 0.003 * 450.0);
-  EXPECT_NEAR(fit.cx, 505.0, 1.0);
-  EXPECT_NEAR(fit.cy, 515.0, 1.0);
-  EXPECT_NEAR(std::remainder(fit.rotation - 8.0, 36.0), 0.0, 0.3);
-  // Without the start the centre search is misled, and the fit says so instead of answering.
-  ZoneFitOptions alone;
-  alone.fitTilt = true;
-  const ZoneFit refused = FitZoneImage(pattern, found, image.width, image.height, alone);
-  EXPECT_FALSE(refused.reliable);
-  EXPECT_NE(refused.verdict.find("give a start centre"), std::string::npos) << refused.verdict;
-  ASSERT_TRUE(fit.tiltFitted);
-  // The fitted indices may be those of a symmetry-equivalent orientation,
-  // turned by the fitted rotation less the drawn 8 degrees: the tilt turns
-  // with them.
-  const double turn = -(fit.rotation - 8.0) * degree;
-  const double tx = 0.3 * std::cos(turn) + 0.2 * std::sin(turn), ty = 0.3 * std::sin(turn) - 0.2 * std::cos(turn);
-  EXPECT_NEAR(fit.tiltX, tx, 0.03) << fit.rotation << " " << fit.tiltXSu;
-  EXPECT_NEAR(fit.tiltY, ty, 0.03) << fit.rotation << " " << fit.tiltYSu;
-  EXPECT_LT(fit.tiltXSu, 0.03);
+  return DrawPattern(spots, at, 1024, seed, 20000.0);
+}
+
+TEST(ZoneFit, FindsASmallTiltFromTheIntensitiesWithOrWithoutAStartCentre) {
+  ZoneInputs in = FiveFold();
+  in.thickness = 200.0;
+  const ZonePattern pattern = SimulateZonePattern(in);
+  ASSERT_EQ(pattern.error, "");
+  // A tilted pattern's Friedel mates differ in strength, and the similar
+  // pairs lie about the Laue circle's centre instead: the second image's is
+  // 0.6 degrees / lambda, some 160 px from the beam.
+  struct Case {
+    double tiltX, tiltY;
+    Placement at;
+    unsigned seed;
+  };
+  for (const Case c : {Case{0.3, -0.2, {450.0, 8.0, 505.0, 515.0}, 17}, Case{-0.4, 0.45, {410.0, 23.5, 540.3, 481.7}, 29}}) {
+    SCOPED_TRACE("tilt " + std::to_string(c.tiltX) + ", " + std::to_string(c.tiltY));
+    const GreyImage image = TiltedImage(pattern, c.tiltX, c.tiltY, c.at, c.seed);
+    const std::vector<FoundSpot> found = FindSpots(image);
+    ZoneFitOptions alone;
+    alone.fitTilt = true;
+    ZoneFitOptions started = alone;  // where a hand would put it
+    started.centre = std::array<double, 2>{c.at.cx + 1.5, c.at.cy - 1.0};
+    for (const ZoneFitOptions& options : {alone, started}) {
+      SCOPED_TRACE(options.centre ? "from a start centre" : "from the image alone");
+      const ZoneFit fit = FitZoneImage(pattern, found, image.width, image.height, options);
+      ASSERT_TRUE(fit.reliable) << fit.verdict;
+      EXPECT_NEAR(fit.k, c.at.k, 0.003 * c.at.k);
+      EXPECT_NEAR(fit.cx, c.at.cx, 1.0);
+      EXPECT_NEAR(fit.cy, c.at.cy, 1.0);
+      EXPECT_NEAR(std::remainder(fit.rotation - c.at.rotation, 36.0), 0.0, 0.3);
+      ExpectIndicesOnTheirSpots(fit, ZeroLayer(pattern.lattice, Unit(Row(pattern.lattice, 0)), 1.0, StarLength(pattern.lattice)));
+      ASSERT_TRUE(fit.tiltFitted);
+      // The fitted indices may be those of a symmetry-equivalent orientation,
+      // turned by the fitted rotation less the drawn one: the tilt turns with them.
+      const double turn = -(fit.rotation - c.at.rotation) * 3.14159265358979323846 / 180.0;
+      const double tx = c.tiltX * std::cos(turn) - c.tiltY * std::sin(turn), ty = c.tiltX * std::sin(turn) + c.tiltY * std::cos(turn);
+      EXPECT_NEAR(fit.tiltX, tx, 0.03) << fit.rotation << " " << fit.tiltXSu;
+      EXPECT_NEAR(fit.tiltY, ty, 0.03) << fit.rotation << " " << fit.tiltYSu;
+      EXPECT_LT(fit.tiltXSu, 0.03);
+    }
+  }
 }
 
 TEST(ZoneFit, RefusesAnotherZoneAndRandomSpots) {
