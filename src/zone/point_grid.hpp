@@ -13,12 +13,13 @@ namespace lumora {
 class PointGrid {
  public:
   PointGrid(std::vector<std::array<double, 2>> points, double cell) : cell_(cell), points_(std::move(points)) {
+    cells_.reserve(points_.size());
     for (std::size_t i = 0; i < points_.size(); ++i) cells_[Key(points_[i][0], points_[i][1])].push_back(i);
   }
   // The nearest point within tolerance (distance at most tolerance), or -1.
   long Nearest(double x, double y, double tolerance) const {
     long best = -1;
-    double bestDistance = tolerance;
+    double bestSquare = tolerance * tolerance;  // squares: no root per point
     const long cx = static_cast<long>(std::floor(x / cell_)), cy = static_cast<long>(std::floor(y / cell_));
     const long reach = static_cast<long>(std::ceil(tolerance / cell_));
     for (long j = cy - reach; j <= cy + reach; ++j)
@@ -26,8 +27,8 @@ class PointGrid {
         const auto it = cells_.find(Pack(i, j));
         if (it == cells_.end()) continue;
         for (std::size_t s : it->second) {
-          const double d = std::hypot(points_[s][0] - x, points_[s][1] - y);
-          if (d <= bestDistance) bestDistance = d, best = static_cast<long>(s);
+          const double dx = points_[s][0] - x, dy = points_[s][1] - y, d2 = dx * dx + dy * dy;
+          if (d2 <= bestSquare) bestSquare = d2, best = static_cast<long>(s);
         }
       }
     return best;

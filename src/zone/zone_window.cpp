@@ -296,8 +296,10 @@ void ZoneWindow::showAxes() {
     const std::optional<HolderTilt> tilt = TiltToAxis(reference, v.axis.direction);
     axesTable_->setItem(i, 0, Cell(QString::fromStdString(v.axis.name)));
     axesTable_->setItem(i, 1, Cell(QString::number(v.angle, 'f', 2) + QStringLiteral("\u00b0")));
-    axesTable_->setItem(i, 2, Cell(tilt ? QString::number(tilt->alpha, 'f', 2) : QStringLiteral("\u2013")));
-    axesTable_->setItem(i, 3, Cell(tilt ? QString::number(tilt->beta, 'f', 2) : QStringLiteral("\u2013")));
+    // Rounding keeps no sign: -0.001 degrees shows as 0.00, not -0.00.
+    auto angle = [](double degrees) { return QString::number(std::fabs(degrees) < 0.005 ? 0.0 : degrees, 'f', 2); };
+    axesTable_->setItem(i, 2, Cell(tilt ? angle(tilt->alpha) : QStringLiteral("\u2013")));
+    axesTable_->setItem(i, 3, Cell(tilt ? angle(tilt->beta) : QStringLiteral("\u2013")));
   }
 }
 
