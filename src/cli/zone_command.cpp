@@ -80,8 +80,9 @@ Measured image (PNG or TIFF, 8 or 16 bit grey; MRC modes 0, 1, 2, 6):
   --fit-tilt MAX         also fit a small beam tilt (within MAX degrees) from
                          the indexed spots' intensities against
                          |F|^2 t^2 / (1 + 2 (pi t s)^2); adds tilt_deg and
-                         tilt_deg_su. A tilted pattern's unequal Friedel
-                         pairs can mislead the centre search: give --centre.
+                         tilt_deg_su. A tilted pattern's Friedel pairs are
+                         unequal: when the similar pairs' centre fails, the
+                         centres most spots are symmetric about are tried.
 A fit is reliable when at least --min-indexed spots and half the spots inside
 the pattern are indexed, three times more than chance would index, the rms
 residual is at most half the tolerance and no other camera constant or
