@@ -16,8 +16,11 @@ enum class ViewFlag {
   ShowIndices,
   AreaByIntensity,  // with a structure model only
   GreyByIntensity,
+  ScaleBar,         // the marks: off by default, the classic pictures have none
+  AxisTicks,
+  OrientationMark,  // 3D plot only
 };
-inline constexpr int kViewFlagCount = 9;
+inline constexpr int kViewFlagCount = 12;
 
 struct ViewOptions {
   bool filledSpots = true;
