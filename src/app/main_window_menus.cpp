@@ -74,7 +74,8 @@ constexpr ViewItem kViewItems[] = {
     {"mnuView11", "Spot Color ~ Intensity", ViewFlag::GreyByIntensity},
     {"mnuView15", "Scale Bar (1/\u00c5)", ViewFlag::ScaleBar},
     {"mnuView16", "Axis Ticks", ViewFlag::AxisTicks},
-    {"mnuView17", "Orientation Mark (3D)", ViewFlag::OrientationMark}};
+    {"mnuView17", "Orientation Mark (3D)", ViewFlag::OrientationMark},
+    {"mnuView18", "Caption on Saved Pictures", ViewFlag::CaptionOnSaved}};
 
 QString ViewKey(const char* name) { return QStringLiteral("%1/%2").arg(QLatin1String(prefs::kViewGroup), QLatin1String(name)); }
 
@@ -256,7 +257,7 @@ void MainWindow::buildMenus() {
   for (const char* name : {"mnuView10", "mnuView11"}) add(view, name);
   // Marks to read distances and directions off the plots and their saved pictures.
   separator(view, "mnuView04");
-  for (const char* name : {"mnuView15", "mnuView16", "mnuView17"}) add(view, name);
+  for (const char* name : {"mnuView15", "mnuView16", "mnuView17", "mnuView18"}) add(view, name);
   separator(view, "mnuView02");
   add(view, "mnuView9");
   add(view, "mnuView12");

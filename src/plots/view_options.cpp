@@ -18,6 +18,7 @@ bool ViewOptions::Flag(ViewFlag flag) const {
     case ViewFlag::ScaleBar: return marks.scaleBar;
     case ViewFlag::AxisTicks: return marks.ticks;
     case ViewFlag::OrientationMark: return marks.orientation;
+    case ViewFlag::CaptionOnSaved: return captionOnSaved;
   }
   return false;
 }
@@ -51,6 +52,7 @@ void ViewOptions::Toggle(ViewFlag flag) {
     case ViewFlag::ScaleBar: marks.scaleBar = !marks.scaleBar; break;
     case ViewFlag::AxisTicks: marks.ticks = !marks.ticks; break;
     case ViewFlag::OrientationMark: marks.orientation = !marks.orientation; break;
+    case ViewFlag::CaptionOnSaved: captionOnSaved = !captionOnSaved; break;
   }
 }
 

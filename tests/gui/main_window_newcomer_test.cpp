@@ -219,11 +219,33 @@ class MainWindowNewcomerTest : public QObject {
     const QImage marked2D = w->plots()->box2D()->picture();
     Action(w.get(), "mnuView16")->trigger();
     QVERIFY(w->plots()->box2D()->picture() != marked2D);
+    // A saved picture is what the box shows; with the caption item it also
+    // names the run, on the saved picture only.
+    nextSavePath_ = folder_->filePath(QStringLiteral("plain.png"));
+    Action(w.get(), "mnuFile3")->trigger();
+    QImage saved(nextSavePath_);
+    QCOMPARE(saved.convertToFormat(QImage::Format_RGB32),
+             w->plots()->box3D()->picture().convertToFormat(QImage::Format_RGB32));
+    const QImage shown = w->plots()->box3D()->picture();
+    Action(w.get(), "mnuView18")->trigger();
+    QCOMPARE(w->plots()->box3D()->picture(), shown);
+    nextSavePath_ = folder_->filePath(QStringLiteral("captioned.png"));
+    Action(w.get(), "mnuFile3")->trigger();
+    saved = QImage(nextSavePath_);
+    QCOMPARE(saved.size(), shown.size());
+    QVERIFY(saved.convertToFormat(QImage::Format_RGB32) != shown.convertToFormat(QImage::Format_RGB32));
+    nextSavePath_ = folder_->filePath(QStringLiteral("captioned.svg"));
+    Action(w.get(), "mnuFile2")->trigger();
+    QFile svg(nextSavePath_);
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const QByteArray svgText = svg.readAll();
+    QVERIFY2(svgText.contains("P235") && svgText.contains("qimax = 1.0"), svgText.left(400).constData());
     w->close();
     w.reset();
     auto later = ShowMainWindow(*folder_);
     const PlotMarks& marks = later->plots()->options().marks;
     QVERIFY(marks.scaleBar && marks.ticks && marks.orientation);
+    QVERIFY(later->plots()->options().captionOnSaved);
     QVERIFY(Action(later.get(), "mnuView16")->isChecked());
   }
 
