@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli_run.hpp"
+#include "intensity/published_scattering.hpp"
 
 namespace lumora {
 namespace {
@@ -60,8 +61,7 @@ class CliRadiation : public ::testing::Test {
 };
 
 TEST_F(CliRadiation, NeutronAmplitudeRatioIsTheLengthRatio) {
-  // Sears, Neutron News 3 (1992) 29: b_coh(Fe) = 9.45 fm, b_coh(Al) = 3.449 fm.
-  const double ratio = 9.45 / 3.449;
+  const double ratio = testing::kNeutronLengthFe / testing::kNeutronLengthAl;
   const auto fe = Run("Fe", "--radiation neutron");
   const auto al = Run("Al", "--radiation neutron");
   ASSERT_GT(al.size(), 100u);
@@ -76,15 +76,6 @@ TEST_F(CliRadiation, NeutronAmplitudeRatioIsTheLengthRatio) {
 }
 
 TEST_F(CliRadiation, ElectronAmplitudeRatioFollowsTheTableAtEachS) {
-  // International Tables Vol. C, table 4.3.2.2 (neutral atoms, 0 <= s <= 2):
-  // f_e(s) = sum a_i exp(-b_i s^2), a in A, b in A^2.
-  const double aFe[] = {0.3946, 1.2725, 1.7031, 2.3140, 1.4795}, bFe[] = {0.2717, 2.0443, 7.6007, 29.9714, 86.2265};
-  const double aAl[] = {0.2390, 0.6573, 1.2011, 2.5586, 1.2312}, bAl[] = {0.3138, 2.1063, 10.4163, 34.4552, 98.5344};
-  auto fit = [](const double* a, const double* b, double s) {
-    double f = 0.0;
-    for (int i = 0; i < 5; ++i) f += a[i] * std::exp(-b[i] * s * s);
-    return f;
-  };
   const std::string beam = "--radiation electron --voltage 300 --theta 0.05,2.5";
   const auto fe = Run("Fe", beam);
   const auto al = Run("Al", beam);
@@ -95,7 +86,7 @@ TEST_F(CliRadiation, ElectronAmplitudeRatioFollowsTheTableAtEachS) {
     if (dAndF.second < 1e-9) continue;
     const double s = 0.5 / dAndF.first;  // sin(theta) / lambda
     sMin = std::min(sMin, s), sMax = std::max(sMax, s);
-    const double expected = fit(aFe, bFe, s) / fit(aAl, bAl, s);
+    const double expected = testing::kElectronFe(s) / testing::kElectronAl(s);
     EXPECT_NEAR(fe.at(index).second / dAndF.second, expected, 2e-4 * expected) << index << " s = " << s;
   }
   EXPECT_LT(sMin, 0.2);  // a range over which the ratio changes (1.31 to 1.97)
