@@ -275,10 +275,10 @@ int RunPowder(const std::vector<std::string>& args) {
   const CalculationInputs& inputs = read.inputs;
   const Radiation beam = radiation.Of(inputs.wavelength);
   if (beam.kind != RadiationKind::XRay) {
-    if (rietveld) throw UsageError("option --rietveld fits X-ray patterns only (--radiation " + RadiationName(beam.kind) + ")");
     if (doublet) throw UsageError("option --doublet: an anode's K-alpha doublet needs --radiation xray");
     powder.lines.polarised = false;
   }
+  powder.indexing.radiation = beam.kind;
   const ProfileOptions profile = powder.Profile(read.texts, inputs);
   if (powder.cRequested && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
@@ -323,7 +323,7 @@ int RunPowder(const std::vector<std::string>& args) {
     if (!linesFile.empty() &&
         !WriteOutput(linesFile, json ? PowderLinesJson(lines, nDim) : PowderLinesCsv(lines, nDim)))
       return 1;
-    return RunPatternFit(patternFit, inputs, profile, powder.lines, *model, report,
+    return RunPatternFit(patternFit, inputs, beam.kind, profile, powder.lines, *model, report,
                          {measuredFile, output, jsonFile, modelOut, plotFile, plotFormat});
   }
 

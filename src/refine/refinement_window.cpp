@@ -172,9 +172,9 @@ void RefinementWindow::updateMap() {
   MapRequest request;
   request.site = cmbMapSite_->currentText().toStdString();
   request.source = static_cast<MapSource>(std::max(0, cmbMapSource_->currentIndex()));
-  mapWatcher_.setFuture(QtConcurrent::run([outcome = *outcome_, lattice = lattice_, wavelength = wavelength_,
-                                           group = group_, request]() {
-    auto maps = InternalSpaceMaps(outcome, lattice, wavelength, group ? &*group : nullptr, request);
+  mapWatcher_.setFuture(QtConcurrent::run([outcome = *outcome_, lattice = lattice_,
+                                           radiation = Radiation{radiation_, wavelength_, 0.0}, group = group_, request]() {
+    auto maps = InternalSpaceMaps(outcome, lattice, radiation, group ? &*group : nullptr, request);
     // A map that cannot be made says why, through the watcher.
     if (const std::string* error = std::get_if<std::string>(&maps)) throw std::runtime_error(*error);
     return std::get<std::vector<InternalMap>>(std::move(maps));
