@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <numbers>
 #include <sstream>
@@ -150,6 +151,45 @@ TEST_F(CliRadiation, NeutronPowderLinesTakeTheLorentzFactorAlone) {
     constant.push_back(xray[i].second / neutron[i].second / ((1.0 + c2 * c2) / 2.0));
   }
   for (double c : constant) EXPECT_NEAR(c, constant.front(), 2e-3 * constant.front());  // the report's 5 digits
+}
+
+// Intensities |F_Fe|^2 of the Fe model under neutrons, refined with the Al
+// model's scale alone: under neutrons the fit is exact at (b_Fe/b_Al)^2,
+// under X-rays (which fall off with s) it is not.
+TEST_F(CliRadiation, RefineTakesTheRadiation) {
+  const auto fe = Run("Fe", "--radiation neutron");
+  const std::string observations = (dir_ / "fe.hkl").string();
+  {
+    std::ofstream out(observations);
+    out.precision(17);
+    for (const auto& [index, dAndF] : fe) {
+      if (dAndF.second < 1e-9) continue;
+      const double intensity = dAndF.second * dAndF.second;
+      out << index.substr(0, index.rfind(' ')) << " " << intensity << " " << 0.01 * intensity << "\n";
+    }
+  }
+  auto refine = [&](const std::string& beam) {
+    const std::string json = (dir_ / "refined.json").string();
+    const auto run = RunCli("refine --system octagonal --model " + Model("Al") + " --reflections " + observations +
+                            " --refine scale --refine-json " + json + " " + beam);
+    EXPECT_EQ(run.status, 0) << beam << run.out;
+    std::ifstream in(json);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::pair<double, double> scaleAndR1{0.0, 0.0};
+    const std::size_t scale = text.find("\"value\"", text.find("\"scale\""));
+    const std::size_t r1 = text.find("\"R1\"");
+    if (scale != std::string::npos) scaleAndR1.first = std::stod(text.substr(text.find(':', scale) + 1));
+    if (r1 != std::string::npos) scaleAndR1.second = std::stod(text.substr(text.find(':', r1) + 1));
+    return std::make_pair(scaleAndR1, run.out);
+  };
+  const double ratio = testing::kNeutronLengthFe / testing::kNeutronLengthAl;
+  const auto [neutron, report] = refine("--radiation neutron");
+  EXPECT_NEAR(neutron.first, ratio * ratio, 1e-6 * ratio * ratio);
+  EXPECT_LT(neutron.second, 1e-6);
+  EXPECT_NE(report.find("data: " + observations + ", neutron\n"), std::string::npos) << report;
+  const auto [xray, xrayReport] = refine("");
+  EXPECT_GT(xray.second, 0.01);  // X-ray form factors cannot fit neutron data by a scale
+  EXPECT_EQ(xrayReport.find("neutron"), std::string::npos);
 }
 
 TEST_F(CliRadiation, RefusedCombinations) {
