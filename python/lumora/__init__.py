@@ -286,8 +286,9 @@ def fit_pattern(measured, model, refine="scale,zero,a,c,u,v,w,eta,background", b
 def read_pattern(path, range=None):
     """A measured powder pattern, as lumora-cli powder --measured reads it:
     text (.xy, .xye, .csv: 2theta, intensity[, sigma]) or a diffractometer's
-    file in any format xylib reads (Bruker RAW and UXD, PANalytical XRDML,
-    Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS, RIET7, pdCIF, ...).
+    file: Bruker RAW4.00 (DIFFRAC.SUITE) or any format xylib reads (Bruker RAW
+    and UXD, PANalytical XRDML, Philips UDF and RD, Rigaku DAT, Sietronics
+    CPI, DBWS, RIET7, pdCIF, ...).
 
       path   the file
       range  the range (scan) of a file that holds several, counted from 1

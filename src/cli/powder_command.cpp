@@ -81,9 +81,9 @@ Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
 Measured pattern: text (.xy, .xye, .csv and other text: 2 or 3 columns:
 2theta, intensity[, sigma]; blanks, tabs, commas or semicolons between them;
 "#" and "!" comments; one header line; 2theta rising or falling throughout),
-or a diffractometer's file in any format xylib reads (Bruker RAW and UXD,
-PANalytical XRDML, Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS,
-RIET7, pdCIF, ...). A wavelength the file states is the run's unless
+or a diffractometer's file: Bruker RAW4.00 (DIFFRAC.SUITE) or any format xylib
+reads (Bruker RAW and UXD, PANalytical XRDML, Philips UDF and RD, Rigaku DAT,
+Sietronics CPI, DBWS, RIET7, pdCIF, ...). A wavelength the file states is the run's unless
 --wavelength, --anode or --settings chooses one; the report says which.
   --measured FILE        report its peaks and the least-squares scale of the
                          simulated profile on it (weighted by 1/sigma^2)
