@@ -566,7 +566,7 @@ py::dict FitPatternDict(const py::dict& keywords, const std::optional<std::vecto
     measured = std::move(read.pattern);
   } else {
     if (!measuredFile) throw UsageError("option --measured is needed: a pattern file or rows of 2theta, I[, sigma]");
-    MeasuredRead read = ReadMeasuredPattern(*measuredFile);
+    MeasuredFile read = ReadMeasuredFile(*measuredFile);
     if (!read.error.empty()) BadValue(kMeasuredFile.option, *measuredFile, "cannot be used: " + read.error);
     measured = std::move(read.pattern);
   }

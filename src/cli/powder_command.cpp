@@ -323,7 +323,7 @@ int RunPowder(const std::vector<std::string>& args) {
     if (!linesFile.empty() &&
         !WriteOutput(linesFile, json ? PowderLinesJson(lines, nDim) : PowderLinesCsv(lines, nDim)))
       return 1;
-    return RunPatternFit(patternFit, inputs, beam.kind, profile, powder.lines, *model, report,
+    return RunPatternFit(patternFit, inputs, beam.kind, measuredRead->pattern, profile, powder.lines, *model, report,
                          {measuredFile, output, jsonFile, modelOut, plotFile, plotFormat});
   }
 

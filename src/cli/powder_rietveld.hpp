@@ -17,7 +17,7 @@ struct PatternFitFiles {
 // asked for. Returns the exit status: 0, 1 (a file not written) or 3 (no
 // reliable solution, with the reason on standard error; only the JSON is written).
 int RunPatternFit(const PatternFitOptions& options, const CalculationInputs& inputs, RadiationKind radiation,
-                  const ProfileOptions& profile,
+                  const MeasuredPattern& measured, const ProfileOptions& profile,
                   const LineOptions& lines, const StructureModel& model, const std::string& linesReport,
                   const PatternFitFiles& files);
 
