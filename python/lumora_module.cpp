@@ -283,11 +283,19 @@ py::dict Powder(const py::dict& keywords) {
     profile = ComputeProfile(lines.lines, profileOptions, &cancel);
   });
   if (!profile.error.empty()) throw UsageError("option --caglioti: " + profile.error);
+  // A loop box may cut orbits: the complete run says which lines it cut, as lumora-cli powder does.
+  if (!inputs.completeLoops) {
+    CalculationInputs complete = inputs;
+    complete.completeLoops = true;
+    const CalculationResult whole = RunCalculation(complete);
+    if (whole.status == RunStatus::Completed) CountCompleteOrbits(lines.lines, whole.records, powder.lines);
+  }
 
   const auto n = static_cast<py::ssize_t>(lines.lines.size());
   const int nDim = result.lattice.nDim;
   py::array_t<double> twoTheta(n), d(n), intensity(n);
-  py::array_t<std::int32_t> multiplicity(n);
+  py::array_t<std::int32_t> multiplicity(n), completeMultiplicity(n);
+  py::array_t<bool> incomplete(n);
   py::array_t<std::int32_t> index({n, static_cast<py::ssize_t>(nDim)});
   auto idx = index.mutable_unchecked<2>();
   for (py::ssize_t i = 0; i < n; ++i) {
@@ -296,12 +304,16 @@ py::dict Powder(const py::dict& keywords) {
     d.mutable_data()[i] = line.d;
     intensity.mutable_data()[i] = line.intensity;
     multiplicity.mutable_data()[i] = line.multiplicity;
+    completeMultiplicity.mutable_data()[i] = std::max(line.completeMultiplicity, line.multiplicity);
+    incomplete.mutable_data()[i] = line.completeMultiplicity > line.multiplicity;
     for (int k = 0; k < nDim; ++k) idx(i, k) = line.indices.front()[static_cast<std::size_t>(k)];
   }
   py::dict out;
   out["two_theta"] = twoTheta;
   out["d"] = d;
   out["multiplicity"] = multiplicity;
+  out["complete_multiplicity"] = completeMultiplicity;
+  out["incomplete"] = incomplete;
   out["intensity"] = intensity;
   out["index"] = index;
   out["dropped_at_backscatter"] = lines.droppedAtBackscatter;

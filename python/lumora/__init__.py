@@ -110,7 +110,10 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
 
     Returns a dict, for n lines by ascending 2theta: "two_theta", "d",
     "intensity" (percent of the strongest, LP included) (n,) float64,
-    "multiplicity" (n,) int32, "index" (n, 5) or (n, 6) int32 (the first index
+    "multiplicity" (n,) int32, "complete_multiplicity" (n,) int32 and
+    "incomplete" (n,) bool (with explicit loops, the lines whose orbits the
+    loop box cuts, and the multiplicity of their complete orbits),
+    "index" (n, 5) or (n, 6) int32 (the first index
     vector of each line), "dropped_at_backscatter", and "profile": a dict of
     "two_theta" and "intensity" arrays. Raises ValueError for bad input.
     """

@@ -44,6 +44,7 @@
 #include "common/text.hpp"
 #include "common/text.hpp"
 #include "plots/plot_controller.hpp"
+#include "plots/plot_marks.hpp"
 #include "plots/plot_output.hpp"
 #include "plots/print_scene.hpp"
 #include "report/reflection_table_pane.hpp"
@@ -146,6 +147,7 @@ void MainWindow::buildCentralArea() {
                             runSummary_.paramLine2);
   };
   run.reportText = [this] { return result_ ? ReportText(result_->records, reportContext()) : std::string(); };
+  run.caption = [this] { return RunCaption(runSummary_, intensities_ ? intensities_->model : std::string()); };
   outputs_ = new PlotOutput(this, plots_, paths_, std::move(run));
   QWidget* big = plots_->bigView();
   auto bigCode = [this] { return plots_->bigShows3D() ? k3DPlot : k2DPlot; };

@@ -237,6 +237,20 @@ def test_every_function_has_a_docstring():
         assert getattr(lumora, name).__doc__.strip()
 
 
+def test_powder_marks_the_lines_a_loop_box_cuts():
+    # Compared with a run of complete orbits (loops "auto"): a line the box cuts
+    # holds fewer reflections than the same line there.
+    cut = lumora.powder(system="icosahedral", loops=2, qi_max=2.0, theta=(5, 40))
+    whole = lumora.powder(system="icosahedral", loops="auto", qi_max=2.0, theta=(5, 40))
+    assert not whole["incomplete"].any()
+    assert np.array_equal(whole["complete_multiplicity"], whole["multiplicity"])
+    assert cut["incomplete"].any() and not cut["incomplete"].all()
+    by_d = {round(float(d), 6): int(m) for d, m in zip(whole["d"], whole["multiplicity"])}
+    for d, m, full, flag in zip(cut["d"], cut["multiplicity"], cut["complete_multiplicity"], cut["incomplete"]):
+        assert full == by_d[round(float(d), 6)], d
+        assert bool(flag) == (full > m), d
+
+
 @needs_cli
 def test_powder_lines_and_profile_equal_lumora_cli(tmp_path):
     args = ("--system", "octagonal", "--model", "ammann-beenker", "--anode", "Cu", "--theta", "5,40",
