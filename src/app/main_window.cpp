@@ -328,7 +328,7 @@ void MainWindow::handRunToPowderWindow() {
   run.inputs = runInputs_;
   if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
   run.anodeIndex = runAnode_;
-  run.polarised = runRadiation_.kind == RadiationKind::XRay;
+  run.radiation = runRadiation_.kind;
   if (intensities_ && model_ && model_->system == runInputs_.system) run.model = model_;
   powderWindow_->setRun(std::move(run));
 }
@@ -358,6 +358,7 @@ void MainWindow::handRunToRefinementWindow() {
   RefinementWindow::Run run;
   run.inputs = runInputs_;
   if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
+  run.radiation = runRadiation_.kind;
   refinementWindow_->setRun(run);
 }
 
