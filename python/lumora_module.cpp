@@ -283,11 +283,19 @@ py::dict Powder(const py::dict& keywords) {
     profile = ComputeProfile(lines.lines, profileOptions, &cancel);
   });
   if (!profile.error.empty()) throw UsageError("option --caglioti: " + profile.error);
+  // A loop box may cut orbits: the complete run says which lines it cut, as lumora-cli powder does.
+  if (!inputs.completeLoops) {
+    CalculationInputs complete = inputs;
+    complete.completeLoops = true;
+    const CalculationResult whole = RunCalculation(complete);
+    if (whole.status == RunStatus::Completed) CountCompleteOrbits(lines.lines, whole.records, powder.lines);
+  }
 
   const auto n = static_cast<py::ssize_t>(lines.lines.size());
   const int nDim = result.lattice.nDim;
   py::array_t<double> twoTheta(n), d(n), intensity(n);
-  py::array_t<std::int32_t> multiplicity(n);
+  py::array_t<std::int32_t> multiplicity(n), completeMultiplicity(n);
+  py::array_t<bool> incomplete(n);
   py::array_t<std::int32_t> index({n, static_cast<py::ssize_t>(nDim)});
   auto idx = index.mutable_unchecked<2>();
   for (py::ssize_t i = 0; i < n; ++i) {
@@ -296,12 +304,16 @@ py::dict Powder(const py::dict& keywords) {
     d.mutable_data()[i] = line.d;
     intensity.mutable_data()[i] = line.intensity;
     multiplicity.mutable_data()[i] = line.multiplicity;
+    completeMultiplicity.mutable_data()[i] = std::max(line.completeMultiplicity, line.multiplicity);
+    incomplete.mutable_data()[i] = line.completeMultiplicity > line.multiplicity;
     for (int k = 0; k < nDim; ++k) idx(i, k) = line.indices.front()[static_cast<std::size_t>(k)];
   }
   py::dict out;
   out["two_theta"] = twoTheta;
   out["d"] = d;
   out["multiplicity"] = multiplicity;
+  out["complete_multiplicity"] = completeMultiplicity;
+  out["incomplete"] = incomplete;
   out["intensity"] = intensity;
   out["index"] = index;
   out["dropped_at_backscatter"] = lines.droppedAtBackscatter;
@@ -441,13 +453,20 @@ Options RefinementKeywords(const py::dict& keywords, const NamedInputs& accepted
 }
 
 py::dict RefineStructureDict(const py::dict& keywords, const std::optional<std::vector<std::vector<double>>>& rows) {
-  Options options = RefinementKeywords(keywords, WithParameters(StructureOptions::Inputs()));
+  NamedInputs accepted = WithParameters(StructureOptions::Inputs());
+  accepted.insert(accepted.end(), {&input::kRadiation, &input::kVoltage});
+  Options options = RefinementKeywords(keywords, accepted);
   StructureOptions structure;
   Take(options, structure);
-  const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  RadiationOptions radiation;
+  Take(options, radiation);
+  ParameterOptions parameters = ApplyParameters(options);
+  radiation.Prepare(parameters);
+  const ParameterOptions::Read typed = parameters.ReadInputs();
   std::optional<std::vector<Observation>> given;
   if (rows) given = ObservationRows(*rows, DimensionOf(typed.inputs.system));
   StructureOptions::Prepared prepared = structure.Prepare(typed.inputs, given ? &*given : nullptr);
+  prepared.setup.radiation = radiation.Of(typed.inputs.wavelength).kind;
   const std::optional<MapRequest> mapRequest = structure.Map(prepared.setup.start.model);
   RefinementOutcome outcome;
   std::variant<std::vector<InternalMap>, std::string> maps;
@@ -455,7 +474,8 @@ py::dict RefineStructureDict(const py::dict& keywords, const std::optional<std::
     py::gil_scoped_release release;
     outcome = RefineStructure(prepared.setup);
     if (mapRequest && outcome.status == RefinementStatus::Refined)
-      maps = InternalSpaceMaps(outcome, prepared.setup.lattice, prepared.setup.wavelength,
+      maps = InternalSpaceMaps(outcome, prepared.setup.lattice,
+                               Radiation{prepared.setup.radiation, prepared.setup.wavelength, 0.0},
                                prepared.group ? &*prepared.group : nullptr, *mapRequest);
   }
   const RefinementContext context{prepared.dataName, prepared.setup.weighting, &prepared.setup.data,
@@ -523,7 +543,8 @@ py::dict RefineStructureDict(const py::dict& keywords, const std::optional<std::
 py::dict FitPatternDict(const py::dict& keywords, const std::optional<std::vector<std::vector<double>>>& rows) {
   using namespace input;
   NamedInputs accepted = WithParameters(PowderOptions::Inputs());
-  accepted.insert(accepted.end(), {&kModel, &kMeasuredFile, &kBackgroundTerms, &kSearch, &kMaxIterations});
+  accepted.insert(accepted.end(),
+                  {&kModel, &kMeasuredFile, &kBackgroundTerms, &kSearch, &kMaxIterations, &kRadiation, &kVoltage});
   Options options = RefinementKeywords(keywords, accepted);
   std::optional<std::string> measuredFile, modelName;
   for (const NamedInput* named : {&kMeasuredFile, &kModel})
@@ -533,9 +554,15 @@ py::dict FitPatternDict(const py::dict& keywords, const std::optional<std::vecto
     }
   PatternFitOptions fit;
   Take(options, fit);  // before the powder options: --refine is the fit's list here
+  RadiationOptions radiation;
+  Take(options, radiation);
+  if (options.contains(std::string(kDoublet.option)) && radiation.Of(1.0).kind != RadiationKind::XRay)
+    throw UsageError("option --doublet: an anode's K-alpha doublet needs --radiation xray");
   PowderOptions powder;
   Take(options, powder);
-  const ParameterOptions::Read typed = ApplyParameters(options).ReadInputs();
+  ParameterOptions parameters = ApplyParameters(options);
+  radiation.Prepare(parameters);
+  const ParameterOptions::Read typed = parameters.ReadInputs();
   const ProfileOptions profile = powder.Profile(typed.texts, typed.inputs);
   if (!modelName) throw UsageError("option --model is needed: the start model");
   const std::optional<StructureModel> model = ModelOption(modelName);
@@ -551,11 +578,12 @@ py::dict FitPatternDict(const py::dict& keywords, const std::optional<std::vecto
     measured = std::move(read.pattern);
   } else {
     if (!measuredFile) throw UsageError("option --measured is needed: a pattern file or rows of 2theta, I[, sigma]");
-    MeasuredRead read = ReadMeasuredPattern(*measuredFile);
+    MeasuredFile read = ReadMeasuredFile(*measuredFile);
     if (!read.error.empty()) BadValue(kMeasuredFile.option, *measuredFile, "cannot be used: " + read.error);
     measured = std::move(read.pattern);
   }
-  const PatternFitOptions::Prepared prepared = fit.Prepare(typed.inputs, profile, powder.lines, *model, measured);
+  PatternFitOptions::Prepared prepared = fit.Prepare(typed.inputs, profile, powder.lines, *model, measured);
+  prepared.setup.radiation = radiation.Of(typed.inputs.wavelength).kind;
   WholePatternOutcome outcome;
   {
     py::gil_scoped_release release;
@@ -585,12 +613,15 @@ std::string IndexPeaks(const std::vector<double>& twoTheta, const std::vector<do
   using namespace input;
   Options options = KeywordOptions(
       keywords, WithParameters({&kModel, &kRefine, &kARange, &kCRange, &kWavelengthModel, &kIndexTolerance,
-                                &kTolerance, &kMonochromator, &kZero}));
+                                &kTolerance, &kMonochromator, &kZero, &kRadiation, &kVoltage}));
   ModelOptions modelOptions;
   Take(options, modelOptions);
+  RadiationOptions radiation;
+  Take(options, radiation);
   PowderOptions powder;
   Take(options, powder);
   ParameterOptions parameters = ApplyParameters(options);
+  radiation.Prepare(parameters);
   parameters.LoopsAutoByDefault();
   const ParameterOptions::Read typed = parameters.ReadInputs();
   const CalculationInputs& inputs = typed.inputs;
@@ -603,6 +634,8 @@ std::string IndexPeaks(const std::vector<double>& twoTheta, const std::vector<do
   std::vector<ObservedPeak> peaks;
   for (std::size_t i = 0; i < twoTheta.size(); ++i) peaks.push_back({twoTheta[i], height.empty() ? 0.0 : height[i]});
   IndexingOptions indexing = powder.indexing;
+  indexing.radiation = radiation.Of(inputs.wavelength).kind;
+  if (indexing.radiation != RadiationKind::XRay) powder.lines.polarised = false;
   indexing.abInitio = abInitio;
   indexing.measuredLow = low;
   indexing.measuredHigh = high;

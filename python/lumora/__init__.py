@@ -110,7 +110,10 @@ def powder(system=None, space_group=None, setting=None, a=None, c=None, waveleng
 
     Returns a dict, for n lines by ascending 2theta: "two_theta", "d",
     "intensity" (percent of the strongest, LP included) (n,) float64,
-    "multiplicity" (n,) int32, "index" (n, 5) or (n, 6) int32 (the first index
+    "multiplicity" (n,) int32, "complete_multiplicity" (n,) int32 and
+    "incomplete" (n,) bool (with explicit loops, the lines whose orbits the
+    loop box cuts, and the multiplicity of their complete orbits),
+    "index" (n, 5) or (n, 6) int32 (the first index
     vector of each line), "dropped_at_backscatter", and "profile": a dict of
     "two_theta" and "intensity" arrays. Raises ValueError for bad input.
     """
@@ -148,7 +151,8 @@ def _index(peaks, ab_initio, keywords):
 
 def index(pattern, system=None, space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None,
           theta=None, qi_max=None, loops="auto", model=None, a_range=None, c_range=None, wavelength_model=None,
-          index_tolerance=None, tolerance=None, monochromator=None, zero=None, settings=None):
+          index_tolerance=None, tolerance=None, monochromator=None, zero=None, settings=None, radiation=None,
+          voltage=None):
     """Indexes a measured pattern without a start, as lumora-cli powder
     --measured --index does: a (and c for the axial systems) searched over
     a_range (default (1.5, 12)) and c_range (default (2, 40)) in A, the zero
@@ -163,6 +167,7 @@ def index(pattern, system=None, space_group=None, setting=None, a=None, c=None, 
       wavelength_model  "doublet" (K-alpha1 and K-alpha2 of the anode,
                         default) or "ka1" (a monochromated beam)
       loops             "auto" (default): every reflection of the limits
+      radiation, voltage   the model's scattering factors, as reflections()
 
     Returns a dict as lumora-cli's --refine-json: reliable, criteria,
     candidates, a, a_su, c, c_su, zero, zero_su, figures of merit, peaks
@@ -178,7 +183,7 @@ def index(pattern, system=None, space_group=None, setting=None, a=None, c=None, 
 def refine(pattern, system=None, space_group=None, setting=None, a=None, c=None, wavelength=None,
            anode=None, theta=None, qi_max=None, loops="auto", model=None, refine=("a", "c", "zero"),
            wavelength_model=None, index_tolerance=None, tolerance=None, monochromator=None, zero=None,
-           settings=None):
+           settings=None, radiation=None, voltage=None):
     """Indexes a measured pattern from the start a, c and zero, as lumora-cli
     powder --measured --refine does: every cell within 2 % of the start is
     searched, the best by the figure of merit refined by least squares on
@@ -199,7 +204,7 @@ def _rows_or_file(value):
 def refine_structure(model, reflections, refine="scale", system=None, space_group=None, setting=None, a=None,
                      c=None, wavelength=None, anode=None, scale=None, extinction=None, weight=None, no_merge=False,
                      max_iterations=None, search=None, map_at=None, map_source=None, map_size=None, map_width=None,
-                     settings=None):
+                     settings=None, radiation=None, voltage=None):
     """Refines a structure model against measured single-crystal intensities,
     as lumora-cli refine does.
 
@@ -213,6 +218,8 @@ def refine_structure(model, reflections, refine="scale", system=None, space_grou
       system, space_group, setting, a, c, wavelength, anode, settings
                       the lattice and radiation, as reflections(); the space
                       group's Laue class merges equivalents
+      radiation, voltage   "xray" (default), "neutron" or "electron" and the
+                      electrons' kV: the scattering factors, as reflections()
       scale           the scale's start (without it the scale is always refined)
       extinction      the extinction parameter's start (default 0)
       weight          (a, b) of w = 1/(sigma^2 + (a P)^2 + b P)
@@ -244,7 +251,7 @@ def refine_structure(model, reflections, refine="scale", system=None, space_grou
 def fit_pattern(measured, model, refine="scale,zero,a,c,u,v,w,eta,background", background=None, system=None,
                 space_group=None, setting=None, a=None, c=None, wavelength=None, anode=None, qi_max=None, loops=None,
                 caglioti=None, eta=None, cut=None, zero=None, doublet=False, monochromator=None, search=None,
-                max_iterations=None, settings=None):
+                max_iterations=None, settings=None, radiation=None, voltage=None):
     """The whole-pattern (Rietveld-type) fit of a measured powder pattern, as
     lumora-cli powder --measured FILE --rietveld does.
 
@@ -261,6 +268,8 @@ def fit_pattern(measured, model, refine="scale,zero,a,c,u,v,w,eta,background", b
       doublet         True: the anode's K-alpha1/K-alpha2 doublet
       cut, monochromator   as powder()
       search, max_iterations   further starts for the structure (default 6), per descent (100)
+      radiation, voltage   the scattering factors, as reflections(); neutrons
+                      and electrons take the Lorentz factor without polarisation
 
     Returns a dict: status "refined", Rp, Rwp, Rexp, chi2, points,
     refined_parameters, iterations, lines, parameters (name, value, su,
@@ -280,8 +289,9 @@ def fit_pattern(measured, model, refine="scale,zero,a,c,u,v,w,eta,background", b
 def read_pattern(path, range=None):
     """A measured powder pattern, as lumora-cli powder --measured reads it:
     text (.xy, .xye, .csv: 2theta, intensity[, sigma]) or a diffractometer's
-    file in any format xylib reads (Bruker RAW and UXD, PANalytical XRDML,
-    Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS, RIET7, pdCIF, ...).
+    file: Bruker RAW4.00 (DIFFRAC.SUITE) or any format xylib reads (Bruker RAW
+    and UXD, PANalytical XRDML, Philips UDF and RD, Rigaku DAT, Sietronics
+    CPI, DBWS, RIET7, pdCIF, ...).
 
       path   the file
       range  the range (scan) of a file that holds several, counted from 1

@@ -44,6 +44,7 @@
 #include "common/text.hpp"
 #include "common/text.hpp"
 #include "plots/plot_controller.hpp"
+#include "plots/plot_marks.hpp"
 #include "plots/plot_output.hpp"
 #include "plots/print_scene.hpp"
 #include "report/reflection_table_pane.hpp"
@@ -146,6 +147,7 @@ void MainWindow::buildCentralArea() {
                             runSummary_.paramLine2);
   };
   run.reportText = [this] { return result_ ? ReportText(result_->records, reportContext()) : std::string(); };
+  run.caption = [this] { return RunCaption(runSummary_, intensities_ ? intensities_->model : std::string()); };
   outputs_ = new PlotOutput(this, plots_, paths_, std::move(run));
   QWidget* big = plots_->bigView();
   auto bigCode = [this] { return plots_->bigShows3D() ? k3DPlot : k2DPlot; };
@@ -326,7 +328,7 @@ void MainWindow::handRunToPowderWindow() {
   run.inputs = runInputs_;
   if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
   run.anodeIndex = runAnode_;
-  run.polarised = runRadiation_.kind == RadiationKind::XRay;
+  run.radiation = runRadiation_.kind;
   if (intensities_ && model_ && model_->system == runInputs_.system) run.model = model_;
   powderWindow_->setRun(std::move(run));
 }
@@ -356,6 +358,7 @@ void MainWindow::handRunToRefinementWindow() {
   RefinementWindow::Run run;
   run.inputs = runInputs_;
   if (runAnode_ != kTypedAnodeIndex) run.kAlpha = AnodeKAlphaPair(runAnode_);
+  run.radiation = runRadiation_.kind;
   refinementWindow_->setRun(run);
 }
 

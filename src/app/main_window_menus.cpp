@@ -71,7 +71,11 @@ constexpr ViewItem kViewItems[] = {
     {"mnuView6", "Spot Color ~ 1/qi", ViewFlag::ColorByQi},
     {"mnuView7", "Show Indices", ViewFlag::ShowIndices},
     {"mnuView10", "Spot Area ~ Intensity", ViewFlag::AreaByIntensity},
-    {"mnuView11", "Spot Color ~ Intensity", ViewFlag::GreyByIntensity}};
+    {"mnuView11", "Spot Color ~ Intensity", ViewFlag::GreyByIntensity},
+    {"mnuView15", "Scale Bar (1/\u00c5)", ViewFlag::ScaleBar},
+    {"mnuView16", "Axis Ticks", ViewFlag::AxisTicks},
+    {"mnuView17", "Orientation Mark (3D)", ViewFlag::OrientationMark},
+    {"mnuView18", "Caption on Saved Pictures", ViewFlag::CaptionOnSaved}};
 
 QString ViewKey(const char* name) { return QStringLiteral("%1/%2").arg(QLatin1String(prefs::kViewGroup), QLatin1String(name)); }
 
@@ -179,7 +183,7 @@ void MainWindow::buildActions() {
   connect(makeAction("mnuView1", QStringLiteral("Used Matrices")), &QAction::triggered, this,
           &MainWindow::showUsedMatrices);
   for (const ViewItem& item : kViewItems)
-    plots_->bindOption(item.flag, makeAction(item.name, QString::fromLatin1(item.caption)));
+    plots_->bindOption(item.flag, makeAction(item.name, QString::fromUtf8(item.caption)));
   connect(makeAction("mnuView9", QStringLiteral("Tiling Vertices + FT")), &QAction::triggered, this,
           &MainWindow::showTilingWindow);
   connect(makeAction("mnuView12", QStringLiteral("Powder Pattern")), &QAction::triggered, this,
@@ -251,6 +255,9 @@ void MainWindow::buildMenus() {
     add(view, name);
   separator(view, "mnuView03");
   for (const char* name : {"mnuView10", "mnuView11"}) add(view, name);
+  // Marks to read distances and directions off the plots and their saved pictures.
+  separator(view, "mnuView04");
+  for (const char* name : {"mnuView15", "mnuView16", "mnuView17", "mnuView18"}) add(view, name);
   separator(view, "mnuView02");
   add(view, "mnuView9");
   add(view, "mnuView12");

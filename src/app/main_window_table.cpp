@@ -65,7 +65,10 @@ ReportContext MainWindow::reportContext() const {
   context.columns = {checked("mnuTable2"), checked("mnuTable3"), checked("mnuTable4"), checked("mnuTable5"),
                      checked("mnuTable1")};
   context.columns.intensity = checked("mnuTable7");
-  if (intensities_) context.intensities = std::shared_ptr<const std::vector<double>>(intensities_, &intensities_->intensity);
+  if (intensities_) {
+    context.intensities = std::shared_ptr<const std::vector<double>>(intensities_, &intensities_->intensity);
+    context.model = intensities_->model;
+  }
   return context;
 }
 

@@ -50,7 +50,7 @@ const NamedInputs& CommandInputs(std::string_view command) {
       Join({&ZoneOptions::Inputs()}, {&kModel, &kZoneCsv, &kZoneJson, &kPngFile, &kSvgFile, &kPdfFile, &kLogIntensity,
                                       &kLabels, &kMeasuredFile, &kFitJson, &kOutput, &kHelpOption});
   static const NamedInputs refine =
-      Join({&ParameterOptions::Inputs(), &StructureOptions::Inputs()},
+      Join({&ParameterOptions::Inputs(), &StructureOptions::Inputs(), &RadiationOptions::Inputs()},
            {&kOutput, &kModelOut, &kRefineJson, &kCifOut, &kPowderPlot, &kMapPicture, &kProgress, &kHelpOption});
   if (command == "reflections") return reflections;
   if (command == "matrices") return matrices;

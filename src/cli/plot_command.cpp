@@ -197,10 +197,7 @@ int RunPlot(const std::vector<std::string>& args) {
   const CalculationInputs& inputs = read.inputs;
   if (format == "wmf" && (view.marks.any() || caption))
     BadValue(kPlotFormat.option, format, "holds the spots only: no --scale-bar, --ticks, --orientation or --caption");
-  if (caption) {
-    view.marks.caption = read.summary.sgSymbol + "  " + read.summary.paramLine1 + "\n" + read.summary.paramLine2;
-    if (model) view.marks.caption += "\nmodel: " + modelOptions.Label(*model);
-  }
+  if (caption) view.marks.caption = RunCaption(read.summary, model ? modelOptions.Label(*model) : std::string());
   // The window offers mirror directions for the axial systems only.
   if (view.highlightDirections && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --directions: the icosahedral system has no mirror-direction colours");

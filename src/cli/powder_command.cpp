@@ -81,9 +81,9 @@ Profile (pseudo-Voigt, FWHM^2 = U tan^2 theta + V tan theta + W):
 Measured pattern: text (.xy, .xye, .csv and other text: 2 or 3 columns:
 2theta, intensity[, sigma]; blanks, tabs, commas or semicolons between them;
 "#" and "!" comments; one header line; 2theta rising or falling throughout),
-or a diffractometer's file in any format xylib reads (Bruker RAW and UXD,
-PANalytical XRDML, Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS,
-RIET7, pdCIF, ...). A wavelength the file states is the run's unless
+or a diffractometer's file: Bruker RAW4.00 (DIFFRAC.SUITE) or any format xylib
+reads (Bruker RAW and UXD, PANalytical XRDML, Philips UDF and RD, Rigaku DAT,
+Sietronics CPI, DBWS, RIET7, pdCIF, ...). A wavelength the file states is the run's unless
 --wavelength, --anode or --settings chooses one; the report says which.
   --measured FILE        report its peaks and the least-squares scale of the
                          simulated profile on it (weighted by 1/sigma^2)
@@ -275,10 +275,10 @@ int RunPowder(const std::vector<std::string>& args) {
   const CalculationInputs& inputs = read.inputs;
   const Radiation beam = radiation.Of(inputs.wavelength);
   if (beam.kind != RadiationKind::XRay) {
-    if (rietveld) throw UsageError("option --rietveld fits X-ray patterns only (--radiation " + RadiationName(beam.kind) + ")");
     if (doublet) throw UsageError("option --doublet: an anode's K-alpha doublet needs --radiation xray");
     powder.lines.polarised = false;
   }
+  powder.indexing.radiation = beam.kind;
   const ProfileOptions profile = powder.Profile(read.texts, inputs);
   if (powder.cRequested && inputs.system == CrystalSystem::Icosahedral)
     throw UsageError("option --refine: c cannot be refined: the icosahedral system has no c");
@@ -323,7 +323,7 @@ int RunPowder(const std::vector<std::string>& args) {
     if (!linesFile.empty() &&
         !WriteOutput(linesFile, json ? PowderLinesJson(lines, nDim) : PowderLinesCsv(lines, nDim)))
       return 1;
-    return RunPatternFit(patternFit, inputs, profile, powder.lines, *model, report,
+    return RunPatternFit(patternFit, inputs, beam.kind, measuredRead->pattern, profile, powder.lines, *model, report,
                          {measuredFile, output, jsonFile, modelOut, plotFile, plotFormat});
   }
 

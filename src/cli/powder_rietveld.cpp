@@ -10,12 +10,12 @@
 
 namespace lumora::cli {
 
-int RunPatternFit(const PatternFitOptions& options, const CalculationInputs& inputs, const ProfileOptions& profile,
+int RunPatternFit(const PatternFitOptions& options, const CalculationInputs& inputs, RadiationKind radiation,
+                  const MeasuredPattern& measured, const ProfileOptions& profile,
                   const LineOptions& lines, const StructureModel& model, const std::string& linesReport,
                   const PatternFitFiles& files) {
-  const MeasuredRead read = ReadMeasuredPattern(files.measured);
-  if (!read.error.empty()) BadValue(input::kMeasuredFile.option, files.measured, "cannot be used: " + read.error);
-  const PatternFitOptions::Prepared prepared = options.Prepare(inputs, profile, lines, model, read.pattern);
+  PatternFitOptions::Prepared prepared = options.Prepare(inputs, profile, lines, model, measured);
+  prepared.setup.radiation = radiation;
   const WholePatternOutcome outcome = FitWholePattern(prepared.setup);
   if (outcome.status != RefinementStatus::Refined) {
     std::fprintf(stderr, "lumora-cli: no reliable solution: %s\n", outcome.error.c_str());

@@ -12,6 +12,7 @@
 #include "cli/commands.hpp"
 #include "cli/gui_application.hpp"
 #include "common/number_text.hpp"
+#include "inputs/radiation_option.hpp"
 #include "plots/picture_render.hpp"
 #include "refine/refinement_plots.hpp"
 #include "refine/structure_options.hpp"
@@ -34,6 +35,9 @@ Lattice and radiation: the options of "lumora-cli reflections" (--system,
 --space-group, --setting, -a, -c, --wavelength, --anode, --settings); the
 space group's Laue class merges equivalent reflections. --theta, --qi-max and
 --loops are read as there but choose nothing: the data name the reflections.
+  --radiation KIND       xray (default), neutron or electron: the scattering
+                         factors F takes (see "lumora-cli reflections --help")
+  --voltage KV           electrons: accelerating voltage (default 200 kV)
 
   --model NAME|FILE      the start model (a built-in name or a model file)
   --reflections FILE     the measurements: text, one reflection a line
@@ -108,6 +112,7 @@ int RunRefine(const std::vector<std::string>& args) {
   const std::vector<Option> options = ReadOptions(args, CommandInputs("refine"));
 
   ParameterOptions parameters;
+  RadiationOptions radiation;
   StructureOptions structure;
   std::string output, modelOut, jsonFile, cifFile, plotFile, mapFile;
   bool progress = false;
@@ -121,7 +126,7 @@ int RunRefine(const std::vector<std::string>& args) {
       progress = true;
       continue;
     }
-    if (parameters.Apply(option) || structure.Apply(option)) continue;
+    if (radiation.Apply(option) || parameters.Apply(option) || structure.Apply(option)) continue;
     std::string& file = n == kModelOut.option     ? modelOut
                         : n == kRefineJson.option ? jsonFile
                         : n == kCifOut.option     ? cifFile
@@ -137,8 +142,10 @@ int RunRefine(const std::vector<std::string>& args) {
   const std::string plotFormat = plotFile.empty() ? std::string() : PictureFormat(kPowderPlot, plotFile);
   const std::string mapFormat = mapFile.empty() ? std::string() : PictureFormat(kMapPicture, mapFile);
 
+  radiation.Prepare(parameters);
   const ParameterOptions::Read read = parameters.ReadInputs();
   StructureOptions::Prepared prepared = structure.Prepare(read.inputs);
+  prepared.setup.radiation = radiation.Of(read.inputs.wavelength).kind;
   const std::optional<MapRequest> map = structure.Map(prepared.setup.start.model);
   if (progress)
     prepared.setup.progress = [](int iteration, double chi2) {
@@ -156,7 +163,8 @@ int RunRefine(const std::vector<std::string>& args) {
   // Everything is made before anything is written.
   std::vector<InternalMap> maps;
   if (map) {
-    auto made = InternalSpaceMaps(outcome, prepared.setup.lattice, prepared.setup.wavelength,
+    auto made = InternalSpaceMaps(outcome, prepared.setup.lattice,
+                                  Radiation{prepared.setup.radiation, prepared.setup.wavelength, 0.0},
                                   prepared.group ? &*prepared.group : nullptr, *map);
     if (const std::string* error = std::get_if<std::string>(&made)) throw UsageError("option --map-at: " + *error);
     maps = std::get<std::vector<InternalMap>>(std::move(made));

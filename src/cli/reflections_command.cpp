@@ -201,8 +201,11 @@ int RunReflections(const std::vector<std::string>& args) {
   } else if (format == "cif") {
     text = ReflectionsCif(result, summary, withIntensities, CifBeamOf(radiation.Of(inputs.wavelength)));
   } else {
-    ReportContext context{summary, result.lattice.nDim, !inputs.yamamoto, columns, nullptr, nullptr};
-    if (intensities) context.intensities = std::make_shared<const std::vector<double>>(intensities->intensity);
+    ReportContext context{summary, result.lattice.nDim, !inputs.yamamoto, columns, nullptr, nullptr, {}};
+    if (intensities) {
+      context.intensities = std::make_shared<const std::vector<double>>(intensities->intensity);
+      context.model = intensities->model;
+    }
     text = ReportText(result.records, context);
   }
   return WriteOutput(output, text) ? 0 : 1;

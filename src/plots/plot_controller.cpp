@@ -323,13 +323,24 @@ PlotScene PlotController::Scene2D(const PlotData& data, const PointTable& points
   return BuildZeroLayerScene(data, options, target);
 }
 
-PlotScene PlotController::scene2D(double width, double height) const {
-  return Scene2D(data_, points_, options_, SceneTarget{width, height, BackgroundScheme(options_.backgroundMode)});
+PlotScene PlotController::scene2D(double width, double height, const std::string& caption) const {
+  ViewOptions options = options_;
+  options.marks.caption = caption;
+  return Scene2D(data_, points_, options, SceneTarget{width, height, BackgroundScheme(options_.backgroundMode)});
 }
 
-PlotScene PlotController::scene3D(double width, double height) const {
+PlotScene PlotController::scene3D(double width, double height, const std::string& caption) const {
+  ViewOptions options = options_;
+  options.marks.caption = caption;
   const SceneTarget target{width, height, BackgroundScheme(options_.backgroundMode)};
-  return Build3DScene(data_, points_, options_, target, 0.0f, options_.zoom3D);
+  return Build3DScene(data_, points_, options, target, 0.0f, options_.zoom3D);
+}
+
+QImage PlotController::captionedPicture(const PlotBox* box, bool threeD, const std::string& caption) const {
+  ViewOptions options = options_;
+  options.marks.caption = caption;
+  const SceneTarget target{box->scaleWidth(), box->scaleHeight(), BackgroundScheme(options_.backgroundMode)};
+  return Picture(data_, points_, options, target, threeD, box->width(), box->height(), box->devicePixelRatioF());
 }
 
 QImage PlotController::Picture(const PlotData& data, const PointTable& points, const ViewOptions& options,

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "plots/plot_scenes.hpp"
 #include "plots/point_table.hpp"
@@ -98,8 +99,11 @@ class PlotController : public QObject {
   // The screen picture of the 2D or 3D plot: the same pixels as the scene's.
   static QImage Picture(const PlotData& data, const PointTable& points, const ViewOptions& options,
                         const SceneTarget& target, bool threeD, int width, int height, double pixelRatio);
-  PlotScene scene2D(double width, double height) const;
-  PlotScene scene3D(double width, double height) const;
+  // caption: drawn top left (saved pictures); empty for none.
+  PlotScene scene2D(double width, double height, const std::string& caption = {}) const;
+  PlotScene scene3D(double width, double height, const std::string& caption = {}) const;
+  // What box shows, drawn again with a caption.
+  QImage captionedPicture(const PlotBox* box, bool threeD, const std::string& caption) const;
 
  public slots:
   void toggleOption(ViewFlag flag);

@@ -131,4 +131,10 @@ void AddPlotMarks(PlotScene& scene, const PlotMarks& marks, double scale, double
   if (marks.orientation && axes) AddOrientation(scene, *axes);
 }
 
+std::string RunCaption(const Summary& summary, const std::string& model) {
+  std::string caption = summary.sgSymbol + "  " + summary.paramLine1 + "\n" + summary.paramLine2;
+  if (!model.empty()) caption += "\nmodel: " + model;
+  return caption;
+}
+
 }  // namespace lumora

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "inputs/parameters.hpp"
 #include "plots/plot_scene.hpp"
 #include "plots/point_table.hpp"
 #include "reflections/reflection_record.hpp"
@@ -22,6 +23,10 @@ struct PlotMarks {
 
   bool any() const { return scaleBar || ticks || orientation || !caption.empty(); }
 };
+
+// The caption of a saved picture: the run's space group and parameter lines,
+// and the structure model behind its intensities when there is one.
+std::string RunCaption(const Summary& summary, const std::string& model);
 
 // The screen directions of the report's axes: axes[k] = (horizontal,
 // vertical) components of unit vector k (x, y, z), vertical growing downward,

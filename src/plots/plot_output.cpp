@@ -90,14 +90,19 @@ void PlotOutput::saveBitmap(int code) {
     suffix = QStringLiteral("bmp");
   }
   const PlotBox* box = source(code);
+  // View -> Caption on Saved Pictures: the run's parameters top left.
+  const std::string caption = plots_->options().captionOnSaved && run_.caption ? run_.caption() : std::string();
   QString error;
   bool ok = false;
   if (suffix == QLatin1String("svg") || suffix == QLatin1String("pdf")) {
-    const PlotScene scene = code == k3DPlot ? plots_->scene3D(box->scaleWidth(), box->scaleHeight())
-                                            : plots_->scene2D(box->scaleWidth(), box->scaleHeight());
+    const PlotScene scene = code == k3DPlot ? plots_->scene3D(box->scaleWidth(), box->scaleHeight(), caption)
+                                            : plots_->scene2D(box->scaleWidth(), box->scaleHeight(), caption);
     ok = SaveBytes(path, suffix == QLatin1String("svg") ? SceneToSvg(scene) : SceneToPdf(scene), &error);
   } else {
-    ok = SaveImage(path, ShownPicture(box), suffix == QLatin1String("png") ? "png" : "bmp", &error);
+    const QImage picture = caption.empty() || box->picture().isNull()
+                               ? ShownPicture(box)
+                               : plots_->captionedPicture(box, code == k3DPlot, caption);
+    ok = SaveImage(path, picture, suffix == QLatin1String("png") ? "png" : "bmp", &error);
   }
   if (!ok) Dialogs().warning(window_, QStringLiteral("The picture was not saved: %1").arg(error));
 }

@@ -26,6 +26,7 @@ class PlotOutput : public QObject {
     std::function<bool()> calculated;
     std::function<std::string()> summaryLine;  // "N reflections, group, line 1, line 2"
     std::function<std::string()> reportText;   // the report as shown
+    std::function<std::string()> caption;      // the run's parameters (and model) for saved pictures
   };
 
   PlotOutput(QWidget* window, PlotController* plots, const AppPaths& paths, RunAccess run);

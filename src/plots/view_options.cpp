@@ -15,6 +15,10 @@ bool ViewOptions::Flag(ViewFlag flag) const {
     case ViewFlag::ShowIndices: return showIndices;
     case ViewFlag::AreaByIntensity: return areaByIntensity;
     case ViewFlag::GreyByIntensity: return greyByIntensity;
+    case ViewFlag::ScaleBar: return marks.scaleBar;
+    case ViewFlag::AxisTicks: return marks.ticks;
+    case ViewFlag::OrientationMark: return marks.orientation;
+    case ViewFlag::CaptionOnSaved: return captionOnSaved;
   }
   return false;
 }
@@ -45,6 +49,10 @@ void ViewOptions::Toggle(ViewFlag flag) {
       colorByTheta = colorByQi = false;
       greyByIntensity = !greyByIntensity;
       break;
+    case ViewFlag::ScaleBar: marks.scaleBar = !marks.scaleBar; break;
+    case ViewFlag::AxisTicks: marks.ticks = !marks.ticks; break;
+    case ViewFlag::OrientationMark: marks.orientation = !marks.orientation; break;
+    case ViewFlag::CaptionOnSaved: captionOnSaved = !captionOnSaved; break;
   }
 }
 

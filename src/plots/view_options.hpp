@@ -16,8 +16,12 @@ enum class ViewFlag {
   ShowIndices,
   AreaByIntensity,  // with a structure model only
   GreyByIntensity,
+  ScaleBar,         // the marks: off by default, the classic pictures have none
+  AxisTicks,
+  OrientationMark,  // 3D plot only
+  CaptionOnSaved,   // the run's parameters on saved pictures, not on screen
 };
-inline constexpr int kViewFlagCount = 9;
+inline constexpr int kViewFlagCount = 13;
 
 struct ViewOptions {
   bool filledSpots = true;
@@ -39,6 +43,7 @@ struct ViewOptions {
   float zoom2D = 1.0f;
   float zoom3D = 1.0f;
   PlotMarks marks;  // scale bar, ticks, orientation, caption: none by default
+  bool captionOnSaved = false;
 
   bool Flag(ViewFlag flag) const;
   // Flips a flag. The colour flags exclude each other, and so do the two size

@@ -50,7 +50,7 @@ IndexingLines BuildIndexingLines(const IndexingLineRequest& request) {
     IntensityStatus status = IntensityStatus::Completed;
     try {
       status = ComputeIntensities(std::get<ResolvedModel>(resolved), result.lattice, result.records,
-                                  request.modelWavelength, intensities, intensityControl);
+                                  request.modelRadiation, intensities, intensityControl);
     } catch (const std::exception& e) {
       out.error = std::string("model: ") + e.what();
       return out;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "intensity/radiation.hpp"
 #include "intensity/structure_model.hpp"
 #include "powder/powder_lines.hpp"
 #include "powder/scalable_lines.hpp"
@@ -30,7 +31,7 @@ struct IndexingLineRequest {
   double wavelength = 0.0;           // the longest wavelength modelled, A
   double twoThetaMax = 0.0;          // degrees: the largest angle a line must reach
   const StructureModel* model = nullptr;
-  double modelWavelength = 0.0;      // A: the anomalous terms of the model's form factors
+  Radiation modelRadiation;          // the model's scattering factors (X-rays: the anomalous terms at its wavelength)
   LineOptions lineOptions;
   const std::atomic<bool>* cancel = nullptr;
 };

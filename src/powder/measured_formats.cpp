@@ -18,6 +18,7 @@
 #include "common/file_io.hpp"
 #include "common/number_text.hpp"
 #include "common/text.hpp"
+#include "powder/bruker_raw4.hpp"
 #include "powder/powder_files.hpp"
 
 namespace lumora {
@@ -102,41 +103,47 @@ std::string Angle(double v) {
   return text;
 }
 
-std::string RangeText(const xylib::Block& block, int points) {
-  const Columns c = ChooseColumns(block);
-  std::string text = block.get_name().empty() ? std::string() : EchoText(block.get_name(), 40) + ": ";
-  if (points <= 0 || !c.y) return text + "no points";
-  const xylib::Column& x = block.get_column(c.x);
-  text += "2theta " + Angle(x.get_value(0)) + " to " + Angle(x.get_value(points - 1));
-  if (x.get_step() != 0.0) text += ", step " + Angle(x.get_step());
+// "name: 2theta 10 to 60, step 0.02, 2501 points".
+std::string RangeText(const std::string& name, double first, double last, double step, std::size_t points) {
+  std::string text = name.empty() ? std::string() : EchoText(name, 40) + ": ";
+  if (points == 0) return text + "no points";
+  text += "2theta " + Angle(first) + " to " + Angle(last);
+  if (step != 0.0) text += ", step " + Angle(step);
   return text + ", " + std::to_string(points) + (points == 1 ? " point" : " points");
 }
 
-// The range's points, checked as the own reader checks lines: 2 theta above 0
-// and below 180 running one way, finite intensities, positive weights.
-std::string ReadRange(const xylib::Block& block, MeasuredPattern& p) {
+std::string RangeText(const xylib::Block& block, int points) {
   const Columns c = ChooseColumns(block);
-  const int points = block.get_point_count();
-  if (!c.y || points <= 0) return "no points (2theta and intensity)";
+  if (points <= 0 || !c.y) return RangeText(block.get_name(), 0.0, 0.0, 0.0, 0);
+  const xylib::Column& x = block.get_column(c.x);
+  return RangeText(block.get_name(), x.get_value(0), x.get_value(points - 1), x.get_step(),
+                   static_cast<std::size_t>(points));
+}
+
+// Checks the points as the own reader checks lines (2 theta above 0 and below
+// 180 running one way, finite intensities, positive weights) and keeps them
+// in p, ascending. weight(i) is only asked for when hasWeights.
+template <typename X, typename Y, typename W>
+std::string TakePoints(std::size_t points, X x, Y y, bool hasWeights, W weight, MeasuredPattern& p) {
   int direction = 0;
-  for (int i = 0; i < points; ++i) {
-    const double x = block.get_column(c.x).get_value(i);
-    const double y = block.get_column(c.y).get_value(i);
+  for (std::size_t i = 0; i < points; ++i) {
+    const double xi = x(i);
+    const double yi = y(i);
     const std::string at = "point " + std::to_string(i + 1) + ": ";
-    if (!(x > 0.0 && x < 180.0)) return at + "2theta " + Angle(x) + " is not above 0 and below 180 degrees";
-    if (!std::isfinite(y)) return at + "the intensity is not a finite number";
+    if (!(xi > 0.0 && xi < 180.0)) return at + "2theta " + Angle(xi) + " is not above 0 and below 180 degrees";
+    if (!std::isfinite(yi)) return at + "the intensity is not a finite number";
     if (!p.twoTheta.empty()) {
       const double last = p.twoTheta.back();
-      const int step = x > last ? 1 : x < last ? -1 : 0;
+      const int step = xi > last ? 1 : xi < last ? -1 : 0;
       if (step == 0 || (direction != 0 && step != direction))
-        return at + "2theta " + Angle(x) + " does not " + (direction < 0 ? "fall" : "rise") + " from " + Angle(last) +
+        return at + "2theta " + Angle(xi) + " does not " + (direction < 0 ? "fall" : "rise") + " from " + Angle(last) +
                " (2theta must run one way)";
       direction = step;
     }
-    p.twoTheta.push_back(x);
-    p.intensity.push_back(y);
-    if (c.weight) {
-      const double w = block.get_column(c.weight).get_value(i);
+    p.twoTheta.push_back(xi);
+    p.intensity.push_back(yi);
+    if (hasWeights) {
+      const double w = weight(i);
       if (!(w > 0.0) || !std::isfinite(w)) return at + "the weight " + ShortestText(w) + " is not above 0";
       p.sigma.push_back(1.0 / std::sqrt(w));
     }
@@ -147,6 +154,14 @@ std::string ReadRange(const xylib::Block& block, MeasuredPattern& p) {
     std::reverse(p.sigma.begin(), p.sigma.end());
   }
   return {};
+}
+
+std::string ReadRange(const xylib::Block& block, MeasuredPattern& p) {
+  const Columns c = ChooseColumns(block);
+  const int points = block.get_point_count();
+  if (!c.y || points <= 0) return "no points (2theta and intensity)";
+  auto value = [&](int column) { return [&block, column](std::size_t i) { return block.get_column(column).get_value(static_cast<int>(i)); }; };
+  return TakePoints(static_cast<std::size_t>(points), value(c.x), value(c.y), c.weight != 0, value(c.weight), p);
 }
 
 // xylib files a malformed file's ranges under one block more than once; the
@@ -202,6 +217,60 @@ MeasuredFile Failed(const std::string& name, const std::string& problem) {
   return file;
 }
 
+MeasuredFile NoSuchRange(const std::string& name, std::size_t range, const std::vector<std::string>& ranges) {
+  MeasuredFile failed = Failed(name, "range " + std::to_string(range + 1) + " asked for, but the file has " +
+                                         std::to_string(ranges.size()) + (ranges.size() == 1 ? " range" : " ranges"));
+  failed.ranges = ranges;
+  return failed;
+}
+
+// A Bruker RAW4.00 file through the own reader (bruker_raw4.hpp): the points
+// checked as xylib's are, the hardware's K-alpha wavelengths when stated,
+// else the range's wavelength used.
+MeasuredFile ParseBrukerRaw4(const std::string& bytes, const std::string& name, std::size_t range) {
+  const BrukerRaw4File raw = ReadBrukerRaw4(bytes);
+  if (!raw.error.empty()) return Failed(name, "Bruker RAW4.00 " + raw.error);
+  MeasuredFile file;
+  file.format = "Bruker RAW4.00";
+  for (const BrukerRaw4Range& r : raw.ranges) {
+    const std::size_t n = r.counts.size();
+    const double last = r.start + static_cast<double>(n == 0 ? 0 : n - 1) * r.step;
+    file.ranges.push_back(IsTwoThetaScan(r) ? RangeText(r.scanType, r.start, last, r.step, n)
+                                            : EchoText(r.scanType.empty() ? "untyped scan" : r.scanType, 40) +
+                                                  ": not a 2theta scan, " + std::to_string(n) + " points");
+  }
+  if (range >= raw.ranges.size()) return NoSuchRange(name, range, file.ranges);
+  file.range = range;
+  const BrukerRaw4Range& r = raw.ranges[range];
+  const std::string at = raw.ranges.size() > 1 ? "range " + std::to_string(range + 1) + ", " : std::string();
+  std::string problem;
+  if (!IsTwoThetaScan(r))
+    problem = "a " + (r.scanType.empty() ? std::string("scan of no stated type") : "\"" + EchoText(r.scanType, 40) + "\" scan") +
+              ", not a 2theta scan";
+  else if (r.counts.empty())
+    problem = "no points (2theta and intensity)";
+  else
+    problem = TakePoints(
+        r.counts.size(), [&r](std::size_t i) { return r.start + static_cast<double>(i) * r.step; },
+        [&r](std::size_t i) { return static_cast<double>(r.counts[i]); }, false, [](std::size_t) { return 0.0; },
+        file.pattern);
+  if (!problem.empty()) {
+    MeasuredFile failed = Failed(name, at + problem);
+    failed.ranges = file.ranges;
+    return failed;
+  }
+  if (raw.alpha1) {
+    file.wavelength = raw.alpha1;
+    file.wavelengthItem = "ALPHA1";
+    file.wavelength2 = raw.alpha2;
+    file.ratio = raw.alpha2 ? raw.ratio : std::nullopt;
+  } else if (r.usedWavelength) {
+    file.wavelength = r.usedWavelength;
+    file.wavelengthItem = "USED_LAMBDA";
+  }
+  return file;
+}
+
 }  // namespace
 
 StatedWavelengths XrdmlWavelengths(std::string_view text) {
@@ -230,11 +299,9 @@ MeasuredFile ParseMeasuredFile(const std::string& bytes, const std::string& name
   };
   if (HasExtension(name, ".xy") || HasExtension(name, ".xye") || HasExtension(name, ".csv")) return own();
 
-  // The DIFFRAC.SUITE binary, which xylib 1.6 does not read (it reads RAW,
-  // RAW2 and RAW1.01); without this it would be taken for text.
-  if (bytes.compare(0, 7, "RAW4.00") == 0)
-    return Failed(name, "not read: a Bruker RAW4.00 file, which the xylib of this build does not read "
-                        "(save it as RAW1.01, UXD or XY in DIFFRAC)");
+  // The DIFFRAC.SUITE binary, which xylib 1.6 does not read; without this it
+  // would be taken for text.
+  if (IsBrukerRaw4(bytes)) return ParseBrukerRaw4(bytes, name, range);
 
   const CNumericLocale cLocale;
   std::unique_ptr<xylib::DataSet> data;
@@ -258,9 +325,7 @@ MeasuredFile ParseMeasuredFile(const std::string& bytes, const std::string& name
   const int blocks = data->get_block_count();
   for (int b = 0; b < blocks; ++b) file.ranges.push_back(RangeText(*data->get_block(b), data->get_block(b)->get_point_count()));
   if (blocks == 0) return Failed(name, "holds no pattern");
-  if (range >= static_cast<std::size_t>(blocks))
-    return Failed(name, "range " + std::to_string(range + 1) + " asked for, but the file has " +
-                            std::to_string(blocks) + (blocks == 1 ? " range" : " ranges"));
+  if (range >= static_cast<std::size_t>(blocks)) return NoSuchRange(name, range, file.ranges);
   file.range = range;
   const xylib::Block& block = *data->get_block(static_cast<int>(range));
   const std::string problem = ReadRange(block, file.pattern);

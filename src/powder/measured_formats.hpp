@@ -1,7 +1,8 @@
 // Measured powder patterns in every format xylib reads (Bruker RAW and UXD,
 // PANalytical XRDML, Philips UDF and RD, Rigaku DAT, Sietronics CPI, DBWS,
-// pdCIF, ...), with the wavelength the file states, and one range chosen from
-// files that hold several. Plain text (.xy, .xye, .csv, and any file xylib
+// pdCIF, ...) and in Bruker RAW4.00 (own reader, bruker_raw4.hpp), with the
+// wavelength the file states, and one range chosen from files that hold
+// several. Plain text (.xy, .xye, .csv, and any file xylib
 // takes for columns of text) goes to the program's own reader
 // (measured_pattern.hpp), whose messages name the line.
 #pragma once

@@ -147,7 +147,7 @@ IndexingResult IndexPattern(const std::vector<ObservedPeak>& peaksIn, const Calc
   request.wavelength = wavelength.model == WavelengthModel::Doublet ? wavelength.kAlpha2 : wavelength.kAlpha1;
   request.twoThetaMax = std::min(high - box.zeroLow + tol, 180.0);
   request.model = model;
-  request.modelWavelength = wavelength.kAlpha1;
+  request.modelRadiation = Radiation{options.radiation, wavelength.kAlpha1, 0.0};
   request.lineOptions = lineOptions;
   request.cancel = options.cancel;
   IndexingLines built = BuildIndexingLines(request);

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "intensity/radiation.hpp"
 #include "intensity/structure_model.hpp"
 #include "powder/cell_search.hpp"
 #include "powder/indexing_figures.hpp"
@@ -45,6 +46,9 @@ struct IndexingOptions {
   double peakWidth = 0.0;
   int maxIterations = 50;
   int candidates = 5;  // reported
+  // Whose scattering factors a model's line strengths take (the wavelength
+  // is the K-alpha1 or the only one).
+  RadiationKind radiation = RadiationKind::XRay;
   const std::atomic<bool>* cancel = nullptr;
 };
 

@@ -48,7 +48,9 @@ class PowderWindow : public QMainWindow {
     std::optional<std::array<double, 2>> kAlpha;  // the anode's doublet; none for a typed wavelength
     int anodeIndex = -1;  // the classic anode list index; its emission lines model the indexing's peaks
     std::optional<StructureModel> model;  // of the intensities, for the indexing's line strengths
-    bool polarised = true;  // X-rays; neutron and electron lines take the Lorentz factor alone
+    // The model's scattering factors; X-ray lines take LP, neutron and
+    // electron lines the Lorentz factor alone.
+    RadiationKind radiation = RadiationKind::XRay;
   };
 
   explicit PowderWindow(const AppPaths& paths, QWidget* parent = nullptr);

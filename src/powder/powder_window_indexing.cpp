@@ -124,6 +124,7 @@ void PowderWindow::startIndexing(bool abInitio) {
     peaks.push_back(peak);
   }
   options.peakWidth = TypicalPeakWidth(foundPeaks_);
+  options.radiation = run_.radiation;
   const WavelengthModel model =
       cmbWavelengthModel_->currentIndex() == 1 ? WavelengthModel::KAlpha1 : WavelengthModel::Doublet;
   // A wavelength the measured file states, when it is used, is one line.

@@ -87,7 +87,7 @@ std::optional<PowderWindow::FieldValues> PowderWindow::readFields() {
   if (chkDoublet_->isChecked() && run_.kAlpha) values.profile.doublet = run_.kAlpha;
   values.completeOrbits = chkCompleteOrbits_->isChecked();
   values.profile.zeroShift = values.zero;
-  values.lines.polarised = run_.polarised;
+  values.lines.polarised = run_.radiation == RadiationKind::XRay;
   std::string problem = CheckLineOptions(values.lines);
   if (problem.empty()) problem = CheckProfileOptions(values.profile);
   if (!problem.empty()) {

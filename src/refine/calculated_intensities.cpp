@@ -6,7 +6,6 @@
 
 #include "common/number_text.hpp"
 #include "intensity/fast_trig.hpp"
-#include "intensity/form_factors.hpp"
 #include "refine/domain_growth.hpp"
 
 namespace lumora {
@@ -28,8 +27,9 @@ struct SiteSlots {
 }  // namespace
 
 std::variant<CalculatedIntensities, std::string> CalculatedIntensities::Make(
-    const Lattice& lattice, double wavelength, const StructureModel& model,
+    const Lattice& lattice, const Radiation& radiation, const StructureModel& model,
     const std::vector<std::vector<IndexVector>>& reflections) {
+  const double wavelength = radiation.wavelength;
   CalculatedIntensities calc;
   calc.lattice_ = lattice;
   auto resolved = ResolveModel(model, lattice);
@@ -69,13 +69,17 @@ std::variant<CalculatedIntensities, std::string> CalculatedIntensities::Make(
     calc.members_.push_back(std::move(points));
   }
 
-  // Form factors and phases do not change while the model refines.
-  std::vector<FormFactorTable> tables;
+  // Scattering factors and phases do not change while the model refines.
+  std::vector<ScatteringTable> tables;
   std::vector<std::size_t> tableOf;
   for (const ResolvedSite& site : placed.sites) {
-    auto it = std::find_if(tables.begin(), tables.end(), [&](const FormFactorTable& t) { return t.z() == site.z; });
+    auto it = std::find_if(tables.begin(), tables.end(), [&](const ScatteringTable& t) { return t.z() == site.z; });
     if (it == tables.end()) {
-      tables.emplace_back(site.z, wavelength, sMax * 1.001 + 1e-3);
+      try {
+        tables.emplace_back(site.z, radiation, sMax * 1.001 + 1e-3);
+      } catch (const std::exception& e) {
+        return std::string(e.what());
+      }
       it = tables.end() - 1;
     }
     tableOf.push_back(static_cast<std::size_t>(it - tables.begin()));

@@ -2,7 +2,8 @@
 // derivatives by every refined parameter:
 //   I_calc(H) = scale |F(H)|^2 y,   y = (1 + 0.001 x |F|^2 lambda^3 / sin 2theta)^(-1/2)
 // (x the isotropic extinction parameter, as SHELX writes it), F the structure
-// factor of intensity/structure_factor.hpp:
+// factor of intensity/structure_factor.hpp, f_j the scattering factor of the
+// radiation (X-ray form factor, neutron length or electron factor, radiation.hpp):
 //   F = sum_j o_j f_j(s) exp(-Bpar_j s^2 - Bperp_j |q_perp|^2 / 4) T_j(q_perp) exp(2 pi i H.x_j) / V_perp.
 // Derivatives are analytic: dF/do_j, -s^2 and -|q_perp|^2/4 times the site's
 // term for the B's, and for the size the domain's growth (refine/domain_growth.hpp).
@@ -16,6 +17,7 @@
 
 #include <Eigen/Dense>
 
+#include "intensity/radiation.hpp"
 #include "intensity/structure_model.hpp"
 #include "reflections/point_group.hpp"
 #include "refine/refine_parameters.hpp"
@@ -25,9 +27,10 @@ namespace lumora {
 class CalculatedIntensities {
  public:
   // reflections: per reflection its index vectors (the run's basis and
-  // setting). wavelength in A. Returns a message when the model cannot be
-  // placed on the lattice or an index vector lies beyond the limiting sphere.
-  static std::variant<CalculatedIntensities, std::string> Make(const Lattice& lattice, double wavelength,
+  // setting). radiation: its kind and wavelength (A). Returns a message when
+  // the model cannot be placed on the lattice, an index vector lies beyond
+  // the limiting sphere or the radiation's table lacks an element.
+  static std::variant<CalculatedIntensities, std::string> Make(const Lattice& lattice, const Radiation& radiation,
                                                                const StructureModel& model,
                                                                const std::vector<std::vector<IndexVector>>& reflections);
 

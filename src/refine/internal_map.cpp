@@ -86,7 +86,7 @@ std::array<double, 2> InternalMap::Position(int row, int column) const {
 }
 
 std::variant<std::vector<InternalMap>, std::string> InternalSpaceMaps(const RefinementOutcome& outcome,
-                                                                      const Lattice& lattice, double wavelength,
+                                                                      const Lattice& lattice, const Radiation& radiation,
                                                                       const PointGroup* group,
                                                                       const MapRequest& request) {
   if (outcome.status != RefinementStatus::Refined) return std::string("there is no refined model to draw a map of");
@@ -119,7 +119,7 @@ std::variant<std::vector<InternalMap>, std::string> InternalSpaceMaps(const Refi
   }
   std::vector<std::vector<IndexVector>> each;
   for (const auto& [h, r] : ratio) each.push_back({h});
-  auto calcOr = CalculatedIntensities::Make(lattice, wavelength, model, each);
+  auto calcOr = CalculatedIntensities::Make(lattice, radiation, model, each);
   if (const std::string* error = std::get_if<std::string>(&calcOr)) return *error;
   const std::vector<std::complex<double>> fCalc = std::get<CalculatedIntensities>(calcOr).StructureFactors(outcome.refined);
 

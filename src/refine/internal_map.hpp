@@ -48,7 +48,7 @@ struct MapRequest {
 // group: the point group the data were merged in (null: Friedel mates only).
 // Returns a message naming the site or the bad value instead.
 std::variant<std::vector<InternalMap>, std::string> InternalSpaceMaps(const RefinementOutcome& outcome,
-                                                                      const Lattice& lattice, double wavelength,
+                                                                      const Lattice& lattice, const Radiation& radiation,
                                                                       const PointGroup* group,
                                                                       const MapRequest& request);
 

@@ -19,7 +19,7 @@ std::string PatternFitReport(const WholePatternOutcome& o, std::size_t lines, co
   std::string out = "WHOLE-PATTERN FIT - " + std::to_string(o.points) + " points, " + std::to_string(o.refinedParameters) +
                     " parameters, " + std::to_string(lines) + " lines of complete orbits\n";
   out += "model: " + (o.refined.model.name.empty() ? std::string("(unnamed)") : o.refined.model.name) +
-         (dataName.empty() ? "" : ", data: " + dataName) + "\n";
+         (dataName.empty() ? "" : ", data: " + dataName) + RadiationSuffix(o.radiation) + "\n";
   out += "least squares on the counts, w = 1/sigma^2\n";
   out += Figures(o) + "\n";
   out += std::to_string(o.iterations) + " iterations, largest last shift " + FormatFixed(o.maxShiftOverSu, 4) + " su\n\n";

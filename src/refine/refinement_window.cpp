@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "intensity/model_file.hpp"
+#include "powder/measured_formats.hpp"
 #include "powder/powder_plot_widget.hpp"
 #include "refine/parameter_table_panel.hpp"
 #include "refine/pattern_fit_report.hpp"
@@ -137,7 +138,8 @@ bool RefinementWindow::openReflections(const QString& path) {
 
 bool RefinementWindow::openPattern(const QString& path) {
   if (refuseWhileBusy()) return false;
-  MeasuredRead read = ReadMeasuredPattern(QFile::encodeName(path).toStdString());
+  // Any format the powder window reads; of a file of several scans, the first.
+  MeasuredFile read = ReadMeasuredFile(QFile::encodeName(path).toStdString());
   if (!read.error.empty() || read.pattern.twoTheta.size() < 2) {
     showMessage(QStringLiteral("The pattern was not opened.\n%1")
                     .arg(read.error.empty() ? QStringLiteral("It holds fewer than two points.") : Q(read.error)));
@@ -147,7 +149,9 @@ bool RefinementWindow::openPattern(const QString& path) {
   observations_.clear();
   mode_ = Mode::Powder;
   dataName_ = QFileInfo(path).fileName();
-  lblData_->setText(QStringLiteral("%1: %2 points (powder pattern)").arg(dataName_).arg(measured_->twoTheta.size()));
+  const QString scans = read.ranges.size() > 1 ? QStringLiteral(", scan 1 of %1").arg(read.ranges.size()) : QString();
+  lblData_->setText(
+      QStringLiteral("%1: %2 points (powder pattern%3)").arg(dataName_).arg(measured_->twoTheta.size()).arg(scans));
   resetTable();
   return true;
 }
@@ -172,9 +176,9 @@ void RefinementWindow::updateMap() {
   MapRequest request;
   request.site = cmbMapSite_->currentText().toStdString();
   request.source = static_cast<MapSource>(std::max(0, cmbMapSource_->currentIndex()));
-  mapWatcher_.setFuture(QtConcurrent::run([outcome = *outcome_, lattice = lattice_, wavelength = wavelength_,
-                                           group = group_, request]() {
-    auto maps = InternalSpaceMaps(outcome, lattice, wavelength, group ? &*group : nullptr, request);
+  mapWatcher_.setFuture(QtConcurrent::run([outcome = *outcome_, lattice = lattice_,
+                                           radiation = Radiation{radiation_, wavelength_, 0.0}, group = group_, request]() {
+    auto maps = InternalSpaceMaps(outcome, lattice, radiation, group ? &*group : nullptr, request);
     // A map that cannot be made says why, through the watcher.
     if (const std::string* error = std::get_if<std::string>(&maps)) throw std::runtime_error(*error);
     return std::get<std::vector<InternalMap>>(std::move(maps));

@@ -45,11 +45,13 @@ class PowderPlotWidget;
 class RefinementWindow : public QMainWindow {
   Q_OBJECT
  public:
-  // What the main window hands over: the inputs of its run and the anode's
-  // K-alpha doublet (none for a typed wavelength).
+  // What the main window hands over: the inputs of its run, the anode's
+  // K-alpha doublet (none for a typed wavelength) and the radiation whose
+  // scattering factors the model takes.
   struct Run {
     CalculationInputs inputs;
     std::optional<std::array<double, 2>> kAlpha;
+    RadiationKind radiation = RadiationKind::XRay;
   };
 
   explicit RefinementWindow(const AppPaths& paths, QWidget* parent = nullptr);
@@ -121,6 +123,7 @@ class RefinementWindow : public QMainWindow {
   std::optional<PointGroup> group_;  // its merging group
   Lattice lattice_;
   double wavelength_ = 0.0;
+  RadiationKind radiation_ = RadiationKind::XRay;  // of the refinement on show
   std::size_t lines_ = 0;
   std::atomic<bool> cancel_{false};
   QFutureWatcher<std::shared_ptr<Work>> watcher_;

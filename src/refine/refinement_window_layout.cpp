@@ -20,6 +20,7 @@
 #include "common/text.hpp"
 #include "inputs/input_reading.hpp"
 #include "intensity/model_file.hpp"
+#include "powder/measured_formats.hpp"
 #include "powder/powder_plot_widget.hpp"
 #include "refine/parameter_table_panel.hpp"
 #include "refine/refinement_views.hpp"
@@ -185,7 +186,7 @@ void RefinementWindow::buildMenus() {
   }, false);
   add("mnuRefineOpenPattern", QStringLiteral("Open Measured Pattern..."), [this] {
     const QString path = Dialogs().openFileName(this, QStringLiteral("Open Measured Pattern"), paths_.exportFolder(),
-                                                QStringLiteral("Patterns (*.xy *.xye *.csv);;All files (*)"));
+                                                QString::fromStdString(MeasuredFileFilter()));
     if (!path.isEmpty()) openPattern(path);
   }, false);
   file->addSeparator();

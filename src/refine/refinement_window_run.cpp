@@ -73,6 +73,7 @@ bool RefinementWindow::refine() {
   }
   lattice_ = lattice;
   wavelength_ = run_->inputs.wavelength;
+  radiation_ = run_->radiation;
   cancel_ = false;
   auto progress = [this](int iteration, double chi2) {
     QMetaObject::invokeMethod(this, [this, iteration, chi2] {
@@ -83,6 +84,7 @@ bool RefinementWindow::refine() {
     RefinementSetup setup;
     setup.lattice = lattice;
     setup.wavelength = wavelength_;
+    setup.radiation = radiation_;
     setup.start = *start;
     setup.free = std::get<std::vector<FreeParameter>>(parsed);
     group_.reset();
@@ -109,11 +111,12 @@ bool RefinementWindow::refine() {
     if (chkDoublet_->isChecked() && run_->kAlpha) profile.doublet = run_->kAlpha;
     CalculationInputs inputs = run_->inputs;
     watcher_.setFuture(QtConcurrent::run([options, inputs, profile, measured = *measured_, start = *start, progress,
-                                          cancel = &cancel_]() {
+                                          radiation = radiation_, cancel = &cancel_]() {
       auto work = std::make_shared<Work>();
       try {
         PatternFitOptions::Prepared prepared = options.Prepare(inputs, profile, LineOptions{}, start.model, measured);
         prepared.setup.start = start;  // the table's starts
+        prepared.setup.radiation = radiation;
         prepared.setup.progress = progress;
         prepared.setup.cancel = cancel;
         work->lines = prepared.lines;

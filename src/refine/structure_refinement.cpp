@@ -71,6 +71,7 @@ bool TakeFit(const FitResult& fit, const ModelState& start, const std::vector<Fr
 RefinementOutcome RefineStructure(const RefinementSetup& setup) {
   RefinementOutcome out;
   out.refined = setup.start;
+  out.radiation = setup.radiation;
   const std::size_t n = setup.data.reflections.size();
   const std::size_t p = setup.free.size();
   FitModel model;
@@ -97,7 +98,8 @@ RefinementOutcome RefineStructure(const RefinementSetup& setup) {
   if (p > 0 && n > p) {  // else the fit refuses, saying why
     std::vector<std::vector<IndexVector>> members;
     for (const MergedReflection& r : setup.data.reflections) members.push_back(r.members);
-    auto placed = CalculatedIntensities::Make(setup.lattice, setup.wavelength, setup.start.model, members);
+    auto placed = CalculatedIntensities::Make(setup.lattice, Radiation{setup.radiation, setup.wavelength, 0.0},
+                                              setup.start.model, members);
     if (const std::string* error = std::get_if<std::string>(&placed)) return refuse(*error);
     made = std::get<CalculatedIntensities>(std::move(placed));
   }

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "intensity/radiation.hpp"
 #include "refine/least_squares_fit.hpp"
 #include "refine/merging.hpp"
 #include "refine/refine_parameters.hpp"
@@ -36,6 +37,7 @@ struct Weighting {
 struct RefinementSetup {
   Lattice lattice;
   double wavelength = 0.0;  // A
+  RadiationKind radiation = RadiationKind::XRay;  // whose scattering factors F takes
   ModelState start;
   std::vector<FreeParameter> free;
   MergedData data;
@@ -74,6 +76,7 @@ struct FittedParameters {
   RefinementStatus status = RefinementStatus::Refused;
   std::string error;  // why it refused
   ModelState refined; // the start values when refused
+  RadiationKind radiation = RadiationKind::XRay;  // the setup's
   std::vector<RefinedValue> parameters;  // in the order of setup.free
   // Correlation coefficients of the refined parameters (those not at a bound),
   // row-major over parameters[] indices in refinedIndex.

@@ -108,6 +108,10 @@ std::string RefusalJson(RefinementStatus status, const std::string& error) {
          ",\n  \"error\": " + JsonString(error) + "\n}\n";
 }
 
+std::string RadiationSuffix(RadiationKind radiation) {
+  return radiation == RadiationKind::XRay ? std::string() : ", " + RadiationName(radiation);
+}
+
 std::string WeightingText(const Weighting& w) {
   if (w.a == 0.0 && w.b == 0.0) return "w = 1/sigma^2";
   return "w = 1/(sigma^2 + (" + ShortestText(w.a) + " P)^2 + " + ShortestText(w.b) + " P), P = (max(Io,0) + 2 Ic)/3";
@@ -117,7 +121,7 @@ std::string StructureRefinementReport(const RefinementOutcome& o, const Refineme
   std::string out = "LUMORA STRUCTURE REFINEMENT - " + std::to_string(o.observations) + " reflections, " +
                     std::to_string(o.refinedParameters) + " parameters\n";
   out += "model: " + (o.refined.model.name.empty() ? std::string("(unnamed)") : o.refined.model.name) +
-         (c.dataName.empty() ? "" : ", data: " + c.dataName) + "\n";
+         (c.dataName.empty() ? "" : ", data: " + c.dataName) + RadiationSuffix(o.radiation) + "\n";
   if (c.data) out += DataLine(c) + "\n";
   out += "least squares on F^2, " + WeightingText(c.weighting) + "\n";
   out += FiguresLine(o) + "\n";

@@ -29,6 +29,10 @@ std::string ParametersJson(const std::vector<RefinedValue>& parameters, const st
 // {"status": "refused" (or "cancelled"), "error": ...}
 std::string RefusalJson(RefinementStatus status, const std::string& error);
 
+// ", neutron" or ", electron" for the report's model line; empty for X-rays,
+// whose reports read as before.
+std::string RadiationSuffix(RadiationKind radiation);
+
 // "w = 1/sigma^2" or "w = 1/(sigma^2 + (0.05 P)^2 + 0.1 P), P = (max(Io,0) + 2 Ic)/3".
 std::string WeightingText(const Weighting& weighting);
 

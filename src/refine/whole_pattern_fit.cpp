@@ -73,12 +73,14 @@ Columns ColumnsOf(const std::vector<FreeParameter>& free, int terms) {
 
 }  // namespace
 
-double LorentzPolarisationSlope(double twoTheta, double monochromatorTwoTheta) {
+double LorentzPolarisationSlope(double twoTheta, double monochromatorTwoTheta, bool polarised) {
   const double t = twoTheta * kDegree;
+  const double lorentzLogSlope = -1.0 / std::tan(t / 2.0) + std::tan(t / 2.0) / 2.0;
+  if (!polarised) return LorentzFactor(twoTheta) * lorentzLogSlope * kDegree;
   const double cosM = std::cos(monochromatorTwoTheta * kDegree);
   const double k = cosM * cosM;
   const double c = std::cos(t);
-  const double logSlope = -k * std::sin(2.0 * t) / (1.0 + k * c * c) - 1.0 / std::tan(t / 2.0) + std::tan(t / 2.0) / 2.0;
+  const double logSlope = -k * std::sin(2.0 * t) / (1.0 + k * c * c) + lorentzLogSlope;
   return LorentzPolarisation(twoTheta, monochromatorTwoTheta) * logSlope * kDegree;
 }
 
@@ -92,7 +94,8 @@ std::variant<WholePatternModel, std::string> WholePatternModel::Make(const Whole
   std::vector<std::vector<IndexVector>> members;
   for (const OrbitLine& line : setup.lines) members.push_back(line.members);
   // The structure factors need the lattice's basis; the positions come from the lines.
-  auto made = CalculatedIntensities::Make(setup.lattice, setup.wavelength, setup.start.model, members);
+  auto made = CalculatedIntensities::Make(setup.lattice, Radiation{setup.radiation, setup.wavelength, 0.0},
+                                          setup.start.model, members);
   if (const std::string* error = std::get_if<std::string>(&made)) return *error;
   model.intensities_ = std::make_shared<const CalculatedIntensities>(std::get<CalculatedIntensities>(std::move(made)));
   model.weights_.resize(static_cast<Eigen::Index>(n));
@@ -153,8 +156,9 @@ PatternCalculation WholePatternModel::Calculate(const ModelState& state, const s
     const double intensity = multiplicity * meanF2[k];
     const double t0 = LineTwoTheta(line.place, p.a, p.c, setup.wavelength);
     if (!(t0 > 0.0 && t0 < 179.9)) continue;
-    const double lp = LorentzPolarisation(t0, setup.monochromatorTwoTheta);
-    const double lpSlope = LorentzPolarisationSlope(t0, setup.monochromatorTwoTheta);
+    const bool polarised = setup.radiation == RadiationKind::XRay;
+    const double lp = polarised ? LorentzPolarisation(t0, setup.monochromatorTwoTheta) : LorentzFactor(t0);
+    const double lpSlope = LorentzPolarisationSlope(t0, setup.monochromatorTwoTheta, polarised);
     const std::array<double, 2> t0Slopes = LineSlopes(line.place, p.a, p.c, setup.wavelength);
     for (const auto& [lambda, share] : waves) {
       const double tl = LineTwoTheta(line.place, p.a, p.c, lambda);
@@ -209,6 +213,7 @@ PatternCalculation WholePatternModel::Calculate(const ModelState& state, const s
 WholePatternOutcome FitWholePattern(const WholePatternSetup& setup) {
   WholePatternOutcome out;
   out.refined = setup.start;
+  out.radiation = setup.radiation;
   const std::size_t p = setup.free.size();
   FitModel fit;
   fit.observationsNoun = "points";

@@ -36,6 +36,9 @@ struct WholePatternSetup {
   Lattice lattice;                 // the run's, at the start a and c
   std::vector<OrbitLine> lines;    // the run's lines of complete orbits
   double wavelength = 0.0;         // A: Bragg's law and LP
+  // Whose scattering factors F takes; X-rays take LP, neutrons and electrons
+  // the Lorentz factor alone.
+  RadiationKind radiation = RadiationKind::XRay;
   std::optional<std::array<double, 2>> doublet;  // K-alpha1, K-alpha2 in A
   double monochromatorTwoTheta = 0.0;            // degrees; 0: none
   double cutWidths = 20.0;
@@ -81,7 +84,8 @@ class WholePatternModel {
 
 WholePatternOutcome FitWholePattern(const WholePatternSetup& setup);
 
-// dLP/d(2theta) per degree, from the closed form of LorentzPolarisation.
-double LorentzPolarisationSlope(double twoTheta, double monochromatorTwoTheta);
+// dLP/d(2theta) per degree, from the closed form of LorentzPolarisation;
+// unpolarised: of the Lorentz factor alone (LorentzFactor).
+double LorentzPolarisationSlope(double twoTheta, double monochromatorTwoTheta, bool polarised = true);
 
 }  // namespace lumora

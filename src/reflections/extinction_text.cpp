@@ -19,7 +19,26 @@ constexpr std::pair<std::string_view, std::string_view> kMeanings[] = {
     {"Aoa", "listed for the group, but leaves no reflection out"},
 };
 
+// The icosahedral groups write their rule out. The rule names the reflections
+// that are left out: those of the form after "for" that meet the equation
+// (P235.1 leaves out 5 1 1 1 1 1 and 0 1 1 1 1 1, keeps 3 1 1 1 1 1).
+constexpr std::pair<int, std::string_view> kIcosahedralMeanings[] = {
+    {76, "reflections h1 h2 h2 h2 h2 h2 (h2 = h3 = h4 = h5 = h6) whose h1 is a multiple of 5, 0 included, are absent"},
+    {78, "reflections h1 h2 h2 h2 h2 h2 (h2 = h3 = h4 = h5 = h6) whose h1 + 5 h2 is a multiple of 10, 0 included, "
+         "are absent"},
+    {80, "reflections h1 h2 h2 h2 h2 h2 (h2 = h3 = h4 = h5 = h6) whose h1 + 5 h2 is a multiple of 10, 0 included, "
+         "are absent"},
+    {82, "reflections h1 h2 -h1 -h2 h5 h6 (h3 = -h1, h4 = -h2) whose h5 - h6 is even, 0 included, are absent"},
+    {85, "reflections h1 h2 -h1 -h2 h5 h6 (h3 = -h1, h4 = -h2) whose h5 - h6 is a multiple of 4, 0 included, are absent"},
+};
+
 }  // namespace
+
+std::string_view IcosahedralRuleMeaning(int groupNumber) {
+  for (const auto& [number, meaning] : kIcosahedralMeanings)
+    if (number == groupNumber) return meaning;
+  return {};
+}
 
 std::string_view ExtinctionCodeMeaning(std::string_view code) {
   for (const auto& [name, meaning] : kMeanings)
@@ -33,8 +52,13 @@ std::string ExtinctionConditionsText(const SpaceGroup& group) {
     text << "F centring: reflections with neighbouring indices of unlike parity are absent\n";
   if (group.symbol.find('I') != std::string::npos) text << "I centring: reflections with an odd index sum are absent\n";
   if (group.system == CrystalSystem::Icosahedral) {
-    // The icosahedral groups carry their condition written out.
-    if (!group.rules.empty()) text << "left out: " << group.rules.substr(0, group.rules.find_last_not_of(' ') + 1) << "\n";
+    // The icosahedral groups carry their condition written out; the sentence
+    // says which side of it is left out.
+    if (!group.rules.empty()) {
+      const std::string_view meaning = IcosahedralRuleMeaning(group.number);
+      text << group.rules.substr(0, group.rules.find_last_not_of(' ') + 1) << ": "
+           << (meaning.empty() ? std::string_view("(unknown rule)") : meaning) << "\n";
+    }
   } else {
     std::istringstream codes(group.rules);
     std::string code;

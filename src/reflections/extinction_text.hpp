@@ -12,6 +12,9 @@ namespace lumora {
 
 // What one axial rule code ("Ob") leaves out; empty for an unknown code.
 std::string_view ExtinctionCodeMeaning(std::string_view code);
+// What the written rule of icosahedral group `groupNumber` (76, 78, 80, 82,
+// 85) leaves out; empty for the others.
+std::string_view IcosahedralRuleMeaning(int groupNumber);
 // One line per condition the group applies: its centring and each rule code
 // ("Ob: ..."); "no reflection conditions" when there are none.
 std::string ExtinctionConditionsText(const SpaceGroup& group);

@@ -35,6 +35,9 @@ struct ReportContext {
   // The records the table shows, in its order (row numbers stay those of the
   // run); null for all in run order, as every saved report has them.
   std::shared_ptr<const std::vector<std::size_t>> shownRows;
+  // The structure model behind those intensities, named on the fourth header
+  // line (blank without an "I" column, as it always was).
+  std::string model;
 };
 
 // The ruled column header line ("#      h1  h2 ...").

@@ -22,6 +22,12 @@ void AppendPadLeft(std::string& out, const std::string& s, std::size_t width) {
   }
 }
 
+// A report whose I column comes from a structure model says which one.
+std::string ModelLine(const ReportContext& context) {
+  if (!context.intensities || !context.columns.intensity || context.model.empty()) return "";
+  return "I from the structure model " + EchoText(context.model, kShownNameChars);
+}
+
 }  // namespace
 
 std::string ReportColumnHeader(const ReportContext& context, std::size_t rowCount) {
@@ -49,7 +55,7 @@ ReportLines::ReportLines(const std::vector<ReflectionRecord>& records, const Rep
   header_ = {"LUMORA REPORT - " + std::to_string(records.size()) + " reflections",
              context.summary.sgSymbol + ", " + context.summary.paramLine1,
              context.summary.paramLine2,
-             "",
+             ModelLine(context),
              rule,
              header,
              rule};

@@ -29,6 +29,9 @@ TEST(CliModel, ReportGainsTheIColumn) {
   std::string pl, ml;
   for (int i = 0; i < 6; ++i) std::getline(a, pl), std::getline(b, ml);
   EXPECT_EQ(ml, pl.substr(0, pl.size() - 1) + "         I\r");  // the column header
+  // The fourth line, blank in a report without a model, names the model.
+  EXPECT_NE(run.out.find("qimax = 1.0\r\nI from the structure model penrose\r\n---"), std::string::npos);
+  EXPECT_NE(plain.out.find("qimax = 1.0\r\n\r\n---"), std::string::npos);
   double strongest = 0.0;
   const auto rows = DataLines(run.out);
   EXPECT_EQ(rows.size(), DataLines(plain.out).size());

@@ -6,12 +6,14 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <numbers>
 #include <sstream>
 #include <vector>
 
 #include "cli/cli_run.hpp"
+#include "intensity/published_scattering.hpp"
 
 namespace lumora {
 namespace {
@@ -60,8 +62,7 @@ class CliRadiation : public ::testing::Test {
 };
 
 TEST_F(CliRadiation, NeutronAmplitudeRatioIsTheLengthRatio) {
-  // Sears, Neutron News 3 (1992) 29: b_coh(Fe) = 9.45 fm, b_coh(Al) = 3.449 fm.
-  const double ratio = 9.45 / 3.449;
+  const double ratio = testing::kNeutronLengthFe / testing::kNeutronLengthAl;
   const auto fe = Run("Fe", "--radiation neutron");
   const auto al = Run("Al", "--radiation neutron");
   ASSERT_GT(al.size(), 100u);
@@ -76,15 +77,6 @@ TEST_F(CliRadiation, NeutronAmplitudeRatioIsTheLengthRatio) {
 }
 
 TEST_F(CliRadiation, ElectronAmplitudeRatioFollowsTheTableAtEachS) {
-  // International Tables Vol. C, table 4.3.2.2 (neutral atoms, 0 <= s <= 2):
-  // f_e(s) = sum a_i exp(-b_i s^2), a in A, b in A^2.
-  const double aFe[] = {0.3946, 1.2725, 1.7031, 2.3140, 1.4795}, bFe[] = {0.2717, 2.0443, 7.6007, 29.9714, 86.2265};
-  const double aAl[] = {0.2390, 0.6573, 1.2011, 2.5586, 1.2312}, bAl[] = {0.3138, 2.1063, 10.4163, 34.4552, 98.5344};
-  auto fit = [](const double* a, const double* b, double s) {
-    double f = 0.0;
-    for (int i = 0; i < 5; ++i) f += a[i] * std::exp(-b[i] * s * s);
-    return f;
-  };
   const std::string beam = "--radiation electron --voltage 300 --theta 0.05,2.5";
   const auto fe = Run("Fe", beam);
   const auto al = Run("Al", beam);
@@ -95,7 +87,7 @@ TEST_F(CliRadiation, ElectronAmplitudeRatioFollowsTheTableAtEachS) {
     if (dAndF.second < 1e-9) continue;
     const double s = 0.5 / dAndF.first;  // sin(theta) / lambda
     sMin = std::min(sMin, s), sMax = std::max(sMax, s);
-    const double expected = fit(aFe, bFe, s) / fit(aAl, bAl, s);
+    const double expected = testing::kElectronFe(s) / testing::kElectronAl(s);
     EXPECT_NEAR(fe.at(index).second / dAndF.second, expected, 2e-4 * expected) << index << " s = " << s;
   }
   EXPECT_LT(sMin, 0.2);  // a range over which the ratio changes (1.31 to 1.97)
@@ -159,6 +151,45 @@ TEST_F(CliRadiation, NeutronPowderLinesTakeTheLorentzFactorAlone) {
     constant.push_back(xray[i].second / neutron[i].second / ((1.0 + c2 * c2) / 2.0));
   }
   for (double c : constant) EXPECT_NEAR(c, constant.front(), 2e-3 * constant.front());  // the report's 5 digits
+}
+
+// Intensities |F_Fe|^2 of the Fe model under neutrons, refined with the Al
+// model's scale alone: under neutrons the fit is exact at (b_Fe/b_Al)^2,
+// under X-rays (which fall off with s) it is not.
+TEST_F(CliRadiation, RefineTakesTheRadiation) {
+  const auto fe = Run("Fe", "--radiation neutron");
+  const std::string observations = (dir_ / "fe.hkl").string();
+  {
+    std::ofstream out(observations);
+    out.precision(17);
+    for (const auto& [index, dAndF] : fe) {
+      if (dAndF.second < 1e-9) continue;
+      const double intensity = dAndF.second * dAndF.second;
+      out << index.substr(0, index.rfind(' ')) << " " << intensity << " " << 0.01 * intensity << "\n";
+    }
+  }
+  auto refine = [&](const std::string& beam) {
+    const std::string json = (dir_ / "refined.json").string();
+    const auto run = RunCli("refine --system octagonal --model " + Model("Al") + " --reflections " + observations +
+                            " --refine scale --refine-json " + json + " " + beam);
+    EXPECT_EQ(run.status, 0) << beam << run.out;
+    std::ifstream in(json);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::pair<double, double> scaleAndR1{0.0, 0.0};
+    const std::size_t scale = text.find("\"value\"", text.find("\"scale\""));
+    const std::size_t r1 = text.find("\"R1\"");
+    if (scale != std::string::npos) scaleAndR1.first = std::stod(text.substr(text.find(':', scale) + 1));
+    if (r1 != std::string::npos) scaleAndR1.second = std::stod(text.substr(text.find(':', r1) + 1));
+    return std::make_pair(scaleAndR1, run.out);
+  };
+  const double ratio = testing::kNeutronLengthFe / testing::kNeutronLengthAl;
+  const auto [neutron, report] = refine("--radiation neutron");
+  EXPECT_NEAR(neutron.first, ratio * ratio, 1e-6 * ratio * ratio);
+  EXPECT_LT(neutron.second, 1e-6);
+  EXPECT_NE(report.find("data: " + observations + ", neutron\n"), std::string::npos) << report;
+  const auto [xray, xrayReport] = refine("");
+  EXPECT_GT(xray.second, 0.01);  // X-ray form factors cannot fit neutron data by a scale
+  EXPECT_EQ(xrayReport.find("neutron"), std::string::npos);
 }
 
 TEST_F(CliRadiation, RefusedCombinations) {

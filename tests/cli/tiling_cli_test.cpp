@@ -16,6 +16,7 @@
 #include "tiling/tiling_analysis.hpp"
 #include "tiling/tiling_export.hpp"
 #include "tiling/xy_file.hpp"
+#include "tiling/penrose_peak_check.hpp"
 
 namespace lumora {
 namespace {
@@ -122,23 +123,6 @@ TEST_F(TilingCli, PresetsShiftsAndTheNewFiles) {
   }
 }
 
-// The rows of a CSV text without its "#" lines and header, as numbers.
-std::vector<std::vector<double>> CsvNumbers(const std::string& text) {
-  std::vector<std::vector<double>> rows;
-  std::istringstream in(text);
-  std::string line;
-  bool header = true;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    if (std::exchange(header, false)) continue;
-    std::vector<double> row;
-    std::istringstream fields(line);
-    for (std::string field; std::getline(fields, field, ',');) row.push_back(std::stod(field));
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 // Every peak of --diffraction-csv against a direct Fourier sum over the exact
 // vertices of --vertices-csv, worked out here: k = (2/N) sum h_i e_i and
 // I = |sum exp(2 pi i k.x)|^2 / n^2.
@@ -146,33 +130,21 @@ TEST_F(TilingCli, DiffractionCsvHoldsThePeaksOfTheExactVertices) {
   ASSERT_EQ(Run("--preset penrose --loop-order 4 --k-max 1.5 --internal-max 0.8 --vertices-csv " + Path("v.csv") +
                 " --diffraction-csv " + Path("p.csv")),
             0);
-  const auto vertices = CsvNumbers(Read("v.csv"));
-  const auto peaks = CsvNumbers(Read("p.csv"));
+  const auto vertices = testing::CsvNumbers(Read("v.csv"));
+  const auto peaks = testing::CsvNumbers(Read("p.csv"));
   ASSERT_GT(vertices.size(), 50u);
   ASSERT_GT(peaks.size(), 10u);
   EXPECT_EQ(Read("p.csv").find("kx,ky,k,h0,h1,h2,h3,internal,intensity\n"), Read("p.csv").find("kx"));
-  const double pi = 3.14159265358979324;
-  const double n = static_cast<double>(vertices.size());
   std::size_t origin = 0, strong = 0;
   for (const auto& p : peaks) {
     ASSERT_EQ(p.size(), 9u);
-    double kx = 0.0, ky = 0.0;
-    for (int i = 0; i < 4; ++i) {
-      kx += p[3 + static_cast<std::size_t>(i)] * 2.0 / 5.0 * std::cos(2.0 * pi * i / 5.0);
-      ky += p[3 + static_cast<std::size_t>(i)] * 2.0 / 5.0 * std::sin(2.0 * pi * i / 5.0);
-    }
-    EXPECT_NEAR(p[0], kx, 1e-12);
-    EXPECT_NEAR(p[1], ky, 1e-12);
-    EXPECT_NEAR(p[2], std::hypot(kx, ky), 1e-12);
+    const std::array<double, 2> k = testing::PenrosePeakVector(p);
+    EXPECT_NEAR(p[0], k[0], 1e-12);
+    EXPECT_NEAR(p[1], k[1], 1e-12);
+    EXPECT_NEAR(p[2], std::hypot(k[0], k[1]), 1e-12);
     EXPECT_LE(p[2], 1.5 + 1e-12);
     EXPECT_LE(p[7], 0.8 + 1e-12);
-    double re = 0.0, im = 0.0;
-    for (const auto& v : vertices) {
-      const double phase = 2.0 * pi * (kx * v[1] + ky * v[2]);
-      re += std::cos(phase);
-      im += std::sin(phase);
-    }
-    EXPECT_NEAR(p[8], (re * re + im * im) / (n * n), 1e-7) << p[0] << " " << p[1];
+    EXPECT_NEAR(p[8], testing::VertexSumIntensity(vertices, k), 1e-7) << p[0] << " " << p[1];
     if (p[2] == 0.0) ++origin;
     if (p[8] > 0.1) ++strong;
   }

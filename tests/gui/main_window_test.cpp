@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "ui/dialogs.hpp"
+#include "main_window_harness.hpp"
 #include "test_sandbox.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
@@ -27,6 +28,10 @@
 #include "report/report_view.hpp"
 
 using namespace lumora;
+using lumora::testing::Action;
+using lumora::testing::Child;
+using lumora::testing::RunToEnd;
+using lumora::testing::ShowMainWindow;
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -42,26 +47,8 @@ class MainWindowTest : public QObject {
   bool confirmAnswer_ = true;
   bool confirmDontAsk_ = false;
 
-  std::unique_ptr<MainWindow> makeWindow() {
-    auto window = std::make_unique<MainWindow>(AppPaths(folder_->path()));
-    window->show();
-    window->activateWindow();
-    if (!QTest::qWaitForWindowActive(window.get())) qWarning("window not active");
-    return window;
-  }
-  template <typename T>
-  static T* child(QWidget* window, const char* name) {
-    T* found = window->findChild<T*>(QString::fromLatin1(name));
-    if (!found) qFatal("no child %s", name);
-    return found;
-  }
-  static QLineEdit* field(QWidget* window, const char* name) { return child<QLineEdit>(window, name); }
-  static QAction* action(QWidget* window, const char* name) { return child<QAction>(window, name); }
+  static QLineEdit* field(QWidget* window, const char* name) { return Child<QLineEdit>(window, name); }
   static void setField(QWidget* window, const char* name, const QString& text) { field(window, name)->setText(text); }
-  static void run(MainWindow* window) {
-    window->executeCalculation();
-    window->waitForRun();
-  }
 
  private slots:
   void init() {
@@ -97,31 +84,31 @@ class MainWindowTest : public QObject {
   }
 
   void startsWithTheDefaultsWhenThereIsNoSettingsFile() {
-    auto w = makeWindow();
-    QCOMPARE(child<QComboBox>(w.get(), "cmbSystem")->currentText(), QStringLiteral("Decagonal"));
-    QVERIFY(child<QComboBox>(w.get(), "cmbSG10")->isVisible());
-    QVERIFY(!child<QComboBox>(w.get(), "cmbSG8")->isVisible());
-    QCOMPARE(child<QComboBox>(w.get(), "cmbSG10")->currentText(), QStringLiteral("P10.5/mmc"));
-    QCOMPARE(child<QComboBox>(w.get(), "cmbAnode")->currentText(), QStringLiteral("Mo"));
+    auto w = ShowMainWindow(*folder_);
+    QCOMPARE(Child<QComboBox>(w.get(), "cmbSystem")->currentText(), QStringLiteral("Decagonal"));
+    QVERIFY(Child<QComboBox>(w.get(), "cmbSG10")->isVisible());
+    QVERIFY(!Child<QComboBox>(w.get(), "cmbSG8")->isVisible());
+    QCOMPARE(Child<QComboBox>(w.get(), "cmbSG10")->currentText(), QStringLiteral("P10.5/mmc"));
+    QCOMPARE(Child<QComboBox>(w.get(), "cmbAnode")->currentText(), QStringLiteral("Mo"));
     QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("0.7106867"));
     QVERIFY(!field(w.get(), "tfWL")->isEnabled());
     QCOMPARE(field(w.get(), "tfA")->text(), QStringLiteral("2.82"));
     QCOMPARE(field(w.get(), "tfTH2")->text(), QStringLiteral("30.0"));
     QVERIFY(!field(w.get(), "tfH5")->isVisible());
-    QVERIFY(child<QRadioButton>(w.get(), "rbYamamoto")->isChecked());
-    QVERIFY(!action(w.get(), "mnuTable6")->isEnabled());
-    QVERIFY(action(w.get(), "mnuView2")->isChecked());
-    QVERIFY(action(w.get(), "mnuView4")->isChecked());
+    QVERIFY(Child<QRadioButton>(w.get(), "rbYamamoto")->isChecked());
+    QVERIFY(!Action(w.get(), "mnuTable6")->isEnabled());
+    QVERIFY(Action(w.get(), "mnuView2")->isChecked());
+    QVERIFY(Action(w.get(), "mnuView4")->isChecked());
     QVERIFY(QDir(folder_->filePath(QStringLiteral("data"))).exists());
     QCOMPARE(w->windowTitle(), QStringLiteral("Lumora"));
   }
 
   void inputsSurviveARestart() {
     {
-      auto w = makeWindow();
+      auto w = ShowMainWindow(*folder_);
       w->parameters()->chooseSystem(0);
-      child<QComboBox>(w.get(), "cmbSG8")->setCurrentIndex(18);
-      child<QRadioButton>(w.get(), "rbSteurer")->setChecked(true);
+      Child<QComboBox>(w.get(), "cmbSG8")->setCurrentIndex(18);
+      Child<QRadioButton>(w.get(), "rbSteurer")->setChecked(true);
       setField(w.get(), "tfA", QStringLiteral("2,9"));  // a comma, not yet normalised
       setField(w.get(), "tfC", QStringLiteral("11"));
       setField(w.get(), "tfH2", QStringLiteral("3"));
@@ -132,14 +119,14 @@ class MainWindowTest : public QObject {
       w->close();
     }
     QVERIFY(QFile::exists(folder_->filePath(QStringLiteral("Lumora.cfg"))));
-    auto w = makeWindow();
-    QCOMPARE(child<QComboBox>(w.get(), "cmbSystem")->currentText(), QStringLiteral("Octagonal"));
-    QCOMPARE(child<QComboBox>(w.get(), "cmbSG8")->currentText(), QStringLiteral("P8nc"));
-    QVERIFY(child<QRadioButton>(w.get(), "rbSteurer")->isChecked());
+    auto w = ShowMainWindow(*folder_);
+    QCOMPARE(Child<QComboBox>(w.get(), "cmbSystem")->currentText(), QStringLiteral("Octagonal"));
+    QCOMPARE(Child<QComboBox>(w.get(), "cmbSG8")->currentText(), QStringLiteral("P8nc"));
+    QVERIFY(Child<QRadioButton>(w.get(), "rbSteurer")->isChecked());
     QCOMPARE(field(w.get(), "tfA")->text(), QStringLiteral("2,9"));
     QCOMPARE(field(w.get(), "tfC")->text(), QStringLiteral("11"));
     QCOMPARE(field(w.get(), "tfH2")->text(), QStringLiteral("3"));
-    QCOMPARE(child<QComboBox>(w.get(), "cmbAnode")->currentText(), QStringLiteral("US"));
+    QCOMPARE(Child<QComboBox>(w.get(), "cmbAnode")->currentText(), QStringLiteral("US"));
     QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("1.541878"));
     QVERIFY(field(w.get(), "tfWL")->isEnabled());
     QCOMPARE(field(w.get(), "tfQI")->text(), QStringLiteral("0.75"));
@@ -147,32 +134,32 @@ class MainWindowTest : public QObject {
   }
 
   void switchingTheSystem() {
-    auto w = makeWindow();
-    QAction* directions = action(w.get(), "mnuView8");
+    auto w = ShowMainWindow(*folder_);
+    QAction* directions = Action(w.get(), "mnuView8");
     directions->setChecked(true);
     w->parameters()->chooseSystem(3);
-    QVERIFY(child<QComboBox>(w.get(), "cmbSG20")->isVisible());
-    QCOMPARE(child<QComboBox>(w.get(), "cmbSG20")->currentText(), QStringLiteral("P235"));
+    QVERIFY(Child<QComboBox>(w.get(), "cmbSG20")->isVisible());
+    QCOMPARE(Child<QComboBox>(w.get(), "cmbSG20")->currentText(), QStringLiteral("P235"));
     QVERIFY(field(w.get(), "tfH5")->isVisible());
-    QVERIFY(child<QLabel>(w.get(), "Lhkl2")->isVisible());
+    QVERIFY(Child<QLabel>(w.get(), "Lhkl2")->isVisible());
     QVERIFY(!field(w.get(), "tfC")->isVisible());
     QVERIFY(!directions->isChecked());
     QVERIFY(!directions->isEnabled());
     w->parameters()->chooseSystem(2);
-    QCOMPARE(child<QComboBox>(w.get(), "cmbSG12")->currentText(), QStringLiteral("P12/mmm"));
+    QCOMPARE(Child<QComboBox>(w.get(), "cmbSG12")->currentText(), QStringLiteral("P12/mmm"));
     QVERIFY(directions->isEnabled());
     QVERIFY(!directions->isChecked());
     QVERIFY(field(w.get(), "tfC")->isVisible());
     QVERIFY(!field(w.get(), "tfH5")->isVisible());
     w->parameters()->chooseSystem(1);
-    QCOMPARE(child<QComboBox>(w.get(), "cmbSG10")->currentText(), QStringLiteral("P10/mmm"));
+    QCOMPARE(Child<QComboBox>(w.get(), "cmbSG10")->currentText(), QStringLiteral("P10/mmm"));
     // A system set without a click still runs with a group of its own list.
-    child<QComboBox>(w.get(), "cmbSystem")->setCurrentIndex(3);
+    Child<QComboBox>(w.get(), "cmbSystem")->setCurrentIndex(3);
     QCOMPARE(w->parameters()->group().symbol, std::string("P235"));
   }
 
   void anodeAndLoopArrows() {
-    auto w = makeWindow();
+    auto w = ShowMainWindow(*folder_);
     w->parameters()->chooseAnode(7);
     QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("1.541878"));
     QVERIFY(field(w.get(), "tfWL")->isEnabled());
@@ -180,7 +167,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("0.5608337"));
     QVERIFY(!field(w.get(), "tfWL")->isEnabled());
 
-    auto* arrows = child<UpDownButtons>(w.get(), "up1");
+    auto* arrows = Child<UpDownButtons>(w.get(), "up1");
     auto* up = arrows->findChild<QToolButton*>(QStringLiteral("up"));
     auto* down = arrows->findChild<QToolButton*>(QStringLiteral("down"));
     setField(w.get(), "tfH0", QStringLiteral("20"));
@@ -195,19 +182,19 @@ class MainWindowTest : public QObject {
   }
 
   void aCompletedRunFillsTheTableAndStatus() {
-    auto w = makeWindow();
-    run(w.get());
+    auto w = ShowMainWindow(*folder_);
+    RunToEnd(w.get());
     QVERIFY(w->calculated());
     const std::size_t count = w->result()->records.size();
     QVERIFY(count > 0);
     QCOMPARE(w->statusText(1), QStringLiteral("%1 reflections").arg(count));
     QCOMPARE(w->statusText(2), QStringLiteral("of 3124 loops"));
     QCOMPARE(w->statusText(5), QStringLiteral("extinction rules: Ob "));
-    QVERIFY(action(w.get(), "mnuTable6")->isEnabled());
+    QVERIFY(Action(w.get(), "mnuTable6")->isEnabled());
 
     // View in the text editor, from the menu and by a double click: the
     // report is written for it.
-    action(w.get(), "mnuTable6")->trigger();
+    Action(w.get(), "mnuTable6")->trigger();
     QTest::mouseDClick(w->table()->textBox()->viewport(), Qt::LeftButton);
     QCOMPARE(opened_.size(), 2);
     QCOMPARE(opened_.first(), QUrl::fromLocalFile(w->temporaryReportPath()));
@@ -219,41 +206,41 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->table()->text() + QStringLiteral("\n"), fileText);
 
     // Column items rewrite the table at once.
-    action(w.get(), "mnuTable3")->trigger();
+    Action(w.get(), "mnuTable3")->trigger();
     QVERIFY(!w->table()->text().contains(QStringLiteral("Theta")));
-    action(w.get(), "mnuTable3")->trigger();
+    Action(w.get(), "mnuTable3")->trigger();
     QVERIFY(w->table()->text().contains(QStringLiteral("Theta")));
 
     // "New" clears.
-    action(w.get(), "mnuFile1")->trigger();
+    Action(w.get(), "mnuFile1")->trigger();
     QVERIFY(!w->calculated());
     QVERIFY(w->table()->text().isEmpty());
-    QVERIFY(!action(w.get(), "mnuTable6")->isEnabled());
+    QVERIFY(!Action(w.get(), "mnuTable6")->isEnabled());
   }
 
   void decimalCommasAreNormalisedByTheRunButShownAsTyped() {
-    auto w = makeWindow();
+    auto w = ShowMainWindow(*folder_);
     w->parameters()->chooseAnode(7);
     setField(w.get(), "tfWL", QStringLiteral("1,54"));
     setField(w.get(), "tfTH2", QStringLiteral("40,0"));
-    run(w.get());
+    RunToEnd(w.get());
     QVERIFY(w->calculated());
     QVERIFY(w->table()->text().contains(QStringLiteral("wavelength = 1,54, thmin = 1.0, thmax = 40,0, qimax = 1.0")));
     QCOMPARE(field(w.get(), "tfWL")->text(), QStringLiteral("1.54"));
     QCOMPARE(field(w.get(), "tfTH2")->text(), QStringLiteral("40.0"));
     // Later rewrites describe the run, not fields edited since.
     setField(w.get(), "tfA", QStringLiteral("9.99"));
-    action(w.get(), "mnuTable4")->trigger();
+    Action(w.get(), "mnuTable4")->trigger();
     QVERIFY(w->table()->text().contains(QStringLiteral("a = 2.82, c = 12.06")));
   }
 
   void escCancelsARun() {
-    auto w = makeWindow();
+    auto w = ShowMainWindow(*folder_);
     for (const char* name : {"tfH0", "tfH1", "tfH2", "tfH3", "tfH4"}) setField(w.get(), name, QStringLiteral("25"));
     w->executeCalculation();
     QVERIFY(w->running());
-    QVERIFY(!child<QWidget>(w.get(), "frRight")->isEnabled());
-    QVERIFY(!child<QAction>(w.get(), "tbExecute")->isEnabled());
+    QVERIFY(!Child<QWidget>(w.get(), "frRight")->isEnabled());
+    QVERIFY(!Child<QAction>(w.get(), "tbExecute")->isEnabled());
     QCOMPARE(w->statusText(2), QStringLiteral("of 345025250 loops"));
     QTest::keyClick(w.get(), Qt::Key_Escape);
     w->waitForRun();
@@ -261,12 +248,12 @@ class MainWindowTest : public QObject {
     QVERIFY(!w->calculated());
     QVERIFY(w->table()->text().isEmpty());
     QCOMPARE(w->statusText(4), QStringLiteral("calculation cancelled"));
-    QVERIFY(child<QWidget>(w.get(), "frRight")->isEnabled());
-    QVERIFY(child<QAction>(w.get(), "tbExecute")->isEnabled());
+    QVERIFY(Child<QWidget>(w.get(), "frRight")->isEnabled());
+    QVERIFY(Child<QAction>(w.get(), "tbExecute")->isEnabled());
   }
 
   void badFieldsAreNamedAndNothingRuns() {
-    auto w = makeWindow();
+    auto w = ShowMainWindow(*folder_);
     const std::pair<const char*, const char*> cases[] = {
         {"tfA", "abc"}, {"tfC", "0"}, {"tfQI", ""}, {"tfTH1", "45"}, {"tfH3", "-2"}};
     const char* expected[] = {"a: \"abc\" is not a number", "c: \"0\" must be greater than 0",
@@ -274,7 +261,7 @@ class MainWindowTest : public QObject {
                               "Theta Range (minimum): \"45\" is larger than the maximum \"30.0\"",
                               "Loop Limits h4: \"-2\" must be a whole number from 0 to 32767"};
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-      auto fresh = makeWindow();
+      auto fresh = ShowMainWindow(*folder_);
       setField(fresh.get(), cases[i].first, QString::fromLatin1(cases[i].second));
       messages_.clear();
       fresh->executeCalculation();
@@ -290,7 +277,7 @@ class MainWindowTest : public QObject {
   }
 
   void commandsThatNeedARunSayNoData() {
-    auto w = makeWindow();
+    auto w = ShowMainWindow(*folder_);
     w->saveTable();
     w->copyTable();
     QCOMPARE(messages_, (QStringList{QStringLiteral("no data"), QStringLiteral("no data")}));
@@ -300,8 +287,8 @@ class MainWindowTest : public QObject {
   }
 
   void savingAndCopyingTheTable() {
-    auto w = makeWindow();
-    run(w.get());
+    auto w = ShowMainWindow(*folder_);
+    RunToEnd(w.get());
     nextSavePath_.clear();  // the user cancels
     w->saveTable();
     QCOMPARE(saveDialogs_, 1);
@@ -328,8 +315,8 @@ class MainWindowTest : public QObject {
   }
 
   void searchWrapsAround() {
-    auto w = makeWindow();
-    run(w.get());
+    auto w = ShowMainWindow(*folder_);
+    RunToEnd(w.get());
     setField(w.get(), "tfFind", QStringLiteral("2 2 2 2"));
     QList<long long> hits;
     do {
@@ -344,13 +331,13 @@ class MainWindowTest : public QObject {
     const QString selected = w->table()->textBox()->selectedText();
     QCOMPARE(selected, QStringLiteral("   2   2   2   2"));
     // A click in the table starts the next search from the top.
-    child<QPushButton>(w.get(), "bRTFFIND")->click();
+    Child<QPushButton>(w.get(), "bRTFFIND")->click();
     QTest::mouseClick(w->table()->textBox()->viewport(), Qt::LeftButton);
     QCOMPARE(w->table()->lastHit(), 0LL);
   }
 
   void usedMatricesShowsTheCurrentBasis() {
-    auto w = makeWindow();
+    auto w = ShowMainWindow(*folder_);
     w->parameters()->chooseSystem(0);
     QString direct, inverse;
     QTimer::singleShot(0, [&] {
@@ -385,8 +372,8 @@ class MainWindowTest : public QObject {
   }
 
   void theTilingWindowOpensFromTheViewMenu() {
-    auto w = makeWindow();
-    action(w.get(), "mnuView9")->trigger();
+    auto w = ShowMainWindow(*folder_);
+    Action(w.get(), "mnuView9")->trigger();
     QTRY_VERIFY(w->isMinimized());
     QWidget* tiling = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
@@ -398,63 +385,63 @@ class MainWindowTest : public QObject {
   }
 
   void helpMenu() {
-    auto w = makeWindow();
-    action(w.get(), "mnuHelp3")->trigger();
+    auto w = ShowMainWindow(*folder_);
+    Action(w.get(), "mnuHelp3")->trigger();
     QCOMPARE(opened_.last().host(), QStringLiteral("en.wikipedia.org"));
   }
 
   void runCommandKeysAndEnter() {
-    auto w = makeWindow();
-    QAction* runAction = action(w.get(), "mnuRun");
+    auto w = ShowMainWindow(*folder_);
+    QAction* runAction = Action(w.get(), "mnuRun");
     QVERIFY(runAction->shortcuts().contains(QKeySequence(Qt::Key_F5)));
     QVERIFY(runAction->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_R)));
-    QCOMPARE(action(w.get(), "tbExecute")->toolTip(), QStringLiteral("Run (F5)"));
+    QCOMPARE(Action(w.get(), "tbExecute")->toolTip(), QStringLiteral("Run (F5)"));
     QTest::keyClick(field(w.get(), "tfQI"), Qt::Key_Return);
     w->waitForRun();
     QVERIFY(w->calculated());
-    action(w.get(), "mnuFile1")->trigger();
+    Action(w.get(), "mnuFile1")->trigger();
     QTest::keyClick(field(w.get(), "tfA"), Qt::Key_F5);
     w->waitForRun();
     QVERIFY(w->calculated());
     // Enter in the search field searches; it does not run.
-    action(w.get(), "mnuFile1")->trigger();
+    Action(w.get(), "mnuFile1")->trigger();
     QTest::keyClick(field(w.get(), "tfFind"), Qt::Key_Return);
     QVERIFY(!w->running() && !w->calculated());
   }
 
   void theUserIsAskedBeforeALargeRun() {
     const QString question = QString::fromUtf8("About 1296 reflections \u2014 continue?");
-    auto w = makeWindow();
+    auto w = ShowMainWindow(*folder_);
     w->setLargeRunThreshold(1000);  // the start-up run keeps 1296 reflections of 3125 vectors
     confirmAnswer_ = false;
-    run(w.get());
+    RunToEnd(w.get());
     QCOMPARE(confirmations_, QStringList{question});
     QVERIFY(!w->calculated());
     QCOMPARE(w->statusText(4), QStringLiteral("calculation cancelled"));
     w->setLargeRunThreshold(2000);  // counted, but below the threshold: no question
-    run(w.get());
+    RunToEnd(w.get());
     QVERIFY(w->calculated());
     QCOMPARE(confirmations_.size(), 1);
     w->setLargeRunThreshold(1000);
     confirmAnswer_ = true;
     confirmDontAsk_ = true;
-    run(w.get());
+    RunToEnd(w.get());
     QVERIFY(w->calculated());
     QCOMPARE(w->statusText(1), QStringLiteral("1296 reflections"));
     QCOMPARE(confirmations_.size(), 2);
     // The answer is remembered, outside the settings file, for later windows.
     w->close();
-    auto later = makeWindow();
+    auto later = ShowMainWindow(*folder_);
     later->setLargeRunThreshold(1000);
-    run(later.get());
+    RunToEnd(later.get());
     QVERIFY(later->calculated());
     QCOMPARE(confirmations_.size(), 2);
     QVERIFY(!QFile(folder_->filePath(QStringLiteral("Lumora.cfg"))).readAll().contains("ask"));
   }
 
   void escWhileDrawingEndsAsACancelledRun() {
-    auto w = makeWindow();
-    run(w.get());
+    auto w = ShowMainWindow(*folder_);
+    RunToEnd(w.get());
     QVERIFY(w->calculated());
     QVERIFY(!w->statusText(1).isEmpty());
     // Esc as the drawing starts, after the walk has ended.
@@ -464,35 +451,35 @@ class MainWindowTest : public QObject {
       drawingSeen = true;
       w->runner().cancel();
     });
-    run(w.get());
+    RunToEnd(w.get());
     QVERIFY(drawingSeen);
     QVERIFY(!w->calculated());
     QVERIFY(!w->plots()->calculated());
     QVERIFY(w->table()->text().isEmpty());
     QCOMPARE(w->statusText(1), QString());  // the previous run's count is gone too
     QCOMPARE(w->statusText(4), QStringLiteral("calculation cancelled"));
-    QVERIFY(child<QWidget>(w.get(), "frRight")->isEnabled());
+    QVERIFY(Child<QWidget>(w.get(), "frRight")->isEnabled());
     w->runner().setStageObserver({});
-    run(w.get());
+    RunToEnd(w.get());
     QVERIFY(w->calculated());
   }
 
   void theThreeDScaleIsThatOfTheCurrentRun() {
-    auto w = makeWindow();
+    auto w = ShowMainWindow(*folder_);
     for (const char* name : {"tfH0", "tfH1", "tfH2", "tfH3", "tfH4"}) setField(w.get(), name, QStringLiteral("3"));
-    run(w.get());
+    RunToEnd(w.get());
     const float wide = w->plots()->data().coordMax;
     for (const char* name : {"tfH0", "tfH1", "tfH2", "tfH3", "tfH4"}) setField(w.get(), name, QStringLiteral("1"));
-    run(w.get());
+    RunToEnd(w.get());
     const float narrow = w->plots()->data().coordMax;
     QCOMPARE(narrow, w->result()->stats.bounds.CoordMax());
     QVERIFY(narrow < wide * 0.8f);
   }
 
   void failuresAreReported() {
-    auto w = makeWindow();
+    auto w = ShowMainWindow(*folder_);
     setField(w.get(), "tfFind", QStringLiteral("9 9 9 9 9"));
-    run(w.get());
+    RunToEnd(w.get());
     QTest::keyClick(field(w.get(), "tfFind"), Qt::Key_Return);
     QCOMPARE(w->statusText(4), QStringLiteral("not found"));
     setField(w.get(), "tfFind", QStringLiteral("2 2 2 2 2"));
@@ -501,9 +488,9 @@ class MainWindowTest : public QObject {
 
     openSucceeds_ = false;
     messages_.clear();
-    action(w.get(), "mnuHelp6")->trigger();
-    action(w.get(), "mnuHelp3")->trigger();
-    action(w.get(), "mnuTable6")->trigger();
+    Action(w.get(), "mnuHelp6")->trigger();
+    Action(w.get(), "mnuHelp3")->trigger();
+    Action(w.get(), "mnuTable6")->trigger();
     // The help and the report open in the program's own windows; only the web page fails.
     QCOMPARE(messages_.size(), 1);
     QVERIFY(messages_[0].startsWith(QStringLiteral("No web browser could be started for https://")));
@@ -513,14 +500,14 @@ class MainWindowTest : public QObject {
   void theSplitterPositionIsRemembered() {
     QList<int> sizes;
     {
-      auto w = makeWindow();
-      auto* splitter = child<QSplitter>(w.get(), "splitPlotsTable");
+      auto w = ShowMainWindow(*folder_);
+      auto* splitter = Child<QSplitter>(w.get(), "splitPlotsTable");
       splitter->setSizes({300, 400});
       sizes = splitter->sizes();
       w->close();
     }
-    auto w = makeWindow();
-    QCOMPARE(child<QSplitter>(w.get(), "splitPlotsTable")->sizes(), sizes);
+    auto w = ShowMainWindow(*folder_);
+    QCOMPARE(Child<QSplitter>(w.get(), "splitPlotsTable")->sizes(), sizes);
   }
 
   void cleanup() {

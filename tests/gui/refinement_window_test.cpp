@@ -17,6 +17,8 @@
 
 #include "app/main_window.hpp"
 #include "intensity/model_file.hpp"
+#include "intensity/published_scattering.hpp"
+#include "intensity/structure_factor.hpp"
 #include "powder/powder_window.hpp"
 #include "refine/parameter_table_panel.hpp"
 #include "refine/refinement_window.hpp"
@@ -145,6 +147,53 @@ class RefinementWindowTest : public QObject {
     window->findChild<QAction*>(QStringLiteral("mnuRefineSavePicture"))->trigger();
     QVERIFY(QFileInfo(nextSavePath_).size() > 1000);
     QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
+  }
+
+  // Neutron intensities |F_Fe|^2 of a one-site Fe model, refined with the
+  // same site as Al: with the main window's radiation (Model > Radiation >
+  // Neutron) the scale alone fits them exactly at (b_Fe/b_Al)^2, the ratio of
+  // the published lengths.
+  void takesTheMainWindowsRadiation() {
+    const std::string site = " 1 0 0 0 0 0 polygon:5:0 1.2 0 0\n";
+    const StructureModel fe =
+        std::get<StructureModel>(ParseModel("name fe\nsystem decagonal\nsetting yamamoto\nV Fe" + site));
+    QVERIFY(SaveModel(path(QStringLiteral("al.model")).toStdString(),
+                      std::get<StructureModel>(ParseModel("name al\nsystem decagonal\nsetting yamamoto\nV Al" + site)))
+                .ok);
+    MainWindow main(AppPaths(folder_->path()));
+    main.show();
+    main.findChild<QAction*>(QStringLiteral("mnuRadiation_neutron"))->trigger();
+    main.executeCalculation();
+    main.waitForRun();
+    const CalculationResult* run = main.result();
+    QVERIFY(run);
+    const ResolvedModel resolved = std::get<ResolvedModel>(ResolveModel(fe, run->lattice));
+    {
+      std::ofstream out(path(QStringLiteral("fe.hkl")).toStdString());
+      out.precision(17);
+      for (const ReflectionRecord& r : run->records) {
+        std::array<int, 6> h{};
+        for (std::size_t k = 0; k < 6; ++k) h[k] = static_cast<int>(std::lround(r.h[k]));
+        const double i = std::norm(StructureFactor(resolved, run->lattice, h, NeutronRadiation(1.0)));
+        if (i < 1e-12) continue;
+        for (std::size_t k = 0; k < 5; ++k) out << h[k] << ' ';
+        out << i << ' ' << 0.01 * i << '\n';
+      }
+    }
+    RefinementWindow* window = openRefinement(main);
+    QVERIFY(window);
+    QVERIFY(window->openModel(path(QStringLiteral("al.model"))));
+    QVERIFY(window->openReflections(path(QStringLiteral("fe.hkl"))));
+    QVERIFY(window->refine());
+    window->waitForIdle();
+    QVERIFY2(window->outcome() && window->outcome()->status == RefinementStatus::Refined,
+             qPrintable(window->reportText()));
+    const double ratio = testing::kNeutronLengthFe / testing::kNeutronLengthAl;
+    QCOMPARE(window->outcome()->parameters.front().name, std::string("scale"));
+    QVERIFY2(std::fabs(window->outcome()->parameters.front().value - ratio * ratio) < 1e-6 * ratio * ratio,
+             qPrintable(window->reportText()));
+    QVERIFY(window->outcome()->r1 < 1e-6);
+    QVERIFY(window->reportText().contains(QStringLiteral("fe.hkl, neutron\n")));
   }
 
   void aRefusalLeavesNothingToSaveAndEscapeCancels() {

@@ -19,6 +19,7 @@
 #include "test_sandbox.hpp"
 #include "app/main_window.hpp"
 #include "app/parameter_panel.hpp"
+#include "intensity/published_scattering.hpp"
 #include "plots/plot_box.hpp"
 #include "plots/plot_controller.hpp"
 #include "powder/powder_lines.hpp"
@@ -293,7 +294,7 @@ class StructureModelWindowTest : public QObject {
     double fallMin = 1e9, fallMax = 0.0;
     for (const auto& [h, dAndF] : al) {
       if (dAndF.second < 1e-9) continue;  // vanishes by symmetry
-      QVERIFY(std::abs(fe.at(h).second / dAndF.second - 9.45 / 3.449) < 1e-9);
+      QVERIFY(std::abs(fe.at(h).second / dAndF.second - testing::kNeutronLengthFe / testing::kNeutronLengthAl) < 1e-9);
       fallMin = std::min(fallMin, xrayFe.at(h).second / fe.at(h).second);
       fallMax = std::max(fallMax, xrayFe.at(h).second / fe.at(h).second);
       ++compared;
@@ -307,13 +308,6 @@ class StructureModelWindowTest : public QObject {
     // At 0.02 A the reflections lie below 2.5 degrees.
     w->findChild<QLineEdit*>(QStringLiteral("tfTH1"))->setText(QStringLiteral("0.05"));
     w->findChild<QLineEdit*>(QStringLiteral("tfTH2"))->setText(QStringLiteral("2.5"));
-    const double aFe[] = {0.3946, 1.2725, 1.7031, 2.3140, 1.4795}, bFe[] = {0.2717, 2.0443, 7.6007, 29.9714, 86.2265};
-    const double aAl[] = {0.2390, 0.6573, 1.2011, 2.5586, 1.2312}, bAl[] = {0.3138, 2.1063, 10.4163, 34.4552, 98.5344};
-    auto fit = [](const double* a, const double* b, double s) {
-      double f = 0.0;
-      for (int i = 0; i < 5; ++i) f += a[i] * std::exp(-b[i] * s * s);
-      return f;
-    };
     const auto eFe = amplitudes("Fe");
     const auto eAl = amplitudes("Al");
     QVERIFY(eAl.size() > 100 && eFe.size() == eAl.size());
@@ -321,7 +315,7 @@ class StructureModelWindowTest : public QObject {
     for (const auto& [h, dAndF] : eAl) {
       const double s = 0.5 / dAndF.first;
       if (dAndF.second < 1e-9 || s > 2.0) continue;
-      const double expected = fit(aFe, bFe, s) / fit(aAl, bAl, s);
+      const double expected = testing::kElectronFe(s) / testing::kElectronAl(s);
       QVERIFY2(std::abs(eFe.at(h).second / dAndF.second - expected) < 2e-4 * expected, qPrintable(QString::number(s)));
       ++compared;
     }

@@ -39,6 +39,7 @@
 #include "tiling/tiling_painter.hpp"
 #include "tiling/tiling_window.hpp"
 #include "tiling/xy_file.hpp"
+#include "tiling/penrose_peak_check.hpp"
 
 using namespace lumora;
 
@@ -773,43 +774,18 @@ class TilingWindowTest : public QObject {
     child<QAction>("actPeaksCsv")->trigger();
     QCOMPARE(proposed, QStringList{QStringLiteral("NHA_5-6-8-0_peaks.csv")});
 
-    auto numbers = [](const std::string& text) {
-      std::vector<std::vector<double>> rows;
-      std::istringstream in(text);
-      bool header = true;
-      for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        if (std::exchange(header, false)) continue;
-        std::vector<double> row;
-        std::istringstream fields(line);
-        for (std::string field; std::getline(fields, field, ',');) row.push_back(std::stod(field));
-        rows.push_back(row);
-      }
-      return rows;
-    };
     const std::string text = ReadWholeFile(QFile::encodeName(target).toStdString()).value_or("");
     QVERIFY(text.find("\nkx,ky,k,h0,h1,h2,h3,internal,intensity\n") != std::string::npos);
-    const auto peaks = numbers(text);
-    const auto vertices = numbers(VerticesCsv(*window_->tiling()));
+    const auto peaks = testing::CsvNumbers(text);
+    const auto vertices = testing::CsvNumbers(VerticesCsv(*window_->tiling()));
     QCOMPARE(peaks.size(), window_->peaks().points.size());
     QVERIFY(vertices.size() > 50);
-    const double pi = std::numbers::pi, n = static_cast<double>(vertices.size());
     int origin = 0, strong = 0;
     for (const auto& p : peaks) {
       QCOMPARE(p.size(), std::size_t{9});
-      double kx = 0.0, ky = 0.0;
-      for (std::size_t i = 0; i < 4; ++i) {
-        kx += p[3 + i] * 0.4 * std::cos(2.0 * pi * static_cast<double>(i) / 5.0);
-        ky += p[3 + i] * 0.4 * std::sin(2.0 * pi * static_cast<double>(i) / 5.0);
-      }
-      QVERIFY(std::abs(p[0] - kx) < 1e-12 && std::abs(p[1] - ky) < 1e-12);
-      double re = 0.0, im = 0.0;
-      for (const auto& v : vertices) {
-        const double phase = 2.0 * pi * (kx * v[1] + ky * v[2]);
-        re += std::cos(phase);
-        im += std::sin(phase);
-      }
-      QVERIFY2(std::abs(p[8] - (re * re + im * im) / (n * n)) < 1e-7, qPrintable(QString::number(p[2])));
+      const std::array<double, 2> k = testing::PenrosePeakVector(p);
+      QVERIFY(std::abs(p[0] - k[0]) < 1e-12 && std::abs(p[1] - k[1]) < 1e-12);
+      QVERIFY2(std::abs(p[8] - testing::VertexSumIntensity(vertices, k)) < 1e-7, qPrintable(QString::number(p[2])));
       origin += p[2] == 0.0;
       strong += p[8] > 0.1;
     }

@@ -199,7 +199,6 @@ TEST(MeasuredFormats, TextGoesToTheOwnReaderAndBadFilesAreRefused) {
   EXPECT_EQ(ParseMeasuredFile("10 1\n", "scan.xy", 1).error, "scan.xy, range 2 asked for, but the file has one");
   // A RAW file that is not one, and a file beyond 180 degrees.
   EXPECT_NE(ParseMeasuredFile(std::string("RAW1.01\0garbage", 15), "x.raw").error, "");
-  EXPECT_NE(ParseMeasuredFile(std::string("RAW4.00\0\0\0\0\0", 12), "x.raw").error.find("RAW4.00 file"), std::string::npos);
   const std::string high = BrukerRaw({{179.99, 0.02, {1, 2}, 1.54}});
   EXPECT_EQ(ParseMeasuredFile(high, "x.raw").error, "x.raw, point 2: 2theta 180.01 is not above 0 and below 180 degrees");
   EXPECT_EQ(ReadMeasuredFile("/no/such/file.raw").error, "/no/such/file.raw: no such file");

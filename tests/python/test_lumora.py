@@ -237,6 +237,20 @@ def test_every_function_has_a_docstring():
         assert getattr(lumora, name).__doc__.strip()
 
 
+def test_powder_marks_the_lines_a_loop_box_cuts():
+    # Compared with a run of complete orbits (loops "auto"): a line the box cuts
+    # holds fewer reflections than the same line there.
+    cut = lumora.powder(system="icosahedral", loops=2, qi_max=2.0, theta=(5, 40))
+    whole = lumora.powder(system="icosahedral", loops="auto", qi_max=2.0, theta=(5, 40))
+    assert not whole["incomplete"].any()
+    assert np.array_equal(whole["complete_multiplicity"], whole["multiplicity"])
+    assert cut["incomplete"].any() and not cut["incomplete"].all()
+    by_d = {round(float(d), 6): int(m) for d, m in zip(whole["d"], whole["multiplicity"])}
+    for d, m, full, flag in zip(cut["d"], cut["multiplicity"], cut["complete_multiplicity"], cut["incomplete"]):
+        assert full == by_d[round(float(d), 6)], d
+        assert bool(flag) == (full > m), d
+
+
 @needs_cli
 def test_powder_lines_and_profile_equal_lumora_cli(tmp_path):
     args = ("--system", "octagonal", "--model", "ammann-beenker", "--anode", "Cu", "--theta", "5,40",
@@ -528,6 +542,36 @@ def test_fit_pattern_gives_back_the_example_lattice_and_agrees_with_the_cli(tmp_
         lumora.fit_pattern(EXAMPLE_PATTERN, "penrose", refine="scale,occupancy:P1=occupancy:*", search=0, **run)
 
 
+def test_read_pattern_of_a_bruker_raw4_file(tmp_path):
+    # A RAW4.00 file packed here from the layout: a 61-byte header, a
+    # hardware segment (type 30) with K-alpha1, K-alpha2 and their ratio, then
+    # two ranges of 160-byte headers and float32 counts (one truncated copy).
+    import struct
+
+    def block(size, *fields):
+        data = bytearray(size)
+        for offset, fmt, value in fields:
+            struct.pack_into(fmt, data, offset, value)
+        return bytes(data)
+
+    raw = block(61, (0, "7s", b"RAW4.00"))
+    raw += block(120, (0, "<I", 30), (4, "<I", 120), (80, "<d", 1.540598), (88, "<d", 1.544426), (104, "<d", 0.5))
+    for start, step, counts in ((10.0, 0.02, [5.0, 6.5, 7.0]), (40.0, 0.05, [1.0, 2.0])):
+        raw += block(160, (32, "24s", b"Locked Coupled"), (72, "<d", start), (80, "<d", step),
+                     (88, "<I", len(counts)), (136, "<I", 4))
+        raw += struct.pack("<%df" % len(counts), *counts)
+    (tmp_path / "m.raw").write_bytes(raw)
+    second = lumora.read_pattern(tmp_path / "m.raw", range=2)
+    assert second["format"] == "Bruker RAW4.00" and second["range"] == 2 and len(second["ranges"]) == 2
+    assert np.allclose(second["two_theta"], [40.0, 40.05], rtol=0, atol=1e-12)
+    assert second["intensity"].tolist() == [1.0, 2.0]
+    assert (second["wavelength"], second["wavelength2"], second["ratio"]) == (1.540598, 1.544426, 0.5)
+    assert lumora.read_pattern(tmp_path / "m.raw")["intensity"].tolist() == [5.0, 6.5, 7.0]
+    (tmp_path / "cut.raw").write_bytes(raw[:-3])
+    with pytest.raises(ValueError, match="cut.raw, Bruker RAW4.00 truncated at byte"):
+        lumora.read_pattern(tmp_path / "cut.raw")
+
+
 def test_read_pattern_of_a_diffractometer_file_and_of_text(tmp_path):
     # An XRDML file of two scans written here: 2theta from its start and end
     # positions, the counts as given, the wavelength it states.
@@ -582,6 +626,20 @@ def test_neutron_amplitudes_follow_the_scattering_lengths(tmp_path):
     assert kept.sum() > 100
     assert np.allclose(fe["f_abs"][kept] / al["f_abs"][kept], ratio, rtol=1e-9, atol=0)
     assert "neutron" in fe["summary"][1]
+
+
+def test_refine_structure_takes_the_radiation(tmp_path):
+    # Neutron intensities of the Fe model fitted with the Al model's scale:
+    # exact at (b_Fe/b_Al)^2 (Sears' lengths) under neutrons, not under X-rays.
+    fe = lumora.reflections(system="octagonal", model=one_site_model(tmp_path / "Fe.model", "Fe"), radiation="neutron")
+    kept = fe["f_abs"] > 1e-9
+    intensity = fe["f_abs"][kept] ** 2
+    rows = np.column_stack([fe["indices"][kept][:, :5], intensity, 0.01 * intensity])
+    al = one_site_model(tmp_path / "Al.model", "Al")
+    neutron = lumora.refine_structure(al, rows, system="octagonal", radiation="neutron")
+    assert neutron["parameters"][0]["value"] == pytest.approx((9.45 / 3.449) ** 2, rel=1e-6)
+    assert neutron["R1"] < 1e-6 and "neutron" in neutron["report"]
+    assert lumora.refine_structure(al, rows, system="octagonal")["R1"] > 0.01
     # X-rays are still the default, and differ: f0(s) falls off, b does not.
     xray = lumora.reflections(system="octagonal", model=one_site_model(tmp_path / "Fe.model", "Fe"))
     assert np.array_equal(xray["indices"], fe["indices"])

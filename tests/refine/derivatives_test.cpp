@@ -71,7 +71,7 @@ TEST(CalculatedIntensities, StructureFactorsAreThoseOfTheIntensityModule) {
     const StructureModel model = TwoElementModel(system);
     const std::vector<std::vector<IndexVector>> reflections = {
         {{1, 0, 0, 0, 0, 0}}, {{2, -1, 1, 0, 1, 0}}, {{1, 1, 2, 0, 1, 1}}, {{0, 1, -1, 2, 3, 1}}};
-    auto made = CalculatedIntensities::Make(lattice, 0.7107, model, reflections);
+    auto made = CalculatedIntensities::Make(lattice, XRayRadiation(0.7107), model, reflections);
     ASSERT_TRUE(std::holds_alternative<CalculatedIntensities>(made));
     const ModelState state{model, 2.5, 0.0, {}};
     const auto f = std::get<CalculatedIntensities>(made).StructureFactors(state);
@@ -102,7 +102,7 @@ TEST(CalculatedIntensities, JacobianMatchesFiniteDifferences) {
         {{1, 0, 0, 0, 0, 0}, {-1, 0, 0, 0, 0, 0}}, {{2, -1, 1, 0, 1, 0}}, {{1, 1, 2, 0, 1, 1}, {0, 1, 1, 0, 2, -1}},
         {{0, 1, -1, 2, 3, 1}}, {{3, 1, 0, -1, 1, 0}}};
     const CalculatedIntensities calc =
-        std::get<CalculatedIntensities>(CalculatedIntensities::Make(lattice, 1.5406, model, reflections));
+        std::get<CalculatedIntensities>(CalculatedIntensities::Make(lattice, XRayRadiation(1.5406), model, reflections));
     ModelState state{model, 3.0, 0.8, {}};
     for (const FreeParameter& f : free)  // the members of an equality start equal
       for (const ParameterRef& ref : f.members) SetValue(state, ref, ValueOf(state, f.members[0]));

@@ -83,7 +83,7 @@ TEST(InternalMap, ExactDataShowThePentagonOfTheSite) {
   EXPECT_LT(outcome.r1, 1e-7);
 
   MapRequest request{"P2", MapSource::Observed, 101, 0.0};
-  const auto maps = InternalSpaceMaps(outcome, SetupLattice(in.system, in.a, in.c, true), in.wavelength, &group, request);
+  const auto maps = InternalSpaceMaps(outcome, SetupLattice(in.system, in.a, in.c, true), XRayRadiation(in.wavelength), &group, request);
   ASSERT_TRUE(std::holds_alternative<std::vector<InternalMap>>(maps)) << std::get<std::string>(maps);
   const InternalMap& map = std::get<std::vector<InternalMap>>(maps).at(0);
   // The pentagon of radius tau star lengths (star = 2a/sqrt5), first corner at 180 degrees.
@@ -101,7 +101,7 @@ TEST(InternalMap, ExactDataShowThePentagonOfTheSite) {
 
   // F_calc gives the same picture; for exact data the difference map is flat.
   request.source = MapSource::Difference;
-  const auto difference = InternalSpaceMaps(outcome, SetupLattice(in.system, in.a, in.c, true), in.wavelength, &group, request);
+  const auto difference = InternalSpaceMaps(outcome, SetupLattice(in.system, in.a, in.c, true), XRayRadiation(in.wavelength), &group, request);
   const auto& flat = std::get<std::vector<InternalMap>>(difference).at(0).values;
   const double peak = *std::max_element(map.values.begin(), map.values.end());
   for (double value : flat) EXPECT_LT(std::fabs(value), 1e-6 * peak);
@@ -126,7 +126,7 @@ TEST(InternalMap, ExactDataShowTheSphereInEachPlane) {
   const RefinementOutcome outcome = ExactOutcome(model, in, merged, group);
   ASSERT_EQ(outcome.status, RefinementStatus::Refined) << outcome.error;
   const Lattice lattice = SetupLattice(in.system, in.a, in.c, true);
-  const auto maps = InternalSpaceMaps(outcome, lattice, in.wavelength, &group, {"V", MapSource::Calculated, 81, 0.0});
+  const auto maps = InternalSpaceMaps(outcome, lattice, XRayRadiation(in.wavelength), &group, {"V", MapSource::Calculated, 81, 0.0});
   ASSERT_TRUE(std::holds_alternative<std::vector<InternalMap>>(maps)) << std::get<std::string>(maps);
   ASSERT_EQ(std::get<std::vector<InternalMap>>(maps).size(), 3u);
   const double radius = 1.1 * StarLength(lattice);
@@ -137,13 +137,13 @@ TEST(InternalMap, ExactDataShowTheSphereInEachPlane) {
 TEST(InternalMap, RefusesUnknownSitesAndSizes) {
   RefinementOutcome refused;
   const Lattice lattice = SetupLattice(CrystalSystem::Decagonal, 2.82, 4.1, true);
-  EXPECT_EQ(std::get<std::string>(InternalSpaceMaps(refused, lattice, 0.7, nullptr, {"P1"})),
+  EXPECT_EQ(std::get<std::string>(InternalSpaceMaps(refused, lattice, XRayRadiation(0.7), nullptr, {"P1"})),
             "there is no refined model to draw a map of");
   refused.status = RefinementStatus::Refined;
   refused.refined.model = *BuiltinModel("penrose");
-  EXPECT_EQ(std::get<std::string>(InternalSpaceMaps(refused, lattice, 0.7, nullptr, {"Q9"})),
+  EXPECT_EQ(std::get<std::string>(InternalSpaceMaps(refused, lattice, XRayRadiation(0.7), nullptr, {"Q9"})),
             "the model has no site \"Q9\"");
-  EXPECT_EQ(std::get<std::string>(InternalSpaceMaps(refused, lattice, 0.7, nullptr, {"P1", MapSource::Observed, 8})),
+  EXPECT_EQ(std::get<std::string>(InternalSpaceMaps(refused, lattice, XRayRadiation(0.7), nullptr, {"P1", MapSource::Observed, 8})),
             "map size 8 is not from 16 to 1024 pixels");
 }
 

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
+#include <vector>
+
 #include "reflections/extinction.hpp"
 
 namespace lumora {
@@ -37,6 +41,42 @@ TEST(ExtinctionText, EachSentenceDescribesWhatTheGroupLeavesOut) {
   // "Aoa" says it leaves nothing out, and it does not.
   EXPECT_EQ(ExtinctionCodeMeaning("Aoa"), "listed for the group, but leaves no reflection out");
   EXPECT_EQ(ExtinctionCodeMeaning("Xy"), "");
+}
+
+TEST(ExtinctionText, IcosahedralRulesNameTheReflectionsLeftOut) {
+  // The written rule names the reflections that go: those of its form that
+  // meet the equation. Each case: the group, its sentence, reflections of the
+  // form meeting it (absent), and of the form or not, failing it (kept).
+  struct Case {
+    const char* symbol;
+    const char* words;
+    std::vector<std::array<float, 6>> absent, kept;
+  };
+  const Case cases[] = {
+      {"P235.1", "whose h1 is a multiple of 5, 0 included, are absent",
+       {{5, 1, 1, 1, 1, 1}, {0, 1, 1, 1, 1, 1}, {-10, 2, 2, 2, 2, 2}},
+       {{3, 1, 1, 1, 1, 1}, {5, 1, 1, 1, 1, 2}}},
+      {"I235.1", "whose h1 + 5 h2 is a multiple of 10, 0 included, are absent",
+       {{5, 1, 1, 1, 1, 1}, {-5, 1, 1, 1, 1, 1}, {10, 2, 2, 2, 2, 2}},
+       {{3, 1, 1, 1, 1, 1}, {2, 2, 2, 2, 2, 2}}},
+      {"F235.1", "whose h1 + 5 h2 is a multiple of 10, 0 included, are absent",
+       {{5, 1, 1, 1, 1, 1}, {-5, 1, 1, 1, 1, 1}},
+       {{3, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1}}},
+      {"Pn-3-5", "whose h5 - h6 is even, 0 included, are absent",
+       {{1, 2, -1, -2, 3, 1}, {1, 2, -1, -2, 1, 1}},
+       {{1, 2, -1, -2, 2, 1}, {1, 2, 1, -2, 3, 1}}},
+      {"Fn-3-5", "whose h5 - h6 is a multiple of 4, 0 included, are absent",
+       {{1, 1, -1, -1, 5, 1}, {1, 1, -1, -1, 1, 1}},
+       {{1, 1, -1, -1, 3, 1}, {1, 1, -1, -1, 7, 1}}},
+  };
+  for (const Case& c : cases) {
+    const SpaceGroup& group = *FindGroup(c.symbol);
+    const std::string text = ExtinctionConditionsText(group);
+    EXPECT_NE(text.find(c.words), std::string::npos) << c.symbol << ": " << text;
+    for (const auto& h : c.absent) EXPECT_TRUE(IsExtinct(Record(h, kGeneralPlane), group, 6)) << c.symbol << " " << h[0];
+    for (const auto& h : c.kept) EXPECT_FALSE(IsExtinct(Record(h, kGeneralPlane), group, 6)) << c.symbol << " " << h[0];
+  }
+  EXPECT_EQ(IcosahedralRuleMeaning(75), "");
 }
 
 TEST(ExtinctionText, GroupsWithoutConditionsSaySo) {

@@ -49,6 +49,25 @@ TEST(ReportIntensity, IColumnAtTheEnd) {
   EXPECT_EQ(Lines(ReportText(records, context))[8], "2       0   1   0   0   0");
 }
 
+TEST(ReportIntensity, FourthLineNamesTheModelOnlyWithTheIColumn) {
+  const auto records = TwoRecords();
+  ReportContext context = Context();
+  context.model = "penrose";  // a model name without intensities names nothing
+  EXPECT_EQ(Lines(ReportText(records, context))[3], "");
+  context.intensities = std::make_shared<const std::vector<double>>(std::vector<double>{100.0, 3.25});
+  const std::vector<std::string> with = Lines(ReportText(records, context));
+  ASSERT_EQ(with.size(), 9u);  // the header stays seven lines
+  EXPECT_EQ(with[3], "I from the structure model penrose");
+  context.columns.intensity = false;
+  EXPECT_EQ(Lines(ReportText(records, context))[3], "");
+  // A name read from a file cannot break the report's lines.
+  context.columns.intensity = true;
+  context.model = "two\r\nlines";
+  const std::string text = ReportText(records, context);
+  EXPECT_EQ(Lines(text).size(), 9u);
+  EXPECT_EQ(Lines(text)[3].find('\n'), std::string::npos);
+}
+
 TEST(ReportIntensity, MachineFormatsGainThreeFields) {
   CalculationResult run;
   run.records = TwoRecords();

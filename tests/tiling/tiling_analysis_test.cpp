@@ -111,6 +111,8 @@ TEST(TilingStatistics, PenroseThickToThinApproachesTheGoldenRatio) {
   const double thin = static_cast<double>(stats.tilesByShape.at(1));
   EXPECT_GT(thick + thin, 20000.0);
   EXPECT_NEAR(thick / thin / kGolden, 1.0, 0.005);
+  // The limit the statistics show beside the counted ratio is that one.
+  EXPECT_NEAR(thick / thin / TwoShapeRatioLimit(5, t.gridShift).value().value, 1.0, 0.005);
   // Penrose vertices have 3 to 7 edges; none has fewer or more.
   EXPECT_EQ(stats.coordination.begin()->first, 3);
   EXPECT_EQ(stats.coordination.rbegin()->first, 7);
@@ -129,6 +131,10 @@ TEST(TilingStatistics, AmmannBeenkerHasEightfoldVerticesAtTheirKnownFrequency) {
   ASSERT_EQ(stats.tilesByShape.size(), 2u);
   EXPECT_NEAR(static_cast<double>(stats.tilesByShape.at(2)) / static_cast<double>(stats.tilesByShape.at(4)) /
                   std::sqrt(2.0),
+              1.0, 0.01);
+  // Shown as squares : rhombi, the wider shape first: 1/sqrt 2, not sqrt 2.
+  EXPECT_NEAR(static_cast<double>(stats.tilesByShape.at(4)) / static_cast<double>(stats.tilesByShape.at(2)) /
+                  TwoShapeRatioLimit(8, t.gridShift).value().value,
               1.0, 0.01);
 
   // The classic shifts for N = 8 give another tiling, far from that.
@@ -157,6 +163,29 @@ double CrossingRatio(int n) {
     }
   EXPECT_EQ(byShape.size(), 2u) << n;
   return byShape.rbegin()->second / byShape.begin()->second;
+}
+
+TEST(TilingStatistics, TwelveFoldShapesComeAsOneToRootThreeToOne) {
+  // Grids i and i + 6 interleaved halfway: six families of spacing 1/2 at
+  // 30-degree steps. Six pairs cross at 30 degrees (sin 1/2), six at 60
+  // (sin sqrt3/2) and three at 90 (sin 1): the 30, 60 and 90-degree rhombi
+  // come as 3 : 3 sqrt 3 : 3. Three shapes: no two-shape limit is offered.
+  PresetShifts twelve{12, std::vector<double>(12)};
+  for (int i = 0; i < 6; ++i) {
+    twelve.shifts[static_cast<std::size_t>(i)] = 0.1 + 0.037 * std::sqrt(2.0 + i);
+    twelve.shifts[static_cast<std::size_t>(i + 6)] = 0.5 - twelve.shifts[static_cast<std::size_t>(i)];
+  }
+  ASSERT_FALSE(TilingNote(12, twelve.shifts));
+  const Tiling t = GenerateGiven(twelve, 24, 1, 400);
+  const TilingStatistics stats = ComputeTilingStatistics(t);
+  ASSERT_EQ(stats.tilesByShape.size(), 3u);
+  const double narrow = static_cast<double>(stats.tilesByShape.at(2));  // 30 degrees
+  const double middle = static_cast<double>(stats.tilesByShape.at(4));  // 60
+  const double square = static_cast<double>(stats.tilesByShape.at(6));  // 90
+  EXPECT_GT(narrow + middle + square, 10000.0);
+  EXPECT_NEAR(middle / narrow / std::sqrt(3.0), 1.0, 0.02);
+  EXPECT_NEAR(square / narrow, 1.0, 0.02);
+  EXPECT_FALSE(TwoShapeRatioLimit(12, twelve.shifts));
 }
 
 TEST(TwoShapeRatioLimit, IsTheCrossingRatioOfTheStandardTilingsAlone) {
