@@ -161,13 +161,19 @@ WriteOutcome FileTransaction::Stage(const fs::path& requested, const ContentWrit
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     staged.temp = base + RandomSuffix() + ".part";
+    staged.tempPath = target.folderPath / staged.temp;
+    // Watched before it exists: a signal between the two would leave it behind.
+    if (watch_ && watch_->created) watch_->created(staged.tempPath);
     fd = ::openat(target.folder->fd(), staged.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                   0600);
-    if (fd < 0 && errno != EEXIST) return {false, CannotWrite(requested, Errno())};
+    if (fd < 0) {
+      const int error = errno;
+      if (watch_ && watch_->gone) watch_->gone(staged.tempPath);
+      errno = error;
+      if (error != EEXIST) return {false, CannotWrite(requested, Errno())};
+    }
   }
   if (fd < 0) return {false, CannotWrite(requested, "no temporary file could be created beside it")};
-  staged.tempPath = target.folderPath / staged.temp;
-  if (watch_ && watch_->created) watch_->created(staged.tempPath);
 
   bool ok = WriteAllOf(fd, content);
   std::string why = ok ? std::string() : Errno();

@@ -25,6 +25,8 @@ struct WriteOutcome {
 // Told about every temporary file a write creates and about its end (renamed
 // or removed), so that a program can remove what a signal interrupts.
 struct TempFileWatch {
+  // Called just before a temporary file is created (a signal in between must
+  // not leave it behind), and gone when it could not be or is removed.
   std::function<void(const std::filesystem::path&)> created;
   std::function<void(const std::filesystem::path&)> gone;
   // The temporary file now holds the only whole copy of target's new content

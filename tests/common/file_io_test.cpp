@@ -173,14 +173,22 @@ TEST(WriteFileAtomically, TemporaryFileIsPrivateUnguessableAndAlwaysRemoved) {
   std::vector<fs::path> gone;
   std::vector<mode_t> modes;
   TempFileWatch watch;
+  // Watched before it is made, so that a signal in between cannot leave it.
   watch.created = [&](const fs::path& p) {
+    EXPECT_FALSE(fs::exists(p));
     created.push_back(p);
-    modes.push_back(ModeOf(p));
   };
   watch.gone = [&](const fs::path& p) { gone.push_back(p); };
+  // The mode while the content is written, before it takes the target's.
+  auto content = [&](std::string text) {
+    return ContentWriter([&, text](const ContentSink& put) {
+      modes.push_back(ModeOf(created.back()));
+      return put(text);
+    });
+  };
   const fs::path file = folder.path / "out.hkl";
-  ASSERT_TRUE(WriteFileAtomically(file, "a", &watch).ok);
-  ASSERT_TRUE(WriteFileAtomically(file, "b", &watch).ok);
+  ASSERT_TRUE(WriteFileAtomically(file, content("a"), &watch).ok);
+  ASSERT_TRUE(WriteFileAtomically(file, content("b"), &watch).ok);
   ASSERT_EQ(created.size(), 2u);
   EXPECT_EQ(created, gone);
   EXPECT_NE(created[0], created[1]);
